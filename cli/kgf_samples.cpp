@@ -1,0 +1,127 @@
+// Writes a few sample files into a folder: a 24-bit and a 32-bit TGA, a
+// five-level KGF and a four-frame KAF. Used by the README's first command and
+// by the command-line tests.
+#include "formats/image_buffer.h"
+#include "formats/kgf.h"
+#include "formats/mip.h"
+#include "formats/tga.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A picture that shows its orientation: a gradient with a mark top left.
+void paint(image_buffer& image, int width, int height, int bpp, int seed) {
+    init_image_buffer(image, static_cast<uint8_t>(bpp));
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    allocate_image_data(image, mip_chain_bytes(image));
+    const int step = bpp / 8;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = image.data.data() + (static_cast<size_t>(y) * width + x) * step;
+            const bool mark = x < width / 4 && y < height / 4;
+            const int red = mark ? 255 : (x * 255) / (width > 1 ? width - 1 : 1);
+            const int green = mark ? 255 : (y * 255) / (height > 1 ? height - 1 : 1);
+            const int blue = (seed * 64) & 0xFF;
+            if (bpp == 16) {
+                const unsigned value =
+                    0x8000u | ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
+                pixel[0] = static_cast<uint8_t>(value & 0xFF);
+                pixel[1] = static_cast<uint8_t>(value >> 8);
+            } else {
+                pixel[0] = static_cast<uint8_t>(blue);
+                pixel[1] = static_cast<uint8_t>(green);
+                pixel[2] = static_cast<uint8_t>(red);
+                if (bpp == 32)
+                    pixel[3] = static_cast<uint8_t>(x < width / 2 ? 255 : 128);
+            }
+        }
+}
+
+bool write_tga(const std::string& path, image_buffer& image) {
+    FILE* stream = std::fopen(path.c_str(), "wb");
+    if (stream == nullptr)
+        return false;
+    const int ok = write_tga_image(stream, image, 0);
+    return (std::fclose(stream) == 0) && ok;
+}
+
+bool write_texture(const std::string& path, const char* name, int levels, int seed) {
+    image_buffer first;
+    paint(first, 64, 64, 16, seed);
+    image_buffer chain;
+    init_image_buffer(chain, 16);
+    chain.width = 64;
+    chain.height = 64;
+    chain.num_mipmaps = static_cast<int16_t>(levels);
+    allocate_image_data(chain, mip_chain_bytes(chain));
+    convert_pixels(chain, first);
+    int64_t offset = 2 * 64 * 64;
+    for (int level = 2; level <= levels; ++level)
+        offset += make_mip_level(chain, offset, level);
+    FILE* stream = std::fopen(path.c_str(), "wb");
+    if (stream == nullptr)
+        return false;
+    const int ok = write_kgf(stream, name, chain, mip_chain_bytes(chain));
+    return (std::fclose(stream) == 0) && ok;
+}
+
+// One frame record: lead bytes, name, the KGF header fields, the runs.
+bool append_frame(std::vector<uint8_t>& out, const char* name, int seed) {
+    image_buffer frame;
+    paint(frame, 32, 32, 16, seed);
+    FILE* scratch = std::tmpfile();
+    if (scratch == nullptr)
+        return false;
+    rle_encode(scratch, frame, mip_chain_bytes(frame));
+    const long size = std::ftell(scratch);
+    std::rewind(scratch);
+    std::vector<uint8_t> runs(static_cast<size_t>(size > 0 ? size : 0));
+    const size_t got = std::fread(runs.data(), 1, runs.size(), scratch);
+    std::fclose(scratch);
+    if (got != runs.size())
+        return false;
+    const uint8_t lead[3] = {0, 0, 0x7A};
+    out.insert(out.end(), lead, lead + 3);
+    out.insert(out.end(), name, name + std::string(name).size() + 1);
+    const uint8_t header[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 32, 0, 0x20, 0x28};
+    out.insert(out.end(), header, header + 16);
+    out.insert(out.end(), runs.begin(), runs.end());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kgf_samples FOLDER\n");
+        return 2;
+    }
+    const std::string folder = std::string(argv[1]) + "/";
+    image_buffer picture;
+    paint(picture, 64, 32, 24, 1);
+    bool ok = write_tga(folder + "wall.tga", picture);
+    paint(picture, 32, 32, 32, 2);
+    ok = write_tga(folder + "glass.tga", picture) && ok;
+    ok = write_texture(folder + "stone.kgf", "stone.kgf", 5, 3) && ok;
+
+    std::vector<uint8_t> animation(17, 0);
+    animation[0] = 4; // frame count, long header form
+    const char* names[] = {"flame1.kgf", "flame2.kgf", "flame3.kgf", "flame4.kgf"};
+    for (int i = 0; i < 4; ++i)
+        ok = append_frame(animation, names[i], i) && ok;
+    FILE* stream = std::fopen((folder + "flame.kaf").c_str(), "wb");
+    ok = stream != nullptr && ok;
+    if (stream != nullptr) {
+        ok = std::fwrite(animation.data(), 1, animation.size(), stream) == animation.size() && ok;
+        ok = std::fclose(stream) == 0 && ok;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "kgf_samples: could not write the samples into %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}

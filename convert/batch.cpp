@@ -1,0 +1,139 @@
+#include "convert/batch.h"
+
+#include "convert/convert.h"
+#include "platform/message.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+char format_descriptions[3][description_bytes] = {};
+char input_type_text[description_bytes] = {};
+char output_type_text[description_bytes] = {};
+bool cancel_requested = false;
+
+namespace {
+
+enum { kaf_type = 0, kgf_type = 1, tga_type = 2 };
+
+void set_text(char* field, const char* text) {
+    std::snprintf(field, description_bytes, "%s", text);
+}
+
+// Exact, case-sensitive comparison; an empty description matches nothing,
+// so a text that failed to load never pairs with an empty choice.
+bool is_type(const char* text, int type) {
+    const char* description = format_descriptions[type];
+    return description[0] != '\0' && std::strcmp(text, description) == 0;
+}
+
+} // namespace
+
+void init_format_descriptions() {
+    set_text(format_descriptions[kaf_type], "Kalvora Animation File (*.kaf)");
+    set_text(format_descriptions[kgf_type], "Kalvora Graphics File (*.kgf)");
+    set_text(format_descriptions[tga_type], "Truevision Targa (*.tga)");
+}
+
+int count_selection_names(const char* buffer, size_t size, size_t name_offset) {
+    if (buffer == nullptr || name_offset >= size)
+        return 0;
+    int count = 1;
+    for (size_t i = name_offset; i + 1 < size; ++i) {
+        if (buffer[i] != '\0')
+            continue;
+        if (buffer[i + 1] == '\0')
+            break;
+        ++count;
+    }
+    return count;
+}
+
+void decide_input_type(int filter_index, const char* first_name) {
+    if (filter_index == 4) {
+        const char* ending = last_three(first_name);
+        if (std::strcmp(ending, "kaf") == 0 || std::strcmp(ending, "KAF") == 0)
+            set_text(input_type_text, format_descriptions[kaf_type]);
+        else if (std::strcmp(ending, "kgf") == 0 || std::strcmp(ending, "KGF") == 0)
+            set_text(input_type_text, format_descriptions[kgf_type]);
+        else if (std::strcmp(ending, "tga") == 0 || std::strcmp(ending, "TGA") == 0)
+            set_text(input_type_text, format_descriptions[tga_type]);
+        else
+            input_type_text[0] = '\0';
+        return;
+    }
+    if (filter_index >= 1 && filter_index <= 3)
+        set_text(input_type_text, format_descriptions[filter_index - 1]);
+    else
+        input_type_text[0] = '\0';
+}
+
+batch_action choose_action() {
+    const char* out = output_type_text;
+    const char* in = input_type_text;
+    if (is_type(out, tga_type) && is_type(in, kgf_type))
+        return batch_action::kgf_to_tga;
+    if (is_type(out, kgf_type) && is_type(in, tga_type))
+        return batch_action::tga_to_kgf;
+    if (is_type(out, kgf_type) && is_type(in, kaf_type))
+        return batch_action::kaf_to_kgf;
+    if (is_type(out, tga_type) && is_type(in, kaf_type))
+        return batch_action::kaf_to_tga;
+    if (is_type(out, tga_type) && is_type(in, tga_type))
+        return batch_action::tga_to_tga;
+    if (is_type(out, kgf_type) && is_type(in, kgf_type))
+        return batch_action::kgf_to_kgf;
+    if (is_type(out, kaf_type))
+        return batch_action::sorry;
+    return batch_action::unsupported;
+}
+
+void show_action_message(batch_action action) {
+    if (action == batch_action::sorry)
+        show_message("Sorry, but you cannot create KAFs (animations) with this version.", "Sorry",
+                     message_ok);
+    else if (action == batch_action::unsupported)
+        show_error("Unsupported conversion");
+}
+
+int run_action(batch_action action, char* folder, char* name) {
+    switch (action) {
+    case batch_action::kgf_to_tga:
+        return convert_kgf_to_tga(folder, name);
+    case batch_action::tga_to_kgf:
+        return convert_tga_to_kgf(folder, name);
+    case batch_action::kaf_to_kgf:
+        return convert_kaf_to_kgf(folder, name);
+    case batch_action::kaf_to_tga:
+        return convert_kaf_to_tga(folder, name);
+    case batch_action::tga_to_tga:
+        return convert_tga_to_tga(folder, name);
+    case batch_action::kgf_to_kgf:
+        return convert_kgf_to_kgf(folder, name);
+    case batch_action::sorry:
+    case batch_action::unsupported:
+        break;
+    }
+    return 0;
+}
+
+int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
+                      char* folder, batch_progress progress, void* context) {
+    int failed = 0;
+    size_t position = name_offset;
+    for (int done = 0; done < count && position < size; ++done) {
+        if (cancel_requested)
+            break;
+        char* name = buffer + position;
+        const size_t length = strnlen(name, size - position);
+        if (length == size - position)
+            break; // an unterminated name is never handed on
+        const int ok = run_action(action, folder, name);
+        if (!ok)
+            ++failed;
+        if (progress != nullptr)
+            progress(context, done + 1, count, name, ok);
+        position += length + 1;
+    }
+    return failed;
+}

@@ -1,0 +1,56 @@
+// The platform-free half of one batch: counting the selection, deciding the
+// input type, choosing the action and running it per name.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t selection_buffer_bytes = 40000;
+constexpr int description_bytes = 256;
+
+// Texts of string-table entries 1 to 3: KAF, KGF, TGA.
+extern char format_descriptions[3][description_bytes];
+extern char input_type_text[description_bytes];
+extern char output_type_text[description_bytes];
+extern bool cancel_requested;
+
+// Fills format_descriptions with the program's own three texts.
+void init_format_descriptions();
+
+enum class batch_action {
+    sorry,       // KAF output: no file is converted
+    unsupported, // no matching pair
+    kgf_to_tga,
+    tga_to_kgf,
+    kaf_to_kgf,
+    kaf_to_tga,
+    tga_to_tga,
+    kgf_to_kgf,
+};
+
+// Names in a selection buffer laid out as the file dialog gives it: one full
+// path, or a folder then names, each ended by a terminator, then a second
+// terminator. Counting starts at name_offset and never leaves the buffer.
+int count_selection_names(const char* buffer, size_t size, size_t name_offset);
+
+// Sets input_type_text: by filter index 1 to 3, or under "All Files" (4) by
+// the first name's last three characters, exact case.
+void decide_input_type(int filter_index, const char* first_name);
+
+// The action for output_type_text and input_type_text.
+batch_action choose_action();
+
+// Shows the message of a message row (sorry, unsupported); nothing otherwise.
+void show_action_message(batch_action action);
+
+// Runs one per-file action on one name; 1 when the file converted.
+int run_action(batch_action action, char* folder, char* name);
+
+// Called after each file: its 1-based position, the count, the name as the
+// action left it and whether it converted.
+using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);
+
+// Runs a per-file action over count names from name_offset, with folder as
+// the output folder, testing cancel_requested before each file. Returns the
+// number of files that failed.
+int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
+                      char* folder, batch_progress progress, void* context);

@@ -1,0 +1,26 @@
+#include "convert/output_names.h"
+
+#include "convert/convert.h"
+#include "platform/message.h"
+
+#include <cstdio>
+
+std::string replace_extension(const std::string& name, const char* extension) {
+    if (name.size() < 3)
+        return name + "." + extension;
+    return name.substr(0, name.size() - 3) + extension;
+}
+
+std::string level_file_name(const std::string& name, const char* suffix, int level) {
+    const std::string base = name.size() < 5 ? name : name.substr(0, name.size() - 4);
+    return base + suffix + std::to_string(level) + ".tga";
+}
+
+int join_output_path(const char* folder, const std::string& name, std::string& path) {
+    path = std::string(folder) + name;
+    if (path.size() + 1 > static_cast<size_t>(path_bytes)) {
+        show_error_about("Path is too long: %s", path.c_str());
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,17 @@
+// Output names and paths of the conversion routines.
+#pragma once
+
+#include <string>
+
+// The name with its last three characters replaced by the extension; a name
+// shorter than three characters gets "." and the extension appended.
+std::string replace_extension(const std::string& name, const char* extension);
+
+// Per-level TGA name: the name without its last four characters (a dot and a
+// three-letter extension), the suffix, the level number and ".tga". A name
+// of fewer than five characters keeps all of them as the base.
+std::string level_file_name(const std::string& name, const char* suffix, int level);
+
+// Joins folder and name into a path that must fit a 256-byte buffer; shows
+// "Path is too long: <path>" and returns 0 when it does not.
+int join_output_path(const char* folder, const std::string& name, std::string& path);

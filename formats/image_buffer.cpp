@@ -1,0 +1,148 @@
+#include "formats/image_buffer.h"
+
+#include "platform/message.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+image_buffer& init_image_buffer(image_buffer& image, uint8_t depth) {
+    image.num_mipmaps = 1;
+    image.width = 0;
+    image.height = 0;
+    image.bpp = depth;
+    image.data = std::vector<uint8_t>();
+    return image;
+}
+
+int64_t mip_chain_bytes(int num_mipmaps, int width, int height, int bpp) {
+    if (num_mipmaps <= 0 || width <= 0 || height <= 0 || bpp <= 0)
+        return 0;
+    const int64_t first = static_cast<int64_t>(width) * height * bpp / 8;
+    int64_t total = 0;
+    int64_t level = first;
+    for (int n = 0; n < num_mipmaps && level > 0; ++n) {
+        total += level;
+        level /= 4;
+    }
+    return total;
+}
+
+int64_t mip_chain_bytes(const image_buffer& image) {
+    return mip_chain_bytes(image.num_mipmaps, image.width, image.height, image.bpp);
+}
+
+int allocate_image_data(image_buffer& image, int64_t bytes) {
+    image.data = std::vector<uint8_t>();
+    if (bytes <= 0)
+        return 1;
+    try {
+        image.data.assign(static_cast<size_t>(bytes), 0);
+    } catch (const std::bad_alloc&) {
+        image.data = std::vector<uint8_t>();
+        show_error("Not enough memory to hold the image.");
+        return 0;
+    } catch (const std::length_error&) {
+        image.data = std::vector<uint8_t>();
+        show_error("Not enough memory to hold the image.");
+        return 0;
+    }
+    return 1;
+}
+
+void release_image_data(image_buffer& image) {
+    image.data = std::vector<uint8_t>();
+}
+
+namespace {
+
+// 5-bit channel to 8 bits: the top bits repeated in the low bits.
+inline uint8_t expand5(unsigned x) {
+    return static_cast<uint8_t>((x << 3) | (x >> 2));
+}
+
+inline unsigned pack1555(unsigned alpha, unsigned red, unsigned green, unsigned blue) {
+    return (alpha ? 0x8000u : 0u) | ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
+}
+
+// Whole pixels that lie inside the extent and inside both blocks.
+size_t pixels_to_convert(int64_t extent, const image_buffer& destination,
+                         const image_buffer& source, size_t destination_bytes,
+                         size_t source_bytes) {
+    if (extent <= 0)
+        return 0;
+    const size_t limit = std::min(static_cast<size_t>(extent), destination.data.size());
+    return std::min(limit / destination_bytes, source.data.size() / source_bytes);
+}
+
+} // namespace
+
+void convert_pixels(image_buffer& destination, const image_buffer& source) {
+    const int to = destination.bpp;
+    const int from = source.bpp;
+    const int64_t whole_chain = mip_chain_bytes(destination);
+    const int64_t first_level =
+        destination.num_mipmaps <= 0
+            ? 0
+            : mip_chain_bytes(1, destination.width, destination.height, destination.bpp);
+
+    uint8_t* out = destination.data.data();
+    const uint8_t* in = source.data.data();
+
+    if (to == 16 && from == 16) {
+        const size_t bytes = std::min({static_cast<size_t>(std::max<int64_t>(whole_chain, 0)),
+                                       destination.data.size(), source.data.size()});
+        if (bytes > 0)
+            std::memcpy(out, in, bytes);
+        return;
+    }
+    if ((to == 24 && from == 24) || (to == 32 && from == 32)) {
+        const size_t bytes = std::min({static_cast<size_t>(std::max<int64_t>(first_level, 0)),
+                                       destination.data.size(), source.data.size()});
+        if (bytes > 0)
+            std::memcpy(out, in, bytes);
+        return;
+    }
+    if ((to == 32 || to == 24) && from == 16) {
+        const size_t step = static_cast<size_t>(to / 8);
+        const size_t count = pixels_to_convert(whole_chain, destination, source, step, 2);
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned value = in[2 * i] | (in[2 * i + 1] << 8);
+            uint8_t* pixel = out + i * step;
+            pixel[0] = expand5(value & 0x1F);
+            pixel[1] = expand5((value >> 5) & 0x1F);
+            pixel[2] = expand5((value >> 10) & 0x1F);
+            if (to == 32)
+                pixel[3] = (value & 0x8000) ? 255 : 0;
+        }
+        return;
+    }
+    if (to == 16 && (from == 32 || from == 24)) {
+        const size_t step = static_cast<size_t>(from / 8);
+        const size_t count = pixels_to_convert(first_level, destination, source, 2, step);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* pixel = in + i * step;
+            const unsigned alpha = from == 32 ? pixel[3] : 1;
+            const unsigned value = pack1555(alpha, pixel[2], pixel[1], pixel[0]);
+            out[2 * i] = static_cast<uint8_t>(value & 0xFF);
+            out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+        }
+        return;
+    }
+    if ((to == 24 && from == 32) || (to == 32 && from == 24)) {
+        const size_t out_step = static_cast<size_t>(to / 8);
+        const size_t in_step = static_cast<size_t>(from / 8);
+        const size_t count = pixels_to_convert(first_level, destination, source, out_step, in_step);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* pixel = in + i * in_step;
+            uint8_t* target = out + i * out_step;
+            target[0] = pixel[0];
+            target[1] = pixel[1];
+            target[2] = pixel[2];
+            if (to == 32)
+                target[3] = 0; // a 24-bit source carries no alpha: written as 0
+        }
+    }
+    // Any other pair converts nothing.
+}

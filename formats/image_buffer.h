@@ -1,0 +1,34 @@
+// One picture with its chain of mip levels, held in one zero-filled block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct image_buffer {
+    int16_t num_mipmaps = 1; // levels held in data; 1 is the full image only
+    int16_t width = 0;       // first level, pixels
+    int16_t height = 0;
+    uint8_t bpp = 0;           // 16 (ARGB1555), 24 (B,G,R) or 32 (B,G,R,A)
+    std::vector<uint8_t> data; // all levels back to back; empty when released
+};
+
+// Resets the record: one level, no size, the given depth, no pixel block.
+image_buffer& init_image_buffer(image_buffer& image, uint8_t depth);
+
+// Bytes of a chain: level n (1-based) holds L / 4^(n-1) bytes with
+// L = width * height * bpp / 8. Non-positive sizes or level counts give 0.
+int64_t mip_chain_bytes(const image_buffer& image);
+int64_t mip_chain_bytes(int num_mipmaps, int width, int height, int bpp);
+
+// Allocates a zero-filled block of the given size as the image's data.
+// Reports "Not enough memory to hold the image." and returns 0 when the
+// block cannot be had; the data is then empty.
+int allocate_image_data(image_buffer& image, int64_t bytes);
+
+// Frees the pixel block (the record's "pointer" goes back to null).
+void release_image_data(image_buffer& image);
+
+// Fills destination's block from source's, as chosen by the two depths.
+// Reads and writes stay inside both blocks whatever their fields claim.
+void convert_pixels(image_buffer& destination, const image_buffer& source);

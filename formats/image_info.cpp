@@ -1,0 +1,3 @@
+#include "formats/image_info.h"
+
+image_info_record image_info = {};

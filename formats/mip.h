@@ -1,0 +1,10 @@
+// Box-filtered mip levels, each built from the first level directly.
+#pragma once
+
+#include "formats/image_buffer.h"
+
+#include <cstdint>
+
+// Writes level (2 or more) of a 16-bit chain at byte offset of data, from the
+// first level. Returns the bytes written; 0 when the level has no pixel.
+int32_t make_mip_level(image_buffer& image, int64_t offset, int level);

@@ -1,0 +1,27 @@
+// Message boxes and the Yes/No question. On Windows the default handler is a
+// message box without owner; elsewhere the front end installs its own.
+#pragma once
+
+// Style bits, equal to the Win32 message-box flags they stand for.
+constexpr unsigned message_ok = 0x00;
+constexpr unsigned message_yes_no = 0x04;
+constexpr unsigned message_icon_error = 0x10;
+
+// Answers, equal to the Win32 button ids.
+constexpr int answer_ok = 1;
+constexpr int answer_yes = 6;
+constexpr int answer_no = 7;
+
+using message_handler = int (*)(const char* text, const char* caption, unsigned style);
+
+// Installs a handler; nullptr restores the platform's default.
+void set_message_handler(message_handler handler);
+
+// Shows one message and returns the answer.
+int show_message(const char* text, const char* caption, unsigned style);
+
+// "Error" caption with the error icon and an OK button.
+void show_error(const char* text);
+
+// show_error with text formatted from a pattern holding one %s.
+void show_error_about(const char* pattern, const char* subject);

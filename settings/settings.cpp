@@ -1,0 +1,44 @@
+#include "settings/settings.h"
+
+#include "platform/files.h"
+
+#include <cstring>
+#include <string>
+
+settings_record settings = {};
+
+namespace {
+
+// Copies text into a fixed field when it fits with its terminator.
+bool copy_field(char* field, size_t size, const std::string& text) {
+    if (text.size() + 1 > size)
+        return false;
+    std::memcpy(field, text.c_str(), text.size() + 1);
+    return true;
+}
+
+} // namespace
+
+void set_default_settings() {
+    settings = settings_record{};
+#ifdef _WIN32
+    const std::string input_folder = "C:\\";
+#else
+    const std::string input_folder = home_folder();
+#endif
+    if (!copy_field(settings.input_dir, sizeof settings.input_dir, input_folder))
+        copy_field(settings.input_dir, sizeof settings.input_dir, ".");
+    // A start-up folder too long for the fields falls back to relative names.
+    const std::string start = current_folder();
+    if (!copy_field(settings.install_dir, sizeof settings.install_dir, start))
+        copy_field(settings.install_dir, sizeof settings.install_dir, ".");
+    const std::string output = start + path_separator + "output";
+    if (!copy_field(settings.output_dir, sizeof settings.output_dir, output))
+        copy_field(settings.output_dir, sizeof settings.output_dir, "output");
+    settings.mipmaps = 0;
+    settings.input_type = 1;
+    settings.output_type = 2;
+    settings.bpp = 24;
+    copy_field(settings.suffix, sizeof settings.suffix, "_MM");
+    settings.num_mipmaps = 1;
+}

@@ -1,0 +1,57 @@
+# kgfconv info: the blocks, the messages and the exit statuses.
+. "$(dirname "$0")/common.inc"
+
+"$kgfconv" info wall.tga stone.kgf flame.kaf glass.tga >out.txt 2>err.txt
+check "info exits 0 when every file reads" test $? -eq 0
+cat >expected.txt <<'END'
+wall.tga
+  Type: TGA
+  Resolution: 64x32
+  Color depth: 24
+  Mipmaps: 1
+  Frames: 1
+stone.kgf
+  Type: KGF
+  Resolution: 64x64
+  Color depth: 16
+  Mipmaps: 5
+  Frames: 1
+flame.kaf
+  Type: KAF
+  Resolution: 32x32
+  Color depth: 16
+  Mipmaps: 1
+  Frames: 4
+glass.tga
+  Type: TGA
+  Resolution: 32x32
+  Color depth: 32
+  Mipmaps: 1
+  Frames: 1
+END
+check "info blocks" cmp -s out.txt expected.txt
+check "no messages for good files" test ! -s err.txt
+
+head -c 30 stone.kgf >cut.kgf
+cp wall.tga notes.txt
+cp wall.tga mixed.Tga
+"$kgfconv" info cut.kgf notes.txt wall.tga mixed.Tga >out.txt 2>err.txt
+check "info exits 1 when a file fails" test $? -eq 1
+check "a short KGF reports missing data" grep -qx "Error: File is missing some data; do not use" err.txt
+check "an unknown ending is unsupported" test "$(grep -cx 'Error: Unsupported file type' err.txt)" -eq 2
+check "only the good file has a block" test "$(grep -c 'Type:' out.txt)" -eq 1
+check "the good file's block is printed" grep -qx "wall.tga" out.txt
+
+"$kgfconv" info missing.kgf >out.txt 2>err.txt
+check "a missing file fails" test $? -eq 1
+check "a missing file is named" grep -q "missing.kgf" err.txt
+
+"$kgfconv" --help >out.txt 2>&1
+check "--help exits 0" test $? -eq 0
+check "--help lists the commands" grep -q "convert" out.txt
+"$kgfconv" --version >out.txt 2>&1
+check "--version exits 0" test $? -eq 0
+check "--version names the program" grep -q "kgfconv" out.txt
+"$kgfconv" frobnicate >out.txt 2>&1
+check "an unknown command is a usage error" test $? -eq 2
+finish

@@ -1,0 +1,183 @@
+#include "formats/image_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+image_buffer make_image(int bpp, int width, int height, int levels, std::vector<uint8_t> bytes) {
+    image_buffer image;
+    init_image_buffer(image, static_cast<uint8_t>(bpp));
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    image.num_mipmaps = static_cast<int16_t>(levels);
+    image.data = std::move(bytes);
+    return image;
+}
+
+image_buffer destination_for(const image_buffer& source, int bpp, int levels) {
+    image_buffer destination;
+    init_image_buffer(destination, static_cast<uint8_t>(bpp));
+    destination.width = source.width;
+    destination.height = source.height;
+    destination.num_mipmaps = static_cast<int16_t>(levels);
+    allocate_image_data(destination, mip_chain_bytes(destination));
+    return destination;
+}
+
+std::vector<uint8_t> pixel16(unsigned value) {
+    return {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)};
+}
+
+} // namespace
+
+TEST(ImageBuffer, FreshRecordIsEmpty) {
+    image_buffer image;
+    image.num_mipmaps = 7;
+    image.data.assign(10, 1);
+    init_image_buffer(image, 24);
+    EXPECT_EQ(image.num_mipmaps, 1);
+    EXPECT_EQ(image.width, 0);
+    EXPECT_EQ(image.height, 0);
+    EXPECT_EQ(image.bpp, 24);
+    EXPECT_TRUE(image.data.empty());
+    EXPECT_EQ(mip_chain_bytes(image), 0);
+}
+
+struct chain_case {
+    int levels, width, height, bpp;
+    int64_t bytes;
+};
+
+TEST(ImageBuffer, ChainSizes) {
+    const chain_case cases[] = {
+        {5, 64, 64, 16, 10912}, {5, 6, 6, 16, 95},  {5, 4, 4, 16, 42},
+        {1, 64, 64, 16, 8192},  {0, 64, 64, 16, 0}, {-3, 64, 64, 16, 0},
+        {1, 3, 5, 24, 45},      {2, 3, 5, 24, 56},  {1, 32767, 32767, 32, 4294705156LL},
+        {10, 4, 4, 16, 42},     {1, -4, 4, 16, 0},  {1, 5, 5, 8, 25},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mip_chain_bytes(c.levels, c.width, c.height, c.bpp), c.bytes)
+            << c.levels << " levels of " << c.width << "x" << c.height << "x" << c.bpp;
+}
+
+struct expand_case {
+    unsigned value;
+    uint8_t blue, green, red, alpha;
+};
+
+TEST(ConvertPixels, SixteenToThirtyTwo) {
+    const expand_case cases[] = {{0x8000, 0, 0, 0, 255},
+                                 {0x7FFF, 255, 255, 255, 0},
+                                 {0x4210, 132, 132, 132, 0},
+                                 {0x001F, 255, 0, 0, 0}};
+    for (const auto& c : cases) {
+        image_buffer source = make_image(16, 1, 1, 1, pixel16(c.value));
+        image_buffer destination = destination_for(source, 32, 1);
+        convert_pixels(destination, source);
+        EXPECT_EQ(destination.data, (std::vector<uint8_t>{c.blue, c.green, c.red, c.alpha}))
+            << std::hex << c.value;
+        image_buffer rgb = destination_for(source, 24, 1);
+        convert_pixels(rgb, source);
+        EXPECT_EQ(rgb.data, (std::vector<uint8_t>{c.blue, c.green, c.red})) << std::hex << c.value;
+    }
+}
+
+struct reduce_case {
+    std::vector<uint8_t> pixel;
+    unsigned value;
+};
+
+TEST(ConvertPixels, ToSixteen) {
+    const reduce_case cases[] = {{{255, 255, 255, 1}, 0xFFFF},
+                                 {{7, 7, 7, 0}, 0x0000},
+                                 {{0x12, 0x34, 0x56, 0x80}, 0xA8C2},
+                                 {{0, 0, 0}, 0x8000},
+                                 {{255, 0, 0}, 0x801F}};
+    for (const auto& c : cases) {
+        image_buffer source = make_image(static_cast<int>(c.pixel.size() * 8), 1, 1, 1, c.pixel);
+        image_buffer destination = destination_for(source, 16, 1);
+        convert_pixels(destination, source);
+        EXPECT_EQ(destination.data, pixel16(c.value)) << std::hex << c.value;
+    }
+}
+
+TEST(ConvertPixels, TwentyFourAndThirtyTwo) {
+    image_buffer rgb = make_image(24, 2, 1, 1, {1, 2, 3, 4, 5, 6});
+    image_buffer rgba = destination_for(rgb, 32, 1);
+    convert_pixels(rgba, rgb);
+    EXPECT_EQ(rgba.data, (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0}));
+    image_buffer back = destination_for(rgba, 24, 1);
+    rgba.data[3] = 200;
+    convert_pixels(back, rgba);
+    EXPECT_EQ(back.data, rgb.data);
+}
+
+TEST(ConvertPixels, ExtentsOfEachPair) {
+    // A five-level 16-bit source converts every level; a deep source
+    // converts into the first level only.
+    std::vector<uint8_t> chain(42);
+    for (size_t i = 0; i < chain.size(); i += 2) {
+        chain[i] = 0xFF;
+        chain[i + 1] = 0xFF;
+    }
+    image_buffer source = make_image(16, 4, 4, 5, chain);
+    image_buffer wide = destination_for(source, 32, 5);
+    convert_pixels(wide, source);
+    // 64 + 16 + 4 + 1 bytes: the last byte is no whole pixel and stays 0.
+    ASSERT_EQ(wide.data.size(), 85u);
+    for (size_t i = 0; i < wide.data.size(); ++i)
+        EXPECT_EQ(wide.data[i], i < 84 ? 255 : 0) << i;
+
+    image_buffer deep = make_image(32, 4, 4, 1, std::vector<uint8_t>(64, 0xFF));
+    image_buffer narrow = destination_for(deep, 16, 5);
+    convert_pixels(narrow, deep);
+    for (size_t i = 0; i < narrow.data.size(); ++i)
+        EXPECT_EQ(narrow.data[i], i < 32 ? 0xFF : 0) << i;
+
+    // 24 to 24 and 32 to 32 copy only the first level.
+    image_buffer same = make_image(24, 2, 2, 2, std::vector<uint8_t>(15, 9));
+    image_buffer copy = destination_for(same, 24, 2);
+    convert_pixels(copy, same);
+    for (size_t i = 0; i < copy.data.size(); ++i)
+        EXPECT_EQ(copy.data[i], i < 12 ? 9 : 0) << i;
+}
+
+TEST(ConvertPixels, StaysInsideBothBlocks) {
+    // A one-level 16-bit source rewritten with five levels: the copy stops at
+    // the source's end.
+    image_buffer source = make_image(16, 4, 4, 1, std::vector<uint8_t>(32, 0xAB));
+    image_buffer destination = destination_for(source, 16, 5);
+    convert_pixels(destination, source);
+    for (size_t i = 0; i < destination.data.size(); ++i)
+        EXPECT_EQ(destination.data[i], i < 32 ? 0xAB : 0) << i;
+
+    // An odd chain ends in half a pixel: 6x6 with five levels holds 95 bytes.
+    image_buffer odd = make_image(16, 6, 6, 5, std::vector<uint8_t>(95, 0xFF));
+    image_buffer expanded = destination_for(odd, 32, 5);
+    convert_pixels(expanded, odd);
+    ASSERT_EQ(expanded.data.size(), 191u);
+    // 47 whole source pixels; the half pixel at the end is not converted.
+    EXPECT_EQ(expanded.data[187], 255);
+    EXPECT_EQ(expanded.data[188], 0);
+
+    // No levels: an empty destination receives nothing.
+    image_buffer deep = make_image(32, 2, 2, 1, std::vector<uint8_t>(16, 1));
+    image_buffer empty = destination_for(deep, 16, 0);
+    convert_pixels(empty, deep);
+    EXPECT_TRUE(empty.data.empty());
+
+    // A source block shorter than its fields claim.
+    image_buffer short_source = make_image(24, 4, 4, 1, std::vector<uint8_t>(5, 1));
+    image_buffer target = destination_for(short_source, 32, 1);
+    convert_pixels(target, short_source);
+    EXPECT_EQ(target.data[4], 0);
+}
+
+TEST(ConvertPixels, UnsupportedPairLeavesDestination) {
+    image_buffer source = make_image(8, 2, 2, 1, std::vector<uint8_t>(4, 0xFF));
+    image_buffer destination = destination_for(source, 16, 1);
+    convert_pixels(destination, source);
+    EXPECT_EQ(destination.data, std::vector<uint8_t>(8, 0));
+}

@@ -1,0 +1,220 @@
+#include "formats/image_buffer.h"
+#include "formats/mip.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+image_buffer make_chain(int width, int height, int levels) {
+    image_buffer image;
+    init_image_buffer(image, 16);
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    image.num_mipmaps = static_cast<int16_t>(levels);
+    image.data.assign(static_cast<size_t>(mip_chain_bytes(image)), 0);
+    return image;
+}
+
+unsigned pixel(const image_buffer& image, size_t offset) {
+    return image.data[offset] | (image.data[offset + 1] << 8);
+}
+
+void set_pixel(image_buffer& image, int x, int y, unsigned value) {
+    const size_t at = 2 * (static_cast<size_t>(y) * image.width + x);
+    image.data[at] = static_cast<uint8_t>(value & 0xFF);
+    image.data[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void fill_first_level(image_buffer& image, unsigned value) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            set_pixel(image, x, y, value);
+}
+
+// One call as the caller makes it: level, running offset, pixels, result.
+struct level_step {
+    int level;
+    int64_t offset;
+    std::vector<unsigned> values;
+    int32_t result;
+};
+
+TEST(MipTest, WorkedExampleFourByFour) {
+    image_buffer image = make_chain(4, 4, 5);
+    ASSERT_EQ(image.data.size(), 42u);
+    fill_first_level(image, 0x7FFF);
+    set_pixel(image, 0, 0, 0x8000);
+
+    const std::vector<level_step> steps = {
+        {2, 32, {0xDEF7, 0x7FFF, 0x7FFF, 0x7FFF}, 8},
+        {3, 40, {0xF7BD}, 2},
+        {4, 42, {}, 0},
+        {5, 42, {}, 0},
+    };
+    int64_t offset = 32;
+    for (const level_step& step : steps) {
+        EXPECT_EQ(offset, step.offset) << step.level;
+        const int32_t written = make_mip_level(image, offset, step.level);
+        EXPECT_EQ(written, step.result) << step.level;
+        for (size_t j = 0; j < step.values.size(); ++j)
+            EXPECT_EQ(pixel(image, static_cast<size_t>(offset) + 2 * j), step.values[j])
+                << step.level << " " << j;
+        offset += written;
+    }
+    EXPECT_EQ(image.data.size(), 42u);
+}
+
+TEST(MipTest, LevelThreeIsNotTheAverageOfLevelTwo) {
+    image_buffer image = make_chain(4, 4, 3);
+    const unsigned blue[4][4] = {{1, 1, 1, 1}, {1, 0, 1, 0}, {1, 1, 1, 1}, {1, 0, 1, 4}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            set_pixel(image, x, y, 0x8000 | blue[y][x]);
+    ASSERT_EQ(make_mip_level(image, 32, 2), 8);
+    EXPECT_EQ(pixel(image, 32), 0x8000u);
+    EXPECT_EQ(pixel(image, 34), 0x8000u);
+    EXPECT_EQ(pixel(image, 36), 0x8000u);
+    EXPECT_EQ(pixel(image, 38), 0x8001u);
+    ASSERT_EQ(make_mip_level(image, 40, 3), 2);
+    EXPECT_EQ(pixel(image, 40), 0x8001u);
+}
+
+TEST(MipTest, AlphaSurvivesUnlessTheWholeBlockIsTransparent) {
+    struct alpha_case {
+        unsigned a, b, c, d, expected;
+    };
+    const alpha_case cases[] = {
+        {0x8000, 0x0000, 0x0000, 0x0000, 0x8000}, // one opaque pixel of four
+        {0x001F, 0x03E0, 0x7C00, 0x7FFF, 0x3DEF}, // all transparent, colours averaged
+        {0x83E0, 0x83E0, 0x83E0, 0x83E0, 0x83E0},
+        {0x0001, 0x0001, 0x0001, 0x0000, 0x0000}, // 3 / 4 rounds down
+    };
+    for (const alpha_case& c : cases) {
+        image_buffer image = make_chain(2, 2, 2);
+        set_pixel(image, 0, 0, c.a);
+        set_pixel(image, 1, 0, c.b);
+        set_pixel(image, 0, 1, c.c);
+        set_pixel(image, 1, 1, c.d);
+        ASSERT_EQ(make_mip_level(image, 8, 2), 2);
+        EXPECT_EQ(pixel(image, 8), c.expected) << std::hex << c.a;
+    }
+}
+
+TEST(MipTest, SixtyFourSquareFillsTheChainRulesLevels) {
+    image_buffer image = make_chain(64, 64, 5);
+    ASSERT_EQ(image.data.size(), 10912u);
+    // Each 16 x 16 block has its own colour, so every level is a scaled copy.
+    auto block_colour = [](int bx, int by) {
+        return 0x8000u | static_cast<unsigned>(bx * 4 + by) << 5 | static_cast<unsigned>(bx + by);
+    };
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            set_pixel(image, x, y, block_colour(x / 16, y / 16));
+
+    const int64_t offsets[] = {8192, 10240, 10752, 10880};
+    const int32_t results[] = {2048, 512, 128, 32};
+    const int sides[] = {32, 16, 8, 4};
+    int64_t offset = 8192;
+    for (int level = 2; level <= 5; ++level) {
+        const int i = level - 2;
+        EXPECT_EQ(offset, offsets[i]);
+        const int32_t written = make_mip_level(image, offset, level);
+        EXPECT_EQ(written, results[i]);
+        const int side = sides[i];
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                ASSERT_EQ(pixel(image, static_cast<size_t>(offset + 2 * (y * side + x))),
+                          block_colour(x * 4 / side, y * 4 / side))
+                    << level << " " << x << "," << y;
+        offset += written;
+    }
+    EXPECT_EQ(offset, 10912);
+}
+
+TEST(MipTest, LargeBlocksDoNotOverflowTheSums) {
+    // A 128 x 128 block of white sums to 31 * 16384 per channel.
+    image_buffer image = make_chain(128, 128, 8);
+    fill_first_level(image, 0x7FFF);
+    const int64_t level_offset = mip_chain_bytes(7, 128, 128, 16);
+    EXPECT_EQ(make_mip_level(image, level_offset, 8), 2);
+    EXPECT_EQ(pixel(image, static_cast<size_t>(level_offset)), 0x7FFFu);
+}
+
+TEST(MipTest, BlocksLargerThanTheImageGiveNothing) {
+    image_buffer image = make_chain(4, 4, 5);
+    fill_first_level(image, 0x1234);
+    const std::vector<uint8_t> before = image.data;
+    for (int level : {4, 5, 16, 17, 40, 255})
+        EXPECT_EQ(make_mip_level(image, 32, level), 0) << level;
+    EXPECT_EQ(image.data, before);
+}
+
+TEST(MipTest, SidesNotMultiplesOfTheBlockUseWholeBlocksOnly) {
+    // 5 x 3: level 2 is a 2 x 1 grid; the right column and bottom row are
+    // left out.
+    image_buffer image = make_chain(5, 3, 2);
+    ASSERT_EQ(image.data.size(), 37u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            set_pixel(image, x, y, static_cast<unsigned>(x * 4 + y * 8));
+    EXPECT_EQ(make_mip_level(image, 30, 2), 4);
+    EXPECT_EQ(pixel(image, 30), (0u + 4 + 8 + 12) / 4);
+    EXPECT_EQ(pixel(image, 32), (8u + 12 + 16 + 20) / 4);
+    EXPECT_EQ(image.data[34], 0);
+}
+
+TEST(MipTest, SixBySixFiveLevels) {
+    // Chain 72 + 18 + 4 + 1 + 0: level 3 holds one whole 4 x 4 block.
+    image_buffer image = make_chain(6, 6, 5);
+    ASSERT_EQ(image.data.size(), 95u);
+    fill_first_level(image, 0x0010);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            set_pixel(image, x, y, 0x0002);
+    EXPECT_EQ(make_mip_level(image, 72, 2), 18);
+    EXPECT_EQ(pixel(image, 72), 0x0002u);
+    EXPECT_EQ(pixel(image, 74), 0x0009u); // (2 + 16 + 2 + 16) / 4
+    EXPECT_EQ(pixel(image, 80), 0x000Cu); // (2 + 16 + 16 + 16) / 4
+    EXPECT_EQ(pixel(image, 88), 0x0010u);
+    EXPECT_EQ(make_mip_level(image, 90, 3), 2);
+    EXPECT_EQ(pixel(image, 90), 0x0008u); // (9 * 2 + 7 * 16) / 16
+    EXPECT_EQ(make_mip_level(image, 92, 4), 0);
+    EXPECT_EQ(make_mip_level(image, 92, 5), 0);
+    EXPECT_EQ(image.data[92], 0);
+    EXPECT_EQ(image.data[94], 0);
+}
+
+TEST(MipTest, ImageShorterThanABlock) {
+    image_buffer image = make_chain(8, 1, 3);
+    fill_first_level(image, 0x7FFF);
+    const std::vector<uint8_t> before = image.data;
+    EXPECT_EQ(make_mip_level(image, 16, 2), 0);
+    EXPECT_EQ(make_mip_level(image, 16, 3), 0);
+    EXPECT_EQ(image.data, before);
+}
+
+TEST(MipTest, WritesStayInsideTheBlock) {
+    image_buffer image = make_chain(4, 4, 1);
+    fill_first_level(image, 0x0421);
+    image.data.resize(34); // room for one level-2 pixel only
+    image.data.shrink_to_fit();
+    EXPECT_EQ(make_mip_level(image, 32, 2), 2);
+    EXPECT_EQ(pixel(image, 32), 0x0421u);
+    EXPECT_EQ(make_mip_level(image, 34, 2), 0);
+    EXPECT_EQ(make_mip_level(image, 40, 2), 0);
+    EXPECT_EQ(make_mip_level(image, -2, 2), 0);
+
+    image.data.resize(20); // not even the first level
+    image.data.shrink_to_fit();
+    EXPECT_EQ(make_mip_level(image, 0, 2), 0);
+}
+
+TEST(MipTest, EmptyImageGivesNothing) {
+    image_buffer image = make_chain(0, 0, 5);
+    EXPECT_EQ(make_mip_level(image, 0, 2), 0);
+}
+
+} // namespace

@@ -1,0 +1,456 @@
+// Loading and saving the settings record against the platform's store: the
+// settings file here, the registry under Windows.
+#include "platform/files.h"
+#include "settings/settings.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string text_of(const char* field, size_t size) {
+    return std::string(field, strnlen(field, size));
+}
+
+// Every field of two records, compared one by one for readable failures.
+void expect_same_settings(const settings_record& actual, const settings_record& expected) {
+    EXPECT_EQ(text_of(actual.install_dir, 256), text_of(expected.install_dir, 256));
+    EXPECT_EQ(text_of(actual.input_dir, 256), text_of(expected.input_dir, 256));
+    EXPECT_EQ(text_of(actual.output_dir, 256), text_of(expected.output_dir, 256));
+    EXPECT_EQ(actual.input_type, expected.input_type);
+    EXPECT_EQ(actual.output_type, expected.output_type);
+    EXPECT_EQ(actual.bpp, expected.bpp);
+    EXPECT_EQ(actual.mipmaps, expected.mipmaps);
+    EXPECT_EQ(text_of(actual.suffix, 10), text_of(expected.suffix, 10));
+    EXPECT_EQ(actual.num_mipmaps, expected.num_mipmaps);
+}
+
+void set_text(char* field, size_t size, const std::string& text) {
+    ASSERT_LT(text.size(), size);
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), text.size());
+}
+
+// A record with every field away from its default.
+settings_record changed_settings() {
+    settings_record record{};
+    set_text(record.install_dir, 256,
+             std::string(1, path_separator) + "opt" + path_separator + "kgf");
+    set_text(record.input_dir, 256, std::string(1, path_separator) + "in put");
+    set_text(record.output_dir, 256, std::string(1, path_separator) + "out" + path_separator);
+    record.input_type = 3;
+    record.output_type = 1;
+    record.bpp = 32;
+    record.mipmaps = 1;
+    set_text(record.suffix, 10, "-lvl");
+    record.num_mipmaps = 5;
+    return record;
+}
+
+#ifdef _WIN32
+void delete_tool_key() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KGF Tool");
+}
+#else
+// Sets an environment variable for one test and restores it afterwards.
+struct environment_change {
+    std::string name;
+    bool had_value = false;
+    std::string previous;
+    environment_change(const char* variable, const char* value) : name(variable) {
+        if (const char* old = std::getenv(variable)) {
+            had_value = true;
+            previous = old;
+        }
+        setenv(variable, value, 1);
+    }
+    ~environment_change() {
+        if (had_value)
+            setenv(name.c_str(), previous.c_str(), 1);
+        else
+            unsetenv(name.c_str());
+    }
+};
+#endif
+
+class settings_store : public ::testing::Test {
+  protected:
+    scratch_folder work;
+#ifdef _WIN32
+    void SetUp() override {
+        delete_tool_key();
+    }
+    void TearDown() override {
+        delete_tool_key();
+        reset_core_state();
+    }
+#else
+    scratch_folder config;
+    environment_change xdg{"XDG_CONFIG_HOME", config.path.c_str()};
+    std::string folder() const {
+        return config.path + "/kgf-tool";
+    }
+    std::string file() const {
+        return folder() + "/settings.ini";
+    }
+    void TearDown() override {
+        reset_core_state();
+    }
+#endif
+};
+
+TEST_F(settings_store, first_run_gives_the_defaults) {
+    current_folder_change here(work.path);
+    const std::string start = current_folder();
+    settings.bpp = 99;
+    EXPECT_EQ(load_settings(), 1);
+    EXPECT_EQ(text_of(settings.install_dir, 256), start);
+    EXPECT_EQ(text_of(settings.output_dir, 256), start + path_separator + "output");
+#ifdef _WIN32
+    EXPECT_EQ(text_of(settings.input_dir, 256), "C:\\");
+#else
+    EXPECT_EQ(text_of(settings.input_dir, 256), home_folder());
+    // Loading never creates the file.
+    EXPECT_FALSE(file_exists(file()));
+#endif
+    EXPECT_EQ(settings.input_type, 1);
+    EXPECT_EQ(settings.output_type, 2);
+    EXPECT_EQ(settings.bpp, 24);
+    EXPECT_EQ(settings.mipmaps, 0);
+    EXPECT_EQ(text_of(settings.suffix, 10), "_MM");
+    EXPECT_EQ(settings.num_mipmaps, 1);
+}
+
+TEST_F(settings_store, saved_fields_load_back) {
+    struct sample {
+        const char* what;
+        settings_record record;
+    };
+    settings_record longest = changed_settings();
+    set_text(longest.install_dir, 256, std::string(1, path_separator) + std::string(254, 'i'));
+    set_text(longest.input_dir, 256, std::string(255, 'n'));
+    set_text(longest.output_dir, 256, std::string(254, 'o') + path_separator);
+    set_text(longest.suffix, 10, "ABCDEFGHI");
+    settings_record extremes = changed_settings();
+    set_text(extremes.suffix, 10, "");
+    extremes.input_type = 0;
+    extremes.output_type = 255;
+    extremes.bpp = 0;
+    extremes.mipmaps = 255;
+    extremes.num_mipmaps = 0;
+    const sample samples[] = {
+        {"every field changed", changed_settings()},
+        {"texts filling their fields", longest},
+        {"empty suffix and byte extremes, taken unchecked", extremes},
+    };
+    for (const auto& s : samples) {
+        SCOPED_TRACE(s.what);
+        settings = s.record;
+        EXPECT_EQ(save_settings(), 1);
+        settings = settings_record{};
+        EXPECT_EQ(load_settings(), 1);
+        expect_same_settings(settings, s.record);
+    }
+}
+
+TEST_F(settings_store, save_writes_nothing_behind_a_terminator) {
+    // Bytes left behind the text by an earlier, longer value are not data.
+    settings = changed_settings();
+    std::memset(settings.suffix, 'x', sizeof settings.suffix);
+    std::memcpy(settings.suffix, "_a", 3);
+    std::memset(settings.input_dir, 'y', sizeof settings.input_dir);
+    std::memcpy(settings.input_dir, "in", 3);
+    save_settings();
+    settings = settings_record{};
+    load_settings();
+    EXPECT_EQ(text_of(settings.suffix, 10), "_a");
+    EXPECT_EQ(text_of(settings.input_dir, 256), "in");
+    EXPECT_EQ(settings.suffix[3], '\0');
+    EXPECT_EQ(settings.input_dir[3], '\0');
+}
+
+#ifndef _WIN32
+
+// The defaults, leaving the record as it was.
+settings_record default_settings() {
+    const settings_record kept = settings;
+    set_default_settings();
+    const settings_record defaults = settings;
+    settings = kept;
+    return defaults;
+}
+
+const char* const full_file = "[KGF Tool]\n"
+                              "install_dir=/opt/kgf\n"
+                              "input_dir=/in put\n"
+                              "output_dir=/out/\n"
+                              "input_type=3\n"
+                              "output_type=1\n"
+                              "\n"
+                              "[KGF Tool\\tga]\n"
+                              "bpp=32\n"
+                              "mipmaps=1\n"
+                              "suffix=-lvl\n"
+                              "\n"
+                              "[KGF Tool\\kgf]\n"
+                              "num_mipmaps=5\n";
+
+TEST_F(settings_store, file_holds_the_nine_values_in_their_groups) {
+    settings = changed_settings();
+    save_settings();
+    const std::vector<uint8_t> bytes = read_file_bytes(file());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), full_file);
+    EXPECT_FALSE(file_exists(file() + ".new"));
+}
+
+// Replaces the first occurrence of what in text.
+std::string replaced(std::string text, const std::string& what, const std::string& with) {
+    const size_t at = text.find(what);
+    EXPECT_NE(at, std::string::npos) << what;
+    if (at != std::string::npos)
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// Takes the named fields from the defaults, all others from changed.
+settings_record expected_mix(const std::vector<std::string>& defaulted) {
+    const settings_record defaults = default_settings();
+    settings_record result = changed_settings();
+    for (const auto& name : defaulted) {
+        if (name == "install_dir")
+            std::memcpy(result.install_dir, defaults.install_dir, 256);
+        else if (name == "input_dir")
+            std::memcpy(result.input_dir, defaults.input_dir, 256);
+        else if (name == "output_dir")
+            std::memcpy(result.output_dir, defaults.output_dir, 256);
+        else if (name == "input_type")
+            result.input_type = defaults.input_type;
+        else if (name == "output_type")
+            result.output_type = defaults.output_type;
+        else if (name == "bpp")
+            result.bpp = defaults.bpp;
+        else if (name == "mipmaps")
+            result.mipmaps = defaults.mipmaps;
+        else if (name == "suffix")
+            std::memcpy(result.suffix, defaults.suffix, 10);
+        else if (name == "num_mipmaps")
+            result.num_mipmaps = defaults.num_mipmaps;
+        else
+            ADD_FAILURE() << "no field " << name;
+    }
+    return result;
+}
+
+const std::vector<std::string> all_fields = {"install_dir", "input_dir",   "output_dir",
+                                             "input_type",  "output_type", "bpp",
+                                             "mipmaps",     "suffix",      "num_mipmaps"};
+
+TEST_F(settings_store, damaged_file_falls_back_field_by_field) {
+    struct damage {
+        const char* what;
+        std::string contents;
+        std::vector<std::string> defaulted;
+    };
+    const std::string full = full_file;
+    const std::string nul(1, '\0');
+    const damage cases[] = {
+        {"intact", full, {}},
+        {"windows line ends",
+         replaced(replaced(full, "bpp=32\n", "bpp=32\r\n"), "/in put\n", "/in put\r\n"),
+         {}},
+        {"no line end at the end", full.substr(0, full.size() - 1), {}},
+        {"line without equals sign", replaced(full, "bpp=32\n", "bpp 32\nnonsense\n"), {"bpp"}},
+        {"comments and blank lines",
+         replaced(full, "[KGF Tool\\kgf]", "; note\n# note\n\n[KGF Tool\\kgf]"),
+         {}},
+        {"unknown names", replaced(full, "mipmaps=1\n", "mipmaps=1\ncolour=red\nbpp2=8\n"), {}},
+        {"number above 255", replaced(full, "bpp=32", "bpp=256"), {"bpp"}},
+        {"huge number",
+         replaced(full, "num_mipmaps=5", "num_mipmaps=99999999999999999999"),
+         {"num_mipmaps"}},
+        {"negative number", replaced(full, "input_type=3", "input_type=-1"), {"input_type"}},
+        {"signed number", replaced(full, "input_type=3", "input_type=+3"), {"input_type"}},
+        {"hexadecimal number", replaced(full, "output_type=1", "output_type=0x1"), {"output_type"}},
+        {"number with text", replaced(full, "mipmaps=1", "mipmaps=1 yes"), {"mipmaps"}},
+        {"empty number", replaced(full, "mipmaps=1", "mipmaps="), {"mipmaps"}},
+        {"folder of 256 characters",
+         replaced(full, "/opt/kgf", "/" + std::string(255, 'a')),
+         {"install_dir"}},
+        {"suffix of 10 characters", replaced(full, "-lvl", "ABCDEFGHIJ"), {"suffix"}},
+        {"text holding a NUL", replaced(full, "/out/", "/o" + nul + "ut/"), {"output_dir"}},
+        {"garbage bytes on a line of their own",
+         replaced(full, "[KGF Tool\\tga]", "\xff\xfe" + nul + "\x01\x80=\x7f\n[KGF Tool\\tga]"),
+         {}},
+        {"garbage in a name",
+         replaced(full, "suffix=",
+                  "suf\xfe"
+                  "fix="),
+         {"suffix"}},
+        {"tga group missing",
+         replaced(full, "[KGF Tool\\tga]\n", ""),
+         {"bpp", "mipmaps", "suffix"}},
+        {"main group missing",
+         replaced(full, "[KGF Tool]\n", ""),
+         {"install_dir", "input_dir", "output_dir", "input_type", "output_type"}},
+        {"group name in other case",
+         replaced(full, "[KGF Tool\\kgf]", "[KGF Tool\\KGF]"),
+         {"num_mipmaps"}},
+        {"unclosed group header",
+         replaced(full, "[KGF Tool\\tga]", "[KGF Tool\\tga"),
+         {"bpp", "mipmaps", "suffix"}},
+        {"value in the wrong group",
+         replaced(replaced(full, "num_mipmaps=5\n", ""), "bpp=32\n", "bpp=32\nnum_mipmaps=5\n"),
+         {"num_mipmaps"}},
+        {"later bad value keeps the earlier good one",
+         replaced(full, "bpp=32\n", "bpp=32\nbpp=999\n"),
+         {}},
+        {"empty file", "", all_fields},
+        {"only garbage", std::string("\x89PNG\r\n\x1a\n") + nul + nul + "\xff\xd8\xff", all_fields},
+        {"larger than any settings file", full + std::string(70000, '#'), all_fields},
+    };
+    create_folder(folder().c_str());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file_bytes(file(), std::vector<uint8_t>(c.contents.begin(), c.contents.end()));
+        const settings_record expected = expected_mix(c.defaulted);
+        settings = settings_record{};
+        EXPECT_EQ(load_settings(), 1);
+        expect_same_settings(settings, expected);
+    }
+}
+
+TEST_F(settings_store, folder_in_place_of_the_file_gives_defaults) {
+    std::filesystem::create_directories(file());
+    const settings_record defaults = default_settings();
+    settings = changed_settings();
+    EXPECT_EQ(load_settings(), 1);
+    expect_same_settings(settings, defaults);
+    // Saving cannot replace a folder; it gives up without touching it.
+    settings = changed_settings();
+    EXPECT_EQ(save_settings(), 1);
+    EXPECT_TRUE(std::filesystem::is_directory(file()));
+    EXPECT_FALSE(file_exists(file() + ".new"));
+}
+
+TEST_F(settings_store, save_creates_the_missing_folders) {
+    scratch_folder deep;
+    const std::string base = deep.path + "/a/b";
+    environment_change nested("XDG_CONFIG_HOME", base.c_str());
+    settings = changed_settings();
+    save_settings();
+    EXPECT_TRUE(file_exists(base + "/kgf-tool/settings.ini"));
+    settings = settings_record{};
+    load_settings();
+    expect_same_settings(settings, changed_settings());
+}
+
+TEST_F(settings_store, home_config_folder_when_xdg_is_empty_or_relative) {
+    scratch_folder home;
+    environment_change home_change("HOME", home.path.c_str());
+    for (const char* xdg : {"", "relative/config"}) {
+        SCOPED_TRACE(xdg);
+        environment_change xdg_change("XDG_CONFIG_HOME", xdg);
+        current_folder_change here(work.path);
+        settings = changed_settings();
+        save_settings();
+        EXPECT_TRUE(file_exists(home.path + "/.config/kgf-tool/settings.ini"));
+        EXPECT_FALSE(file_exists(work.path + "/relative"));
+        settings = settings_record{};
+        load_settings();
+        expect_same_settings(settings, changed_settings());
+        std::filesystem::remove_all(home.path + "/.config");
+    }
+    // The home folder is also the default input folder.
+    environment_change unset_xdg("XDG_CONFIG_HOME", "");
+    load_settings();
+    EXPECT_EQ(text_of(settings.input_dir, 256), home.path);
+}
+
+TEST_F(settings_store, text_with_a_line_break_is_not_saved) {
+    settings = changed_settings();
+    set_text(settings.output_dir, 256, "/out\nbpp=8");
+    save_settings();
+    settings = settings_record{};
+    load_settings();
+    expect_same_settings(settings, expected_mix({"output_dir"}));
+}
+
+// The old file must survive every failed save whole.
+class failed_save : public settings_store {
+  protected:
+    std::vector<uint8_t> old_bytes;
+    void SetUp() override {
+        settings = changed_settings();
+        save_settings();
+        old_bytes = read_file_bytes(file());
+        ASSERT_FALSE(old_bytes.empty());
+        set_text(settings.output_dir, 256, "/elsewhere");
+        settings.bpp = 24;
+    }
+    void expect_old_file() {
+        EXPECT_EQ(read_file_bytes(file()), old_bytes);
+        settings = settings_record{};
+        load_settings();
+        expect_same_settings(settings, changed_settings());
+    }
+};
+
+TEST_F(failed_save, temporary_name_taken_by_a_folder) {
+    std::filesystem::create_directories(file() + ".new/inside");
+    EXPECT_EQ(save_settings(), 1);
+    expect_old_file();
+}
+
+TEST_F(failed_save, write_error_keeps_the_old_file) {
+    // A file-size limit makes the write fail part way, as a full disk would.
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    rlimit small = old_limit;
+    small.rlim_cur = 16;
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    save_settings();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(file_exists(file() + ".new"));
+    expect_old_file();
+}
+
+TEST(settings_store_replace, stale_temporary_files_are_replaced_not_followed) {
+    scratch_folder config;
+    environment_change xdg("XDG_CONFIG_HOME", config.path.c_str());
+    const std::string folder = config.path + "/kgf-tool";
+    create_folder(folder.c_str());
+    // Left by an interrupted save: a plain file, then a link to another file.
+    write_file_bytes(folder + "/settings.ini.new", {'o', 'l', 'd'});
+    settings = changed_settings();
+    save_settings();
+    EXPECT_FALSE(file_exists(folder + "/settings.ini.new"));
+    const std::string victim = config.path + "/victim";
+    write_file_bytes(victim, {'k', 'e', 'e', 'p'});
+    ASSERT_EQ(symlink(victim.c_str(), (folder + "/settings.ini.new").c_str()), 0);
+    save_settings();
+    EXPECT_EQ(read_file_bytes(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    settings = settings_record{};
+    load_settings();
+    expect_same_settings(settings, changed_settings());
+    reset_core_state();
+}
+
+#endif
+
+} // namespace
