@@ -1,0 +1,249 @@
+#include "convert/batch.h"
+#include "convert/convert.h"
+#include "platform/files.h"
+#include "platform/message.h"
+#include "settings/settings.h"
+#include "support/sample_files.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+enum { kaf = 0, kgf = 1, tga = 2 };
+
+// A selection buffer as the file dialog fills it, with its name offset.
+struct selection {
+    std::vector<char> buffer = std::vector<char>(selection_buffer_bytes, '\0');
+    size_t offset = 0;
+};
+
+selection one_file(const std::string& folder, const std::string& name) {
+    selection result;
+    const std::string path = folder + path_separator + name;
+    std::memcpy(result.buffer.data(), path.c_str(), path.size());
+    result.offset = path.size() - name.size();
+    return result;
+}
+
+selection several_files(const std::string& folder, const std::vector<std::string>& names) {
+    selection result;
+    size_t at = 0;
+    std::memcpy(result.buffer.data(), folder.c_str(), folder.size());
+    at = folder.size() + 1;
+    result.offset = at;
+    for (const std::string& name : names) {
+        std::memcpy(result.buffer.data() + at, name.c_str(), name.size());
+        at += name.size() + 1;
+    }
+    return result;
+}
+
+struct progress_log {
+    std::vector<std::string> names;
+    std::vector<int> done;
+    int cancel_after = -1;
+};
+
+void record_progress(void* context, int done, int count, const char* name, int ok) {
+    auto* log = static_cast<progress_log*>(context);
+    log->names.push_back(name);
+    log->done.push_back(done);
+    if (done == log->cancel_after)
+        cancel_requested = true;
+}
+
+class BatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        reset_core_state();
+        init_format_descriptions();
+        cancel_requested = false;
+        std::snprintf(folder, sizeof folder, "%s", output.folder_text().c_str());
+    }
+    void TearDown() override { cancel_requested = false; }
+
+    void choose(int output_type) {
+        std::snprintf(output_type_text, sizeof output_type_text, "%s",
+                      format_descriptions[output_type]);
+    }
+
+    scratch_folder input;
+    scratch_folder output;
+    current_folder_change in_input{input.path};
+    message_recorder messages;
+    char folder[256] = {};
+};
+
+} // namespace
+
+TEST_F(BatchTest, CountsNamesAsTheDialogLaysThemOut) {
+    selection single = one_file(input.path, "wall.tga");
+    EXPECT_EQ(count_selection_names(single.buffer.data(), single.buffer.size(), single.offset), 1);
+    selection three = several_files(input.path, {"a.tga", "b.tga", "c.tga"});
+    EXPECT_EQ(count_selection_names(three.buffer.data(), three.buffer.size(), three.offset), 3);
+    // A buffer filled to its last byte is never read past its end.
+    std::vector<char> full(16, 'x');
+    full[3] = '\0';
+    EXPECT_EQ(count_selection_names(full.data(), full.size(), 0), 2);
+    EXPECT_EQ(count_selection_names(full.data(), full.size(), 16), 0);
+}
+
+struct input_case {
+    int filter;
+    const char* first_name;
+    int type; // -1: none
+};
+
+TEST_F(BatchTest, InputTypeByFilterOrByEnding) {
+    const input_case cases[] = {
+        {1, "x.tga", kaf}, {2, "x.tga", kgf}, {3, "x.kaf", tga}, {4, "a.kaf", kaf},
+        {4, "a.KAF", kaf}, {4, "a.kgf", kgf}, {4, "a.KGF", kgf}, {4, "a.tga", tga},
+        {4, "a.TGA", tga}, {4, "a.Tga", -1},  {4, "a.bmp", -1},  {4, "xtga", tga},
+        {4, "ga", -1},     {0, "a.tga", -1},  {5, "a.tga", -1},
+    };
+    for (const auto& c : cases) {
+        std::snprintf(input_type_text, sizeof input_type_text, "%s", "an earlier batch's type");
+        decide_input_type(c.filter, c.first_name);
+        EXPECT_STREQ(input_type_text, c.type < 0 ? "" : format_descriptions[c.type])
+            << c.filter << " " << c.first_name;
+    }
+}
+
+struct action_case {
+    int output, input; // -1: empty text
+    batch_action action;
+};
+
+TEST_F(BatchTest, ActionByOutputAndInputType) {
+    const action_case cases[] = {
+        {tga, kgf, batch_action::kgf_to_tga}, {kgf, tga, batch_action::tga_to_kgf},
+        {kgf, kaf, batch_action::kaf_to_kgf}, {tga, kaf, batch_action::kaf_to_tga},
+        {tga, tga, batch_action::tga_to_tga}, {kgf, kgf, batch_action::kgf_to_kgf},
+        {kaf, kgf, batch_action::sorry},      {kaf, -1, batch_action::sorry},
+        {kgf, -1, batch_action::unsupported}, {-1, tga, batch_action::unsupported},
+        {-1, -1, batch_action::unsupported},
+    };
+    for (const auto& c : cases) {
+        std::snprintf(output_type_text, sizeof output_type_text, "%s",
+                      c.output < 0 ? "" : format_descriptions[c.output]);
+        std::snprintf(input_type_text, sizeof input_type_text, "%s",
+                      c.input < 0 ? "" : format_descriptions[c.input]);
+        EXPECT_EQ(choose_action(), c.action) << c.output << " " << c.input;
+    }
+    // A description that failed to load never pairs with an empty text.
+    format_descriptions[kgf][0] = '\0';
+    output_type_text[0] = '\0';
+    input_type_text[0] = '\0';
+    EXPECT_EQ(choose_action(), batch_action::unsupported);
+}
+
+TEST_F(BatchTest, MessageRows) {
+    show_action_message(batch_action::sorry);
+    show_action_message(batch_action::unsupported);
+    show_action_message(batch_action::tga_to_kgf);
+    ASSERT_EQ(messages.messages().size(), 2u);
+    EXPECT_EQ(messages.messages()[0].text,
+              "Sorry, but you cannot create KAFs (animations) with this version.");
+    EXPECT_EQ(messages.messages()[0].caption, "Sorry");
+    EXPECT_EQ(messages.messages()[0].style, message_ok);
+    EXPECT_EQ(messages.messages()[1].text, "Unsupported conversion");
+    EXPECT_EQ(messages.messages()[1].caption, "Error");
+    EXPECT_EQ(messages.messages()[1].style, message_ok | message_icon_error);
+}
+
+TEST_F(BatchTest, ConvertsEveryNameInOrder) {
+    for (const char* name : {"c.tga", "a.tga", "b.tga"})
+        write_tga_file(input.file(name), pattern_image(4, 2, 24, 1));
+    selection three = several_files(input.path, {"c.tga", "a.tga", "b.tga"});
+    choose(kgf);
+    decide_input_type(3, three.buffer.data() + three.offset);
+    progress_log log;
+    EXPECT_EQ(convert_selection(choose_action(), three.buffer.data(), three.buffer.size(),
+                                three.offset, 3, folder, record_progress, &log),
+              0);
+    EXPECT_EQ(log.names, (std::vector<std::string>{"c.kgf", "a.kgf", "b.kgf"}));
+    EXPECT_EQ(log.done, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
+}
+
+TEST_F(BatchTest, OneFileSelectedByItsFullPath) {
+    write_tga_file(input.file("wall.tga"), pattern_image(4, 2, 24, 2));
+    selection single = one_file(input.path, "wall.tga");
+    choose(kgf);
+    decide_input_type(4, single.buffer.data() + single.offset);
+    progress_log log;
+    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
+                                single.offset, 1, folder, record_progress, &log),
+              0);
+    EXPECT_EQ(log.names, std::vector<std::string>{"wall.kgf"});
+    EXPECT_TRUE(file_exists(output.file("wall.kgf")));
+}
+
+TEST_F(BatchTest, AllFilesTakesTheFirstNamesType) {
+    write_tga_file(input.file("a.TGA"), pattern_image(4, 2, 24, 3));
+    write_file_bytes(input.file("b.kgf"), {1, 2, 3});
+    selection two = several_files(input.path, {"a.TGA", "b.kgf"});
+    choose(kgf);
+    decide_input_type(4, two.buffer.data() + two.offset);
+    EXPECT_EQ(choose_action(), batch_action::tga_to_kgf);
+    progress_log log;
+    // The KGF is handed to the TGA reader too, which refuses it.
+    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
+                                2, folder, record_progress, &log),
+              1);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File is missing some data; do not use"});
+    EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"a.kgf"});
+}
+
+TEST_F(BatchTest, CancelStopsBeforeTheNextFile) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 5; ++i) {
+        names.push_back("f" + std::to_string(i) + ".tga");
+        write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
+    }
+    selection five = several_files(input.path, names);
+    choose(tga);
+    decide_input_type(3, "");
+    progress_log log;
+    log.cancel_after = 2;
+    convert_selection(choose_action(), five.buffer.data(), five.buffer.size(), five.offset, 5,
+                      folder, record_progress, &log);
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"f1.tga", "f2.tga"}));
+
+    // The next batch, with the flag cleared, converts all of its files.
+    cancel_requested = false;
+    progress_log next;
+    convert_selection(choose_action(), five.buffer.data(), five.buffer.size(), five.offset, 5,
+                      folder, record_progress, &next);
+    EXPECT_EQ(next.done.size(), 5u);
+}
+
+TEST_F(BatchTest, KafToKgfWritesTheStoredFrameNames) {
+    std::vector<std::vector<uint8_t>> frames = {
+        kaf_frame("fire_a.kgf", pattern_image(4, 4, 16, 5), 4),
+        kaf_frame("fire_b.kgf", pattern_image(4, 4, 16, 6), 4)};
+    write_file_bytes(input.file("fire.kaf"), kaf_file(frames));
+    selection single = one_file(input.path, "fire.kaf");
+    choose(kgf);
+    decide_input_type(1, "");
+    progress_log log;
+    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
+                                single.offset, 1, folder, record_progress, &log),
+              0);
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"fire_a.kgf", "fire_b.kgf"}));
+    EXPECT_EQ(log.names, std::vector<std::string>{"fire.kaf"});
+}
+
+TEST_F(BatchTest, UnterminatedNameIsNeverHandedOn) {
+    std::vector<char> buffer(8, 'x');
+    progress_log log;
+    choose(kgf);
+    decide_input_type(3, "");
+    EXPECT_EQ(convert_selection(choose_action(), buffer.data(), buffer.size(), 0, 1, folder,
+                                record_progress, &log),
+              0);
+    EXPECT_TRUE(log.names.empty());
+}

@@ -1,0 +1,91 @@
+# kgfconv convert: every conversion, the options, the messages and the exit
+# statuses, on real files.
+. "$(dirname "$0")/common.inc"
+export XDG_CONFIG_HOME="$work/config"
+
+"$kgfconv" convert --to kgf -o out wall.tga glass.tga >out.txt 2>err.txt
+check "TGA to KGF exits 0" test $? -eq 0
+check "TGA to KGF writes wall.kgf" test -f out/wall.kgf
+check "TGA to KGF writes glass.kgf" test -f out/glass.kgf
+check "progress lines show the output names" grep -qx "\[1/2\] wall.kgf" err.txt
+check "second progress line" grep -qx "\[2/2\] glass.kgf" err.txt
+"$kgfconv" info out/wall.kgf >info.txt 2>&1
+check "the KGF reads back at one level" grep -qx "  Mipmaps: 1" info.txt
+
+"$kgfconv" convert --to kgf --levels 5 -o five --quiet wall.tga >out.txt 2>err.txt
+check "--levels 5 exits 0" test $? -eq 0
+check "--quiet prints nothing" test ! -s err.txt
+"$kgfconv" info five/wall.kgf >info.txt 2>&1
+check "--levels 5 writes five levels" grep -qx "  Mipmaps: 5" info.txt
+
+"$kgfconv" convert --to tga --all-levels --suffix _L -o levels stone.kgf 2>err.txt
+check "KGF to TGA per level exits 0" test $? -eq 0
+for level in 1 2 3 4 5; do
+    check "level file $level" test -f "levels/stone_L$level.tga"
+done
+"$kgfconv" convert --to tga --first-level --bpp 32 -o single stone.kgf 2>err.txt
+check "first level only writes stone.tga" test -f single/stone.tga
+check "and nothing else" test "$(ls single | wc -l)" -eq 1
+check "--bpp 32 writes 32-bit pixels" test "$(od -An -tu1 -j16 -N1 single/stone.tga | tr -d ' ')" -eq 32
+
+"$kgfconv" convert --to tga -o frames flame.kaf 2>err.txt
+check "KAF to TGA exits 0" test $? -eq 0
+check "KAF to TGA writes each frame" test "$(ls frames | tr '\n' ' ')" = "flame1.tga flame2.tga flame3.tga flame4.tga "
+"$kgfconv" convert --to kgf -o kgfframes flame.kaf 2>err.txt
+check "KAF to KGF writes each frame" test "$(ls kgfframes | tr '\n' ' ')" = "flame1.kgf flame2.kgf flame3.kgf flame4.kgf "
+
+"$kgfconv" convert --to tga --bpp 24 -o depth glass.tga 2>err.txt
+check "TGA to TGA changes the depth" test "$(od -An -tu1 -j16 -N1 depth/glass.tga | tr -d ' ')" -eq 24
+"$kgfconv" convert --to kgf --levels 5 -o rebuilt out/wall.kgf 2>err.txt
+"$kgfconv" info rebuilt/wall.kgf >info.txt 2>&1
+check "KGF to KGF rebuilds the chain" grep -qx "  Mipmaps: 5" info.txt
+
+# Files in other folders are opened as given; the output goes to -o.
+mkdir -p sub
+cp wall.tga sub/deep.tga
+"$kgfconv" convert --to kgf -o "$work/abs" sub/deep.tga "$work/glass.tga" 2>err.txt
+check "relative and absolute inputs" test -f abs/deep.kgf -a -f abs/glass.kgf
+
+# Upper-case endings count; mixed case is unsupported, the others go on.
+cp wall.tga UP.TGA
+cp wall.tga mixed.Tga
+"$kgfconv" convert --to kgf -o cases UP.TGA mixed.Tga wall.tga 2>err.txt
+check "a file of no known type makes the exit status 1" test $? -eq 1
+check "it gets Unsupported conversion" grep -qx "Error: Unsupported conversion" err.txt
+check "the others convert" test -f cases/UP.kgf -a -f cases/wall.kgf
+"$kgfconv" convert --to kgf --from tga -o forced mixed.Tga 2>err.txt
+check "--from forces the type" test -f forced/mixed.kgf
+
+"$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
+check "KAF output is refused with status 2" test $? -eq 2
+check "with the Sorry message" grep -qx "Sorry: Sorry, but you cannot create KAFs (animations) with this version." err.txt
+"$kgfconv" convert --to kgf notes.bmp >out.txt 2>err.txt
+check "nothing convertible is status 2" test $? -eq 2
+
+"$kgfconv" convert --to tga --suffix ABCDEFGHIJ wall.tga >out.txt 2>&1
+check "a suffix of ten characters is a usage error" test $? -eq 2
+"$kgfconv" convert --to tga --bpp 16 wall.tga >out.txt 2>&1
+check "--bpp 16 is a usage error" test $? -eq 2
+"$kgfconv" convert --to tga --all-levels --first-level stone.kgf >out.txt 2>&1
+check "both level options is a usage error" test $? -eq 2
+"$kgfconv" convert wall.tga >out.txt 2>&1
+check "--to is required" test $? -eq 2
+
+long=nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.tga
+cp wall.tga "$long"
+"$kgfconv" convert --to kgf -o names "$long" 2>err.txt
+check "the name-length question answered No fails the file" test $? -eq 1
+check "the question is shown" grep -q "^Error: Filename exceeds 36 characters" err.txt
+check "the skipped file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
+"$kgfconv" convert --to kgf --yes -o names "$long" 2>err.txt
+check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
+
+head -c 100 stone.kgf >cut.kgf
+"$kgfconv" convert --to tga -o cut cut.kgf missing.kgf wall.tga 2>err.txt
+check "failures make the status 1" test $? -eq 1
+check "a cut file reports missing data" grep -qx "Error: File is missing some data; do not use" err.txt
+check "a missing file is reported" grep -q "missing.kgf" err.txt
+check "the good file still converts" test -f cut/wall.tga
+
+check "the command never saves settings" test ! -e "$work/config/kgf-tool/settings.ini"
+finish

@@ -1,0 +1,82 @@
+#include "support/sample_files.h"
+
+#include "formats/kgf.h"
+#include "formats/mip.h"
+#include "formats/tga.h"
+#include "support/test_support.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
+    image_buffer image;
+    init_image_buffer(image, static_cast<uint8_t>(bpp));
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    allocate_image_data(image, mip_chain_bytes(image));
+    unsigned state = seed * 2654435761u + 1;
+    for (size_t i = 0; i < image.data.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        image.data[i] = static_cast<uint8_t>(state >> 16);
+        // Runs of equal pixels make the run-length code do some work.
+        if (i >= static_cast<size_t>(bpp / 8) && (state & 0x300) == 0)
+            image.data[i] = image.data[i - static_cast<size_t>(bpp / 8)];
+    }
+    return image;
+}
+
+void write_tga_file(const std::string& path, const image_buffer& picture) {
+    FILE* stream = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(stream, nullptr) << path;
+    EXPECT_EQ(write_tga_image(stream, picture, 0), 1);
+    std::fclose(stream);
+}
+
+void write_kgf_file(const std::string& path, const std::string& name, const image_buffer& picture,
+                    int levels) {
+    image_buffer chain;
+    init_image_buffer(chain, 16);
+    chain.width = picture.width;
+    chain.height = picture.height;
+    chain.num_mipmaps = static_cast<int16_t>(levels);
+    allocate_image_data(chain, mip_chain_bytes(chain));
+    convert_pixels(chain, picture);
+    int64_t offset = 2 * static_cast<int64_t>(chain.width) * chain.height;
+    for (int level = 2; level <= levels; ++level)
+        offset += make_mip_level(chain, offset, level);
+    FILE* stream = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(stream, nullptr) << path;
+    EXPECT_EQ(write_kgf(stream, name.c_str(), chain, mip_chain_bytes(chain)), 1);
+    std::fclose(stream);
+}
+
+std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& picture,
+                               unsigned width_field) {
+    std::vector<uint8_t> bytes = {0, 0, 0x7A};
+    put_text(bytes, name);
+    bytes.push_back(1); // one level
+    bytes.insert(bytes.end(), 9, 0);
+    put_u16(bytes, width_field);
+    put_u16(bytes, static_cast<unsigned>(picture.height));
+    put_u16(bytes, 0x2820);
+    FILE* scratch = std::tmpfile();
+    EXPECT_NE(scratch, nullptr);
+    if (scratch == nullptr)
+        return bytes;
+    EXPECT_EQ(rle_encode(scratch, picture, mip_chain_bytes(picture)), 1);
+    const long size = std::ftell(scratch);
+    std::rewind(scratch);
+    std::vector<uint8_t> runs(static_cast<size_t>(size));
+    EXPECT_EQ(std::fread(runs.data(), 1, runs.size(), scratch), runs.size());
+    std::fclose(scratch);
+    bytes.insert(bytes.end(), runs.begin(), runs.end());
+    return bytes;
+}
+
+std::vector<uint8_t> kaf_file(const std::vector<std::vector<uint8_t>>& frames) {
+    std::vector<uint8_t> bytes(17, 0);
+    bytes[0] = static_cast<uint8_t>(frames.size());
+    for (const auto& frame : frames)
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    return bytes;
+}
