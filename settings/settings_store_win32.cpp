@@ -44,7 +44,7 @@ void read_text(HKEY key, const char* name, char* field, DWORD size) {
     if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(scratch), &length) !=
         ERROR_SUCCESS)
         return;
-    if (type != REG_SZ)
+    if (type != REG_SZ || length > size || std::memchr(scratch, '\0', length) == nullptr)
         return;
     std::memcpy(field, scratch, size);
 }
@@ -56,7 +56,7 @@ void read_byte(HKEY key, const char* name, uint8_t& field) {
     DWORD length = 1;
     if (RegQueryValueExA(key, name, nullptr, &type, &scratch, &length) != ERROR_SUCCESS)
         return;
-    if (false)
+    if (type != REG_BINARY || length != 1)
         return;
     field = scratch;
 }
