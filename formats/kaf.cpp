@@ -30,9 +30,9 @@ constexpr int run_bytes = 3;
 constexpr int longest_path = 255; // a path buffer holds 256 bytes with the NUL
 const uint8_t kgf_prefix[lead_bytes] = {0x00, 0x00, 0x7A};
 
-// 255 frames of the largest chain in single-pixel runs take about 66 MB;
-// bytes beyond this are never needed and are left unread, like any bytes
-// after the last frame record.
+// 255 frames of the largest chain in single-pixel runs take about 66 MB.
+// Bytes beyond this bound are left unread, like bytes after the last frame,
+// so a huge file never asks for a block of its own size.
 constexpr int64_t largest_frame_data = int64_t{128} << 20;
 
 const char missing_data[] = "File is missing some data; do not use";

@@ -10,7 +10,19 @@ output_file::~output_file() {
 int open_output_file(output_file& file, const char* path) {
     discard_output_file(file);
     file.final_path = path;
-    file.temporary_path = file.final_path + ".partial";
+    // A short mark keeps the name within the platform's path limit; a name
+    // already taken by some other file is never reused.
+    const char* marks[] = {"~", "~1", "~2", "~3", "~4", "~5", "~6", "~7", "~8", "~9"};
+    file.temporary_path.clear();
+    for (const char* mark : marks) {
+        const std::string candidate = file.final_path + mark;
+        if (!path_exists(candidate.c_str())) {
+            file.temporary_path = candidate;
+            break;
+        }
+    }
+    if (file.temporary_path.empty())
+        return 0;
     file.stream = std::fopen(file.temporary_path.c_str(), "wb");
     if (file.stream == nullptr) {
         file.temporary_path.clear();

@@ -17,7 +17,8 @@ struct output_file {
     ~output_file(); // discards a file that was not committed
 };
 
-// Opens the temporary file beside path for binary writing; 1 when open.
+// Opens a temporary file beside path (the path with "~" appended, or
+// "~1" to "~9" when that name is taken) for binary writing; 1 when open.
 // Nothing is shown when it cannot be opened.
 int open_output_file(output_file& file, const char* path);
 

@@ -12,6 +12,9 @@ constexpr char path_separator = '/';
 // Creates the last component of the path; the result may be ignored.
 int create_folder(const char* path);
 
+// 1 when anything (file, folder, link) exists under the path.
+int path_exists(const char* path);
+
 // Deletes a file; 1 on success.
 int delete_file(const char* path);
 

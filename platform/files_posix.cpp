@@ -11,6 +11,11 @@ int create_folder(const char* path) {
     return mkdir(path, 0777) == 0 ? 1 : 0;
 }
 
+int path_exists(const char* path) {
+    struct stat status;
+    return lstat(path, &status) == 0 ? 1 : 0;
+}
+
 int delete_file(const char* path) {
     return unlink(path) == 0 ? 1 : 0;
 }

@@ -6,6 +6,10 @@ int create_folder(const char* path) {
     return CreateDirectoryA(path, nullptr) ? 1 : 0;
 }
 
+int path_exists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 int delete_file(const char* path) {
     return DeleteFileA(path) ? 1 : 0;
 }

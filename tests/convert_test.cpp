@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -263,23 +267,44 @@ TEST_F(ConvertTest, OutputThatCannotBeCreatedIsReported) {
 }
 
 #ifndef _WIN32
+namespace {
+// Makes every write of this process past a few bytes fail while it lives.
+struct file_size_limit {
+    explicit file_size_limit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~file_size_limit() { setrlimit(RLIMIT_FSIZE, &previous); }
+    rlimit previous{};
+};
+} // namespace
+
 TEST_F(ConvertTest, FailedWriteKeepsTheOldFileAndLeavesNoPart) {
     write_tga_file(input.file("w.tga"), pattern_image(64, 64, 24, 15));
     write_file_bytes(output.file("w.kgf"), {'o', 'l', 'd'});
-    // The file beside the output is the full device: every write fails.
-    ASSERT_EQ(symlink("/dev/full", output.file("w.kgf.partial").c_str()), 0);
-    EXPECT_EQ(convert_tga_to_kgf(folder, name_of("w.tga")), 0);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File I/O error"});
+    write_file_bytes(output.file("w.tga"), {'o', 'l', 'd'});
+    {
+        file_size_limit limit(100);
+        EXPECT_EQ(convert_tga_to_kgf(folder, name_of("w.tga")), 0);
+        EXPECT_EQ(convert_tga_to_tga(folder, name_of("w.tga")), 0);
+    }
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"File I/O error", "File I/O error"}));
     EXPECT_EQ(read_file_bytes(output.file("w.kgf")), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"w.kgf"});
-
-    messages.clear();
-    ASSERT_EQ(symlink("/dev/full", output.file("w.tga.partial").c_str()), 0);
-    EXPECT_EQ(convert_tga_to_tga(folder, name_of("w.tga")), 0);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File I/O error"});
-    EXPECT_FALSE(file_exists(output.file("w.tga")));
+    EXPECT_EQ(read_file_bytes(output.file("w.tga")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"w.kgf", "w.tga"}));
 }
 #endif
+
+TEST_F(ConvertTest, TemporaryNameNeverTakesAnotherFile) {
+    write_tga_file(input.file("w.tga"), pattern_image(4, 4, 24, 16));
+    write_file_bytes(output.file("w.kgf~"), {'m', 'i', 'n', 'e'});
+    EXPECT_EQ(convert_tga_to_kgf(folder, name_of("w.tga")), 1);
+    EXPECT_EQ(read_file_bytes(output.file("w.kgf~")), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"w.kgf", "w.kgf~"}));
+}
 
 TEST_F(ConvertTest, AnimationToTgaLeavesNoFrameFilesBehind) {
     std::vector<std::vector<uint8_t>> frames;
