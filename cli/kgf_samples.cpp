@@ -59,9 +59,7 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
     chain.num_mipmaps = static_cast<int16_t>(levels);
     allocate_image_data(chain, mip_chain_bytes(chain));
     convert_pixels(chain, first);
-    int64_t offset = 2 * 64 * 64;
-    for (int level = 2; level <= levels; ++level)
-        offset += make_mip_level(chain, offset, level);
+    build_mip_chain(chain);
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
         return false;

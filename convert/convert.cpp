@@ -94,9 +94,7 @@ int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& de
         return 0;
     }
     convert_pixels(destination, source);
-    int64_t offset = 2 * static_cast<int64_t>(destination.width) * destination.height;
-    for (int level = 2; level <= destination.num_mipmaps; ++level)
-        offset += make_mip_level(destination, offset, level);
+    build_mip_chain(destination);
 
     int ok = 0;
     if (std::strlen(name) + 1 > static_cast<size_t>(kgf_name_warning_length)) {

@@ -233,15 +233,7 @@ bool decode_first_level(const std::vector<uint8_t>& data, const frame_record& fr
 // Builds levels 2..num_mipmaps from the first; levels without a whole pixel
 // are left out, as they hold nothing.
 void build_lower_levels(image_buffer& image) {
-    const int64_t first = 2 * static_cast<int64_t>(image.width) * image.height;
-    int64_t offset = first;
-    int64_t block_area = 1;
-    for (int level = 2; level <= image.num_mipmaps; ++level) {
-        block_area *= 4;
-        if (first / block_area < 2)
-            break;
-        offset += make_mip_level(image, offset, level);
-    }
+    build_mip_chain(image);
 }
 
 // The frame's first level with a chain of levels levels built from it.

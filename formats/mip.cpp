@@ -54,3 +54,11 @@ int32_t make_mip_level(image_buffer& image, int64_t offset, int level) {
     }
     return static_cast<int32_t>(2 * count);
 }
+
+void build_mip_chain(image_buffer& image) {
+    for (int level = 2; level <= image.num_mipmaps; ++level) {
+        const int64_t start = mip_chain_bytes(level - 1, image.width, image.height, image.bpp);
+        if (make_mip_level(image, start, level) == 0)
+            break; // no lower level holds a whole pixel either
+    }
+}

@@ -8,3 +8,8 @@
 // Writes level (2 or more) of a 16-bit chain at byte offset of data, from the
 // first level. Returns the bytes written; 0 when the level has no pixel.
 int32_t make_mip_level(image_buffer& image, int64_t offset, int level);
+
+// Builds levels 2 to num_mipmaps of a 16-bit chain from its first level, each
+// at the start the chain rule gives it, so that readers find every level
+// where the rule places it whatever the sides.
+void build_mip_chain(image_buffer& image);

@@ -548,8 +548,10 @@ TEST_F(KgfTest, TruncatedLeadFailsWithMissingData) {
 }
 
 TEST_F(KgfTest, NameWithoutNulStopsAtEndOfFile) {
-    std::vector<uint8_t> file = {0x00, 0x00, 0x7A};
-    file.insert(file.end(), 5000, 'x');
+    std::vector<uint8_t> file(5003, 'x');
+    file[0] = 0x00;
+    file[1] = 0x00;
+    file[2] = 0x7A;
     const read_result r = read_bytes(file, 1, 0);
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(r.messages, std::vector<std::string>{missing_data});
@@ -638,6 +640,8 @@ TEST_F(KgfTest, ReadErrorIsReported) {
 
 // ---- the decoder on its own ----------------------------------------------
 
+#ifndef _WIN32
+// Reading a stream opened only for writing fails with the error indicator here.
 TEST_F(KgfTest, DecodeFromUnreadableStreamIsAnError) {
     scratch_folder folder;
     file_handle stream(std::fopen(folder.file("w.bin").c_str(), "wb"));
@@ -645,6 +649,7 @@ TEST_F(KgfTest, DecodeFromUnreadableStreamIsAnError) {
     image_buffer image = make_image(2, 2, 1, {});
     EXPECT_EQ(rle_decode(stream.get(), image, 8, 0), -1);
 }
+#endif
 
 TEST_F(KgfTest, DecodeCountsWholeLastRun) {
     scratch_folder folder;

@@ -218,3 +218,31 @@ TEST(MipTest, EmptyImageGivesNothing) {
 }
 
 } // namespace
+
+TEST(MipTest, ChainPutsEveryLevelWhereTheChainRulePlacesIt) {
+    // 10 x 20 with five levels: the rule reserves 400, 100, 25, 6 and 1
+    // bytes; level 3 fills 20 of its 25, and level 4 still starts at 525.
+    image_buffer image;
+    init_image_buffer(image, 16);
+    image.width = 10;
+    image.height = 20;
+    image.num_mipmaps = 5;
+    allocate_image_data(image, mip_chain_bytes(image));
+    ASSERT_EQ(image.data.size(), 532u);
+    for (size_t i = 0; i < 400; i += 2) {
+        image.data[i] = 0x1F; // blue 31, alpha set
+        image.data[i + 1] = 0x80;
+    }
+    build_mip_chain(image);
+    auto pixel_at = [&](size_t offset) {
+        return image.data[offset] | (image.data[offset + 1] << 8);
+    };
+    EXPECT_EQ(pixel_at(400), 0x801F); // level 2, 5 x 10
+    EXPECT_EQ(pixel_at(498), 0x801F);
+    EXPECT_EQ(pixel_at(500), 0x801F); // level 3, 2 x 5 whole blocks
+    EXPECT_EQ(pixel_at(518), 0x801F);
+    EXPECT_EQ(pixel_at(520), 0);      // the rest of level 3's room
+    EXPECT_EQ(pixel_at(525), 0x801F); // level 4 at its own start, 1 x 2
+    EXPECT_EQ(pixel_at(527), 0x801F);
+    EXPECT_EQ(image.data[531], 0); // level 5 has no whole block
+}

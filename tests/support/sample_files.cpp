@@ -41,9 +41,7 @@ void write_kgf_file(const std::string& path, const std::string& name, const imag
     chain.num_mipmaps = static_cast<int16_t>(levels);
     allocate_image_data(chain, mip_chain_bytes(chain));
     convert_pixels(chain, picture);
-    int64_t offset = 2 * static_cast<int64_t>(chain.width) * chain.height;
-    for (int level = 2; level <= levels; ++level)
-        offset += make_mip_level(chain, offset, level);
+    build_mip_chain(chain);
     FILE* stream = std::fopen(path.c_str(), "wb");
     ASSERT_NE(stream, nullptr) << path;
     EXPECT_EQ(write_kgf(stream, name.c_str(), chain, mip_chain_bytes(chain)), 1);
