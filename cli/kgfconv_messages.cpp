@@ -12,8 +12,10 @@ int print_message(const char* text, const char* caption, unsigned style) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     if (style & message_yes_no) {
         const bool yes = yes_to_questions;
-        std::fprintf(stderr, "%s: answered %s%s\n", caption, yes ? "Yes" : "No",
-                     yes ? "" : " (give --yes to answer Yes); the file is skipped");
+        if (yes)
+            std::fprintf(stderr, "kgfconv: answered Yes (--yes)\n");
+        else
+            std::fprintf(stderr, "kgfconv: answered No; the file is skipped (--yes converts it)\n");
         return yes ? answer_yes : answer_no;
     }
     return answer_ok;

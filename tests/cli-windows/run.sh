@@ -1,0 +1,39 @@
+# The Windows build of kgfconv under Wine: sample files, info and a
+# conversion of each kind, checked against the expected text and files.
+# Usage: run.sh WINE_RUN KGFCONV_EXE KGF_SAMPLES_EXE
+wine_run=$1
+kgfconv=$2
+samples_tool=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+check() {
+    description=$1
+    shift
+    if "$@"; then :; else
+        echo "FAILED: $description"
+        failures=$((failures + 1))
+    fi
+}
+"$wine_run" "$samples_tool" . >/dev/null 2>&1
+check "the samples are written" test -f stone.kgf -a -f flame.kaf -a -f wall.tga
+"$wine_run" "$kgfconv" info stone.kgf flame.kaf >info.txt 2>err.txt
+check "info exits 0" test $? -eq 0
+tr -d '\r' <info.txt >info-lf.txt
+printf '%s\n' stone.kgf "  Type: KGF" "  Resolution: 64x64" "  Color depth: 16" "  Mipmaps: 5" \
+    "  Frames: 1" flame.kaf "  Type: KAF" "  Resolution: 32x32" "  Color depth: 16" "  Mipmaps: 1" \
+    "  Frames: 4" >expected.txt
+check "info blocks" cmp -s info-lf.txt expected.txt
+"$wine_run" "$kgfconv" convert --to tga --all-levels -o out stone.kgf flame.kaf wall.tga >out.txt 2>err.txt
+check "convert exits 0" test $? -eq 0
+check "per-level files" test -f out/stone_MM5.tga
+check "frames" test -f out/flame4.tga -a ! -e out/flame4.kgf
+check "TGA to TGA" test -f out/wall.tga
+"$wine_run" "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
+check "KAF output is status 2" test $? -eq 2
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
