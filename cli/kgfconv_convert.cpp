@@ -38,9 +38,8 @@ void apply_overrides(const convert_options& options) {
 // The output folder as an absolute text in a 256-byte buffer, since every
 // file is converted from inside its own folder.
 bool prepare_output_folder(const convert_options& options, char* folder) {
-    std::string text = options.output_dir_given ? options.output_dir : settings.output_dir;
-    if (text.empty())
-        text = ".";
+    const std::string given = options.output_dir_given ? options.output_dir : settings.output_dir;
+    const std::string text = given.empty() ? std::string(1, '.') : given;
     std::error_code error;
     fs::path absolute = fs::absolute(fs::path(text), error);
     if (error) {

@@ -190,8 +190,10 @@ int load_kaf(FILE* stream, std::vector<uint8_t>& frame_data, int32_t& frame_coun
 // Bytes of the header that the split file gets: prefix, name, mip count and
 // the frame's other 15 header bytes as stored.
 std::vector<uint8_t> split_header(const char* name, int mip_count, const uint8_t* frame_header) {
-    std::vector<uint8_t> bytes(kgf_prefix, kgf_prefix + lead_bytes);
-    bytes.insert(bytes.end(), name, name + std::strlen(name) + 1);
+    const size_t name_bytes = std::strlen(name) + 1;
+    std::vector<uint8_t> bytes(lead_bytes + name_bytes);
+    std::memcpy(bytes.data(), kgf_prefix, lead_bytes);
+    std::memcpy(bytes.data() + lead_bytes, name, name_bytes);
     bytes.push_back(static_cast<uint8_t>(mip_count));
     bytes.insert(bytes.end(), frame_header + 1, frame_header + kgf_fixed_header_bytes);
     return bytes;

@@ -1,0 +1,219 @@
+// Whole batches in process: run_batch shows the real file dialog with the
+// panel on a thread of its own while the test works the dialog's windows.
+#include "convert/batch.h"
+#include "formats/image_info.h"
+#include "platform/message.h"
+#include "resources/panel_ids.h"
+#include "settings/settings.h"
+#include "support/test_support.h"
+#include "ui/batch_window.h"
+#include "ui/panel.h"
+#include "ui/ui.h"
+#include "win32/window_driving.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace window_driving;
+
+namespace {
+
+const std::string sorry_text = "Sorry, but you cannot create KAFs (animations) with this version.";
+
+void write_tga(const std::string& path) {
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
+    for (int i = 0; i < 4 * 4 * 3; ++i)
+        bytes.push_back(static_cast<uint8_t>(i * 5));
+    write_file_bytes(path, bytes);
+}
+
+// run_batch on its own thread; a dialog left open by a failed test is
+// closed with "E&xit" so the thread always ends.
+struct batch_thread {
+    std::atomic<int> result{-1};
+    std::atomic<bool> finished{false};
+    std::thread worker;
+
+    batch_thread() {
+        worker = std::thread([this] {
+            const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            result = run_batch();
+            if (SUCCEEDED(com))
+                CoUninitialize();
+            finished = true;
+        });
+    }
+    ~batch_thread() {
+        wait_until(
+            [this] {
+                if (finished)
+                    return true;
+                if (HWND dialog = find_dialog(GetCurrentProcessId(), "KGF Tool"))
+                    press(dialog, IDCANCEL);
+                return false;
+            },
+            step_timeout_ms);
+        worker.join();
+    }
+    bool wait() {
+        return wait_until([this] { return finished.load(); }, step_timeout_ms);
+    }
+};
+
+class batch_window : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app_instance = GetModuleHandleA(nullptr);
+        reset_core_state();
+        init_format_descriptions();
+        cancel_requested = false;
+        info_window = nullptr;
+        input = folder.file("input");
+        output = folder.file("out");
+        CreateDirectoryA(input.c_str(), nullptr);
+    }
+    HWND file_dialog() {
+        return wait_for_file_dialog(GetCurrentProcessId(), nullptr, step_timeout_ms);
+    }
+    message_recorder messages;
+    scratch_folder folder;
+    std::string input;
+    std::string output;
+};
+
+TEST_F(batch_window, exit_returns_0_and_keeps_the_typed_folder) {
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND field = find_descendant(dialog, IDC_PANEL_OUTPUT_FOLDER, "Edit");
+    ASSERT_NE(field, nullptr);
+    set_window_text(field, "D:\\typed");
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 0);
+    EXPECT_STREQ(settings.output_dir, "D:\\typed\\");
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(batch_window, kaf_output_shows_one_message_and_converts_nothing) {
+    for (const char* name : {"a.tga", "b.tga", "c.tga"})
+        write_tga(input + "\\" + name);
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(
+        fill_file_dialog(dialog, {input, 2, "\"a.tga\" \"b.tga\" \"c.tga\"", 0, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{sorry_text});
+    EXPECT_EQ(messages.messages().at(0).caption, "Sorry");
+    EXPECT_FALSE(file_exists(output));
+    EXPECT_EQ(settings.input_type, 2);
+    EXPECT_EQ(settings.output_type, 0);
+}
+
+TEST_F(batch_window, all_files_with_an_unknown_first_ending_is_unsupported) {
+    write_tga(input + "\\x.bmp");
+    write_tga(input + "\\a.tga");
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 3, "\"x.bmp\" \"a.tga\"", 1, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Unsupported conversion"});
+    EXPECT_FALSE(file_exists(output));
+    EXPECT_STREQ(input_type_text, "");
+}
+
+// Selects one entry, and only that one, of the dialog's file list as a click would; the list
+// belongs to this process, so its item texts can be read directly.
+bool select_file(HWND dialog, const std::string& name) {
+    HWND list = nullptr;
+    wait_until(
+        [&] {
+            list = find_descendant(dialog, lst2, "SysListView32");
+            if (list == nullptr)
+                list = find_descendant(dialog, 1, "SysListView32");
+            return list != nullptr;
+        },
+        step_timeout_ms);
+    if (list == nullptr)
+        return false;
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = {};
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        if (_stricmp(text, name.c_str()) != 0)
+            continue;
+        LVITEMA state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&state));
+        return true;
+    }
+    return false;
+}
+
+TEST_F(batch_window, highlighting_a_file_in_the_dialog_previews_it) {
+    write_tga(input + "\\a.tga");
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "", 2, output}));
+    ASSERT_TRUE(wait_until([&] { return select_file(dialog, "a.tga"); }, step_timeout_ms));
+    EXPECT_TRUE(wait_until([] { return panel_state.preview_loaded; }, step_timeout_ms));
+    EXPECT_STREQ(panel_state.highlighted_name, "a.tga");
+    EXPECT_STREQ(image_info.type_name, "TGA");
+    EXPECT_STREQ(image_info.resolution, "4x4");
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 0);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+// Answers the name-length question with Yes after clicking the progress
+// window's Cancel, as a user would while that file converts.
+int click_cancel_and_answer_yes(const char* text, const char* caption, unsigned style) {
+    for (HWND window : process_dialogs(GetCurrentProcessId()))
+        if (GetDlgItem(window, IDC_PROGRESS_BAR) != nullptr)
+            PostMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    return answer_yes;
+}
+
+TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
+    const std::string long_name(36, 'b');
+    for (const std::string name : {"a", long_name.c_str(), "c", "d", "e"})
+        write_tga(input + "\\" + name + ".tga");
+    set_message_handler(click_cancel_and_answer_yes);
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    const std::string names = "\"a.tga\" \"" + long_name + ".tga\" \"c.tga\" \"d.tga\" \"e.tga\"";
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, names, 1, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(list_folder(output), (std::vector<std::string>{"a.kgf", long_name + ".kgf"}));
+    EXPECT_FALSE(cancel_requested);
+}
+
+} // namespace

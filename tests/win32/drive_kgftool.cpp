@@ -1,0 +1,293 @@
+// Drives the real kgftool.exe through its windows as a user would: enters
+// the input folder in the file dialog, picks the filter, the files, the
+// output type and folder, presses "&Start", then "E&xit". Checks the files
+// written against those the conversion core writes from the same inputs, and
+// the settings the program stored.
+//
+// Usage: drive_kgftool <path of kgftool.exe> [GoogleTest options]
+#include "convert/convert.h"
+#include "platform/message.h"
+#include "settings/settings.h"
+#include "support/test_support.h"
+#include "win32/window_driving.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace window_driving;
+
+namespace {
+
+std::string program_path;
+
+const char* const tool_key = "Software\\KGF Tool";
+constexpr DWORD start_timeout_ms = 90000;
+
+// The program runs under the same system as this driver; a host path given
+// on the command line is reached through drive Z:.
+std::string windows_path(const std::string& path) {
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string result = "Z:" + path;
+    std::replace(result.begin(), result.end(), '/', '\\');
+    return result;
+}
+
+// The program, ended by force if a test leaves it running.
+struct program_run {
+    PROCESS_INFORMATION process = {};
+    ~program_run() {
+        if (process.hProcess != nullptr) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+    DWORD id() const { return process.dwProcessId; }
+};
+
+void start_program(program_run& run, const std::string& working_folder) {
+    std::string command = "\"" + windows_path(program_path) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               working_folder.c_str(), &startup, &run.process))
+        << "cannot start " << command;
+}
+
+// One batch through the dialog, then "E&xit"; the program must end with 0.
+void drive_program(const std::string& working_folder, const user_choices& choices) {
+    program_run run;
+    ASSERT_NO_FATAL_FAILURE(start_program(run, working_folder));
+
+    HWND dialog = wait_for_file_dialog(run.id(), nullptr, start_timeout_ms);
+    ASSERT_EQ(shown_message(run.id()), "");
+    ASSERT_NE(dialog, nullptr) << "the file dialog did not appear";
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, choices));
+
+    press(dialog, IDOK);
+    // The batch runs behind its progress window, then the dialog returns.
+    HWND next = wait_for_file_dialog(run.id(), dialog, step_timeout_ms);
+    ASSERT_EQ(shown_message(run.id()), "");
+    ASSERT_NE(next, nullptr) << "the file dialog did not return after the batch";
+    EXPECT_FALSE(IsWindow(dialog));
+
+    press(next, IDCANCEL);
+    ASSERT_EQ(WaitForSingleObject(run.process.hProcess, step_timeout_ms), WAIT_OBJECT_0)
+        << "the program did not end after E&xit; " << shown_message(run.id());
+    DWORD exit_code = 1;
+    GetExitCodeProcess(run.process.hProcess, &exit_code);
+    EXPECT_EQ(exit_code, 0u);
+}
+
+// An uncompressed true-colour TGA with a pattern of its own.
+void write_tga(const std::string& path, int width, int height, int bpp, int seed) {
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    put_u16(bytes, static_cast<unsigned>(width));
+    put_u16(bytes, static_cast<unsigned>(height));
+    bytes.push_back(static_cast<uint8_t>(bpp));
+    bytes.push_back(bpp == 32 ? 8 : 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bytes.push_back(static_cast<uint8_t>(x * 29 + seed));
+            bytes.push_back(static_cast<uint8_t>(y * 41 + seed * 3));
+            bytes.push_back(static_cast<uint8_t>((x ^ y) * 17 + seed * 7));
+            if (bpp == 32)
+                bytes.push_back((x + y) % 3 == 0 ? 0 : 255);
+        }
+    write_file_bytes(path, bytes);
+}
+
+// A KAF made of the KGF files the core writes for the given TGA frames: a
+// frame record has a KGF file's layout. count 127 forces the short header.
+void write_kaf(const std::string& path, const std::string& frames_folder,
+               const std::vector<std::string>& frame_names, bool short_header) {
+    std::vector<uint8_t> bytes;
+    const auto count = static_cast<uint8_t>(frame_names.size());
+    if (short_header)
+        bytes = {127, 0, count, 0, 0, 0, 0};
+    else {
+        bytes.assign(17, 0);
+        bytes[0] = count;
+    }
+    current_folder_change here(frames_folder);
+    for (size_t i = 0; i < frame_names.size(); ++i) {
+        write_tga(frame_names[i] + ".tga", 8 + 8 * static_cast<int>(i), 8, 24,
+                  static_cast<int>(i) + 5);
+        char folder[path_bytes] = {};
+        std::snprintf(folder, sizeof folder, "%s\\", frames_folder.c_str());
+        char name[path_bytes] = {};
+        std::snprintf(name, sizeof name, "%s.tga", frame_names[i].c_str());
+        ASSERT_EQ(convert_tga_to_kgf(folder, name), 1);
+        const std::vector<uint8_t> frame = read_file_bytes(frames_folder + "\\" + name);
+        ASSERT_FALSE(frame.empty());
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    write_file_bytes(path, bytes);
+}
+
+using convert_routine = int (*)(char* folder, char* name);
+
+// What the core writes for the same inputs with the default settings.
+void write_reference(const std::string& input_folder, const std::string& reference_folder,
+                     const std::vector<std::string>& names, convert_routine routine) {
+    reset_core_state();
+    current_folder_change here(input_folder);
+    for (const std::string& input : names) {
+        char folder[path_bytes] = {};
+        std::snprintf(folder, sizeof folder, "%s\\", reference_folder.c_str());
+        char name[path_bytes] = {};
+        std::snprintf(name, sizeof name, "%s", input.c_str());
+        routine(folder, name);
+    }
+}
+
+void expect_same_files(const std::string& output_folder, const std::string& reference_folder,
+                       const std::vector<std::string>& expected) {
+    EXPECT_EQ(list_folder(output_folder), expected);
+    ASSERT_EQ(list_folder(reference_folder), expected);
+    for (const std::string& name : expected) {
+        const std::vector<uint8_t> written = read_file_bytes(output_folder + "\\" + name);
+        const std::vector<uint8_t> reference = read_file_bytes(reference_folder + "\\" + name);
+        EXPECT_FALSE(reference.empty()) << name;
+        EXPECT_TRUE(written == reference)
+            << name << " differs from the core's result (" << written.size() << " bytes, expected "
+            << reference.size() << ")";
+    }
+}
+
+struct stored_value {
+    bool found = false;
+    DWORD type = 0;
+    std::vector<uint8_t> bytes;
+};
+
+stored_value query(const std::string& key_path, const char* name) {
+    stored_value result;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return result;
+    std::vector<uint8_t> buffer(1024);
+    DWORD size = static_cast<DWORD>(buffer.size());
+    if (RegQueryValueExA(key, name, nullptr, &result.type, buffer.data(), &size) == ERROR_SUCCESS) {
+        result.found = true;
+        buffer.resize(size);
+        result.bytes = buffer;
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+std::string stored_text(const stored_value& value) {
+    const auto* text = reinterpret_cast<const char*>(value.bytes.data());
+    return std::string(text, strnlen(text, value.bytes.size()));
+}
+
+void expect_text(const std::string& key, const char* name, size_t size,
+                 const std::string& expected) {
+    const stored_value value = query(key, name);
+    ASSERT_TRUE(value.found) << name;
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << name;
+    EXPECT_EQ(value.bytes.size(), size) << name;
+    EXPECT_EQ(_stricmp(stored_text(value).c_str(), expected.c_str()), 0)
+        << name << " is " << stored_text(value) << ", expected " << expected;
+}
+
+void expect_byte(const std::string& key, const char* name, uint8_t expected) {
+    const stored_value value = query(key, name);
+    ASSERT_TRUE(value.found) << name;
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY)) << name;
+    ASSERT_EQ(value.bytes.size(), 1u) << name;
+    EXPECT_EQ(value.bytes[0], expected) << name;
+}
+
+// The nine values of a first run that changed only the folders and types.
+void expect_stored_settings(const std::string& start, const std::string& input,
+                            const std::string& output, uint8_t input_type, uint8_t output_type) {
+    const std::string key = tool_key;
+    expect_text(key, "install_dir", 256, start);
+    expect_text(key, "input_dir", 256, input);
+    expect_text(key, "output_dir", 256, output);
+    expect_byte(key, "input_type", input_type);
+    expect_byte(key, "output_type", output_type);
+    expect_byte(key + "\\tga", "bpp", 24);
+    expect_byte(key + "\\tga", "mipmaps", 0);
+    expect_text(key + "\\tga", "suffix", 10, "_MM");
+    expect_byte(key + "\\kgf", "num_mipmaps", 1);
+}
+
+// Folders of one run: the program starts in start, reads input, writes out.
+struct run_folders {
+    scratch_folder root;
+    std::string start = root.file("start");
+    std::string input = root.file("input");
+    std::string output = root.file("out");
+    std::string reference = root.file("reference");
+    std::string frames = root.file("frames");
+    run_folders() {
+        for (const std::string* folder : {&start, &input, &reference, &frames})
+            fs::create_directory(*folder);
+        RegDeleteTreeA(HKEY_CURRENT_USER, tool_key);
+    }
+    ~run_folders() { RegDeleteTreeA(HKEY_CURRENT_USER, tool_key); }
+};
+
+class program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(program_path.empty()) << "no program given";
+        reset_core_state();
+    }
+    message_recorder messages;
+};
+
+TEST_F(program, tga_to_kgf) {
+    run_folders folders;
+    write_tga(folders.input + "\\a.tga", 8, 6, 24, 1);
+    write_tga(folders.input + "\\b.tga", 16, 16, 32, 2);
+    write_tga(folders.input + "\\c.tga", 4, 4, 24, 3); // not selected
+    write_reference(folders.input, folders.reference, {"a.tga", "b.tga"}, convert_tga_to_kgf);
+    ASSERT_EQ(messages.texts(), std::vector<std::string>());
+
+    // The output folder is typed without its separator and does not exist.
+    ASSERT_NO_FATAL_FAILURE(
+        drive_program(folders.start, {folders.input, 2, "\"a.tga\" \"b.tga\"", 1, folders.output}));
+
+    expect_same_files(folders.output, folders.reference, {"a.kgf", "b.kgf"});
+    expect_stored_settings(folders.start, folders.input, folders.output + "\\", 2, 1);
+}
+
+TEST_F(program, kaf_to_tga) {
+    run_folders folders;
+    ASSERT_NO_FATAL_FAILURE(
+        write_kaf(folders.input + "\\a.kaf", folders.frames, {"x0", "x1"}, false));
+    ASSERT_NO_FATAL_FAILURE(
+        write_kaf(folders.input + "\\b.kaf", folders.frames, {"y0", "y1", "y2"}, true));
+    write_reference(folders.input, folders.reference, {"a.kaf", "b.kaf"}, convert_kaf_to_tga);
+    ASSERT_EQ(messages.texts(), std::vector<std::string>());
+
+    ASSERT_NO_FATAL_FAILURE(drive_program(
+        folders.start, {folders.input, 0, "\"a.kaf\" \"b.kaf\"", 2, folders.output + "\\"}));
+
+    expect_same_files(folders.output, folders.reference,
+                      {"x0.tga", "x1.tga", "y0.tga", "y1.tga", "y2.tga"});
+    expect_stored_settings(folders.start, folders.input, folders.output + "\\", 0, 2);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1)
+        program_path = argv[1];
+    return RUN_ALL_TESTS();
+}

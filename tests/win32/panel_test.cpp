@@ -1,0 +1,593 @@
+// The file dialog's panel and the progress window, in process: the real
+// templates, the hook driven with the notifications the file dialog sends,
+// real files read for the preview, and the animation stepped by hand.
+#include "convert/batch.h"
+#include "convert/convert.h"
+#include "formats/image_info.h"
+#include "formats/kgf.h"
+#include "platform/files.h"
+#include "platform/message.h"
+#include "resources/panel_ids.h"
+#include "settings/settings.h"
+#include "support/test_support.h"
+#include "ui/batch_window.h"
+#include "ui/panel.h"
+#include "ui/preview.h"
+#include "ui/ui.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+HINSTANCE module() {
+    return GetModuleHandleA(nullptr);
+}
+
+void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+std::string item_text(HWND window, int id) {
+    char text[512] = {};
+    GetDlgItemTextA(window, id, text, sizeof text);
+    return text;
+}
+
+INT_PTR CALLBACK hook_as_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return static_cast<INT_PTR>(panel_hook(window, message, wparam, lparam));
+}
+
+// A stand-in for the file dialog: a pop-up holding the name field, with the
+// real panel template as its child, run by the real hook.
+struct fake_file_dialog {
+    HWND dialog = nullptr;
+    HWND name_field = nullptr;
+    HWND panel = nullptr;
+    OPENFILENAMEA request = {};
+
+    fake_file_dialog() {
+        dialog = CreateWindowExA(0, "#32770", "KGF Tool", WS_POPUP, 0, 0, 640, 480, nullptr,
+                                 nullptr, module(), nullptr);
+        name_field =
+            CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 300, 20,
+                            dialog, reinterpret_cast<HMENU>(edt1), module(), nullptr);
+        request.lStructSize = sizeof request;
+        panel = CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_PANEL), dialog,
+                                   hook_as_dialog_procedure, reinterpret_cast<LPARAM>(&request));
+        if (panel != nullptr) {
+            SetWindowPos(panel, nullptr, 0, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            ShowWindow(panel, SW_SHOW);
+        }
+    }
+    ~fake_file_dialog() {
+        if (IsWindow(dialog))
+            DestroyWindow(dialog);
+        pump();
+    }
+    fake_file_dialog(const fake_file_dialog&) = delete;
+    fake_file_dialog& operator=(const fake_file_dialog&) = delete;
+
+    // Sends a file-dialog notification as the file dialog does; returns the
+    // result the hook left for the dialog.
+    LRESULT notify(UINT code) {
+        OFNOTIFYA notice = {};
+        notice.hdr.hwndFrom = dialog;
+        notice.hdr.code = code;
+        notice.lpOFN = &request;
+        SetWindowLongPtrA(panel, DWLP_MSGRESULT, 12345);
+        return SendMessageA(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));
+    }
+    void highlight(const std::string& text) {
+        SetWindowTextA(name_field, text.c_str());
+        notify(CDN_SELCHANGE);
+    }
+    void command(int id, int code) {
+        SendMessageA(panel, WM_COMMAND, MAKEWPARAM(id, code),
+                     reinterpret_cast<LPARAM>(GetDlgItem(panel, id)));
+    }
+    HWND item(int id) const { return GetDlgItem(panel, id); }
+};
+
+class panel_test : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app_instance = module();
+        reset_core_state();
+        init_format_descriptions();
+        info_window = nullptr;
+        release_preview();
+        panel_state.read_ok = false;
+        panel_state.frame_counter = 0;
+    }
+    void TearDown() override {
+        release_preview();
+        pump();
+    }
+    message_recorder messages;
+};
+
+// ---------------------------------------------------------------------------
+// Files for the preview.
+
+void write_tga(const std::string& path, int width, int height, int bpp) {
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    put_u16(bytes, static_cast<unsigned>(width));
+    put_u16(bytes, static_cast<unsigned>(height));
+    bytes.push_back(static_cast<uint8_t>(bpp));
+    bytes.push_back(0);
+    for (int i = 0; i < width * height * bpp / 8; ++i)
+        bytes.push_back(static_cast<uint8_t>(i * 7 + 3));
+    write_file_bytes(path, bytes);
+}
+
+// A KGF written by the core from a TGA in the current folder; returns its
+// bytes.
+std::vector<uint8_t> write_kgf_from(const std::string& folder, const std::string& tga_name,
+                                    int width, int height) {
+    write_tga(folder + "\\" + tga_name, width, height, 24);
+    char out[path_bytes] = {};
+    std::snprintf(out, sizeof out, "%s\\", folder.c_str());
+    char name[path_bytes] = {};
+    std::snprintf(name, sizeof name, "%s", tga_name.c_str());
+    EXPECT_EQ(convert_tga_to_kgf(out, name), 1);
+    return read_file_bytes(folder + "\\" + name);
+}
+
+// A KAF of the given KGF files: a frame record has a KGF file's layout.
+void write_kaf(const std::string& path, const std::vector<std::vector<uint8_t>>& frames) {
+    std::vector<uint8_t> bytes(17, 0);
+    bytes[0] = static_cast<uint8_t>(frames.size());
+    for (const auto& frame : frames)
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    write_file_bytes(path, bytes);
+}
+
+// The first level of a KGF file as the preview holds it: rows bottom first.
+std::vector<uint8_t> display_pixels(const std::string& path) {
+    image_buffer image;
+    init_image_buffer(image, 16);
+    EXPECT_EQ(read_kgf(path.c_str(), image, 0, 1), 1);
+    return image.data;
+}
+
+std::string info_text() {
+    return std::string(image_info.type_name) + "|" + image_info.resolution + "|" +
+           std::to_string(image_info.color_depth) + "|" + std::to_string(image_info.mip_levels) +
+           "|" + std::to_string(image_info.frames);
+}
+
+// ---------------------------------------------------------------------------
+// Templates.
+
+struct item_place {
+    int id;
+    const char* kind;
+    RECT units; // x, y, width, height in dialog units
+};
+
+void expect_places(HWND dialog, const std::vector<item_place>& items) {
+    for (const item_place& item : items) {
+        HWND control = GetDlgItem(dialog, item.id);
+        ASSERT_NE(control, nullptr) << item.id;
+        char kind[64] = {};
+        GetClassNameA(control, kind, sizeof kind);
+        EXPECT_EQ(_stricmp(kind, item.kind), 0) << item.id << " is " << kind;
+        RECT expected = {item.units.left, item.units.top, item.units.left + item.units.right,
+                         item.units.top + item.units.bottom};
+        MapDialogRect(dialog, &expected);
+        RECT actual;
+        GetWindowRect(control, &actual);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        EXPECT_EQ(actual.left, expected.left) << item.id;
+        EXPECT_EQ(actual.top, expected.top) << item.id;
+        EXPECT_EQ(actual.right - actual.left, expected.right - expected.left) << item.id;
+        if (item.id != IDC_PANEL_OUTPUT_TYPE) { // a drop-down list sizes itself
+            EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top) << item.id;
+        }
+    }
+}
+
+TEST_F(panel_test, panel_template_has_the_tabled_items) {
+    fake_file_dialog file_dialog;
+    ASSERT_NE(file_dialog.panel, nullptr);
+    HWND panel = file_dialog.panel;
+    const LONG style = GetWindowLongA(panel, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CHILD);
+    EXPECT_TRUE(style & WS_CLIPSIBLINGS);
+    RECT size = {0, 0, 287, 103};
+    MapDialogRect(panel, &size);
+    RECT client;
+    GetClientRect(panel, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+    expect_places(panel, {{IDC_PANEL_OUTPUT_TYPE, "ComboBox", {16, 22, 118, 60}},
+                          {IDC_PANEL_OPTIONS, "Button", {144, 22, 39, 14}},
+                          {IDC_PANEL_OUTPUT_FOLDER, "Edit", {16, 50, 145, 14}},
+                          {IDC_PANEL_BROWSE, "Button", {166, 50, 17, 14}},
+                          {IDC_PANEL_PREVIEW, "Static", {202, 10, 64, 59}},
+                          {IDC_PANEL_HELP, "Button", {47, 82, 50, 14}},
+                          {IDC_PANEL_ABOUT, "Button", {110, 82, 50, 14}},
+                          {IDC_PANEL_IMAGE_INFO, "Button", {210, 82, 50, 14}}});
+    const LONG list_style = GetWindowLongA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), GWL_STYLE);
+    EXPECT_EQ(list_style & 3, CBS_DROPDOWNLIST);
+    EXPECT_TRUE(list_style & CBS_SORT);
+    EXPECT_TRUE(GetWindowLongA(file_dialog.item(IDC_PANEL_OUTPUT_FOLDER), GWL_STYLE) &
+                ES_AUTOHSCROLL);
+    EXPECT_EQ(item_text(panel, IDC_PANEL_OPTIONS), "&Options...");
+    EXPECT_EQ(item_text(panel, IDC_PANEL_IMAGE_INFO), "I&mage Info...");
+    EXPECT_EQ(item_text(panel, IDC_PANEL_PREVIEW), "");
+}
+
+// Each test shows one progress window: taking one off the screen is slow here.
+TEST_F(panel_test, progress_window_shows_cancel_which_sets_the_flag_and_hides_it) {
+    cancel_requested = false;
+    HWND progress = CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                                       progress_procedure, 0);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(IsWindowVisible(progress));
+    EXPECT_EQ(item_text(progress, IDC_PROGRESS_FILE_LINE), "");
+    expect_places(progress, {{IDC_PROGRESS_FILE_LINE, "Static", {15, 20, 160, 8}},
+                             {IDC_PROGRESS_BAR, PROGRESS_CLASSA, {15, 35, 160, 14}},
+                             {IDCANCEL, "Button", {65, 55, 50, 14}}});
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(progress, IDCANCEL)));
+    // Other commands change nothing.
+    SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(cancel_requested);
+    EXPECT_TRUE(IsWindowVisible(progress));
+    // Any notification code of control 2 cancels.
+    SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, 7), 0);
+    EXPECT_TRUE(cancel_requested);
+    EXPECT_FALSE(IsWindowVisible(progress));
+    DestroyWindow(progress);
+    cancel_requested = false;
+}
+
+TEST_F(panel_test, a_click_or_escape_on_the_progress_window_is_seen_between_files) {
+    cancel_requested = false;
+    HWND progress = CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                                       progress_procedure, 0);
+    ASSERT_NE(progress, nullptr);
+    HWND button = GetDlgItem(progress, IDCANCEL);
+    pump_progress_messages(progress);
+    EXPECT_FALSE(cancel_requested);
+    // Keys go through the dialog's own handling: Escape is Cancel.
+    PostMessageA(button, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    pump_progress_messages(progress);
+    EXPECT_TRUE(cancel_requested);
+    cancel_requested = false;
+    // A click queued while a file converts is dispatched by the next pump.
+    PostMessageA(button, BM_CLICK, 0, 0);
+    pump_progress_messages(progress);
+    EXPECT_TRUE(cancel_requested);
+    DestroyWindow(progress);
+    cancel_requested = false;
+}
+
+// ---------------------------------------------------------------------------
+// Set-up, commands, acceptance and destruction.
+
+TEST_F(panel_test, set_up_fills_the_list_and_the_folder_from_the_settings) {
+    std::snprintf(settings.output_dir, sizeof settings.output_dir, "C:\\somewhere\\out\\");
+    settings.output_type = 1;
+    fake_file_dialog file_dialog;
+    EXPECT_EQ(file_dialog.notify(CDN_INITDONE), 0);
+    HWND list = file_dialog.item(IDC_PANEL_OUTPUT_TYPE);
+    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 3);
+    for (int i = 0; i < 3; ++i) {
+        char text[256] = {};
+        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(text, format_descriptions[i]);
+    }
+    EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_STREQ(output_type_text, format_descriptions[1]);
+    EXPECT_EQ(item_text(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER), "C:\\somewhere\\out\\");
+    EXPECT_EQ(panel_state.open_dialog, file_dialog.dialog);
+}
+
+TEST_F(panel_test, an_output_type_outside_the_list_leaves_no_selection) {
+    settings.output_type = 3;
+    std::snprintf(output_type_text, sizeof output_type_text, "stale");
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    EXPECT_EQ(SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_STREQ(output_type_text, "");
+    // The Options button then does nothing.
+    file_dialog.command(IDC_PANEL_OPTIONS, BN_CLICKED);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(panel_test, choosing_an_output_type_updates_setting_and_text) {
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    HWND list = file_dialog.item(IDC_PANEL_OUTPUT_TYPE);
+    SendMessageA(list, CB_SETCURSEL, 0, 0);
+    file_dialog.command(IDC_PANEL_OUTPUT_TYPE, CBN_SELCHANGE);
+    EXPECT_EQ(settings.output_type, 0);
+    EXPECT_STREQ(output_type_text, format_descriptions[0]);
+    // KAF output has no options: only the message.
+    file_dialog.command(IDC_PANEL_OPTIONS, BN_CLICKED);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text,
+              "Sorry, but you cannot create KAFs (animations) with this version.");
+    EXPECT_EQ(messages.messages()[0].caption, "Sorry");
+    EXPECT_EQ(messages.messages()[0].style, message_ok);
+}
+
+TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
+    struct case_row {
+        const char* field;
+        const char* stored;
+    };
+    const std::string long_folder(255, 'f');
+    const std::string too_long(300, 'g');
+    const case_row rows[] = {
+        {"C:\\out", "C:\\out\\"},
+        {"C:\\out\\", "C:\\out\\"},
+        {"", "\\"},
+        {long_folder.c_str(), long_folder.c_str()}, // no room for the separator
+    };
+    for (const case_row& row : rows) {
+        fake_file_dialog file_dialog;
+        file_dialog.notify(CDN_INITDONE);
+        SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_SETCURSEL, 2, 0);
+        output_type_text[0] = '\0';
+        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field);
+        EXPECT_EQ(file_dialog.notify(CDN_FILEOK), 0) << "the selection must be accepted";
+        EXPECT_STREQ(settings.output_dir, row.stored);
+        EXPECT_STREQ(output_type_text, format_descriptions[2]);
+    }
+    char folder[panel_text_bytes];
+    store_output_folder(folder, too_long.c_str());
+    EXPECT_EQ(std::strlen(folder), 255u);
+}
+
+TEST_F(panel_test, destruction_keeps_the_typed_folder_and_forgets_the_info_window) {
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, "D:\\typed");
+    file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
+    ASSERT_NE(info_window, nullptr);
+    const HWND first = info_window;
+    // A second press while it is open opens nothing new.
+    file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
+    EXPECT_EQ(info_window, first);
+    EXPECT_EQ(GetWindow(first, GW_OWNER), file_dialog.dialog);
+    EXPECT_EQ(SendMessageA(file_dialog.panel, WM_DESTROY, 0, 0), 0);
+    EXPECT_STREQ(settings.output_dir, "D:\\typed\\");
+    EXPECT_EQ(info_window, nullptr);
+}
+
+TEST_F(panel_test, folder_change_takes_the_current_folder_and_empties_the_name) {
+    scratch_folder folder;
+    current_folder_change here(folder.path);
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    SetWindowTextA(file_dialog.name_field, "C:\\typed\\folder");
+    file_dialog.notify(CDN_FOLDERCHANGE);
+    EXPECT_EQ(item_text(file_dialog.dialog, edt1), "");
+    EXPECT_EQ(_stricmp(settings.input_dir, current_folder().c_str()), 0) << settings.input_dir;
+}
+
+TEST_F(panel_test, unknown_events_are_left_and_the_context_menu_is_swallowed) {
+    fake_file_dialog file_dialog;
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_CONTEXTMENU, 0, 0), 1u);
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_MOUSEMOVE, 0, 0), 0u);
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, 0), 0u);
+    // Notifications are handled, destruction is left to the platform.
+    OFNOTIFYA notice = {};
+    notice.hdr.hwndFrom = file_dialog.dialog;
+    notice.hdr.code = CDN_SHAREVIOLATION;
+    notice.lpOFN = &file_dialog.request;
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice)), 1u);
+    notice.hdr.code = CDN_FILEOK;
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice)), 1u);
+    EXPECT_EQ(GetWindowLongPtrA(file_dialog.panel, DWLP_MSGRESULT), 0);
+    EXPECT_EQ(panel_hook(file_dialog.panel, WM_DESTROY, 0, 0), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Highlighting files.
+
+struct preview_files {
+    scratch_folder folder;
+    current_folder_change here{folder.path};
+    std::vector<uint8_t> frame0, frame1;
+    preview_files() {
+        write_tga(folder.file("a.TGA"), 8, 6, 24);
+        write_tga(folder.file("a.Tga"), 8, 6, 24);
+        write_tga(folder.file("xtga"), 5, 3, 32);
+        write_tga(folder.file("odd.tga"), 5, 3, 24);
+        write_file_bytes(folder.file("broken.tga"), {0, 0, 2, 0});
+        write_kgf_from(folder.path, "w.tga", 16, 8);
+        frame0 = write_kgf_from(folder.path, "f0.tga", 8, 4);
+        frame1 = write_kgf_from(folder.path, "f1.tga", 4, 4);
+        write_kaf(folder.file("anim.kaf"), {frame0, frame1});
+    }
+};
+
+TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    struct case_row {
+        const char* name;
+        const char* info;
+        bool loaded;
+    };
+    const case_row rows[] = {
+        {"a.TGA", "TGA|8x6|24|1|1", true},
+        {"w.kgf", "KGF|16x8|16|1|1", true},
+        {"xtga", "TGA|5x3|32|1|1", true},
+        {"a.Tga", "||0|0|0", false},               // mixed case: nothing read, blanked
+        {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false}, // several files
+        {"anim.kaf", "KAF|4x4|16|1|2", true},      // the last frame's size
+    };
+    for (const case_row& row : rows) {
+        file_dialog.highlight(row.name);
+        EXPECT_STREQ(panel_state.highlighted_name, row.name);
+        EXPECT_EQ(info_text(), row.info) << row.name;
+        EXPECT_EQ(panel_state.preview_loaded, row.loaded) << row.name;
+    }
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(panel_test, a_failed_read_keeps_the_information_and_empties_the_preview) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.highlight("a.TGA");
+    ASSERT_FALSE(panel_state.preview.data.empty());
+    file_dialog.highlight("broken.tga");
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_FALSE(panel_state.read_ok);
+    EXPECT_FALSE(panel_state.preview_loaded);
+    EXPECT_TRUE(panel_state.preview.data.empty());
+    EXPECT_EQ(info_text(), "TGA|8x6|24|1|1");
+    // An unknown ending after a failed read leaves everything as it was.
+    file_dialog.highlight("notes.txt");
+    EXPECT_EQ(info_text(), "TGA|8x6|24|1|1");
+}
+
+TEST_F(panel_test, the_info_window_follows_the_highlight) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
+    ASSERT_NE(info_window, nullptr);
+    file_dialog.highlight("w.kgf");
+    EXPECT_EQ(item_text(info_window, 1031), "KGF");
+    EXPECT_EQ(item_text(info_window, 1032), "16x8");
+    file_dialog.highlight("anim.kaf");
+    EXPECT_EQ(item_text(info_window, 1031), "KAF");
+    EXPECT_EQ(item_text(info_window, 1035), "2");
+}
+
+TEST_F(panel_test, a_filter_change_stops_the_animation_and_clears_the_preview) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.highlight("anim.kaf");
+    ASSERT_TRUE(panel_state.playing);
+    file_dialog.request.nFilterIndex = 3;
+    SetWindowTextA(file_dialog.name_field, "anim.kaf");
+    file_dialog.notify(CDN_TYPECHANGE);
+    EXPECT_EQ(settings.input_type, 2);
+    EXPECT_EQ(item_text(file_dialog.dialog, edt1), "");
+    EXPECT_FALSE(panel_state.playing);
+    EXPECT_TRUE(panel_state.frame_sizes.empty());
+    EXPECT_TRUE(panel_state.frame_data.empty());
+}
+
+// ---------------------------------------------------------------------------
+// The animation.
+
+void tick(const fake_file_dialog& file_dialog) {
+    SendMessageA(file_dialog.panel, WM_TIMER, animation_timer, 0);
+}
+
+LPARAM point(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+
+TEST_F(panel_test, ticks_show_each_frame_in_turn_and_wrap) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.highlight("anim.kaf");
+    EXPECT_TRUE(panel_state.preview.data.empty()) << "empty until the first tick";
+    const std::vector<uint8_t> pixels0 = display_pixels(files.folder.file("f0.kgf"));
+    const std::vector<uint8_t> pixels1 = display_pixels(files.folder.file("f1.kgf"));
+    const std::vector<uint8_t>* expected[] = {&pixels0, &pixels1, &pixels0};
+    const int sizes[][2] = {{8, 4}, {4, 4}, {8, 4}};
+    for (int step = 0; step < 3; ++step) {
+        tick(file_dialog);
+        EXPECT_EQ(panel_state.preview.width, sizes[step][0]) << step;
+        EXPECT_EQ(panel_state.preview.height, sizes[step][1]) << step;
+        EXPECT_EQ(panel_state.preview.data, *expected[step]) << step;
+    }
+    // Painting a frame of another size than the header never fails.
+    paint_panel(file_dialog.panel);
+}
+
+TEST_F(panel_test, clicks_pause_resume_and_step) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.highlight("anim.kaf");
+    const RECT area = preview_rectangle(file_dialog.panel);
+    const LPARAM inside = point(area.left + 5, area.top + 5);
+    const LPARAM on_edge = point(area.left, area.top + 5);
+
+    tick(file_dialog); // frame 0; the counter points at 1
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, on_edge);
+    EXPECT_TRUE(panel_state.playing) << "the edge is outside";
+    SendMessageA(file_dialog.panel, WM_RBUTTONDOWN, 0, inside);
+    EXPECT_EQ(panel_state.frame_counter, 1) << "no step while playing";
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, inside);
+    EXPECT_FALSE(panel_state.playing);
+
+    SendMessageA(file_dialog.panel, WM_RBUTTONDOWN, 0, inside);
+    EXPECT_EQ(panel_state.frame_counter, 2);
+    EXPECT_TRUE(panel_state.single_step);
+    tick(file_dialog); // shows frame 2 mod 2 = 0 and stops
+    EXPECT_FALSE(panel_state.single_step);
+    EXPECT_EQ(panel_state.frame_counter, 0);
+    EXPECT_EQ(panel_state.preview.width, 8);
+
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, inside);
+    EXPECT_TRUE(panel_state.playing);
+
+    // A pending step does not halt the next animation highlighted.
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, inside);
+    SendMessageA(file_dialog.panel, WM_RBUTTONDOWN, 0, inside);
+    ASSERT_TRUE(panel_state.single_step);
+    file_dialog.highlight("anim.kaf");
+    tick(file_dialog);
+    EXPECT_EQ(panel_state.frame_counter, 1);
+    tick(file_dialog);
+    EXPECT_EQ(panel_state.frame_counter, 2);
+}
+
+TEST_F(panel_test, clicks_on_a_still_picture_change_nothing) {
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.highlight("w.kgf");
+    const RECT area = preview_rectangle(file_dialog.panel);
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(area.left + 3, area.top + 3));
+    SendMessageA(file_dialog.panel, WM_RBUTTONDOWN, 0, point(area.left + 3, area.top + 3));
+    EXPECT_FALSE(panel_state.playing);
+    EXPECT_FALSE(panel_state.single_step);
+    EXPECT_FALSE(panel_state.preview.data.empty());
+}
+
+TEST_F(panel_test, rows_are_padded_to_four_bytes_for_drawing) {
+    EXPECT_EQ(dib_row_bytes(5, 24), 16);
+    EXPECT_EQ(dib_row_bytes(4, 24), 12);
+    EXPECT_EQ(dib_row_bytes(3, 16), 8);
+    EXPECT_EQ(dib_row_bytes(3, 32), 12);
+    EXPECT_EQ(dib_row_bytes(0, 24), 0);
+    preview_files files;
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    // An odd row length is drawn from a padded copy, never past the pixels.
+    file_dialog.highlight("odd.tga");
+    ASSERT_EQ(panel_state.preview.data.size(), 5u * 3u * 3u);
+    paint_panel(file_dialog.panel);
+}
+
+} // namespace

@@ -1,0 +1,17 @@
+# End-to-end runs of the real kgftool.exe: a driver program starts it, works
+# its windows and compares what it wrote with what the core writes. Every run
+# uses the registry key of the program, so these tests never run side by side
+# with each other or with the registry tests.
+if(TARGET kgftool)
+  add_executable(drive_kgftool ${CMAKE_CURRENT_LIST_DIR}/drive_kgftool.cpp)
+  target_link_libraries(drive_kgftool PRIVATE kgftestsupport advapi32 user32)
+  add_dependencies(drive_kgftool kgftool)
+  foreach(scenario tga_to_kgf kaf_to_tga)
+    add_test(NAME program.${scenario}
+             COMMAND drive_kgftool $<TARGET_FILE:kgftool> --gtest_filter=program.${scenario})
+    set_tests_properties(program.${scenario} PROPERTIES RESOURCE_LOCK kgf_registry TIMEOUT 300)
+  endforeach()
+  if(TEST kgf_win32_tests)
+    set_tests_properties(kgf_win32_tests PROPERTIES RESOURCE_LOCK kgf_registry)
+  endif()
+endif()

@@ -1,0 +1,3 @@
+#include "ui/ui.h"
+
+HINSTANCE app_instance = nullptr;

@@ -1,0 +1,13 @@
+#include "convert/batch.h"
+#include "resources/resource_ids.h"
+#include "ui/ui.h"
+
+void load_format_descriptions(HINSTANCE instance) {
+    const UINT ids[3] = {IDS_KAF_DESCRIPTION, IDS_KGF_DESCRIPTION, IDS_TGA_DESCRIPTION};
+    for (int entry = 0; entry < 3; ++entry) {
+        char* text = format_descriptions[entry];
+        text[0] = '\0';
+        if (LoadStringA(instance, ids[entry], text, description_bytes) <= 0)
+            text[0] = '\0';
+    }
+}

@@ -1,0 +1,301 @@
+#include "ui/panel.h"
+
+#include "convert/batch.h"
+#include "convert/convert.h"
+#include "formats/kaf.h"
+#include "formats/kgf.h"
+#include "formats/tga.h"
+#include "platform/message.h"
+#include "resources/panel_ids.h"
+#include "settings/settings.h"
+#include "ui/preview.h"
+#include "ui/ui.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+panel_state_record panel_state;
+
+namespace {
+
+// The file dialog's own items.
+constexpr int file_name_field = edt1;       // 1152
+constexpr int file_name_combo = cmb13;      // 1148: the name field of newer dialogs
+constexpr int read_only_box = chx1;         // 1040
+constexpr int dialog_help_button = pshHelp; // 1038
+
+// The visible file-name field of the file dialog.
+HWND name_field(HWND open_dialog) {
+    HWND combo = GetDlgItem(open_dialog, file_name_combo);
+    if (combo != nullptr && (GetWindowLongA(combo, GWL_STYLE) & WS_VISIBLE) != 0)
+        return combo;
+    return GetDlgItem(open_dialog, file_name_field);
+}
+
+void empty_name_field() {
+    HWND field = name_field(panel_state.open_dialog);
+    if (field != nullptr)
+        SetWindowTextA(field, "");
+}
+
+// The text of the output-type list, empty when nothing is selected.
+void read_output_type_text(HWND panel) {
+    output_type_text[0] = '\0';
+    const LRESULT position = SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_GETCURSEL, 0, 0);
+    if (position == CB_ERR)
+        return;
+    const LRESULT length =
+        SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_GETLBTEXTLEN, position, 0);
+    if (length == CB_ERR || length >= description_bytes)
+        return;
+    SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_GETLBTEXT, position,
+                        reinterpret_cast<LPARAM>(output_type_text));
+}
+
+void read_output_folder(HWND panel) {
+    char text[panel_text_bytes] = {};
+    GetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, text, sizeof text);
+    store_output_folder(settings.output_dir, text);
+}
+
+void set_up(HWND panel) {
+    release_image_data(panel_state.preview);
+    panel_state.open_dialog = GetParent(panel);
+    HWND dialog = panel_state.open_dialog;
+    center_window(dialog, nullptr);
+    SendMessageA(dialog, CDM_HIDECONTROL, read_only_box, 0);
+    SendMessageA(dialog, CDM_HIDECONTROL, dialog_help_button, 0);
+    SendMessageA(dialog, CDM_SETCONTROLTEXT, IDOK, reinterpret_cast<LPARAM>("&Start"));
+    SendMessageA(dialog, CDM_SETCONTROLTEXT, IDCANCEL, reinterpret_cast<LPARAM>("E&xit"));
+    SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_RESETCONTENT, 0, 0);
+    for (const char* description : format_descriptions)
+        SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(description));
+    // A stored type outside the list leaves it without a selection.
+    SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_SETCURSEL, settings.output_type, 0);
+    read_output_type_text(panel);
+    SetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, settings.output_dir);
+}
+
+void folder_changed() {
+    empty_name_field();
+    char folder[panel_text_bytes] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    // A folder too long for the field keeps the previous one.
+    if (length > 0 && length < sizeof folder)
+        std::memcpy(settings.input_dir, folder, length + 1);
+}
+
+void type_changed(const OFNOTIFYA& notice) {
+    empty_name_field();
+    const DWORD index = notice.lpOFN != nullptr ? notice.lpOFN->nFilterIndex : 0;
+    if (index >= 1 && index <= 4)
+        settings.input_type = static_cast<uint8_t>(index - 1);
+    release_preview();
+    invalidate_preview(true);
+}
+
+// Reads the highlighted file for the preview, by its exact ending.
+void selection_changed() {
+    panel_state_record& s = panel_state;
+    s.highlighted_name[0] = '\0';
+    HWND field = name_field(s.open_dialog);
+    if (field != nullptr)
+        GetWindowTextA(field, s.highlighted_name, sizeof s.highlighted_name);
+    release_preview();
+
+    const char* name = s.highlighted_name;
+    const char* ending = last_three(name);
+    auto is = [ending](const char* lower, const char* upper) {
+        return std::strcmp(ending, lower) == 0 || std::strcmp(ending, upper) == 0;
+    };
+    bool tried = true;
+    int ok = 0;
+    preview_type type = preview_type::tga;
+    if (is("tga", "TGA")) {
+        init_image_buffer(s.preview, 32);
+        ok = read_tga(name, s.preview, 1);
+    } else if (is("kaf", "KAF")) {
+        type = preview_type::kaf;
+        init_image_buffer(s.preview, 16);
+        ok = parse_kaf(name, &s.preview, s.frame_data, s.frame_sizes, s.frame_names, s.frame_count,
+                       s.frame_data_size);
+    } else if (is("kgf", "KGF")) {
+        type = preview_type::kgf;
+        init_image_buffer(s.preview, 16);
+        ok = read_kgf(name, s.preview, 0, 1);
+    } else {
+        tried = false;
+    }
+    if (tried) {
+        s.read_ok = ok != 0;
+        if (s.read_ok)
+            accept_preview(type);
+        else
+            release_preview();
+    }
+    update_image_info();
+    invalidate_preview(true);
+}
+
+void accepted(HWND panel) {
+    stop_animation();
+    read_output_type_text(panel);
+    read_output_folder(panel);
+}
+
+void destroyed(HWND panel) {
+    read_output_folder(panel);
+    stop_animation();
+    release_image_data(panel_state.preview);
+    info_window = nullptr;
+    panel_state.panel = nullptr;
+    panel_state.open_dialog = nullptr;
+}
+
+void browse_for_folder(HWND panel) {
+    BROWSEINFOA request = {};
+    request.hwndOwner = panel;
+    char path[MAX_PATH] = {};
+    request.pszDisplayName = path;
+    LPITEMIDLIST item = SHBrowseForFolderA(&request);
+    if (item == nullptr)
+        return; // cancelled: the typed folder stays
+    char folder[MAX_PATH] = {};
+    const BOOL has_path = SHGetPathFromIDListA(item, folder);
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
+        allocator->Free(item);
+        allocator->Release();
+    }
+    if (has_path && folder[0] != '\0')
+        SetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, folder);
+}
+
+void show_options() {
+    HWND owner = panel_state.open_dialog;
+    if (std::strcmp(output_type_text, format_descriptions[1]) == 0)
+        show_kgf_options(owner);
+    else if (std::strcmp(output_type_text, format_descriptions[2]) == 0)
+        show_tga_options(owner);
+    else if (std::strcmp(output_type_text, format_descriptions[0]) == 0)
+        show_message("Sorry, but you cannot create KAFs (animations) with this version.", "Sorry",
+                     message_ok);
+}
+
+void command(HWND panel, int id, int code) {
+    if (id == IDC_PANEL_OUTPUT_TYPE) {
+        if (code == CBN_SELCHANGE) {
+            const LRESULT position =
+                SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_GETCURSEL, 0, 0);
+            if (position != CB_ERR)
+                settings.output_type = static_cast<uint8_t>(position);
+            read_output_type_text(panel);
+        }
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case IDC_PANEL_IMAGE_INFO:
+        if (info_window == nullptr)
+            open_info_window(panel_state.open_dialog);
+        break;
+    case IDC_PANEL_ABOUT:
+        show_about(panel_state.open_dialog);
+        break;
+    case IDC_PANEL_BROWSE:
+        browse_for_folder(panel);
+        break;
+    case IDC_PANEL_OPTIONS:
+        show_options();
+        break;
+    case IDC_PANEL_HELP:
+        open_help_text(panel_state.open_dialog);
+        break;
+    default:
+        break;
+    }
+}
+
+// Dialog notifications; every one is answered with "go on".
+void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
+    const OFNOTIFYA& notice = *reinterpret_cast<const OFNOTIFYA*>(lparam);
+    switch (header.code) {
+    case CDN_INITDONE:
+        set_up(panel);
+        break;
+    case CDN_FOLDERCHANGE:
+        folder_changed();
+        break;
+    case CDN_TYPECHANGE:
+        type_changed(notice);
+        break;
+    case CDN_SELCHANGE:
+        selection_changed();
+        break;
+    case CDN_FILEOK:
+        accepted(panel);
+        break;
+    default:
+        break;
+    }
+    SetWindowLongPtrA(panel, DWLP_MSGRESULT, 0);
+}
+
+} // namespace
+
+void store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
+    const size_t length = strnlen(text, panel_text_bytes - 1);
+    std::memcpy(folder, text, length);
+    folder[length] = '\0';
+    if (length == 0) {
+        std::snprintf(folder, panel_text_bytes, "\\");
+        return;
+    }
+    // A folder of 255 characters has no room left: it stays as typed.
+    if (folder[length - 1] != '\\' && length + 1 < panel_text_bytes) {
+        folder[length] = '\\';
+        folder[length + 1] = '\0';
+    }
+}
+
+UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        panel_state.panel = panel;
+        return 1;
+    case WM_NOTIFY:
+        if (lparam == 0)
+            return 0;
+        notification(panel, *reinterpret_cast<const NMHDR*>(lparam), lparam);
+        return 1;
+    case WM_COMMAND:
+        command(panel, LOWORD(wparam), HIWORD(wparam));
+        return 1;
+    case WM_DESTROY:
+        destroyed(panel);
+        return 0;
+    case WM_PAINT:
+        paint_panel(panel);
+        return 1;
+    case WM_TIMER:
+        if (wparam == animation_timer)
+            animation_tick(panel);
+        return 1;
+    case WM_LBUTTONDOWN:
+        preview_left_click(panel, lparam);
+        return 1;
+    case WM_RBUTTONDOWN:
+        preview_right_click(panel, lparam);
+        return 1;
+    case WM_CONTEXTMENU:
+        return 1;
+    default:
+        return 0;
+    }
+}

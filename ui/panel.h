@@ -1,0 +1,46 @@
+// The output panel that the file dialog hosts below its own controls: its
+// state, its event procedure and the folder rule it applies.
+#pragma once
+
+#include "formats/image_buffer.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+constexpr int panel_text_bytes = 256;
+
+struct panel_state_record {
+    HWND open_dialog = nullptr; // the file dialog: owner of what the panel opens
+    HWND panel = nullptr;       // the panel itself: owner of the animation timer
+    char highlighted_name[panel_text_bytes] = {};
+
+    // The picture in the preview area, rows bottom first.
+    image_buffer preview;
+    BITMAPINFOHEADER display_header = {};
+    bool read_ok = false;        // the most recent read succeeded
+    bool preview_loaded = false; // a file was read at the current highlight
+
+    // Animation buffers as the KAF parser returns them.
+    std::vector<uint8_t> frame_data;
+    std::vector<int32_t> frame_sizes;
+    std::vector<char> frame_names;
+    int32_t frame_count = 0;
+    int64_t frame_data_size = 0;
+
+    // Playback.
+    bool playing = false;
+    int32_t frame_counter = 0;
+    bool single_step = false;
+};
+
+extern panel_state_record panel_state;
+
+// The hook procedure of the file dialog, installed with the panel template.
+UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Stores a folder field's text as the output folder: at most 255
+// characters, a trailing backslash added when missing and when it fits, an
+// empty text turned into a single backslash.
+void store_output_folder(char (&folder)[panel_text_bytes], const char* text);

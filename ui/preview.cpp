@@ -1,0 +1,293 @@
+#include "ui/preview.h"
+
+#include "formats/image_info.h"
+#include "resources/panel_ids.h"
+#include "ui/panel.h"
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+void set_type_name(const char* text) {
+    std::snprintf(image_info.type_name, sizeof image_info.type_name, "%s", text);
+}
+
+bool animation_present() {
+    return !panel_state.frame_sizes.empty();
+}
+
+bool is_animation() {
+    return std::strcmp(image_info.type_name, "KAF") == 0 && animation_present();
+}
+
+void start_timer(UINT period) {
+    if (panel_state.panel != nullptr)
+        SetTimer(panel_state.panel, animation_timer, period, nullptr);
+}
+
+void kill_timer() {
+    if (panel_state.panel != nullptr)
+        KillTimer(panel_state.panel, animation_timer);
+}
+
+bool strictly_inside(const RECT& area, LPARAM point) {
+    const int x = LOWORD(point);
+    const int y = HIWORD(point);
+    return area.left < x && x < area.right && area.top < y && y < area.bottom;
+}
+
+// Decodes the first level of frame k into the preview, bottom row first.
+// Leaves the preview without pixels when the frame does not lie in the data.
+void decode_frame(int32_t k) {
+    panel_state_record& s = panel_state;
+    const std::vector<uint8_t>& data = s.frame_data;
+    if (k < 0 || static_cast<size_t>(k) >= s.frame_sizes.size())
+        return;
+    int64_t start = 0;
+    for (int32_t i = 0; i < k; ++i)
+        start += s.frame_sizes[static_cast<size_t>(i)];
+    const int64_t size = static_cast<int64_t>(data.size());
+    int64_t p = start + 3;
+    if (start < 0 || p >= size)
+        return;
+    const void* nul = std::memchr(data.data() + p, 0, static_cast<size_t>(size - p));
+    if (nul == nullptr)
+        return;
+    p = static_cast<const uint8_t*>(nul) - data.data() + 1;
+    if (p + 16 > size)
+        return;
+    const int width = data[static_cast<size_t>(p + 10)];
+    const int height = data[static_cast<size_t>(p + 12)];
+    p += 16;
+    s.preview.width = static_cast<int16_t>(width);
+    s.preview.height = static_cast<int16_t>(height);
+    s.preview.bpp = 16;
+    const size_t bytes = static_cast<size_t>(2 * width * height);
+    if (bytes == 0)
+        return;
+    std::vector<uint8_t> scratch(bytes, 0);
+    size_t written = 0;
+    while (written < bytes && p + 3 <= size) {
+        const size_t run = data[static_cast<size_t>(p)] == 0 ? 1 : data[static_cast<size_t>(p)];
+        const uint8_t low = data[static_cast<size_t>(p + 1)];
+        const uint8_t high = data[static_cast<size_t>(p + 2)];
+        for (size_t n = 0; n < run && written < bytes; ++n) {
+            scratch[written++] = low;
+            scratch[written++] = high;
+        }
+        p += 3;
+    }
+    s.preview.data.assign(bytes, 0);
+    const size_t row = static_cast<size_t>(2 * width);
+    for (int r = 0; r < height; ++r)
+        std::memcpy(s.preview.data.data() + static_cast<size_t>(height - 1 - r) * row,
+                    scratch.data() + static_cast<size_t>(r) * row, row);
+}
+
+// The picture laid out as the display header describes it: rows padded to
+// four bytes, a picture of another size placed at the top left and cut.
+// Returns the preview's own pixels when they can be drawn directly, and
+// nullptr when no copy can be made.
+const uint8_t* drawable_pixels(std::vector<uint8_t>& canvas) {
+    const image_buffer& image = panel_state.preview;
+    const BITMAPINFOHEADER& header = panel_state.display_header;
+    const int w = header.biWidth;
+    const int h = header.biHeight;
+    const int bytes_per_pixel = header.biBitCount / 8;
+    const size_t source_row =
+        static_cast<size_t>(std::max(0, int{image.width})) * static_cast<size_t>(bytes_per_pixel);
+    const size_t target_row = static_cast<size_t>(dib_row_bytes(w, header.biBitCount));
+    const int source_height = std::max(0, int{image.height});
+    if (image.width == w && image.height == h && image.bpp == header.biBitCount &&
+        source_row == target_row && image.data.size() >= target_row * static_cast<size_t>(h))
+        return image.data.data();
+    try {
+        canvas.assign(target_row * static_cast<size_t>(h), 0);
+    } catch (const std::exception&) {
+        return nullptr; // too large to copy: nothing is drawn
+    }
+    const size_t copy = std::min(source_row, target_row);
+    if (image.bpp != header.biBitCount || copy == 0)
+        return canvas.data();
+    for (int t = 0; t < std::min(h, source_height); ++t) {
+        const size_t from = static_cast<size_t>(source_height - 1 - t) * source_row;
+        const size_t to = static_cast<size_t>(h - 1 - t) * target_row;
+        if (from + copy > image.data.size())
+            continue;
+        std::memcpy(canvas.data() + to, image.data.data() + from, copy);
+    }
+    return canvas.data();
+}
+
+} // namespace
+
+int dib_row_bytes(int width, int bpp) {
+    if (width <= 0 || bpp <= 0)
+        return 0;
+    return ((width * bpp + 31) / 32) * 4;
+}
+
+RECT preview_rectangle(HWND panel) {
+    RECT area = {};
+    HWND item = GetDlgItem(panel, IDC_PANEL_PREVIEW);
+    if (item == nullptr)
+        return area;
+    GetWindowRect(item, &area);
+    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&area), 2);
+    return area;
+}
+
+void stop_animation() {
+    kill_timer();
+    panel_state.playing = false;
+}
+
+void release_preview() {
+    stop_animation();
+    // A step still pending would otherwise halt the next animation at once.
+    panel_state.single_step = false;
+    panel_state.preview_loaded = false;
+    release_image_data(panel_state.preview);
+    panel_state.frame_data = std::vector<uint8_t>();
+    panel_state.frame_sizes = std::vector<int32_t>();
+    panel_state.frame_names = std::vector<char>();
+    panel_state.frame_count = 0;
+    panel_state.frame_data_size = 0;
+}
+
+void accept_preview(preview_type type) {
+    panel_state_record& s = panel_state;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = s.preview.width;
+    header.biHeight = s.preview.height;
+    header.biPlanes = 1;
+    header.biBitCount = s.preview.bpp;
+    header.biCompression = BI_RGB;
+    s.display_header = header;
+    switch (type) {
+    case preview_type::tga:
+        set_type_name("TGA");
+        image_info.frames = 1;
+        break;
+    case preview_type::kgf:
+        set_type_name("KGF");
+        image_info.frames = 1;
+        break;
+    case preview_type::kaf:
+        set_type_name("KAF");
+        image_info.frames = static_cast<uint8_t>(s.frame_count % 256);
+        break;
+    }
+    s.preview_loaded = true;
+    if (type == preview_type::kaf) {
+        start_timer(animation_period_ms);
+        s.playing = true;
+        s.frame_counter = 0;
+    }
+}
+
+void update_image_info() {
+    const panel_state_record& s = panel_state;
+    if (!s.read_ok)
+        return;
+    std::snprintf(image_info.resolution, sizeof image_info.resolution, "%dx%d", s.preview.width,
+                  s.preview.height);
+    image_info.color_depth = s.preview.bpp;
+    if (!s.preview_loaded) {
+        image_info.type_name[0] = '\0';
+        image_info.resolution[0] = '\0';
+        image_info.color_depth = 0;
+        image_info.mip_levels = 0;
+        image_info.frames = 0;
+    }
+    refresh_info_window();
+}
+
+void invalidate_preview(bool erase) {
+    HWND panel = panel_state.panel;
+    if (panel == nullptr)
+        return;
+    const RECT area = preview_rectangle(panel);
+    InvalidateRect(panel, &area, erase ? TRUE : FALSE);
+    UpdateWindow(panel);
+}
+
+void paint_panel(HWND panel) {
+    PAINTSTRUCT paint;
+    BeginPaint(panel, &paint);
+    EndPaint(panel, &paint);
+    const BITMAPINFOHEADER& header = panel_state.display_header;
+    HWND area = GetDlgItem(panel, IDC_PANEL_PREVIEW);
+    if (panel_state.preview.data.empty() || area == nullptr || header.biWidth <= 0 ||
+        header.biHeight <= 0 ||
+        (header.biBitCount != 16 && header.biBitCount != 24 && header.biBitCount != 32))
+        return;
+    // The area paints its own background first, so the picture stays on top.
+    UpdateWindow(area);
+    RECT client;
+    GetClientRect(area, &client);
+    const int w = header.biWidth;
+    const int h = header.biHeight;
+    int x = (client.right - w) / 2;
+    int y = (client.bottom - h) / 2;
+    if (x <= 0)
+        x = 3;
+    if (y <= 0)
+        y = 3;
+    const int shown_width = w < preview_max_size ? w : preview_max_size;
+    const int shown_height = h < preview_max_size ? h : preview_max_size;
+    std::vector<uint8_t> canvas;
+    const uint8_t* pixels = drawable_pixels(canvas);
+    if (pixels == nullptr)
+        return;
+    BITMAPINFO info = {};
+    info.bmiHeader = header;
+    HDC dc = GetDC(area);
+    if (dc == nullptr)
+        return;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, x, y, shown_width, shown_height, 0, 0, w, h, pixels, &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+    ReleaseDC(area, dc);
+}
+
+void animation_tick(HWND panel) {
+    panel_state_record& s = panel_state;
+    release_image_data(s.preview);
+    if (s.frame_count > 0 && animation_present()) {
+        if (s.frame_counter < 0 || s.frame_counter >= s.frame_count)
+            s.frame_counter = ((s.frame_counter % s.frame_count) + s.frame_count) % s.frame_count;
+        decode_frame(s.frame_counter);
+    }
+    if (s.single_step) {
+        kill_timer();
+        s.single_step = false;
+    } else {
+        ++s.frame_counter;
+    }
+    invalidate_preview(false);
+}
+
+void preview_left_click(HWND panel, LPARAM point) {
+    if (!strictly_inside(preview_rectangle(panel), point))
+        return;
+    if (is_animation() && !panel_state.playing) {
+        start_timer(animation_period_ms);
+        panel_state.playing = true;
+        return;
+    }
+    stop_animation();
+}
+
+void preview_right_click(HWND panel, LPARAM point) {
+    if (!strictly_inside(preview_rectangle(panel), point) || !is_animation() || panel_state.playing)
+        return;
+    start_timer(single_step_period_ms);
+    ++panel_state.frame_counter;
+    panel_state.single_step = true;
+}
