@@ -1,4 +1,5 @@
 #include "convert/convert.h"
+#include "convert/output_names.h"
 #include "formats/kgf.h"
 #include "formats/tga.h"
 #include "platform/files.h"
@@ -343,4 +344,21 @@ TEST(LastThree, EndingsWithoutLookingForADot) {
     EXPECT_STREQ(last_three("xtga"), "tga");
     EXPECT_STREQ(last_three("ab"), "ab");
     EXPECT_STREQ(last_three(""), "");
+}
+
+TEST(OutputNames, ShortNamesKeepEveryCharacter) {
+    struct name_case {
+        const char* name;
+        const char* level_name;
+        const char* single_name;
+    };
+    const name_case cases[] = {{"wall.kgf", "wall_MM2.tga", "wall.tga"},
+                               {"a.kgf", "a_MM2.tga", "a.tga"},
+                               {"abcd", "abcd_MM2.tga", "atga"},
+                               {"ab", "ab_MM2.tga", "ab.tga"},
+                               {"", "_MM2.tga", ".tga"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(level_file_name(c.name, "_MM", 2), c.level_name) << c.name;
+        EXPECT_EQ(replace_extension(c.name, "tga"), c.single_name) << c.name;
+    }
 }

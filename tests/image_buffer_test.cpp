@@ -1,8 +1,12 @@
 #include "formats/image_buffer.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -181,3 +185,22 @@ TEST(ConvertPixels, UnsupportedPairLeavesDestination) {
     convert_pixels(destination, source);
     EXPECT_EQ(destination.data, std::vector<uint8_t>(8, 0));
 }
+
+// Address space limits and the sanitizers' allocators do not mix.
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+TEST(ImageBuffer, FailedAllocationIsReported) {
+    message_recorder messages;
+    rlimit previous{};
+    getrlimit(RLIMIT_AS, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = rlim_t{4} << 30;
+    setrlimit(RLIMIT_AS, &limit);
+    image_buffer image;
+    init_image_buffer(image, 16);
+    const int result = allocate_image_data(image, int64_t{8} << 30);
+    setrlimit(RLIMIT_AS, &previous);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(image.data.empty());
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Not enough memory to hold the image."});
+}
+#endif
