@@ -4,6 +4,7 @@
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/output_file.h"
+#include "formats/stream_reading.h"
 #include "platform/files.h"
 #include "platform/message.h"
 #include "settings/settings.h"
@@ -16,11 +17,6 @@
 #include <string>
 
 namespace {
-
-struct file_closer {
-    void operator()(FILE* stream) const { std::fclose(stream); }
-};
-using file_handle = std::unique_ptr<FILE, file_closer>;
 
 constexpr uint8_t short_form_marker = 127;
 constexpr int short_header_bytes = 7;

@@ -1,6 +1,7 @@
 #include "formats/kgf.h"
 
 #include "formats/image_info.h"
+#include "formats/stream_reading.h"
 #include "platform/message.h"
 #include "settings/settings.h"
 
@@ -11,37 +12,10 @@
 
 namespace {
 
-struct file_closer {
-    void operator()(FILE* stream) const { std::fclose(stream); }
-};
-using file_handle = std::unique_ptr<FILE, file_closer>;
-
 constexpr int run_bytes = 3;
 constexpr int64_t largest_run_bytes = 255 * 2; // a count byte of 255, two bytes each
 constexpr size_t runs_per_read = 4096;
 constexpr size_t runs_per_write = 4096;
-
-// After a short read: end of file first, then the error indicator.
-void report_short_read(FILE* stream) {
-    if (std::feof(stream) || !std::ferror(stream))
-        show_error("File is missing some data; do not use");
-    else
-        show_error("File I/O error");
-}
-
-// Bytes between the stream's position and its end; -1 when the stream cannot
-// tell, -2 when it could not be put back where it was.
-int64_t bytes_remaining(FILE* stream) {
-    const long here = std::ftell(stream);
-    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0)
-        return -1;
-    const long end = std::ftell(stream);
-    if (std::fseek(stream, here, SEEK_SET) != 0)
-        return -2;
-    if (end < here)
-        return -1;
-    return static_cast<int64_t>(end) - here;
-}
 
 // Skips the name: bytes up to and including the first NUL, or to the end.
 bool skip_name(FILE* stream) {

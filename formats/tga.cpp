@@ -1,38 +1,11 @@
 #include "formats/tga.h"
 
 #include "formats/image_info.h"
+#include "formats/stream_reading.h"
 #include "platform/message.h"
 
 #include <climits>
 #include <memory>
-
-namespace {
-
-struct file_closer {
-    void operator()(FILE* stream) const { std::fclose(stream); }
-};
-using file_handle = std::unique_ptr<FILE, file_closer>;
-
-// After a short read: end of file first, then the error indicator.
-void report_short_read(FILE* stream) {
-    if (std::feof(stream))
-        show_error("File is missing some data; do not use");
-    else if (std::ferror(stream))
-        show_error("File I/O error");
-}
-
-// Bytes left between the stream's position and its end, or -1.
-int64_t bytes_remaining(FILE* stream) {
-    const long here = std::ftell(stream);
-    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0)
-        return -1;
-    const long end = std::ftell(stream);
-    if (end < 0 || std::fseek(stream, here, SEEK_SET) != 0)
-        return -1;
-    return static_cast<int64_t>(end) - here;
-}
-
-} // namespace
 
 int read_tga(const char* path, image_buffer& image, int as_stored) {
     file_handle stream(std::fopen(path, "rb"));
@@ -43,8 +16,6 @@ int read_tga(const char* path, image_buffer& image, int as_stored) {
     if (std::fread(header, 1, sizeof header, stream.get()) != sizeof header) {
         // A header cut short holds no sizes to go by.
         report_short_read(stream.get());
-        if (!std::feof(stream.get()) && !std::ferror(stream.get()))
-            show_error("File is missing some data; do not use");
         return 0;
     }
     const int16_t width = static_cast<int16_t>(header[12] | (header[13] << 8));
@@ -74,6 +45,10 @@ int read_tga(const char* path, image_buffer& image, int as_stored) {
     // A file that claims more pixels than it holds is refused before the
     // block is allocated.
     const int64_t available = bytes_remaining(stream.get());
+    if (available == -2) {
+        show_error("File I/O error");
+        return 0;
+    }
     if (available >= 0 && available < block) {
         show_error("File is missing some data; do not use");
         return 0;

@@ -201,7 +201,7 @@ TEST_F(BatchTest, AllFilesTakesTheFirstNamesType) {
 TEST_F(BatchTest, CancelStopsBeforeTheNextFile) {
     std::vector<std::string> names;
     for (int i = 1; i <= 5; ++i) {
-        names.push_back("f" + std::to_string(i) + ".tga");
+        names.push_back(std::string("f") + std::to_string(i) + ".tga");
         write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
     }
     selection five = several_files(input.path, names);

@@ -310,8 +310,8 @@ TEST_F(ConvertTest, TemporaryNameNeverTakesAnotherFile) {
 TEST_F(ConvertTest, AnimationToTgaLeavesNoFrameFilesBehind) {
     std::vector<std::vector<uint8_t>> frames;
     for (int i = 0; i < 3; ++i)
-        frames.push_back(
-            kaf_frame("f" + std::to_string(i) + ".kgf", pattern_image(8, 4, 16, 20 + i), 8));
+        frames.push_back(kaf_frame(std::string("f") + std::to_string(i) + ".kgf",
+                                   pattern_image(8, 4, 16, 20 + i), 8));
     write_file_bytes(input.file("anim.kaf"), kaf_file(frames));
     EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 1);
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"f0.tga", "f1.tga", "f2.tga"}));
@@ -329,8 +329,8 @@ TEST_F(ConvertTest, AnimationToTgaLeavesNoFrameFilesBehind) {
 TEST_F(ConvertTest, AnimationToKgfWritesEveryFrame) {
     std::vector<std::vector<uint8_t>> frames;
     for (int i = 0; i < 2; ++i)
-        frames.push_back(
-            kaf_frame("g" + std::to_string(i) + ".kgf", pattern_image(4, 4, 16, 30 + i), 4));
+        frames.push_back(kaf_frame(std::string("g") + std::to_string(i) + ".kgf",
+                                   pattern_image(4, 4, 16, 30 + i), 4));
     write_file_bytes(input.file("anim.kaf"), kaf_file(frames));
     std::snprintf(folder, sizeof folder, "%s", output.path.c_str());
     EXPECT_EQ(convert_kaf_to_kgf(folder, name_of("anim.kaf")), 1);

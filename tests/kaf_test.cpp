@@ -224,7 +224,7 @@ TEST_F(kaf_test, short_header_takes_count_from_byte_two) {
 TEST_F(kaf_test, long_header_of_twelve_frames) {
     std::vector<frame_spec> frames;
     for (int i = 0; i < 12; ++i)
-        frames.push_back({"f" + std::to_string(i) + ".kgf",
+        frames.push_back({std::string("f") + std::to_string(i) + ".kgf",
                           1,
                           2,
                           2,

@@ -9,6 +9,7 @@
 #include "platform/message.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
+#include "win32/registry_support.h"
 #include "win32/window_driving.h"
 
 #include <gtest/gtest.h>
@@ -163,28 +164,6 @@ void expect_same_files(const std::string& output_folder, const std::string& refe
             << name << " differs from the core's result (" << written.size() << " bytes, expected "
             << reference.size() << ")";
     }
-}
-
-struct stored_value {
-    bool found = false;
-    DWORD type = 0;
-    std::vector<uint8_t> bytes;
-};
-
-stored_value query(const std::string& key_path, const char* name) {
-    stored_value result;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return result;
-    std::vector<uint8_t> buffer(1024);
-    DWORD size = static_cast<DWORD>(buffer.size());
-    if (RegQueryValueExA(key, name, nullptr, &result.type, buffer.data(), &size) == ERROR_SUCCESS) {
-        result.found = true;
-        buffer.resize(size);
-        result.bytes = buffer;
-    }
-    RegCloseKey(key);
-    return result;
 }
 
 std::string stored_text(const stored_value& value) {

@@ -2,6 +2,7 @@
 // left by other tools or damaged that must not spoil the record.
 #include "settings/settings.h"
 #include "support/test_support.h"
+#include "win32/registry_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,28 +16,6 @@
 namespace {
 
 const char* const tool_key = "Software\\KGF Tool";
-
-struct stored_value {
-    bool found = false;
-    DWORD type = 0;
-    std::vector<uint8_t> bytes;
-};
-
-stored_value query(const std::string& key_path, const char* name) {
-    stored_value result;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return result;
-    std::vector<uint8_t> buffer(1024);
-    DWORD size = static_cast<DWORD>(buffer.size());
-    if (RegQueryValueExA(key, name, nullptr, &result.type, buffer.data(), &size) == ERROR_SUCCESS) {
-        result.found = true;
-        buffer.resize(size);
-        result.bytes = buffer;
-    }
-    RegCloseKey(key);
-    return result;
-}
 
 void store(const std::string& key_path, const char* name, DWORD type,
            const std::vector<uint8_t>& bytes) {
