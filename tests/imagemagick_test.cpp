@@ -89,6 +89,11 @@ TEST_P(ImageMagickTest, OurFilesReadBackByIt) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ImageMagickTest,
                          ::testing::Values(exchange_case{7, 5, 24}, exchange_case{64, 32, 24},
-                                           exchange_case{9, 4, 32}, exchange_case{32, 64, 32}));
+                                           exchange_case{9, 4, 32}, exchange_case{32, 64, 32}),
+                         [](const ::testing::TestParamInfo<exchange_case>& info) {
+                             const exchange_case& c = info.param;
+                             return std::to_string(c.width) + "x" + std::to_string(c.height) + "_" +
+                                    std::to_string(c.bpp) + "bit";
+                         });
 
 #endif

@@ -383,7 +383,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, KgfCountTest,
                          ::testing::Values(count_case{0, 1}, count_case{1, 1}, count_case{2, 2},
                                            count_case{250, 250}, count_case{251, 251},
                                            count_case{252, 252}, count_case{253, 253},
-                                           count_case{254, 254}, count_case{255, 255}));
+                                           count_case{254, 254}, count_case{255, 255}),
+                         [](const ::testing::TestParamInfo<count_case>& info) {
+                             return "count_byte_" + std::to_string(info.param.count_byte);
+                         });
 
 TEST_F(KgfTest, FillerAndFieldWarningsOnceEachInOrder) {
     std::vector<uint8_t> file = kgf_lead("w", 1, 1, 1, {0, 5, 0, 7, 9, 0, 0, 0, 1}, 0x1234);
