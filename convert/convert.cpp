@@ -60,6 +60,61 @@ std::string suffix_text() {
     return std::string(settings.suffix, strnlen(settings.suffix, 9));
 }
 
+int stay_quiet(const char*, const char*, unsigned style) {
+    return (style & message_yes_no) ? answer_no : answer_ok;
+}
+
+// A file of the output folder that bears a frame's name, moved aside while
+// the animation's frames pass through the folder as intermediate files.
+struct moved_file {
+    std::string path;
+    std::string aside;
+};
+
+std::vector<moved_file> set_aside_frame_files(const char* folder, const char* animation) {
+    std::vector<uint8_t> frame_data;
+    std::vector<int32_t> frame_sizes;
+    std::vector<char> frame_names;
+    int32_t frame_count = 0;
+    int64_t frame_data_size = 0;
+    // A file that does not parse is reported by the split that follows.
+    const message_handler previous = current_message_handler();
+    set_message_handler(stay_quiet);
+    const int parsed = parse_kaf(animation, nullptr, frame_data, frame_sizes, frame_names,
+                                 frame_count, frame_data_size);
+    set_message_handler(previous);
+
+    std::vector<moved_file> moved;
+    size_t position = 0;
+    for (int32_t frame = 0; parsed && frame < frame_count && position < frame_names.size();
+         ++frame) {
+        const char* frame_name = frame_names.data() + position;
+        position += strnlen(frame_name, frame_names.size() - position) + 1;
+        if (!is_plain_frame_name(frame_name))
+            continue;
+        const std::string path = std::string(folder) + frame_name;
+        if (!path_exists(path.c_str()))
+            continue;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string aside = path + "~kaf" + std::to_string(attempt);
+            if (path_exists(aside.c_str()))
+                continue;
+            if (replace_file(path.c_str(), aside.c_str()))
+                moved.push_back({path, aside});
+            break;
+        }
+    }
+    return moved;
+}
+
+// The user's files come back in place of whatever frame file is left.
+void put_back(const std::vector<moved_file>& moved) {
+    for (const moved_file& file : moved) {
+        delete_file(file.path.c_str());
+        replace_file(file.aside.c_str(), file.path.c_str());
+    }
+}
+
 } // namespace
 
 const char* last_three(const char* name) {
@@ -225,10 +280,13 @@ int convert_kaf_to_tga(char* folder, char* name) {
         show_error_about("Path is too long: %s", folder);
         return 0;
     }
+    std::vector<moved_file> moved = set_aside_frame_files(folder, name);
     std::vector<char> frame_names;
     int32_t frame_count = 0;
-    if (!split_kaf(folder, name, frame_names, frame_count))
+    if (!split_kaf(folder, name, frame_names, frame_count)) {
+        put_back(moved);
         return 0;
+    }
 
     image_buffer source, destination;
     init_image_buffer(source, 16);
@@ -242,7 +300,10 @@ int convert_kaf_to_tga(char* folder, char* name) {
         position += length + 1;
 
         std::string path;
-        if (!prepare_folder(folder) || !join_output_path(folder, frame_name, path)) {
+        // A frame the splitter refused has no file here, and no other file
+        // may stand in for it.
+        if (!is_plain_frame_name(frame_name.c_str()) || !prepare_folder(folder) ||
+            !join_output_path(folder, frame_name, path)) {
             ok = 0;
             continue;
         }
@@ -263,5 +324,6 @@ int convert_kaf_to_tga(char* folder, char* name) {
         init_image_buffer(source, 16);
         init_image_buffer(destination, 32);
     }
+    put_back(moved);
     return ok;
 }

@@ -254,16 +254,9 @@ int write_rebuilt_frame(FILE* stream, const std::vector<uint8_t>& data, const fr
            rle_encode(stream, image, total_bytes);
 }
 
-// A frame name must be a bare file name: nothing that leads out of the folder.
-bool plain_file_name(const char* name) {
-    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-        return false;
-    return std::strpbrk(name, "/\\:") == nullptr;
-}
-
 void write_frame(const char* folder, const std::vector<uint8_t>& data, const frame_record& frame,
                  const char* name) {
-    if (!plain_file_name(name)) {
+    if (!is_plain_frame_name(name)) {
         show_error_about("Bad frame name: %s", name);
         return;
     }
@@ -283,6 +276,13 @@ void write_frame(const char* folder, const std::vector<uint8_t>& data, const fra
 }
 
 } // namespace
+
+// A frame name must be a bare file name: nothing that leads out of the folder.
+int is_plain_frame_name(const char* name) {
+    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return 0;
+    return std::strpbrk(name, "/\\:") == nullptr ? 1 : 0;
+}
 
 int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame_data,
               std::vector<int32_t>& frame_sizes, std::vector<char>& frame_names,

@@ -13,6 +13,10 @@ void set_message_handler(message_handler handler) {
     current_handler = handler;
 }
 
+message_handler current_message_handler() {
+    return current_handler;
+}
+
 int show_message(const char* text, const char* caption, unsigned style) {
     if (current_handler != nullptr)
         return current_handler(text, caption, style);

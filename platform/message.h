@@ -17,6 +17,9 @@ using message_handler = int (*)(const char* text, const char* caption, unsigned 
 // Installs a handler; nullptr restores the platform's default.
 void set_message_handler(message_handler handler);
 
+// The installed handler, nullptr for the platform's default.
+message_handler current_message_handler();
+
 // Shows one message and returns the answer.
 int show_message(const char* text, const char* caption, unsigned style);
 

@@ -362,3 +362,39 @@ TEST(OutputNames, ShortNamesKeepEveryCharacter) {
         EXPECT_EQ(replace_extension(c.name, "tga"), c.single_name) << c.name;
     }
 }
+
+TEST_F(ConvertTest, AnimationToTgaKeepsTheUsersFilesOfAFramesName) {
+    std::vector<std::vector<uint8_t>> frames = {
+        kaf_frame("mine.kgf", pattern_image(4, 4, 16, 40), 4),
+        kaf_frame("other.kgf", pattern_image(4, 4, 16, 41), 0x8004)}; // unreadable as KGF
+    write_file_bytes(input.file("anim.kaf"), kaf_file(frames));
+    write_file_bytes(output.file("mine.kgf"), {'m', 'i', 'n', 'e'});
+    write_file_bytes(output.file("other.kgf"), {'o', 't', 'h', 'e', 'r'});
+    EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 0);
+    EXPECT_EQ(list_folder(output.path),
+              (std::vector<std::string>{"mine.kgf", "mine.tga", "other.kgf"}));
+    EXPECT_EQ(read_file_bytes(output.file("mine.kgf")), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(read_file_bytes(output.file("other.kgf")),
+              (std::vector<uint8_t>{'o', 't', 'h', 'e', 'r'}));
+}
+
+TEST_F(ConvertTest, AnimationToTgaNeverReachesOutsideTheFolder) {
+    // A frame name that climbs out of the output folder, where a real
+    // texture of that name lies.
+    const std::string outside = "outside-" + std::to_string(std::rand()) + ".kgf";
+    scratch_folder nested_parent;
+    const std::string nested = nested_parent.file("out");
+    std::snprintf(folder, sizeof folder, "%s%c", nested.c_str(), path_separator);
+    const image_buffer picture = pattern_image(4, 4, 16, 42);
+    write_kgf_file(nested_parent.file(outside), outside, picture, 1);
+    const std::vector<uint8_t> before = read_file_bytes(nested_parent.file(outside));
+    write_file_bytes(input.file("anim.kaf"),
+                     kaf_file({kaf_frame(std::string("..") + path_separator + outside, picture, 4),
+                               kaf_frame("fine.kgf", picture, 4)}));
+    EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 0);
+    EXPECT_EQ(read_file_bytes(nested_parent.file(outside)), before);
+    EXPECT_EQ(list_folder(nested_parent.path), (std::vector<std::string>{"out", outside}));
+    EXPECT_EQ(list_folder(nested), std::vector<std::string>{"fine.tga"});
+    ASSERT_FALSE(messages.texts().empty());
+    EXPECT_EQ(messages.texts()[0].rfind("Bad frame name: ", 0), 0u);
+}
