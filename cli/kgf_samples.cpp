@@ -54,12 +54,8 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
     paint(first, 64, 64, 16, seed);
     image_buffer chain;
     init_image_buffer(chain, 16);
-    chain.width = 64;
-    chain.height = 64;
-    chain.num_mipmaps = static_cast<int16_t>(levels);
-    allocate_image_data(chain, mip_chain_bytes(chain));
-    convert_pixels(chain, first);
-    build_mip_chain(chain);
+    if (!make_kgf_chain(chain, first, levels))
+        return false;
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
         return false;

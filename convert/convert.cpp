@@ -140,17 +140,11 @@ int ensure_trailing_separator(char* folder) {
 }
 
 int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    destination.num_mipmaps = settings.num_mipmaps;
-    destination.width = source.width;
-    destination.height = source.height;
-    destination.bpp = 16;
-    const int64_t chain = mip_chain_bytes(destination);
-    if (!allocate_image_data(destination, chain)) {
+    if (!make_kgf_chain(destination, source, settings.num_mipmaps)) {
         release_both(source, destination);
         return 0;
     }
-    convert_pixels(destination, source);
-    build_mip_chain(destination);
+    const int64_t chain = mip_chain_bytes(destination);
 
     int ok = 0;
     if (std::strlen(name) + 1 > static_cast<size_t>(kgf_name_warning_length)) {

@@ -33,22 +33,23 @@ int64_t mip_chain_bytes(const image_buffer& image) {
     return mip_chain_bytes(image.num_mipmaps, image.width, image.height, image.bpp);
 }
 
-int allocate_image_data(image_buffer& image, int64_t bytes) {
-    image.data = std::vector<uint8_t>();
+int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
+    block = std::vector<uint8_t>();
     if (bytes <= 0)
         return 1;
     try {
-        image.data.assign(static_cast<size_t>(bytes), 0);
+        block.assign(static_cast<size_t>(bytes), 0);
+        return 1;
     } catch (const std::bad_alloc&) {
-        image.data = std::vector<uint8_t>();
-        show_error("Not enough memory to hold the image.");
-        return 0;
     } catch (const std::length_error&) {
-        image.data = std::vector<uint8_t>();
-        show_error("Not enough memory to hold the image.");
-        return 0;
     }
-    return 1;
+    block = std::vector<uint8_t>();
+    show_error("Not enough memory to hold the image.");
+    return 0;
+}
+
+int allocate_image_data(image_buffer& image, int64_t bytes) {
+    return allocate_block(image.data, bytes);
 }
 
 void release_image_data(image_buffer& image) {

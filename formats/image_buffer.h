@@ -21,6 +21,10 @@ image_buffer& init_image_buffer(image_buffer& image, uint8_t depth);
 int64_t mip_chain_bytes(const image_buffer& image);
 int64_t mip_chain_bytes(int num_mipmaps, int width, int height, int bpp);
 
+// Makes block a zero-filled block of the given size. Reports "Not enough
+// memory to hold the image." and returns 0 (block empty) when it cannot be had.
+int allocate_block(std::vector<uint8_t>& block, int64_t bytes);
+
 // Allocates a zero-filled block of the given size as the image's data.
 // Reports "Not enough memory to hold the image." and returns 0 when the
 // block cannot be had; the data is then empty.

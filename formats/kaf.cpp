@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 
 namespace {
@@ -110,36 +108,12 @@ bool locate_frame(const std::vector<uint8_t>& data, int64_t start, frame_record&
     return true;
 }
 
-int64_t stream_length(FILE* stream) {
-#ifdef _WIN32
-    if (_fseeki64(stream, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t length = _ftelli64(stream);
-    if (_fseeki64(stream, 0, SEEK_SET) != 0)
-        return -1;
-#else
-    if (fseeko(stream, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t length = ftello(stream);
-    if (fseeko(stream, 0, SEEK_SET) != 0)
-        return -1;
-#endif
-    return length;
-}
-
-bool skip_bytes(FILE* stream, int64_t count) {
-#ifdef _WIN32
-    return _fseeki64(stream, count, SEEK_SET) == 0;
-#else
-    return fseeko(stream, static_cast<off_t>(count), SEEK_SET) == 0;
-#endif
-}
-
 // Reads the header and the frame data. Returns 0 after a message when the
 // file cannot be read or its frame count is missing.
 int load_kaf(FILE* stream, std::vector<uint8_t>& frame_data, int32_t& frame_count,
              int64_t& frame_data_size) {
-    const int64_t length = stream_length(stream);
+    // The stream is at the start: what remains is the whole file.
+    const int64_t length = bytes_remaining(stream);
     if (length < 0) {
         show_error("File I/O error");
         return 0;
@@ -162,13 +136,9 @@ int load_kaf(FILE* stream, std::vector<uint8_t>& frame_data, int32_t& frame_coun
 
     const int64_t rest = std::min(std::max<int64_t>(length - header_bytes, 0), largest_frame_data);
     if (rest > 0) {
-        try {
-            frame_data.assign(static_cast<size_t>(rest), 0);
-        } catch (const std::bad_alloc&) {
-            show_error("Not enough memory to hold the image.");
+        if (!allocate_block(frame_data, rest))
             return 0;
-        }
-        if (!skip_bytes(stream, header_bytes)) {
+        if (!seek_stream(stream, header_bytes)) {
             show_error("File I/O error");
             return 0;
         }
@@ -228,12 +198,6 @@ bool decode_first_level(const std::vector<uint8_t>& data, const frame_record& fr
     return q >= pixels;
 }
 
-// Builds levels 2..num_mipmaps from the first; levels without a whole pixel
-// are left out, as they hold nothing.
-void build_lower_levels(image_buffer& image) {
-    build_mip_chain(image);
-}
-
 // The frame's first level with a chain of levels levels built from it.
 // Falls back to the copy of one level when the first level is incomplete.
 int write_rebuilt_frame(FILE* stream, const std::vector<uint8_t>& data, const frame_record& frame,
@@ -248,7 +212,7 @@ int write_rebuilt_frame(FILE* stream, const std::vector<uint8_t>& data, const fr
         return 0;
     if (!decode_first_level(data, frame, image))
         return write_copied_frame(stream, data, frame, name, 1);
-    build_lower_levels(image);
+    build_mip_chain(image);
     const std::vector<uint8_t> header = split_header(name, levels, data.data() + frame.header);
     return write_bytes(stream, header.data(), header.size()) &&
            rle_encode(stream, image, total_bytes);

@@ -62,3 +62,15 @@ void build_mip_chain(image_buffer& image) {
             break; // no lower level holds a whole pixel either
     }
 }
+
+int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels) {
+    destination.num_mipmaps = static_cast<int16_t>(levels);
+    destination.width = source.width;
+    destination.height = source.height;
+    destination.bpp = 16;
+    if (!allocate_image_data(destination, mip_chain_bytes(destination)))
+        return 0;
+    convert_pixels(destination, source);
+    build_mip_chain(destination);
+    return 1;
+}

@@ -13,3 +13,8 @@ int32_t make_mip_level(image_buffer& image, int64_t offset, int level);
 // at the start the chain rule gives it, so that readers find every level
 // where the rule places it whatever the sides.
 void build_mip_chain(image_buffer& image);
+
+// Makes destination the 16-bit chain of the given number of levels for the
+// source's picture: its first level converted from the source, the lower
+// levels built from it. Returns 0 when the block cannot be allocated.
+int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels);

@@ -18,3 +18,6 @@ void report_short_read(FILE* stream);
 // Bytes between the stream's position and its end; -1 when the stream cannot
 // tell, -2 when it could not be put back where it was.
 int64_t bytes_remaining(FILE* stream);
+
+// Moves to a byte offset from the start, beyond 2 GiB too; 1 on success.
+int seek_stream(FILE* stream, int64_t offset);

@@ -24,5 +24,8 @@ int replace_file(const char* from, const char* to);
 // The process's current folder, without a trailing separator (unless root).
 std::string current_folder();
 
-// The user's home folder (used only where no registry exists).
+#ifndef _WIN32
+// The user's home folder: the default input folder, and the root of the
+// settings file where no registry exists.
 std::string home_folder();
+#endif

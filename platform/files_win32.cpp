@@ -25,11 +25,3 @@ std::string current_folder() {
         return std::string();
     return std::string(buffer, length);
 }
-
-std::string home_folder() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = GetEnvironmentVariableA("USERPROFILE", buffer, sizeof buffer);
-    if (length == 0 || length >= sizeof buffer)
-        return std::string("C:\\");
-    return std::string(buffer, length);
-}

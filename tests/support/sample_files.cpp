@@ -36,12 +36,7 @@ void write_kgf_file(const std::string& path, const std::string& name, const imag
                     int levels) {
     image_buffer chain;
     init_image_buffer(chain, 16);
-    chain.width = picture.width;
-    chain.height = picture.height;
-    chain.num_mipmaps = static_cast<int16_t>(levels);
-    allocate_image_data(chain, mip_chain_bytes(chain));
-    convert_pixels(chain, picture);
-    build_mip_chain(chain);
+    ASSERT_EQ(make_kgf_chain(chain, picture, levels), 1);
     FILE* stream = std::fopen(path.c_str(), "wb");
     ASSERT_NE(stream, nullptr) << path;
     EXPECT_EQ(write_kgf(stream, name.c_str(), chain, mip_chain_bytes(chain)), 1);
