@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -18,7 +19,8 @@ std::vector<uint8_t> tga_file(int width, int height, int bpp, const std::vector<
     bytes[15] = static_cast<uint8_t>((height >> 8) & 0xFF);
     bytes[16] = static_cast<uint8_t>(bpp);
     bytes[17] = descriptor;
-    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    bytes.resize(18 + pixels.size());
+    std::copy(pixels.begin(), pixels.end(), bytes.begin() + 18);
     return bytes;
 }
 
