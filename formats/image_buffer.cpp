@@ -1,6 +1,6 @@
 #include "formats/image_buffer.h"
 
-#include "platform/message.h"
+#include "formats/status.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,10 +33,17 @@ int64_t mip_chain_bytes(const image_buffer& image) {
     return mip_chain_bytes(image.num_mipmaps, image.width, image.height, image.bpp);
 }
 
-int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
+int block_size_fits(int64_t bytes, uint64_t largest) {
+    return bytes >= 0 && static_cast<uint64_t>(bytes) <= largest ? 1 : 0;
+}
+
+int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     block = std::vector<uint8_t>();
     if (bytes <= 0)
         return 1;
+    // A size the platform's sizes cannot hold would be cut short.
+    if (!block_size_fits(bytes))
+        return 0;
     try {
         block.assign(static_cast<size_t>(bytes), 0);
         return 1;
@@ -44,7 +51,13 @@ int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     } catch (const std::length_error&) {
     }
     block = std::vector<uint8_t>();
-    show_error("Not enough memory to hold the image.");
+    return 0;
+}
+
+int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
+    if (try_allocate_block(block, bytes))
+        return 1;
+    report_status(kgf_status::no_memory, nullptr);
     return 0;
 }
 

@@ -21,8 +21,15 @@ image_buffer& init_image_buffer(image_buffer& image, uint8_t depth);
 int64_t mip_chain_bytes(const image_buffer& image);
 int64_t mip_chain_bytes(int num_mipmaps, int width, int height, int bpp);
 
-// Makes block a zero-filled block of the given size. Reports "Not enough
-// memory to hold the image." and returns 0 (block empty) when it cannot be had.
+// 1 when a block of the given size can be addressed where sizes hold at most
+// largest bytes (size_t: 4 GiB less one on a 32-bit build).
+int block_size_fits(int64_t bytes, uint64_t largest = SIZE_MAX);
+
+// Makes block a zero-filled block of the given size. Returns 0 (block empty)
+// when it cannot be had, without a message.
+int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes);
+
+// The same, reporting "Not enough memory to hold the image." when it fails.
 int allocate_block(std::vector<uint8_t>& block, int64_t bytes);
 
 // Allocates a zero-filled block of the given size as the image's data.

@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,4 +41,55 @@ std::string home_folder() {
     if (entry != nullptr && entry->pw_dir != nullptr)
         return entry->pw_dir;
     return "/";
+}
+
+input_open_result open_input_file(const char* path, input_file& file) {
+    file = input_file{};
+    struct stat status;
+    if (stat(path, &status) != 0)
+        return input_open_result::cannot_open;
+    if (!S_ISREG(status.st_mode))
+        return input_open_result::not_regular;
+    // Non-blocking, in case something else took the name since the check.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return input_open_result::cannot_open;
+    if (fstat(fd, &status) != 0) {
+        close(fd);
+        return input_open_result::failed;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        close(fd);
+        return input_open_result::not_regular;
+    }
+    file.handle = fd;
+    file.size = static_cast<int64_t>(status.st_size);
+    return input_open_result::opened;
+}
+
+int64_t read_input_file(input_file& file, void* out, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            read(static_cast<int>(file.handle), static_cast<char*>(out) + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return static_cast<int64_t>(done);
+}
+
+int seek_input_file(input_file& file, int64_t offset) {
+    return lseek(static_cast<int>(file.handle), static_cast<off_t>(offset), SEEK_SET) == offset ? 1
+                                                                                                : 0;
+}
+
+void close_input_file(input_file& file) {
+    if (file.handle >= 0)
+        close(static_cast<int>(file.handle));
+    file = input_file{};
 }

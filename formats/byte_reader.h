@@ -1,0 +1,42 @@
+// Where a reader takes its bytes from: a block in memory, or an open input
+// file read straight into the reader's own buffers. The readers work on this
+// alone; a path-taking reader is a short wrapper that opens, calls, closes.
+#pragma once
+
+#include "formats/status.h"
+#include "platform/files.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct byte_reader {
+    const uint8_t* memory = nullptr; // reading from memory, or
+    input_file* file = nullptr;      // from an open file
+    int64_t size = 0;                // bytes there are in all
+    int64_t position = 0;
+    bool failed = false; // the platform failed a read
+};
+
+byte_reader memory_reader(const uint8_t* bytes, size_t size);
+byte_reader file_reader(input_file& file);
+
+// Copies up to count bytes; fewer at the end of the data or after an error.
+size_t read_bytes(byte_reader& reader, void* out, size_t count);
+
+// Bytes between the position and the end.
+int64_t bytes_left(const byte_reader& reader);
+
+// Moves on by count bytes; 0 when they are not all there.
+int skip_bytes(byte_reader& reader, int64_t count);
+
+// Reads up to count bytes into a block of its own, sized by what is really
+// there. 0 after an allocation failure (block empty).
+int read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block);
+
+// Why a read fell short: an error of the platform, else missing data.
+kgf_status short_read_status(const byte_reader& reader);
+
+// Opens a regular file for a reader. Returns ok, cannot_open, not_a_file or
+// io_error.
+kgf_status open_reader_file(const char* path, input_file& file);

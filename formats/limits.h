@@ -1,0 +1,29 @@
+// The limits every reader and writer checks its sizes against, in one place.
+#pragma once
+
+#include <cstdint>
+
+// Sides are signed 16-bit: at most 32767 pixels.
+constexpr int largest_side = 32767;
+
+// A first level's block: its size in bytes is computed in signed 32 bits.
+constexpr int64_t largest_level_bytes = INT32_MAX;
+
+// KAF frame data beyond this is left unread, like bytes after the last
+// frame: 255 frames of the largest chain in single-pixel runs take 66 MB.
+constexpr int64_t largest_frame_data = int64_t{128} << 20;
+
+// Room of one packed frame name, its NUL included.
+constexpr int kaf_name_bytes = 36;
+
+// Folders and joined output paths live in 256-byte texts.
+constexpr int path_bytes = 256;
+
+// The per-level suffix field: nine characters and the NUL.
+constexpr int suffix_bytes = 10;
+
+// A KGF name of this many bytes with its NUL or more is not read by the game.
+constexpr int game_name_bytes = 36;
+
+// The mip levels a KGF is written with: the options dialog offers 1 or 5.
+constexpr int largest_written_levels = 5;

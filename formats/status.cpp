@@ -1,0 +1,73 @@
+#include "formats/status.h"
+
+#include "platform/message.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct status_entry {
+    kgf_status status;
+    const char* text;
+};
+
+// One row per status, in the order of the enumeration.
+constexpr status_entry status_table[] = {
+    {kgf_status::ok, ""},
+    {kgf_status::cannot_open, "Cannot open %s"},
+    {kgf_status::not_a_file, "%s: Not a regular file!"},
+    {kgf_status::missing_data, "File is missing some data; do not use"},
+    {kgf_status::io_error, "File I/O error"},
+    {kgf_status::bad_image_size, "%s: Bad image size!"},
+    {kgf_status::bad_pixel_depth, "%s: Bad pixel depth!"},
+    {kgf_status::unsupported_tga_type, "%s: Unsupported TGA type!"},
+    {kgf_status::bad_colour_index, "%s: Bad colour map index!"},
+    {kgf_status::bad_run_length, "%s: Bad run-length data!"},
+    {kgf_status::no_memory, "Not enough memory to hold the image."},
+    {kgf_status::bad_filler, "%s: Bad filler!"},
+    {kgf_status::bad_field_value, "%s: Bad field value!"},
+    {kgf_status::bad_frame_name, "Bad frame name: %s"},
+    {kgf_status::path_too_long, "Path is too long: %s"},
+    {kgf_status::cannot_create, "Cannot create %s"},
+    {kgf_status::cannot_write, "Cannot write %s"},
+    {kgf_status::conversion_terminated, "Conversion terminated."},
+    {kgf_status::unsupported_conversion, "Unsupported conversion"},
+};
+
+constexpr bool table_in_order() {
+    size_t index = 0;
+    for (const status_entry& entry : status_table)
+        if (static_cast<size_t>(entry.status) != index++)
+            return false;
+    return index == static_cast<size_t>(kgf_status::unsupported_conversion) + 1;
+}
+static_assert(table_in_order(), "one row per status, in order");
+
+} // namespace
+
+const char* status_text(kgf_status status) {
+    const size_t index = static_cast<size_t>(status);
+    if (index >= sizeof status_table / sizeof status_table[0])
+        return "";
+    return status_table[index].text;
+}
+
+const char* status_caption(kgf_status status) {
+    return status == kgf_status::conversion_terminated ? "Status" : "Error";
+}
+
+void report_status(kgf_status status, const char* subject) {
+    if (status == kgf_status::ok)
+        return;
+    if (status == kgf_status::conversion_terminated) {
+        show_message(status_text(status), status_caption(status), message_ok);
+        return;
+    }
+    const std::string pattern = status_text(status);
+    if (pattern.find("%s") == std::string::npos) {
+        show_error(pattern.c_str());
+        return;
+    }
+    show_error_about(pattern.c_str(), subject != nullptr ? subject : "");
+}

@@ -1,0 +1,37 @@
+// Every failure the readers, writers and conversions report, named once,
+// and the one table of the texts the user sees for them.
+#pragma once
+
+#include <cstdint>
+
+enum class kgf_status : uint8_t {
+    ok,
+    cannot_open,          // the file is not there or may not be read
+    not_a_file,           // a folder, a device, a pipe: never opened for reading
+    missing_data,         // the file ends before its sizes say it should
+    io_error,             // the platform failed a read
+    bad_image_size,       // negative sides, or a block past 32 bits
+    bad_pixel_depth,      // a true-colour depth no pixel layout has
+    unsupported_tga_type, // an image type or depth the reader does not take
+    bad_colour_index,     // a colour-map index outside the map
+    bad_run_length,       // run-length packets that overrun the picture
+    no_memory,            // a block that cannot be had
+    bad_filler,           // a warning: the KGF header's filler is not zero
+    bad_field_value,      // a warning: the KGF header's format field is wrong
+    bad_frame_name,       // a frame name that would leave the output folder
+    path_too_long,        // a path that does not fit its 256 bytes
+    cannot_create,        // an output file that cannot be created
+    cannot_write,         // an output file that could not be written whole
+    conversion_terminated,
+    unsupported_conversion,
+};
+
+// The text of a status, as shown; "%s" stands for the file it concerns.
+const char* status_text(kgf_status status);
+
+// The caption it is shown under: "Error", or "Status" for the end of a
+// failed split.
+const char* status_caption(kgf_status status);
+
+// Shows the status's text with subject put in for "%s"; nothing for ok.
+void report_status(kgf_status status, const char* subject);
