@@ -51,15 +51,21 @@ int count_selection_names(const char* buffer, size_t size, size_t name_offset) {
 
 void decide_input_type(int filter_index, const char* first_name) {
     if (filter_index == 4) {
-        const char* ending = last_three(first_name);
-        if (std::strcmp(ending, "kaf") == 0 || std::strcmp(ending, "KAF") == 0)
+        // "All Files": the first name's ending decides, in exact case only.
+        switch (type_from_ending(first_name, ending_case::exact)) {
+        case file_type::kaf:
             set_text(input_type_text, format_descriptions[kaf_type]);
-        else if (std::strcmp(ending, "kgf") == 0 || std::strcmp(ending, "KGF") == 0)
+            break;
+        case file_type::kgf:
             set_text(input_type_text, format_descriptions[kgf_type]);
-        else if (std::strcmp(ending, "tga") == 0 || std::strcmp(ending, "TGA") == 0)
+            break;
+        case file_type::tga:
             set_text(input_type_text, format_descriptions[tga_type]);
-        else
+            break;
+        case file_type::none:
             input_type_text[0] = '\0';
+            break;
+        }
         return;
     }
     if (filter_index >= 1 && filter_index <= 3)

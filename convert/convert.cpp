@@ -1,14 +1,13 @@
 #include "convert/convert.h"
 
 #include "convert/output_names.h"
+#include "formats/byte_reader.h"
 #include "formats/kaf.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
-#include "formats/output_file.h"
 #include "formats/tga.h"
 #include "platform/files.h"
 #include "platform/message.h"
-#include "settings/settings.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kgf_name_warning_length = 36; // name plus terminator the game reads
 
 bool is_separator(char c) {
 #ifdef _WIN32
@@ -32,91 +29,298 @@ void release_both(image_buffer& source, image_buffer& destination) {
     release_image_data(destination);
 }
 
-// Opens the output path, reporting a file that cannot be created.
-int open_reported(output_file& file, const std::string& path) {
-    if (open_output_file(file, path.c_str()))
-        return 1;
-    show_error_about("Cannot create %s", path.c_str());
-    return 0;
-}
-
-// Prepares the folder for an output file: creates its last component and
-// gives the text its trailing separator.
-int prepare_folder(char* folder) {
-    create_folder(folder);
-    if (!ensure_trailing_separator(folder)) {
-        show_error_about("Path is too long: %s", folder);
-        return 0;
-    }
-    return 1;
-}
-
 // The TGA depth written: 24, or 32 for any other stored value, as the
 // options dialog shows it.
-uint8_t tga_output_depth() {
-    return settings.bpp == 24 ? 24 : 32;
+uint8_t tga_output_depth(const conversion_options& options) {
+    return options.bpp == 24 ? 24 : 32;
 }
 
-std::string suffix_text() {
-    return std::string(settings.suffix, strnlen(settings.suffix, 9));
+std::string suffix_text(const conversion_options& options) {
+    return std::string(options.suffix, strnlen(options.suffix, suffix_bytes - 1));
 }
 
-int stay_quiet(const char*, const char*, unsigned style) {
-    return (style & message_yes_no) ? answer_no : answer_ok;
+std::string bare_name(const char* path) {
+    const char* name = path;
+    for (const char* c = path; *c != '\0'; ++c)
+        if (is_separator(*c))
+            name = c + 1;
+    return name;
 }
 
-// A file of the output folder that bears a frame's name, moved aside while
-// the animation's frames pass through the folder as intermediate files.
-struct moved_file {
+// Asks before a KGF whose name the game cannot read; 1 to go on.
+int name_length_accepted(const std::string& name) {
+    if (name.size() + 1 <= static_cast<size_t>(game_name_bytes))
+        return 1;
+    char question[128];
+    std::snprintf(question, sizeof question,
+                  "Filename exceeds %d characters, and will not readable by Corvane 3. Are you "
+                  "sure you want to continue?",
+                  game_name_bytes);
+    return show_message(question, "Error", message_yes_no) == answer_yes ? 1 : 0;
+}
+
+// Writes the source as one KGF file named after name; releases both blocks.
+int write_kgf_output(const conversion_request& request, const std::string& name,
+                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+    shown_name = name;
+    const int made = make_kgf_chain(destination, source, request.options.num_mipmaps);
+    // The source is not needed once its first level is converted.
+    release_image_data(source);
+    if (!made) {
+        release_both(source, destination);
+        return 0;
+    }
+    if (!name_length_accepted(name)) {
+        release_both(source, destination);
+        return 0;
+    }
+    const std::string output_name = replace_extension(name, "kgf");
+    shown_name = output_name;
     std::string path;
-    std::string aside;
-};
-
-std::vector<moved_file> set_aside_frame_files(const char* folder, const char* animation) {
-    std::vector<uint8_t> frame_data;
-    std::vector<int32_t> frame_sizes;
-    std::vector<char> frame_names;
-    int32_t frame_count = 0;
-    int64_t frame_data_size = 0;
-    // A file that does not parse is reported by the split that follows.
-    const message_handler previous = current_message_handler();
-    set_message_handler(stay_quiet);
-    const int parsed = parse_kaf(animation, nullptr, frame_data, frame_sizes, frame_names,
-                                 frame_count, frame_data_size);
-    set_message_handler(previous);
-
-    std::vector<moved_file> moved;
-    size_t position = 0;
-    for (int32_t frame = 0; parsed && frame < frame_count && position < frame_names.size();
-         ++frame) {
-        const char* frame_name = frame_names.data() + position;
-        position += strnlen(frame_name, frame_names.size() - position) + 1;
-        if (!is_plain_frame_name(frame_name))
-            continue;
-        const std::string path = std::string(folder) + frame_name;
-        if (!path_exists(path.c_str()))
-            continue;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string aside = path + "~kaf" + std::to_string(attempt);
-            if (path_exists(aside.c_str()))
-                continue;
-            if (replace_file(path.c_str(), aside.c_str()))
-                moved.push_back({path, aside});
-            break;
-        }
+    int ok = 0;
+    if (join_output_path(request.folder, output_name, path)) {
+        std::vector<uint8_t> bytes;
+        const int64_t chain = mip_chain_bytes(destination);
+        // Reserved for the most runs the chain can need: untouched, the
+        // room costs no memory, and the buffer never moves while it grows.
+        bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
+        encode_kgf(bytes, output_name.c_str(), destination, chain);
+        release_both(source, destination);
+        ok = deliver_output(request.journal, request.folder, path, std::move(bytes));
     }
-    return moved;
+    release_both(source, destination);
+    return ok;
 }
 
-// The user's files come back in place of whatever frame file is left.
-void put_back(const std::vector<moved_file>& moved) {
-    for (const moved_file& file : moved) {
-        delete_file(file.path.c_str());
-        replace_file(file.aside.c_str(), file.path.c_str());
+// Writes the source as one TGA file, or one per level; releases both blocks.
+int write_tga_outputs(const conversion_request& request, const std::string& name,
+                      image_buffer& source, image_buffer& destination) {
+    destination.num_mipmaps = source.num_mipmaps;
+    destination.width = source.width;
+    destination.height = source.height;
+    destination.bpp = tga_output_depth(request.options);
+    if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
+        release_both(source, destination);
+        return 0;
     }
+    convert_pixels(destination, source);
+    release_image_data(source);
+
+    const std::string working_name = name.substr(0, path_bytes - 1);
+    const std::string suffix = suffix_text(request.options);
+    int ok = 1;
+    int64_t offset = 0;
+    int64_t level_size =
+        static_cast<int64_t>(destination.width) * destination.height * destination.bpp / 8;
+    const int levels = destination.num_mipmaps;
+    for (int level = 1; level <= levels; ++level) {
+        const std::string level_name = levels <= 1
+                                           ? replace_extension(working_name, "tga")
+                                           : level_file_name(working_name, suffix.c_str(), level);
+        std::string path;
+        std::vector<uint8_t> bytes;
+        if (!join_output_path(request.folder, level_name, path) ||
+            !encode_tga(bytes, destination, offset) ||
+            !deliver_output(request.journal, request.folder, path, std::move(bytes)))
+            ok = 0;
+        offset += level_size;
+        level_size /= 4;
+        destination.width = static_cast<int16_t>(destination.width / 2);
+        destination.height = static_cast<int16_t>(destination.height / 2);
+    }
+    release_both(source, destination);
+    return ok;
+}
+
+// Opens the input for a reader, reporting what keeps it from being read.
+// A file that is not there is reported by nobody.
+bool open_input(const char* path, input_file& file) {
+    const kgf_status status = open_reader_file(path, file);
+    if (status == kgf_status::cannot_open)
+        return false;
+    report_status(status, path);
+    return status == kgf_status::ok;
+}
+
+// Reads a KGF into source (16 bits) and shows its warnings under subject.
+bool read_kgf_source(byte_reader& reader, const conversion_request& request, const char* subject,
+                     image_buffer& source) {
+    kgf_reading reading;
+    const kgf_status status =
+        decode_kgf(reader, source, request.options.mipmaps != 0, false, reading);
+    if (reading.header_read) {
+        if (kgf_filler_is_bad(reading.header))
+            report_status(kgf_status::bad_filler, subject);
+        if (kgf_field_is_bad(reading.header))
+            report_status(kgf_status::bad_field_value, subject);
+    }
+    report_status(status, subject);
+    return status == kgf_status::ok;
+}
+
+bool read_source(const conversion_request& request, image_buffer& source) {
+    input_file file;
+    if (!open_input(request.input, file))
+        return false;
+    byte_reader reader = file_reader(file);
+    bool ok = false;
+    if (request.from == file_type::kgf) {
+        init_image_buffer(source, 16);
+        ok = read_kgf_source(reader, request, request.input, source);
+    } else {
+        init_image_buffer(source, 32);
+        const kgf_status status = decode_tga(reader, source, top_row_first);
+        report_status(status, request.input);
+        ok = status == kgf_status::ok;
+    }
+    close_input_file(file);
+    if (!ok)
+        release_image_data(source);
+    return ok;
+}
+
+bool read_animation(const conversion_request& request, kaf_animation& animation) {
+    input_file file;
+    kgf_status status = kgf_status::cannot_open;
+    if (open_input(request.input, file)) {
+        byte_reader reader = file_reader(file);
+        status = decode_kaf(reader, animation);
+        close_input_file(file);
+        report_status(status, request.input);
+    }
+    if (status != kgf_status::ok) {
+        report_status(kgf_status::conversion_terminated, nullptr);
+        return false;
+    }
+    return true;
+}
+
+// Each frame as the splitter would write it, read back from memory and
+// written as TGA files named after the frame: no frame file ever passes
+// through the output folder.
+int convert_animation_to_tga(const conversion_request& request, const kaf_animation& animation) {
+    int ok = 1;
+    int64_t p = 0;
+    size_t name_offset = 0;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        locate_kaf_frame(animation.frame_data, p, frame);
+        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+        const std::string name = animation.frame_names.data() + name_offset;
+        name_offset += name.size() + 1;
+        if (!is_plain_frame_name(name.c_str())) {
+            report_status(kgf_status::bad_frame_name, name.c_str());
+            ok = 0;
+            continue;
+        }
+        std::vector<uint8_t> kgf_file;
+        if (!make_frame_kgf(animation.frame_data, frame, name.c_str(), request.options.num_mipmaps,
+                            kgf_file)) {
+            report_status(kgf_status::no_memory, nullptr);
+            ok = 0;
+            continue;
+        }
+        const std::string subject = std::string(request.input) + " (" + name + ")";
+        byte_reader reader = memory_reader(kgf_file.data(), kgf_file.size());
+        image_buffer source, destination;
+        init_image_buffer(source, 16);
+        init_image_buffer(destination, 32);
+        if (!read_kgf_source(reader, request, subject.c_str(), source)) {
+            release_image_data(source);
+            ok = 0;
+            continue;
+        }
+        kgf_file = std::vector<uint8_t>();
+        if (!write_tga_outputs(request, name, source, destination))
+            ok = 0;
+    }
+    return ok;
+}
+
+// The request the specified routines make: the stored settings, the name
+// opened from the current folder, outputs written at once.
+conversion_request routine_request(file_type from, file_type to, const char* folder,
+                                   const char* name) {
+    conversion_request request;
+    request.from = from;
+    request.to = to;
+    request.input = name;
+    request.folder = folder;
+    request.options = options_from_settings(settings);
+    return request;
+}
+
+// Runs a routine's conversion; the name changes in place as the batch
+// shows it, when the new name fits.
+int run_routine(file_type from, file_type to, char* folder, char* name) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
+        return 0;
+    }
+    std::string shown_name;
+    const int ok = convert_file(routine_request(from, to, folder, name), shown_name);
+    if (shown_name.size() == std::strlen(name))
+        std::memcpy(name, shown_name.c_str(), shown_name.size());
+    return ok;
 }
 
 } // namespace
+
+file_type type_from_ending(const char* name, ending_case rule) {
+    const char* ending = last_three(name);
+    auto is = [ending, rule](const char* lower, const char* upper) {
+        if (std::strcmp(ending, lower) == 0 || std::strcmp(ending, upper) == 0)
+            return true;
+        if (rule == ending_case::exact || std::strlen(ending) != 3)
+            return false;
+        for (int i = 0; i < 3; ++i)
+            if (ending[i] != lower[i] && ending[i] != upper[i])
+                return false;
+        return true;
+    };
+    if (is("tga", "TGA"))
+        return file_type::tga;
+    if (is("kaf", "KAF"))
+        return file_type::kaf;
+    if (is("kgf", "KGF"))
+        return file_type::kgf;
+    return file_type::none;
+}
+
+conversion_options options_from_settings(const settings_record& record) {
+    conversion_options options;
+    options.num_mipmaps = record.num_mipmaps;
+    options.bpp = record.bpp;
+    options.mipmaps = record.mipmaps;
+    std::memcpy(options.suffix, record.suffix, sizeof options.suffix);
+    options.suffix[sizeof options.suffix - 1] = '\0';
+    return options;
+}
+
+int convert_file(const conversion_request& request, std::string& shown_name) {
+    const std::string name = bare_name(request.input);
+    shown_name = name;
+    if (request.from == file_type::kaf) {
+        kaf_animation animation;
+        if (!read_animation(request, animation))
+            return 0;
+        if (request.to == file_type::kgf)
+            return split_frames(animation, request.folder, request.options.num_mipmaps,
+                                request.journal, nullptr) == 0
+                       ? 1
+                       : 0;
+        return convert_animation_to_tga(request, animation);
+    }
+    image_buffer source, destination;
+    if (!read_source(request, source))
+        return 0;
+    if (request.to == file_type::kgf) {
+        init_image_buffer(destination, 16);
+        return write_kgf_output(request, name, source, destination, shown_name);
+    }
+    init_image_buffer(destination, 32);
+    return write_tga_outputs(request, name, source, destination);
+}
 
 const char* last_three(const char* name) {
     static char ending[4];
@@ -140,185 +344,51 @@ int ensure_trailing_separator(char* folder) {
 }
 
 int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!make_kgf_chain(destination, source, settings.num_mipmaps)) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
         release_both(source, destination);
         return 0;
     }
-    const int64_t chain = mip_chain_bytes(destination);
-
-    int ok = 0;
-    if (std::strlen(name) + 1 > static_cast<size_t>(kgf_name_warning_length)) {
-        char question[128];
-        std::snprintf(question, sizeof question,
-                      "Filename exceeds %d characters, and will not readable by Corvane 3. Are "
-                      "you sure you want to continue?",
-                      kgf_name_warning_length);
-        if (show_message(question, "Error", message_yes_no) != answer_yes) {
-            release_both(source, destination);
-            return 0;
-        }
-    }
-    const std::string output_name = replace_extension(name, "kgf");
-    // The caller's name ends in "kgf" afterwards when it can in place.
-    if (output_name.size() == std::strlen(name))
-        std::memcpy(name, output_name.c_str(), output_name.size());
-
-    std::string path;
-    output_file file;
-    if (prepare_folder(folder) && join_output_path(folder, output_name, path) &&
-        open_reported(file, path)) {
-        const int written = write_kgf(file.stream, output_name.c_str(), destination, chain);
-        ok = commit_output_file(file, written);
-    }
-    release_both(source, destination);
+    const conversion_request request =
+        routine_request(file_type::none, file_type::kgf, folder, name);
+    std::string shown_name;
+    const int ok = write_kgf_output(request, name, source, destination, shown_name);
+    if (shown_name.size() == std::strlen(name))
+        std::memcpy(name, shown_name.c_str(), shown_name.size());
     return ok;
 }
 
 int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    destination.num_mipmaps = source.num_mipmaps;
-    destination.width = source.width;
-    destination.height = source.height;
-    destination.bpp = tga_output_depth();
-    const int64_t chain = mip_chain_bytes(destination);
-    if (!allocate_image_data(destination, chain)) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
         release_both(source, destination);
         return 0;
     }
-    convert_pixels(destination, source);
-
-    const std::string working_name(name, strnlen(name, path_bytes - 1));
-    const std::string suffix = suffix_text();
-    int ok = 1;
-    int64_t offset = 0;
-    int64_t level_size =
-        static_cast<int64_t>(destination.width) * destination.height * destination.bpp / 8;
-    const int levels = destination.num_mipmaps;
-    for (int level = 1; level <= levels; ++level) {
-        const std::string level_name = levels <= 1
-                                           ? replace_extension(working_name, "tga")
-                                           : level_file_name(working_name, suffix.c_str(), level);
-        std::string path;
-        output_file file;
-        if (prepare_folder(folder) && join_output_path(folder, level_name, path) &&
-            open_reported(file, path)) {
-            const int written = write_tga_image(file.stream, destination, offset);
-            if (!commit_output_file(file, written))
-                ok = 0;
-        } else {
-            ok = 0;
-        }
-        offset += level_size;
-        level_size /= 4;
-        destination.width = static_cast<int16_t>(destination.width / 2);
-        destination.height = static_cast<int16_t>(destination.height / 2);
-    }
-    release_both(source, destination);
-    return ok;
+    const conversion_request request =
+        routine_request(file_type::none, file_type::tga, folder, name);
+    return write_tga_outputs(request, name, source, destination);
 }
 
 int convert_kgf_to_tga(char* folder, char* name) {
-    image_buffer source, destination;
-    init_image_buffer(source, 16);
-    init_image_buffer(destination, 32);
-    if (!read_kgf(name, source, 1, 0)) {
-        release_image_data(source);
-        return 0;
-    }
-    return save_as_tga(folder, name, source, destination);
+    return run_routine(file_type::kgf, file_type::tga, folder, name);
 }
 
 int convert_tga_to_kgf(char* folder, char* name) {
-    image_buffer source, destination;
-    init_image_buffer(source, 32);
-    init_image_buffer(destination, 16);
-    if (!read_tga(name, source, 0)) {
-        release_image_data(source);
-        return 0;
-    }
-    return save_as_kgf(folder, name, source, destination);
+    return run_routine(file_type::tga, file_type::kgf, folder, name);
 }
 
 int convert_tga_to_tga(char* folder, char* name) {
-    image_buffer source, destination;
-    init_image_buffer(source, 32);
-    init_image_buffer(destination, settings.bpp);
-    if (!read_tga(name, source, 0)) {
-        release_image_data(source);
-        return 0;
-    }
-    return save_as_tga(folder, name, source, destination);
+    return run_routine(file_type::tga, file_type::tga, folder, name);
 }
 
 int convert_kgf_to_kgf(char* folder, char* name) {
-    image_buffer source, destination;
-    init_image_buffer(source, 16);
-    init_image_buffer(destination, 16);
-    if (!read_kgf(name, source, 1, 0)) {
-        release_image_data(source);
-        return 0;
-    }
-    return save_as_kgf(folder, name, source, destination);
-}
-
-int convert_kaf_to_kgf(char* folder, char* name) {
-    if (!ensure_trailing_separator(folder)) {
-        show_error_about("Path is too long: %s", folder);
-        return 0;
-    }
-    std::vector<char> frame_names;
-    int32_t frame_count = 0;
-    return split_kaf(folder, name, frame_names, frame_count);
+    return run_routine(file_type::kgf, file_type::kgf, folder, name);
 }
 
 int convert_kaf_to_tga(char* folder, char* name) {
-    if (!ensure_trailing_separator(folder)) {
-        show_error_about("Path is too long: %s", folder);
-        return 0;
-    }
-    std::vector<moved_file> moved = set_aside_frame_files(folder, name);
-    std::vector<char> frame_names;
-    int32_t frame_count = 0;
-    if (!split_kaf(folder, name, frame_names, frame_count)) {
-        put_back(moved);
-        return 0;
-    }
+    return run_routine(file_type::kaf, file_type::tga, folder, name);
+}
 
-    image_buffer source, destination;
-    init_image_buffer(source, 16);
-    init_image_buffer(destination, 32);
-    int ok = 1;
-    size_t position = 0;
-    for (int32_t frame = 0; frame < frame_count && position < frame_names.size(); ++frame) {
-        const char* start = frame_names.data() + position;
-        const size_t length = strnlen(start, frame_names.size() - position);
-        std::string frame_name(start, length);
-        position += length + 1;
-
-        std::string path;
-        // A frame the splitter refused has no file here, and no other file
-        // may stand in for it.
-        if (!is_plain_frame_name(frame_name.c_str()) || !prepare_folder(folder) ||
-            !join_output_path(folder, frame_name, path)) {
-            ok = 0;
-            continue;
-        }
-        if (!read_kgf(path.c_str(), source, 1, 0)) {
-            // The frame's KGF file stays behind for the user to inspect.
-            release_image_data(source);
-            init_image_buffer(source, 16);
-            ok = 0;
-            continue;
-        }
-        char working[path_bytes] = {};
-        std::snprintf(working, sizeof working, "%s", frame_name.c_str());
-        // The intermediate file goes only once its TGA output is complete.
-        if (save_as_tga(folder, working, source, destination))
-            delete_file(path.c_str());
-        else
-            ok = 0;
-        init_image_buffer(source, 16);
-        init_image_buffer(destination, 32);
-    }
-    put_back(moved);
-    return ok;
+int convert_kaf_to_kgf(char* folder, char* name) {
+    return run_routine(file_type::kaf, file_type::kgf, folder, name);
 }

@@ -2,8 +2,44 @@
 #pragma once
 
 #include "formats/image_buffer.h"
+#include "formats/limits.h"
+#include "formats/output_file.h"
+#include "settings/settings.h"
 
-constexpr int path_bytes = 256; // folder and joined output paths
+#include <string>
+
+enum class file_type : uint8_t { kaf, kgf, tga, none };
+
+// How a file's ending is compared: the dialog and the preview take "tga"
+// and "TGA" only; the command line takes any case.
+enum class ending_case : uint8_t { exact, any };
+
+// The type a name's last three characters give; no dot is looked for.
+file_type type_from_ending(const char* name, ending_case rule);
+
+// The settings a conversion reads, fixed for a whole batch.
+struct conversion_options {
+    uint8_t num_mipmaps = 1;        // levels of every KGF written
+    uint8_t bpp = 24;               // depth of TGA files: 24, else 32
+    uint8_t mipmaps = 0;            // 1: a TGA file per level of a KGF input
+    char suffix[suffix_bytes] = {}; // between base name and level number
+};
+
+conversion_options options_from_settings(const settings_record& record);
+
+struct conversion_request {
+    file_type from = file_type::none;
+    file_type to = file_type::none;
+    const char* input = "";  // opened as given
+    const char* folder = ""; // output folder, ending in a separator
+    conversion_options options;
+    output_journal* journal = nullptr; // outputs held back, or written at once
+};
+
+// Converts one file into the folder. Returns 1 when the input was read and
+// every output was written. shown_name gets the input's bare name as the
+// batch shows it afterwards: ending in "kgf" once a KGF was written.
+int convert_file(const conversion_request& request, std::string& shown_name);
 
 // Each routine takes the output folder (a 256-byte text that gains a
 // trailing separator) and the input's bare name (changed in place by a KGF

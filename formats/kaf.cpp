@@ -3,14 +3,10 @@
 #include "formats/image_info.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
-#include "formats/output_file.h"
-#include "formats/stream_reading.h"
-#include "platform/files.h"
-#include "platform/message.h"
+#include "formats/rle.h"
 #include "settings/settings.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -20,31 +16,6 @@ constexpr uint8_t short_form_marker = 127;
 constexpr int short_header_bytes = 7;
 constexpr int long_header_bytes = 17;
 constexpr int lead_bytes = 3;
-constexpr int run_bytes = 3;
-constexpr int longest_path = 255; // a path buffer holds 256 bytes with the NUL
-const uint8_t kgf_prefix[lead_bytes] = {0x00, 0x00, 0x7A};
-
-// 255 frames of the largest chain in single-pixel runs take about 66 MB.
-// Bytes beyond this bound are left unread, like bytes after the last frame,
-// so a huge file never asks for a block of its own size.
-constexpr int64_t largest_frame_data = int64_t{128} << 20;
-
-const char missing_data[] = "File is missing some data; do not use";
-
-// Where one frame record lies in the frame data, and its header fields.
-// Width, height and mip count are the unsigned low bytes, so that the parse
-// and the split always agree on where a frame ends.
-struct frame_record {
-    int64_t start = 0;       // the lead bytes
-    int64_t name_length = 0; // characters before the NUL
-    int64_t header = 0;      // the 16 header bytes
-    int64_t runs = 0;        // the first run record
-    int64_t end = 0;         // one past the last run record of the frame
-    bool has_header = false;
-    int mip_count = 0;
-    int width = 0;
-    int height = 0;
-};
 
 // Pixels of a chain: level k holds w * h / 4^k pixels.
 int64_t chain_pixels(int levels, int width, int height) {
@@ -55,10 +26,6 @@ int64_t chain_pixels(int levels, int width, int height) {
         level /= 4;
     }
     return total;
-}
-
-inline int run_pixels(uint8_t count) {
-    return count == 0 ? 1 : count;
 }
 
 // Run bytes from runs on until the counts reach wanted pixels or the runs
@@ -78,14 +45,47 @@ int64_t scan_runs(const std::vector<uint8_t>& data, int64_t runs, int64_t limit,
     return k;
 }
 
-// Finds the frame record that starts at start. False when any part of it
-// lies past the end of the data.
-bool locate_frame(const std::vector<uint8_t>& data, int64_t start, frame_record& frame) {
+// Bytes of the header that the split file gets: prefix, name, mip count and
+// the frame's other 15 header bytes as stored.
+void append_split_header(std::vector<uint8_t>& out, const char* name, int mip_count,
+                         const uint8_t* frame_header) {
+    out.insert(out.end(), kgf_prefix, kgf_prefix + lead_bytes);
+    out.insert(out.end(), name, name + std::strlen(name) + 1);
+    out.push_back(static_cast<uint8_t>(mip_count));
+    out.insert(out.end(), frame_header + 1, frame_header + kgf_fixed_header_bytes);
+}
+
+// The frame's header with the given mip count and its first runs as stored,
+// up to the pixels of that many of its own levels.
+void copy_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
+                int mip_count, std::vector<uint8_t>& out) {
+    append_split_header(out, name, mip_count, data.data() + frame.header);
+    const int64_t wanted =
+        chain_pixels(std::min(mip_count, frame.mip_count), frame.width, frame.height);
+    const int64_t length = std::max<int64_t>(scan_runs(data, frame.runs, frame.end, wanted), 0);
+    out.insert(out.end(), data.begin() + frame.runs, data.begin() + frame.runs + length);
+}
+
+void report_unwritten(std::vector<int32_t>* unwritten, int32_t index) {
+    if (unwritten != nullptr)
+        unwritten->push_back(index);
+}
+
+} // namespace
+
+// A frame name must be a bare file name: nothing that leads out of the folder.
+int is_plain_frame_name(const char* name) {
+    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return 0;
+    return std::strpbrk(name, "/\\:") == nullptr ? 1 : 0;
+}
+
+bool locate_kaf_frame(const std::vector<uint8_t>& data, int64_t start, kaf_frame& frame) {
     const int64_t size = static_cast<int64_t>(data.size());
-    frame = frame_record{};
+    frame = kaf_frame{};
     frame.start = start;
     const int64_t name = start + lead_bytes;
-    if (name >= size)
+    if (start < 0 || name >= size)
         return false;
     const void* nul = std::memchr(data.data() + name, 0, static_cast<size_t>(size - name));
     if (nul == nullptr)
@@ -108,144 +108,62 @@ bool locate_frame(const std::vector<uint8_t>& data, int64_t start, frame_record&
     return true;
 }
 
-// Reads the header and the frame data. Returns 0 after a message when the
-// file cannot be read or its frame count is missing.
-int load_kaf(FILE* stream, std::vector<uint8_t>& frame_data, int32_t& frame_count,
-             int64_t& frame_data_size) {
-    // The stream is at the start: what remains is the whole file.
-    const int64_t length = bytes_remaining(stream);
-    if (length < 0) {
-        show_error("File I/O error");
-        return 0;
-    }
+kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
+    animation = kaf_animation{};
     uint8_t header[long_header_bytes] = {};
-    const size_t wanted = static_cast<size_t>(std::min<int64_t>(length, long_header_bytes));
-    const size_t got = std::fread(header, 1, wanted, stream);
-    if (got < wanted && std::ferror(stream)) {
-        show_error("File I/O error");
-        return 0;
-    }
+    const size_t got = read_bytes(reader, header, sizeof header);
+    if (reader.failed)
+        return kgf_status::io_error;
     const bool short_form = got > 0 && header[0] == short_form_marker;
-    const int header_bytes = short_form ? short_header_bytes : long_header_bytes;
+    const size_t header_bytes = short_form ? short_header_bytes : long_header_bytes;
     const size_t count_at = short_form ? 2 : 0;
-    if (got <= count_at) {
-        show_error(missing_data);
-        return 0;
-    }
-    frame_count = header[count_at];
+    if (got <= count_at)
+        return kgf_status::missing_data;
+    animation.frame_count = header[count_at];
 
-    const int64_t rest = std::min(std::max<int64_t>(length - header_bytes, 0), largest_frame_data);
-    if (rest > 0) {
-        if (!allocate_block(frame_data, rest))
-            return 0;
-        if (!seek_stream(stream, header_bytes)) {
-            show_error("File I/O error");
-            return 0;
+    // The frame data follows the header; what the long form read beyond a
+    // short header belongs to it.
+    const size_t early = got > header_bytes ? got - header_bytes : 0;
+    const int64_t rest =
+        std::min<int64_t>(static_cast<int64_t>(early) + bytes_left(reader), largest_frame_data);
+    if (!try_allocate_block(animation.frame_data, rest))
+        return kgf_status::no_memory;
+    const size_t kept = std::min<size_t>(early, animation.frame_data.size());
+    if (kept > 0)
+        std::memcpy(animation.frame_data.data(), header + header_bytes, kept);
+    const size_t more = animation.frame_data.size() > kept
+                            ? read_bytes(reader, animation.frame_data.data() + kept,
+                                         animation.frame_data.size() - kept)
+                            : 0;
+    if (reader.failed)
+        return kgf_status::io_error;
+    animation.frame_data.resize(kept + more);
+
+    animation.frame_sizes.assign(static_cast<size_t>(animation.frame_count), 0);
+    animation.frame_names.assign(static_cast<size_t>(animation.frame_count) * kaf_name_bytes, '\0');
+    int64_t p = 0;
+    size_t name_offset = 0;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        const bool whole = locate_kaf_frame(animation.frame_data, p, frame);
+        if (frame.has_header) {
+            animation.any_header = true;
+            animation.last_frame = frame;
         }
-        const size_t read = std::fread(frame_data.data(), 1, frame_data.size(), stream);
-        if (read < frame_data.size() && std::ferror(stream)) {
-            show_error("File I/O error");
-            return 0;
-        }
-        frame_data.resize(read);
+        if (!whole)
+            return kgf_status::missing_data;
+        // Longer names are cut to fit their slot; the record keeps its length.
+        const size_t name_kept =
+            static_cast<size_t>(std::min<int64_t>(frame.name_length, kaf_name_bytes - 1));
+        std::memcpy(animation.frame_names.data() + name_offset,
+                    animation.frame_data.data() + frame.start + lead_bytes, name_kept);
+        animation.frame_names[name_offset + name_kept] = '\0';
+        name_offset += name_kept + 1;
+        animation.frame_sizes[static_cast<size_t>(i)] =
+            static_cast<int32_t>(frame.end - frame.start);
+        p = frame.end;
     }
-    frame_data_size = static_cast<int64_t>(frame_data.size());
-    return 1;
-}
-
-// Bytes of the header that the split file gets: prefix, name, mip count and
-// the frame's other 15 header bytes as stored.
-std::vector<uint8_t> split_header(const char* name, int mip_count, const uint8_t* frame_header) {
-    const size_t name_bytes = std::strlen(name) + 1;
-    std::vector<uint8_t> bytes(lead_bytes + name_bytes);
-    std::memcpy(bytes.data(), kgf_prefix, lead_bytes);
-    std::memcpy(bytes.data() + lead_bytes, name, name_bytes);
-    bytes.push_back(static_cast<uint8_t>(mip_count));
-    bytes.insert(bytes.end(), frame_header + 1, frame_header + kgf_fixed_header_bytes);
-    return bytes;
-}
-
-inline int write_bytes(FILE* stream, const uint8_t* bytes, size_t count) {
-    return count == 0 || std::fwrite(bytes, 1, count, stream) == count ? 1 : 0;
-}
-
-// The frame's header with the given mip count and its first runs as stored,
-// up to the pixels of that many of its own levels.
-int write_copied_frame(FILE* stream, const std::vector<uint8_t>& data, const frame_record& frame,
-                       const char* name, int mip_count) {
-    const std::vector<uint8_t> header = split_header(name, mip_count, data.data() + frame.header);
-    const int64_t wanted =
-        chain_pixels(std::min(mip_count, frame.mip_count), frame.width, frame.height);
-    const int64_t length = scan_runs(data, frame.runs, frame.end, wanted);
-    return write_bytes(stream, header.data(), header.size()) &&
-           write_bytes(stream, data.data() + frame.runs, static_cast<size_t>(length));
-}
-
-// Decodes the frame's first level into image.data (excess pixels of the
-// last run are dropped). False when the runs end before the level is whole.
-bool decode_first_level(const std::vector<uint8_t>& data, const frame_record& frame,
-                        image_buffer& image) {
-    const int64_t pixels = static_cast<int64_t>(image.width) * image.height;
-    int64_t q = 0;
-    for (int64_t k = frame.runs; k + run_bytes <= frame.end && q < pixels; k += run_bytes) {
-        const int64_t count =
-            std::min<int64_t>(run_pixels(data[static_cast<size_t>(k)]), pixels - q);
-        for (int64_t i = 0; i < count; ++i, ++q) {
-            image.data[static_cast<size_t>(2 * q)] = data[static_cast<size_t>(k + 1)];
-            image.data[static_cast<size_t>(2 * q + 1)] = data[static_cast<size_t>(k + 2)];
-        }
-    }
-    return q >= pixels;
-}
-
-// The frame's first level with a chain of levels levels built from it.
-// Falls back to the copy of one level when the first level is incomplete.
-int write_rebuilt_frame(FILE* stream, const std::vector<uint8_t>& data, const frame_record& frame,
-                        const char* name, int levels) {
-    image_buffer image;
-    init_image_buffer(image, 16);
-    image.num_mipmaps = static_cast<int16_t>(levels);
-    image.width = static_cast<int16_t>(frame.width);
-    image.height = static_cast<int16_t>(frame.height);
-    const int64_t total_bytes = mip_chain_bytes(image);
-    if (!allocate_image_data(image, total_bytes))
-        return 0;
-    if (!decode_first_level(data, frame, image))
-        return write_copied_frame(stream, data, frame, name, 1);
-    build_mip_chain(image);
-    const std::vector<uint8_t> header = split_header(name, levels, data.data() + frame.header);
-    return write_bytes(stream, header.data(), header.size()) &&
-           rle_encode(stream, image, total_bytes);
-}
-
-void write_frame(const char* folder, const std::vector<uint8_t>& data, const frame_record& frame,
-                 const char* name) {
-    if (!is_plain_frame_name(name)) {
-        show_error_about("Bad frame name: %s", name);
-        return;
-    }
-    const std::string path = std::string(folder) + name;
-    if (path.size() > longest_path) {
-        show_error_about("Path is too long: %s", name);
-        return;
-    }
-    create_folder(folder);
-    output_file file;
-    if (!open_output_file(file, path.c_str()))
-        return;
-    const int levels = settings.num_mipmaps;
-    const int ok = levels >= 2 ? write_rebuilt_frame(file.stream, data, frame, name, levels)
-                               : write_copied_frame(file.stream, data, frame, name, levels);
-    commit_output_file(file, ok);
-}
-
-} // namespace
-
-// A frame name must be a bare file name: nothing that leads out of the folder.
-int is_plain_frame_name(const char* name) {
-    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-        return 0;
-    return std::strpbrk(name, "/\\:") == nullptr ? 1 : 0;
+    return kgf_status::ok;
 }
 
 int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame_data,
@@ -257,67 +175,124 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
     frame_count = 0;
     frame_data_size = 0;
 
-    file_handle stream(std::fopen(path, "rb"));
-    if (!stream)
-        return 0;
-    const int loaded = load_kaf(stream.get(), frame_data, frame_count, frame_data_size);
-    stream.reset();
-    if (!loaded)
-        return 0;
-    frame_sizes.assign(static_cast<size_t>(frame_count), 0);
-    frame_names.assign(static_cast<size_t>(frame_count) * kaf_name_bytes, '\0');
-
-    int64_t p = 0;
-    size_t name_offset = 0;
-    for (int32_t i = 0; i < frame_count; ++i) {
-        frame_record frame;
-        const bool whole = locate_frame(frame_data, p, frame);
-        if (frame.has_header) {
-            image_info.mip_levels = static_cast<uint8_t>(frame.mip_count);
-            if (image != nullptr) {
-                image->width = static_cast<int16_t>(frame.width);
-                image->height = static_cast<int16_t>(frame.height);
-            }
-        }
-        if (!whole) {
-            show_error(missing_data);
-            return 0;
-        }
-        // Longer names are cut to fit their slot; the record keeps its length.
-        const size_t kept =
-            static_cast<size_t>(std::min<int64_t>(frame.name_length, kaf_name_bytes - 1));
-        std::memcpy(frame_names.data() + name_offset, frame_data.data() + frame.start + lead_bytes,
-                    kept);
-        frame_names[name_offset + kept] = '\0';
-        name_offset += kept + 1;
-        frame_sizes[static_cast<size_t>(i)] = static_cast<int32_t>(frame.end - frame.start);
-        p = frame.end;
+    input_file file;
+    kgf_status status = open_reader_file(path, file);
+    kaf_animation animation;
+    if (status == kgf_status::ok) {
+        byte_reader reader = file_reader(file);
+        status = decode_kaf(reader, animation);
+        close_input_file(file);
     }
+    if (status == kgf_status::cannot_open)
+        return 0;
+    if (animation.any_header) {
+        image_info.mip_levels = static_cast<uint8_t>(animation.last_frame.mip_count);
+        if (image != nullptr) {
+            image->width = static_cast<int16_t>(animation.last_frame.width);
+            image->height = static_cast<int16_t>(animation.last_frame.height);
+        }
+    }
+    frame_count = animation.frame_count;
+    frame_data_size = static_cast<int64_t>(animation.frame_data.size());
+    frame_data = std::move(animation.frame_data);
+    frame_sizes = std::move(animation.frame_sizes);
+    frame_names = std::move(animation.frame_names);
+    report_status(status, path);
+    return status == kgf_status::ok ? 1 : 0;
+}
+
+bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
+                      image_buffer& image, bool for_display) {
+    init_image_buffer(image, 16);
+    image.width = static_cast<int16_t>(frame.width);
+    image.height = static_cast<int16_t>(frame.height);
+    const int64_t bytes = 2 * static_cast<int64_t>(frame.width) * frame.height;
+    if (!try_allocate_block(image.data, bytes))
+        return false;
+    const int64_t end =
+        std::clamp<int64_t>(runs_end, frame.runs, static_cast<int64_t>(data.size()));
+    const run_decoding result =
+        decode_runs(data.data() + frame.runs, static_cast<size_t>(end - frame.runs),
+                    image.data.data(), bytes, 0, bytes);
+    if (for_display)
+        reverse_rows(image.data.data(), static_cast<size_t>(frame.width) * 2, frame.height);
+    return result.complete;
+}
+
+int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
+                   int levels, std::vector<uint8_t>& out) {
+    if (levels < 2) {
+        copy_frame(data, frame, name, levels, out);
+        return 1;
+    }
+    // The frame's first level with a chain of that many levels built from
+    // it; a first level that is not whole is copied as one level instead.
+    image_buffer first;
+    if (!decode_kaf_frame(data, frame, frame.end, first, false)) {
+        copy_frame(data, frame, name, 1, out);
+        return 1;
+    }
+    image_buffer chain;
+    init_image_buffer(chain, 16);
+    if (!make_kgf_chain(chain, first, levels))
+        return 0;
+    release_image_data(first);
+    append_split_header(out, name, levels, data.data() + frame.header);
+    encode_runs(out, chain.data.data(), mip_chain_bytes(chain),
+                chain_level_ends(chain.num_mipmaps, chain.width, chain.height, chain.bpp));
     return 1;
 }
 
-int split_kaf(const char* folder, const char* path, std::vector<char>& frame_names,
-              int32_t& frame_count) {
-    std::vector<uint8_t> frame_data;
-    std::vector<int32_t> frame_sizes;
-    int64_t frame_data_size = 0;
-    if (!parse_kaf(path, nullptr, frame_data, frame_sizes, frame_names, frame_count,
-                   frame_data_size)) {
-        frame_names.clear();
-        frame_count = 0;
-        show_message("Conversion terminated.", "Status", message_ok);
-        return 0;
-    }
-
+int split_frames(const kaf_animation& animation, const char* folder, int levels,
+                 output_journal* journal, std::vector<int32_t>* unwritten) {
+    int failed = 0;
     int64_t p = 0;
     size_t name_offset = 0;
-    for (int32_t i = 0; i < frame_count; ++i) {
-        frame_record frame;
-        locate_frame(frame_data, p, frame); // the parse has found every frame whole
-        const char* name = frame_names.data() + name_offset;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        locate_kaf_frame(animation.frame_data, p, frame); // the parse found every frame whole
+        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+        const char* name = animation.frame_names.data() + name_offset;
         name_offset += std::strlen(name) + 1;
-        write_frame(folder, frame_data, frame, name);
-        p = frame.start + frame_sizes[static_cast<size_t>(i)];
+
+        const std::string path = std::string(folder) + name;
+        kgf_status refusal = kgf_status::ok;
+        if (!is_plain_frame_name(name))
+            refusal = kgf_status::bad_frame_name;
+        else if (path.size() + 1 > static_cast<size_t>(path_bytes))
+            refusal = kgf_status::path_too_long;
+        std::vector<uint8_t> bytes;
+        if (refusal == kgf_status::ok &&
+            !make_frame_kgf(animation.frame_data, frame, name, levels, bytes))
+            refusal = kgf_status::no_memory;
+        if (refusal != kgf_status::ok) {
+            report_status(refusal, name);
+            report_unwritten(unwritten, i);
+            ++failed;
+            continue;
+        }
+        if (!deliver_output(journal, folder, path, std::move(bytes))) {
+            report_unwritten(unwritten, i);
+            ++failed;
+        }
     }
-    return 1;
+    return failed;
+}
+
+int split_kaf(const char* folder, const char* path, std::vector<char>& frame_names,
+              int32_t& frame_count, std::vector<int32_t>* unwritten_frames) {
+    kaf_animation animation;
+    int64_t frame_data_size = 0;
+    if (!parse_kaf(path, nullptr, animation.frame_data, animation.frame_sizes,
+                   animation.frame_names, animation.frame_count, frame_data_size)) {
+        frame_names.clear();
+        frame_count = 0;
+        report_status(kgf_status::conversion_terminated, nullptr);
+        return 0;
+    }
+    const int failed =
+        split_frames(animation, folder, settings.num_mipmaps, nullptr, unwritten_frames);
+    frame_names = std::move(animation.frame_names);
+    frame_count = animation.frame_count;
+    return failed == 0 ? 1 : 0;
 }

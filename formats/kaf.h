@@ -1,12 +1,47 @@
 // The game's animation file: a header and a series of KGF-like frames.
 #pragma once
 
+#include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
+#include "formats/limits.h"
+#include "formats/output_file.h"
 
 #include <cstdint>
 #include <vector>
 
-constexpr int kaf_name_bytes = 36; // room of one packed frame name
+// Where one frame record lies in the frame data, and its header fields.
+// Width, height and mip count are the unsigned low bytes, so that every
+// reader of frames agrees on where a frame ends.
+struct kaf_frame {
+    int64_t start = 0;       // the lead bytes
+    int64_t name_length = 0; // characters before the NUL
+    int64_t header = 0;      // the 16 header bytes
+    int64_t runs = 0;        // the first run record
+    int64_t end = 0;         // one past the last run record of the frame
+    bool has_header = false;
+    int mip_count = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// A parsed animation: the buffers the parser hands out, and the header of
+// the last frame it read.
+struct kaf_animation {
+    std::vector<uint8_t> frame_data;
+    std::vector<int32_t> frame_sizes;
+    std::vector<char> frame_names;
+    int32_t frame_count = 0;
+    bool any_header = false;
+    kaf_frame last_frame;
+};
+
+// The one frame walker: finds the frame record that starts at start. False
+// when any part of it lies past the end of the data; the fields found so far
+// are filled all the same.
+bool locate_kaf_frame(const std::vector<uint8_t>& data, int64_t start, kaf_frame& frame);
+
+// Loads an animation and finds its frames; reports nothing.
+kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation);
 
 // Loads a KAF file and finds its frames. Returns 1 on success, 0 on failure
 // (after "File is missing some data; do not use" when a frame does not fit).
@@ -14,11 +49,32 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
               std::vector<int32_t>& frame_sizes, std::vector<char>& frame_names,
               int32_t& frame_count, int64_t& frame_data_size);
 
+// Decodes a frame's first level into image (16 bits, the frame's width and
+// height), from its runs up to runs_end; excess pixels are dropped. Rows
+// come top first, or bottom first for display. False when the runs end
+// before the level is whole (the pixels decoded so far stay).
+bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
+                      image_buffer& image, bool for_display);
+
+// The KGF file of a frame as the splitter writes it, with the given level
+// count: copied runs for one level, a rebuilt chain for more.
+int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
+                   int levels, std::vector<uint8_t>& out);
+
 // 1 when a frame name is a bare file name that stays inside the folder it is
 // joined to; frames with other names are refused by the splitter.
 int is_plain_frame_name(const char* name);
 
+// Writes each frame of a parsed animation as folder + frame name (a KGF file
+// of the given level count), now or into the journal. Every frame that is
+// not written is reported by name and counted in unwritten. Returns the
+// number of frames not written.
+int split_frames(const kaf_animation& animation, const char* folder, int levels,
+                 output_journal* journal, std::vector<int32_t>* unwritten);
+
 // Writes each frame as folder + frame name (a KGF file). Returns 1 and the
-// packed frame names, or 0 after "Conversion terminated." on failure.
+// packed frame names when every frame was written; 0 otherwise, with the
+// names of the frames that were parsed. A file that does not parse gives
+// "Conversion terminated." and no names.
 int split_kaf(const char* folder, const char* path, std::vector<char>& frame_names,
-              int32_t& frame_count);
+              int32_t& frame_count, std::vector<int32_t>* unwritten_frames = nullptr);

@@ -1,206 +1,223 @@
 #include "formats/kgf.h"
 
+#include "formats/bytes.h"
 #include "formats/image_info.h"
-#include "formats/stream_reading.h"
-#include "platform/message.h"
+#include "formats/rle.h"
 #include "settings/settings.h"
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 namespace {
 
-constexpr int run_bytes = 3;
-constexpr int64_t largest_run_bytes = 255 * 2; // a count byte of 255, two bytes each
-constexpr size_t runs_per_read = 4096;
-constexpr size_t runs_per_write = 4096;
+// Names are read in steps of this many bytes until their NUL turns up.
+constexpr size_t name_step = 64 * 1024;
 
-// Skips the name: bytes up to and including the first NUL, or to the end.
-bool skip_name(FILE* stream) {
+// Bytes of runs that could still be needed for the rest of a chain: every
+// run covers at least one pixel.
+int64_t most_run_bytes(int64_t expected_bytes) {
+    return (expected_bytes + 1) / 2 * run_bytes;
+}
+
+// Reads the lead bytes and the name into head, up to and including the
+// name's NUL and the fixed fields behind it. Returns the offset of the fixed
+// fields, or -1 when the file ends first.
+int64_t read_kgf_head(byte_reader& reader, std::vector<uint8_t>& head, kgf_status& status) {
+    size_t searched = sizeof kgf_prefix;
     for (;;) {
-        const int c = std::getc(stream);
-        if (c == EOF)
-            return false;
-        if (c == 0)
-            return true;
+        const size_t before = head.size();
+        head.resize(before + name_step);
+        const size_t got = read_bytes(reader, head.data() + before, name_step);
+        head.resize(before + got);
+        if (head.size() > searched) {
+            const void* nul = std::memchr(head.data() + searched, 0, head.size() - searched);
+            if (nul != nullptr) {
+                const int64_t fixed = static_cast<const uint8_t*>(nul) - head.data() + 1;
+                if (static_cast<int64_t>(head.size()) >= fixed + kgf_fixed_header_bytes)
+                    return fixed;
+                if (got == 0) {
+                    status = short_read_status(reader);
+                    return -1;
+                }
+                continue;
+            }
+            searched = head.size();
+        }
+        if (got == 0) {
+            status = short_read_status(reader);
+            return -1;
+        }
     }
 }
-
-// Stores count copies of a pixel at p; bytes at or past limit are dropped.
-void store_run(uint8_t* out, int64_t limit, int64_t p, int count, uint8_t low, uint8_t high) {
-    const int64_t end = std::min(limit, p + 2 * static_cast<int64_t>(count));
-    for (int64_t q = p; q < end; q += 2) {
-        out[q] = low;
-        if (q + 1 < end)
-            out[q + 1] = high;
-    }
-}
-
-// Turns the first level upside down in place and clears what lies behind it.
-void reverse_first_level(image_buffer& image, int64_t held) {
-    uint8_t* data = image.data.data();
-    if (image.width <= 0 || image.height <= 0) {
-        std::fill(data, data + held, uint8_t{0});
-        return;
-    }
-    const size_t row = static_cast<size_t>(image.width) * 2;
-    const int64_t level = static_cast<int64_t>(row) * image.height;
-    if (held < level) {
-        // Not all rows are held: none can be moved whole.
-        std::fill(data, data + held, uint8_t{0});
-        return;
-    }
-    std::vector<uint8_t> spare(row);
-    for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
-        uint8_t* a = data + static_cast<size_t>(top) * row;
-        uint8_t* b = data + static_cast<size_t>(bottom) * row;
-        std::memcpy(spare.data(), a, row);
-        std::memcpy(a, b, row);
-        std::memcpy(b, spare.data(), row);
-    }
-    std::fill(data + level, data + held, uint8_t{0});
-}
-
-// Runs collected in memory and handed to the stream a block at a time.
-struct run_writer {
-    FILE* stream;
-    std::vector<uint8_t> block;
-    bool ok = true;
-
-    void put(int count, unsigned value) {
-        block.push_back(static_cast<uint8_t>(count == 1 ? 0 : count));
-        block.push_back(static_cast<uint8_t>(value & 0xFF));
-        block.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
-        if (block.size() >= runs_per_write * run_bytes)
-            flush();
-    }
-    void flush() {
-        if (!block.empty() && std::fwrite(block.data(), 1, block.size(), stream) != block.size())
-            ok = false;
-        block.clear();
-    }
-};
 
 } // namespace
 
-int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display) {
-    file_handle stream(std::fopen(path, "rb"));
-    if (!stream)
-        return 0;
+kgf_header parse_kgf_header(const uint8_t fixed[kgf_fixed_header_bytes]) {
+    kgf_header header{};
+    std::memcpy(header.prefix, kgf_prefix, sizeof header.prefix);
+    header.mip_count = fixed[0];
+    std::memcpy(header.filler, fixed + 1, sizeof header.filler);
+    header.width = read_s16(fixed + 10);
+    header.height = read_s16(fixed + 12);
+    header.format_field = read_u16(fixed + 14);
+    return header;
+}
 
-    uint8_t prefix[3];
-    if (std::fread(prefix, 1, sizeof prefix, stream.get()) != sizeof prefix ||
-        !skip_name(stream.get())) {
-        report_short_read(stream.get());
-        return 0;
+bool kgf_filler_is_bad(const kgf_header& header) {
+    return std::any_of(header.filler, header.filler + 9, [](uint8_t b) { return b != 0; });
+}
+
+bool kgf_field_is_bad(const kgf_header& header) {
+    return header.format_field != kgf_format_field;
+}
+
+kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_levels,
+                      bool for_display, kgf_reading& reading) {
+    reading = kgf_reading{};
+    std::vector<uint8_t> head;
+    kgf_status status = kgf_status::ok;
+    const int64_t fixed = read_kgf_head(reader, head, status);
+    if (fixed < 0) {
+        // A mip count read before the file ended still counts as read.
+        const void* nul =
+            head.size() > sizeof kgf_prefix
+                ? std::memchr(head.data() + sizeof kgf_prefix, 0, head.size() - sizeof kgf_prefix)
+                : nullptr;
+        const size_t at =
+            nul == nullptr
+                ? head.size()
+                : static_cast<size_t>(static_cast<const uint8_t*>(nul) - head.data() + 1);
+        if (at < head.size()) {
+            reading.mip_count_read = true;
+            reading.header.mip_count = head[at];
+        }
+        return status;
     }
-    uint8_t fixed[kgf_fixed_header_bytes];
-    const size_t got = std::fread(fixed, 1, sizeof fixed, stream.get());
-    if (got >= 1)
-        image_info.mip_levels = fixed[0];
-    if (got != sizeof fixed) {
-        report_short_read(stream.get());
-        return 0;
-    }
+    const kgf_header header = parse_kgf_header(head.data() + fixed);
+    reading.header = header;
+    reading.header_read = true;
+    reading.mip_count_read = true;
+    if (header.width < 0 || header.height < 0)
+        return kgf_status::bad_image_size;
 
-    const uint8_t mip_count = fixed[0];
-    const uint8_t* filler = fixed + 1;
-    const int16_t width = static_cast<int16_t>(fixed[10] | (fixed[11] << 8));
-    const int16_t height = static_cast<int16_t>(fixed[12] | (fixed[13] << 8));
-    const uint16_t format_field = static_cast<uint16_t>(fixed[14] | (fixed[15] << 8));
-
-    if (std::any_of(filler, filler + 9, [](uint8_t b) { return b != 0; }))
-        show_error_about("%s: Bad filler!", path);
-    if (format_field != kgf_format_field)
-        show_error_about("%s: Bad field value!", path);
-    if (width < 0 || height < 0) {
-        show_error_about("%s: Bad image size!", path);
-        return 0;
-    }
-
-    if (use_file_mipmaps != 0 && settings.mipmaps != 0)
-        image.num_mipmaps = mip_count;
-    image.width = width;
-    image.height = height;
+    if (take_file_levels)
+        image.num_mipmaps = header.mip_count;
+    image.width = header.width;
+    image.height = header.height;
     const int64_t expected_bytes = mip_chain_bytes(image);
 
+    // The runs: what the head holds beyond the fixed fields, then the rest
+    // of the file up to what the chain could need.
+    const size_t in_head = head.size() - static_cast<size_t>(fixed + kgf_fixed_header_bytes);
+    const int64_t there = static_cast<int64_t>(in_head) + bytes_left(reader);
     // A file too short to hold the runs for its claimed size is refused
     // before the block for that size is allocated.
-    const int64_t remaining = bytes_remaining(stream.get());
-    if (remaining == -2) {
-        show_error("File I/O error");
-        return 0;
-    }
-    if (remaining >= 0 && expected_bytes > remaining / run_bytes * largest_run_bytes) {
-        show_error("File is missing some data; do not use");
-        return 0;
-    }
+    if (expected_bytes > there / run_bytes * largest_run_bytes)
+        return kgf_status::missing_data;
+    const int64_t wanted = std::min(there, most_run_bytes(expected_bytes));
+    std::vector<uint8_t> runs;
+    if (!try_allocate_block(runs, wanted) || !try_allocate_block(image.data, expected_bytes))
+        return kgf_status::no_memory;
+    const size_t from_head = std::min(in_head, runs.size());
+    if (from_head > 0)
+        std::memcpy(runs.data(), head.data() + fixed + kgf_fixed_header_bytes, from_head);
+    head = std::vector<uint8_t>();
+    const size_t got = runs.size() > from_head
+                           ? read_bytes(reader, runs.data() + from_head, runs.size() - from_head)
+                           : 0;
+    if (reader.failed)
+        return kgf_status::io_error;
+    const size_t held = from_head + got;
 
-    if (!allocate_image_data(image, expected_bytes))
-        return 0;
-    const int64_t decoded = rle_decode(stream.get(), image, expected_bytes, for_display);
-    if (decoded < 0) {
-        show_error("File I/O error");
-        return 0;
+    const run_decoding result =
+        decode_runs(runs.data(), held, image.data.data(), static_cast<int64_t>(image.data.size()),
+                    0, expected_bytes);
+    if (!result.complete) {
+        if (for_display)
+            std::fill(image.data.begin(), image.data.end(), uint8_t{0}); // nothing is moved
+        return kgf_status::missing_data;
     }
-    if (decoded < expected_bytes) {
-        show_error("File is missing some data; do not use");
-        return 0;
+    if (for_display) {
+        // The first level turned upside down; any further level is dropped.
+        const size_t row = static_cast<size_t>(image.width) * 2;
+        const int64_t level = static_cast<int64_t>(row) * image.height;
+        if (level <= static_cast<int64_t>(image.data.size()))
+            reverse_rows(image.data.data(), row, image.height);
+        const size_t kept = static_cast<size_t>(
+            std::clamp<int64_t>(level, 0, static_cast<int64_t>(image.data.size())));
+        if (level > static_cast<int64_t>(image.data.size()))
+            std::fill(image.data.begin(), image.data.end(), uint8_t{0});
+        else
+            std::fill(image.data.begin() + static_cast<std::ptrdiff_t>(kept), image.data.end(),
+                      uint8_t{0});
     }
-    return 1;
+    return kgf_status::ok;
+}
+
+int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display) {
+    input_file file;
+    kgf_status status = open_reader_file(path, file);
+    kgf_reading reading;
+    if (status == kgf_status::ok) {
+        byte_reader reader = file_reader(file);
+        status = decode_kgf(reader, image, use_file_mipmaps != 0 && settings.mipmaps != 0,
+                            for_display != 0, reading);
+        close_input_file(file);
+    }
+    if (status == kgf_status::cannot_open)
+        return 0;
+    if (reading.mip_count_read)
+        image_info.mip_levels = reading.header.mip_count;
+    if (reading.header_read) {
+        if (kgf_filler_is_bad(reading.header))
+            report_status(kgf_status::bad_filler, path);
+        if (kgf_field_is_bad(reading.header))
+            report_status(kgf_status::bad_field_value, path);
+    }
+    report_status(status, path);
+    return status == kgf_status::ok ? 1 : 0;
 }
 
 int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display) {
-    // Pixels are written straight into the block, never past its end nor past
-    // expected_bytes; the count still covers every run applied.
+    // Runs are taken from the stream a block at a time, as many as could
+    // still be needed and no more.
+    constexpr size_t runs_per_read = 4096;
+    uint8_t buffer[runs_per_read * run_bytes];
     const int64_t held =
         std::min(std::max<int64_t>(expected_bytes, 0), static_cast<int64_t>(image.data.size()));
-    uint8_t* out = image.data.data();
-    uint8_t buffer[runs_per_read * run_bytes];
     int64_t p = 0;
     bool stopped_early = false;
-
     while (p < expected_bytes) {
-        // Every run holds at least one pixel: never ask for more runs than
-        // could still be needed.
         const int64_t most_needed = (expected_bytes - p + 1) / 2;
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(most_needed, runs_per_read)) * run_bytes;
         const size_t got = std::fread(buffer, 1, wanted, stream);
-        const size_t whole_runs = got / run_bytes;
-        for (size_t i = 0; i < whole_runs && p < expected_bytes; ++i) {
-            const uint8_t* run = buffer + i * run_bytes;
-            const int count = run[0] == 0 ? 1 : run[0];
-            store_run(out, held, p, count, run[1], run[2]);
-            p += 2 * static_cast<int64_t>(count);
-        }
+        p = decode_runs(buffer, got, image.data.data(), held, p, expected_bytes).decoded;
         if (got == wanted || p >= expected_bytes)
             continue;
-        // The stream fell short while runs were still needed; a partial run
-        // at the end is not applied.
         if (std::feof(stream) || !std::ferror(stream)) {
             stopped_early = true;
             break;
         }
         return -1;
     }
-
     if (for_display != 0) {
-        if (stopped_early)
-            std::fill(out, out + held, uint8_t{0}); // nothing is moved
-        else
-            reverse_first_level(image, held);
+        uint8_t* data = image.data.data();
+        const size_t row = static_cast<size_t>(std::max<int>(image.width, 0)) * 2;
+        const int64_t level = static_cast<int64_t>(row) * std::max<int>(image.height, 0);
+        if (stopped_early || level > held) {
+            std::fill(data, data + held, uint8_t{0});
+        } else {
+            reverse_rows(data, row, image.height);
+            std::fill(data + level, data + held, uint8_t{0});
+        }
     }
     return p;
 }
 
 kgf_header build_kgf_header(const image_buffer& image) {
     kgf_header header{};
-    header.prefix[0] = 0x00;
-    header.prefix[1] = 0x00;
-    header.prefix[2] = 0x7A;
+    std::memcpy(header.prefix, kgf_prefix, sizeof header.prefix);
     header.mip_count = static_cast<uint8_t>(image.num_mipmaps & 0xFF);
     header.width = image.width;
     header.height = image.height;
@@ -208,67 +225,41 @@ kgf_header build_kgf_header(const image_buffer& image) {
     return header;
 }
 
-int write_kgf(FILE* stream, const char* name, const image_buffer& image, int64_t total_bytes) {
-    const kgf_header header = build_kgf_header(image);
-    std::vector<uint8_t> lead(header.prefix, header.prefix + 3);
-    if (name != nullptr)
-        lead.insert(lead.end(), name, name + std::strlen(name));
-    lead.push_back(0);
-    lead.push_back(header.mip_count);
-    lead.insert(lead.end(), header.filler, header.filler + 9);
-    auto put16 = [&lead](uint16_t field) {
-        lead.push_back(static_cast<uint8_t>(field & 0xFF));
-        lead.push_back(static_cast<uint8_t>(field >> 8));
-    };
-    put16(static_cast<uint16_t>(header.width));
-    put16(static_cast<uint16_t>(header.height));
-    put16(header.format_field);
-    if (std::fwrite(lead.data(), 1, lead.size(), stream) != lead.size())
-        return 0;
-    return rle_encode(stream, image, total_bytes);
-}
-
-int rle_encode(FILE* stream, const image_buffer& image, int64_t total_bytes) {
+int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
+               int64_t total_bytes) {
     // A chain the block does not hold cannot be written whole.
     if (total_bytes > static_cast<int64_t>(image.data.size()))
         return 0;
-    const uint8_t* data = image.data.data();
+    const kgf_header header = build_kgf_header(image);
+    const size_t name_length = name != nullptr ? std::strlen(name) : 0;
+    // Most pictures need far fewer run bytes than pixel bytes.
+    out.reserve(out.size() + sizeof kgf_prefix + name_length + 1 + kgf_fixed_header_bytes +
+                static_cast<size_t>(std::max<int64_t>(total_bytes, 0)) / 2);
+    out.insert(out.end(), header.prefix, header.prefix + 3);
+    out.insert(out.end(), name, name + name_length);
+    out.push_back(0);
+    out.push_back(header.mip_count);
+    out.insert(out.end(), header.filler, header.filler + 9);
+    append_u16(out, static_cast<uint16_t>(header.width));
+    append_u16(out, static_cast<uint16_t>(header.height));
+    append_u16(out, header.format_field);
+    encode_runs(out, image.data.data(), total_bytes,
+                chain_level_ends(image.num_mipmaps, image.width, image.height, image.bpp));
+    return 1;
+}
 
-    // Level ends in bytes from the start of the chain; empty levels add none.
-    std::vector<int64_t> level_ends;
-    const int64_t first = static_cast<int64_t>(image.height) * image.bpp * image.width / 8;
-    int64_t end = 0;
-    for (int k = 0; k < image.num_mipmaps && first > 0; ++k) {
-        const int64_t size = k < 32 ? first / (int64_t{1} << (2 * k)) : 0;
-        if (size <= 0)
-            break;
-        end += size;
-        level_ends.push_back(end);
-    }
+int write_kgf(FILE* stream, const char* name, const image_buffer& image, int64_t total_bytes) {
+    std::vector<uint8_t> bytes;
+    if (!encode_kgf(bytes, name, image, total_bytes))
+        return 0;
+    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() ? 1 : 0;
+}
 
-    // The pixel at p; an odd last byte is a pixel whose high byte is 0.
-    auto pixel_at = [&](int64_t p) -> unsigned {
-        return data[p] | (p + 1 < total_bytes ? data[p + 1] << 8 : 0);
-    };
-
-    run_writer writer{stream, {}};
-    writer.block.reserve(runs_per_write * run_bytes);
-    size_t level = 0;
-    int64_t p = 0;
-    while (p < total_bytes) {
-        while (level < level_ends.size() && level_ends[level] <= p)
-            ++level;
-        // Bytes past the last level end (a caller's longer total) form one
-        // more stretch that ends at total_bytes.
-        const int64_t level_end =
-            std::min(level < level_ends.size() ? level_ends[level] : total_bytes, total_bytes);
-        const unsigned value = pixel_at(p);
-        int count = 1;
-        while (count < 250 && p + 2 * (count + 1) <= level_end && pixel_at(p + 2 * count) == value)
-            ++count;
-        writer.put(count, value);
-        p += 2 * static_cast<int64_t>(count);
-    }
-    writer.flush();
-    return writer.ok ? 1 : 0;
+int rle_encode(FILE* stream, const image_buffer& image, int64_t total_bytes) {
+    if (total_bytes > static_cast<int64_t>(image.data.size()))
+        return 0;
+    std::vector<uint8_t> runs;
+    encode_runs(runs, image.data.data(), total_bytes,
+                chain_level_ends(image.num_mipmaps, image.width, image.height, image.bpp));
+    return runs.empty() || std::fwrite(runs.data(), 1, runs.size(), stream) == runs.size() ? 1 : 0;
 }

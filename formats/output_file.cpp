@@ -1,59 +1,106 @@
 #include "formats/output_file.h"
 
 #include "platform/files.h"
-#include "platform/message.h"
 
-output_file::~output_file() {
-    discard_output_file(*this);
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// ".~kgf<process id>-<sequence>.tmp": hidden where dot names are, and told
+// apart from every name a user or a conversion would give a file.
+constexpr char temporary_lead[] = ".~kgf";
+constexpr char temporary_end[] = ".tmp";
+
+std::atomic<unsigned long> temporary_sequence{0};
+
+std::string folder_of(const std::string& path) {
+    const size_t cut = path.find_last_of(path_separator == '\\' ? "\\/" : "/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-int open_output_file(output_file& file, const char* path) {
-    discard_output_file(file);
-    file.final_path = path;
-    // A short mark keeps the name within the platform's path limit; a name
-    // already taken by some other file is never reused.
-    const char* marks[] = {"~", "~1", "~2", "~3", "~4", "~5", "~6", "~7", "~8", "~9"};
-    file.temporary_path.clear();
-    for (const char* mark : marks) {
-        const std::string candidate = file.final_path + mark;
-        if (!path_exists(candidate.c_str())) {
-            file.temporary_path = candidate;
-            break;
-        }
-    }
-    if (file.temporary_path.empty())
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.size() <= 10 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+} // namespace
+
+int is_temporary_name(const std::string& name, unsigned long& process_id) {
+    const size_t lead = sizeof temporary_lead - 1;
+    const size_t end = sizeof temporary_end - 1;
+    if (name.size() <= lead + end || name.compare(0, lead, temporary_lead) != 0 ||
+        name.compare(name.size() - end, end, temporary_end) != 0)
         return 0;
-    file.stream = std::fopen(file.temporary_path.c_str(), "wb");
-    if (file.stream == nullptr) {
-        file.temporary_path.clear();
+    const std::string middle = name.substr(lead, name.size() - lead - end);
+    const size_t dash = middle.find('-');
+    if (dash == std::string::npos || !all_digits(middle.substr(0, dash)) ||
+        !all_digits(middle.substr(dash + 1)))
         return 0;
-    }
+    process_id = std::stoul(middle.substr(0, dash));
     return 1;
 }
 
-int commit_output_file(output_file& file, int writes_ok) {
-    if (file.stream == nullptr)
-        return 0;
-    bool ok = writes_ok != 0 && std::fflush(file.stream) == 0 && std::ferror(file.stream) == 0;
-    ok = (std::fclose(file.stream) == 0) && ok;
-    file.stream = nullptr;
-    if (ok)
-        ok = replace_file(file.temporary_path.c_str(), file.final_path.c_str()) != 0;
-    if (!ok) {
-        delete_file(file.temporary_path.c_str());
-        show_error("File I/O error");
+kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {
+    const std::string folder = folder_of(path);
+    new_file file;
+    std::string temporary;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder + temporary_lead + std::to_string(current_process_id()) + "-" +
+                    std::to_string(++temporary_sequence) + temporary_end;
+        if (create_new_file(temporary.c_str(), file))
+            break;
+        // Taken by a file of an earlier run with the same id: try the next.
+        if (!path_exists(temporary.c_str()))
+            return kgf_status::cannot_create;
+        temporary.clear();
     }
-    file.temporary_path.clear();
-    return ok ? 1 : 0;
+    if (temporary.empty())
+        return kgf_status::cannot_create;
+    bool ok = size == 0 || write_new_file(file, bytes, size);
+    ok = close_new_file(file) && ok;
+    if (ok)
+        ok = replace_file(temporary.c_str(), path) != 0;
+    if (!ok) {
+        delete_file(temporary.c_str());
+        return kgf_status::cannot_write;
+    }
+    return kgf_status::ok;
 }
 
-void discard_output_file(output_file& file) {
-    if (file.stream != nullptr) {
-        std::fclose(file.stream);
-        file.stream = nullptr;
+int write_output_now(const char* folder, const std::string& path,
+                     const std::vector<uint8_t>& bytes) {
+    create_folder(folder);
+    const kgf_status status = write_output_file(path.c_str(), bytes.data(), bytes.size());
+    report_status(status, path.c_str());
+    return status == kgf_status::ok ? 1 : 0;
+}
+
+int deliver_output(output_journal* journal, const char* folder, const std::string& path,
+                   std::vector<uint8_t>&& bytes) {
+    if (journal == nullptr)
+        return write_output_now(folder, path, bytes);
+    journal_entry entry;
+    entry.is_output = true;
+    entry.folder = folder;
+    entry.path = path;
+    entry.bytes = std::move(bytes);
+    journal->entries.push_back(std::move(entry));
+    return 1;
+}
+
+int remove_stale_temporaries(const char* folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '/' && base.back() != path_separator)
+        base += path_separator;
+    int removed = 0;
+    const unsigned long self = current_process_id();
+    for (const std::string& name : folder_names(folder)) {
+        unsigned long owner = 0;
+        if (!is_temporary_name(name, owner) || owner == self || process_may_be_running(owner))
+            continue;
+        removed += remove_abandoned_file((base + name).c_str());
     }
-    if (!file.temporary_path.empty()) {
-        delete_file(file.temporary_path.c_str());
-        file.temporary_path.clear();
-    }
+    return removed;
 }

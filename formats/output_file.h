@@ -1,31 +1,51 @@
-// An output file is written beside its final name and moved into place only
-// once it is complete, so a failed write never destroys an existing file and
-// never leaves a partial one behind.
+// An output file is written beside its final name, under a temporary name
+// that is recognisably this program's own, and moved into place only once it
+// is complete: a failed or killed write never destroys an existing file and
+// never leaves a partial one under the final name.
 #pragma once
 
-#include <cstdio>
+#include "formats/status.h"
+
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
-struct output_file {
-    FILE* stream = nullptr;
-    std::string final_path;
-    std::string temporary_path;
-
-    output_file() = default;
-    output_file(const output_file&) = delete;
-    output_file& operator=(const output_file&) = delete;
-    ~output_file(); // discards a file that was not committed
+// What a batch holds back until its turn: the messages and the finished
+// outputs of one input, in the order they happened.
+struct journal_entry {
+    bool is_output = false;
+    std::string text; // a message ...
+    std::string caption;
+    unsigned style = 0;
+    std::string folder; // ... or an output: its folder, path and bytes
+    std::string path;
+    std::vector<uint8_t> bytes;
 };
 
-// Opens a temporary file beside path (the path with "~" appended, or
-// "~1" to "~9" when that name is taken) for binary writing; 1 when open.
-// Nothing is shown when it cannot be opened.
-int open_output_file(output_file& file, const char* path);
+struct output_journal {
+    std::vector<journal_entry> entries;
+};
 
-// Closes the stream and, when every write succeeded (writes_ok non-zero and
-// the stream reports no error), moves the file into place. Otherwise shows
-// "File I/O error" and removes the temporary file. Returns 1 on success.
-int commit_output_file(output_file& file, int writes_ok);
+// Writes bytes as the file at path, through a temporary file of its own in
+// the same folder. Returns ok, cannot_create or cannot_write; the final name
+// keeps its old file unless ok.
+kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size);
 
-// Closes and removes the temporary file without a message.
-void discard_output_file(output_file& file);
+// Creates the folder's last component, writes the file and reports a
+// failure by the output's path ("Cannot create %s", "Cannot write %s").
+// Returns 1 when the file is in place.
+int write_output_now(const char* folder, const std::string& path,
+                     const std::vector<uint8_t>& bytes);
+
+// Writes the output now, or holds it in the journal when there is one.
+int deliver_output(output_journal* journal, const char* folder, const std::string& path,
+                   std::vector<uint8_t>&& bytes);
+
+// 1 when the name is one of this program's temporary names; sets the id of
+// the process that made it.
+int is_temporary_name(const std::string& name, unsigned long& process_id);
+
+// Removes the temporary files that writers killed before they finished left
+// in the folder, and nothing else. Returns how many were removed.
+int remove_stale_temporaries(const char* folder);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 constexpr char path_separator = '\\';
@@ -51,3 +52,30 @@ int64_t read_input_file(input_file& file, void* out, size_t count);
 int seek_input_file(input_file& file, int64_t offset);
 
 void close_input_file(input_file& file);
+
+// A new file being written under a temporary name. On POSIX it is locked
+// while open, so that a clean-up never takes a file a writer still holds.
+struct new_file {
+    intptr_t handle = -1;
+};
+
+// Creates the file; fails when anything exists under the name. 1 on success.
+int create_new_file(const char* path, new_file& file);
+
+// Writes all the bytes; 1 on success.
+int write_new_file(new_file& file, const void* bytes, size_t count);
+
+// Closes the file; 1 when everything written reached the system.
+int close_new_file(new_file& file);
+
+// The names in a folder (not "." or ".."); empty when it cannot be read.
+std::vector<std::string> folder_names(const char* folder);
+
+unsigned long current_process_id();
+
+// 0 only when no process of that id runs on this machine.
+int process_may_be_running(unsigned long id);
+
+// Removes a file left by a writer that is gone; 0 when it is still held
+// open by one, or cannot be removed.
+int remove_abandoned_file(const char* path);

@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -92,4 +95,71 @@ void close_input_file(input_file& file) {
     if (file.handle >= 0)
         close(static_cast<int>(file.handle));
     file = input_file{};
+}
+
+int create_new_file(const char* path, new_file& file) {
+    file = new_file{};
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0)
+        return 0;
+    flock(fd, LOCK_EX | LOCK_NB);
+    file.handle = fd;
+    return 1;
+}
+
+int write_new_file(new_file& file, const void* bytes, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t put = write(static_cast<int>(file.handle),
+                                  static_cast<const char*>(bytes) + done, count - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return 0;
+        done += static_cast<size_t>(put);
+    }
+    return 1;
+}
+
+int close_new_file(new_file& file) {
+    const int ok = file.handle >= 0 && close(static_cast<int>(file.handle)) == 0 ? 1 : 0;
+    file = new_file{};
+    return ok;
+}
+
+std::vector<std::string> folder_names(const char* folder) {
+    std::vector<std::string> names;
+    DIR* directory = opendir(folder);
+    if (directory == nullptr)
+        return names;
+    while (const dirent* entry = readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(directory);
+    return names;
+}
+
+unsigned long current_process_id() {
+    return static_cast<unsigned long>(getpid());
+}
+
+int process_may_be_running(unsigned long id) {
+    if (id == 0 || id > static_cast<unsigned long>(INT32_MAX))
+        return 0;
+    return kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH ? 1 : 0;
+}
+
+int remove_abandoned_file(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return 0;
+    struct stat status;
+    // A writer that still runs holds its lock.
+    const bool abandoned =
+        fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const int removed = abandoned && unlink(path) == 0 ? 1 : 0;
+    close(fd);
+    return removed;
 }

@@ -3,21 +3,52 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
+
+namespace {
+
+// The path in the wide form the platform takes past its 260-character
+// limit: a temporary name beside a final path of 255 characters can be that
+// long. Short paths stay as they are.
+std::wstring wide_path(const char* path) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), length);
+    wide.resize(static_cast<size_t>(length - 1));
+    if (wide.size() < MAX_PATH)
+        return wide;
+    const DWORD full_length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (full_length == 0)
+        return wide;
+    std::wstring full(full_length, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), full_length, full.data(), nullptr);
+    full.resize(written);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+} // namespace
 
 int create_folder(const char* path) {
     return CreateDirectoryA(path, nullptr) ? 1 : 0;
 }
 
 int path_exists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 int delete_file(const char* path) {
-    return DeleteFileA(path) ? 1 : 0;
+    return DeleteFileW(wide_path(path).c_str()) ? 1 : 0;
 }
 
 int replace_file(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+    return MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 1
+               : 0;
 }
 
 std::string current_folder() {
@@ -81,4 +112,72 @@ void close_input_file(input_file& file) {
     if (file.handle != -1)
         CloseHandle(reinterpret_cast<HANDLE>(file.handle));
     file = input_file{};
+}
+
+int create_new_file(const char* path, new_file& file) {
+    file = new_file{};
+    // No sharing: nobody deletes or renames the file while it is written.
+    HANDLE handle = CreateFileW(wide_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    file.handle = reinterpret_cast<intptr_t>(handle);
+    return 1;
+}
+
+int write_new_file(new_file& file, const void* bytes, size_t count) {
+    HANDLE handle = reinterpret_cast<HANDLE>(file.handle);
+    size_t done = 0;
+    while (done < count) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(handle, static_cast<const char*>(bytes) + done, chunk, &put, nullptr) ||
+            put == 0)
+            return 0;
+        done += put;
+    }
+    return 1;
+}
+
+int close_new_file(new_file& file) {
+    const int ok = file.handle != -1 && CloseHandle(reinterpret_cast<HANDLE>(file.handle)) ? 1 : 0;
+    file = new_file{};
+    return ok;
+}
+
+std::vector<std::string> folder_names(const char* folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/')
+        pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+unsigned long current_process_id() {
+    return GetCurrentProcessId();
+}
+
+int process_may_be_running(unsigned long id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (process == nullptr)
+        return GetLastError() == ERROR_INVALID_PARAMETER ? 0 : 1;
+    const DWORD state = WaitForSingleObject(process, 0);
+    CloseHandle(process);
+    return state == WAIT_TIMEOUT ? 1 : 0;
+}
+
+int remove_abandoned_file(const char* path) {
+    // A file still open for writing is not shared for deletion.
+    return delete_file(path);
 }

@@ -254,7 +254,7 @@ TEST_F(ConvertTest, TooLongPathsAreRefused) {
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_EQ(messages.messages()[0].text.rfind("Path is too long: ", 0), 0u);
     EXPECT_EQ(messages.messages()[0].caption, "Error");
-    EXPECT_EQ(list_folder(output.path).size(), 1u); // the folder itself, nothing in it
+    EXPECT_TRUE(list_folder(output.path).empty()); // nothing written, no folder made
 }
 
 TEST_F(ConvertTest, OutputThatCannotBeCreatedIsReported) {
@@ -292,7 +292,8 @@ TEST_F(ConvertTest, FailedWriteKeepsTheOldFileAndLeavesNoPart) {
         EXPECT_EQ(convert_tga_to_kgf(folder, name_of("w.tga")), 0);
         EXPECT_EQ(convert_tga_to_tga(folder, name_of("w.tga")), 0);
     }
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"File I/O error", "File I/O error"}));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Cannot write " + output.file("w.kgf"),
+                                                          "Cannot write " + output.file("w.tga")}));
     EXPECT_EQ(read_file_bytes(output.file("w.kgf")), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(read_file_bytes(output.file("w.tga")), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"w.kgf", "w.tga"}));
@@ -317,13 +318,15 @@ TEST_F(ConvertTest, AnimationToTgaLeavesNoFrameFilesBehind) {
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"f0.tga", "f1.tga", "f2.tga"}));
     EXPECT_STREQ(name, "anim.kaf");
 
-    // A frame whose KGF cannot be read keeps its file; the others convert.
+    // A frame that cannot be read is reported by name; the others convert.
     frames[1] = kaf_frame("f1.kgf", pattern_image(8, 4, 16, 21), 0x8008);
     write_file_bytes(input.file("anim.kaf"), kaf_file(frames));
     scratch_folder second;
     std::snprintf(folder, sizeof folder, "%s", second.folder_text().c_str());
+    messages.clear();
     EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 0);
-    EXPECT_EQ(list_folder(second.path), (std::vector<std::string>{"f0.tga", "f1.kgf", "f2.tga"}));
+    EXPECT_EQ(list_folder(second.path), (std::vector<std::string>{"f0.tga", "f2.tga"}));
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"anim.kaf (f1.kgf): Bad image size!"});
 }
 
 TEST_F(ConvertTest, AnimationToKgfWritesEveryFrame) {

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -628,16 +632,19 @@ TEST_F(KgfTest, OddChainKeepsLowByteOfStraddlingPixel) {
 }
 
 #ifndef _WIN32
-TEST_F(KgfTest, ReadErrorIsReported) {
-    // A folder opens as a stream on this platform but cannot be read.
+TEST_F(KgfTest, InputsThatAreNotFilesAreRefusedByName) {
+    // A folder, a device and a pipe are refused before they are read, so
+    // that nothing blocks or reads for ever.
     scratch_folder folder;
-    message_recorder recorder;
-    image_buffer image;
-    init_image_buffer(image, 16);
-    if (file_handle probe{std::fopen(folder.path.c_str(), "rb")}; !probe)
-        GTEST_SKIP() << "folders do not open as streams here";
-    EXPECT_EQ(read_kgf(folder.path.c_str(), image, 1, 0), 0);
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"File I/O error"});
+    const std::string pipe = folder.file("pipe.kgf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {folder.path, std::string("/dev/zero"), pipe}) {
+        message_recorder recorder;
+        image_buffer image;
+        init_image_buffer(image, 16);
+        EXPECT_EQ(read_kgf(path.c_str(), image, 1, 0), 0);
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{path + ": Not a regular file!"});
+    }
 }
 #endif
 

@@ -2,9 +2,7 @@
 
 #include "convert/batch.h"
 #include "convert/convert.h"
-#include "formats/kaf.h"
-#include "formats/kgf.h"
-#include "formats/tga.h"
+#include "convert/describe.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "settings/settings.h"
@@ -109,27 +107,20 @@ void selection_changed() {
     release_preview();
 
     const char* name = s.highlighted_name;
-    const char* ending = last_three(name);
-    auto is = [ending](const char* lower, const char* upper) {
-        return std::strcmp(ending, lower) == 0 || std::strcmp(ending, upper) == 0;
-    };
-    bool tried = true;
-    int ok = 0;
-    preview_type type = preview_type::tga;
-    if (is("tga", "TGA")) {
-        init_image_buffer(s.preview, 32);
-        ok = read_tga(name, s.preview, 1);
-    } else if (is("kaf", "KAF")) {
-        type = preview_type::kaf;
-        init_image_buffer(s.preview, 16);
-        ok = parse_kaf(name, &s.preview, s.frame_data, s.frame_sizes, s.frame_names, s.frame_count,
-                       s.frame_data_size);
-    } else if (is("kgf", "KGF")) {
-        type = preview_type::kgf;
-        init_image_buffer(s.preview, 16);
-        ok = read_kgf(name, s.preview, 0, 1);
-    } else {
-        tried = false;
+    // Only the exact endings count, as the dialog's own filters do.
+    const file_type file = type_from_ending(name, ending_case::exact);
+    const bool tried = file != file_type::none;
+    const preview_type type = file == file_type::kaf   ? preview_type::kaf
+                              : file == file_type::kgf ? preview_type::kgf
+                                                       : preview_type::tga;
+    kaf_animation animation;
+    const int ok = tried ? read_for_preview(name, file, s.preview, animation) : 0;
+    if (file == file_type::kaf) {
+        s.frame_data = std::move(animation.frame_data);
+        s.frame_sizes = std::move(animation.frame_sizes);
+        s.frame_names = std::move(animation.frame_names);
+        s.frame_count = animation.frame_count;
+        s.frame_data_size = static_cast<int64_t>(s.frame_data.size());
     }
     if (tried) {
         s.read_ok = ok != 0;

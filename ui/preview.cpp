@@ -1,6 +1,7 @@
 #include "ui/preview.h"
 
 #include "formats/image_info.h"
+#include "formats/kaf.h"
 #include "resources/panel_ids.h"
 #include "ui/panel.h"
 #include "ui/ui.h"
@@ -44,48 +45,19 @@ bool strictly_inside(const RECT& area, LPARAM point) {
 // Leaves the preview without pixels when the frame does not lie in the data.
 void decode_frame(int32_t k) {
     panel_state_record& s = panel_state;
-    const std::vector<uint8_t>& data = s.frame_data;
     if (k < 0 || static_cast<size_t>(k) >= s.frame_sizes.size())
         return;
     int64_t start = 0;
     for (int32_t i = 0; i < k; ++i)
         start += s.frame_sizes[static_cast<size_t>(i)];
-    const int64_t size = static_cast<int64_t>(data.size());
-    int64_t p = start + 3;
-    if (start < 0 || p >= size)
+    kaf_frame frame;
+    locate_kaf_frame(s.frame_data, start, frame);
+    if (!frame.has_header)
         return;
-    const void* nul = std::memchr(data.data() + p, 0, static_cast<size_t>(size - p));
-    if (nul == nullptr)
-        return;
-    p = static_cast<const uint8_t*>(nul) - data.data() + 1;
-    if (p + 16 > size)
-        return;
-    const int width = data[static_cast<size_t>(p + 10)];
-    const int height = data[static_cast<size_t>(p + 12)];
-    p += 16;
-    s.preview.width = static_cast<int16_t>(width);
-    s.preview.height = static_cast<int16_t>(height);
-    s.preview.bpp = 16;
-    const size_t bytes = static_cast<size_t>(2 * width * height);
-    if (bytes == 0)
-        return;
-    std::vector<uint8_t> scratch(bytes, 0);
-    size_t written = 0;
-    while (written < bytes && p + 3 <= size) {
-        const size_t run = data[static_cast<size_t>(p)] == 0 ? 1 : data[static_cast<size_t>(p)];
-        const uint8_t low = data[static_cast<size_t>(p + 1)];
-        const uint8_t high = data[static_cast<size_t>(p + 2)];
-        for (size_t n = 0; n < run && written < bytes; ++n) {
-            scratch[written++] = low;
-            scratch[written++] = high;
-        }
-        p += 3;
-    }
-    s.preview.data.assign(bytes, 0);
-    const size_t row = static_cast<size_t>(2 * width);
-    for (int r = 0; r < height; ++r)
-        std::memcpy(s.preview.data.data() + static_cast<size_t>(height - 1 - r) * row,
-                    scratch.data() + static_cast<size_t>(r) * row, row);
+    // The runs are decoded up to the end of the data; a short level keeps
+    // what was decoded.
+    decode_kaf_frame(s.frame_data, frame, static_cast<int64_t>(s.frame_data.size()), s.preview,
+                     true);
 }
 
 // The picture laid out as the display header describes it: rows padded to
