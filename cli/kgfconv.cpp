@@ -7,40 +7,75 @@
 
 #include <cstdio>
 
+namespace {
+
+const char exit_statuses[] = "Exit status:\n"
+                             "  0  every file was converted (or described)\n"
+                             "  1  a file failed; each failure is named on standard error\n"
+                             "  2  a usage error, KAF output asked for, or no file of a type "
+                             "that converts";
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"kgfconv: converts Corvane 3 textures (KGF), animations (KAF) and TGA images"};
     app.set_version_flag("--version", std::string("kgfconv (KGF Tool) ") + KGF_VERSION);
     app.require_subcommand(1);
+    app.footer(exit_statuses);
 
     std::vector<std::string> info_files;
-    CLI::App* info = app.add_subcommand("info", "Show what the image-information window shows");
-    info->add_option("FILE", info_files, "Files to describe")->required();
+    CLI::App* info = app.add_subcommand(
+        "info", "Describe files: type, resolution, colour depth, mip levels and frames");
+    info->add_option("FILE", info_files, "Files to describe; the type comes from the ending")
+        ->required();
 
     convert_options options;
-    CLI::App* convert = app.add_subcommand("convert", "Convert files into the output folder");
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert files into the output folder. Options not given take the stored "
+                   "settings (see kgfconv settings); the values at first are shown below.");
     convert->add_option("--to", options.to, "Output type")
         ->required()
         ->check(CLI::IsMember({"kgf", "tga", "kaf"}));
-    convert->add_option("--from", options.from, "Input type of every file, or auto")
+    convert
+        ->add_option("--from", options.from,
+                     "Input type of every file; auto (the default) takes each file's type "
+                     "from its ending, in any case")
         ->check(CLI::IsMember({"kaf", "kgf", "tga", "auto"}));
-    convert->add_option("-o,--output", options.output_dir, "Output folder");
-    convert->add_option("--levels", options.levels, "Mip levels of every KGF written")
-        ->check(CLI::Range(0, 255));
-    convert->add_option("--bpp", options.bpp, "Depth of written TGA files")
+    convert->add_option("-o,--output", options.output_dir,
+                        "Output folder (default: the stored folder; ./output at first)");
+    convert
+        ->add_option("--levels", options.levels,
+                     "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
+        ->check(CLI::IsMember({1, 5}));
+    convert
+        ->add_option("--bpp", options.bpp,
+                     "Depth of written TGA files: 24 or 32 (default: stored; 24 at first)")
         ->check(CLI::IsMember({24, 32}));
-    auto* all_levels =
-        convert->add_flag("--all-levels")->description("One TGA file per mip level of a KGF");
+    auto* all_levels = convert->add_flag("--all-levels")
+                           ->description("Write one TGA file per mip level of a KGF or KAF frame "
+                                         "(default: stored; the first "
+                                         "level only at first)");
     auto* first_level =
-        convert->add_flag("--first-level")->description("Only the first level of a KGF");
+        convert->add_flag("--first-level")->description("Write the first level of a KGF only");
     all_levels->excludes(first_level);
-    convert->add_option("--suffix", options.suffix, "Text between name and level number")
+    convert
+        ->add_option("--suffix", options.suffix,
+                     "Text between the name and the level number of per-level TGA files, at "
+                     "most 9 characters (default: stored; _MM at first)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 return text.size() <= 9 ? std::string() : "at most 9 characters";
             },
             "TEXT", "suffix"));
-    convert->add_flag("--yes", options.yes, "Answer Yes to the name-length question");
-    convert->add_flag("--quiet", options.quiet, "No line per finished file");
+    convert->add_flag("--yes", options.yes,
+                      "Write KGF names of 36 characters or more, which the game cannot read "
+                      "(without it they are skipped)");
+    convert->add_flag("--quiet", options.quiet, "No line per converted file; errors still show");
+    convert
+        ->add_option("-j,--jobs", options.jobs,
+                     "Convert up to N files at once (default: one per core); the outputs, "
+                     "messages and their order are those of -j 1")
+        ->check(CLI::PositiveNumber);
     convert->add_option("FILE", options.files, "Files to convert")->required();
 
     try {

@@ -1,6 +1,8 @@
 // The command-line converter's commands.
 #pragma once
 
+#include "formats/output_file.h"
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct convert_options {
     bool suffix_given = false;
     bool yes = false;
     bool quiet = false;
+    int jobs = 0; // 0: one per core
     std::vector<std::string> files;
 };
 
@@ -27,6 +30,18 @@ constexpr int exit_usage = 2;
 int run_info(const std::vector<std::string>& files);
 int run_convert(const convert_options& options);
 
-// Installs the handler that prints messages as "Caption: text" on standard
-// error and answers the name-length question as told.
+// Installs the handler that prints messages on standard error, each naming
+// the file it concerns, and answers the name-length question as told.
 void install_console_messages(bool answer_yes);
+
+// The messages of this thread concern file from now on; with a journal they
+// are held there instead of printed.
+void begin_file_messages(const std::string& file, output_journal* journal);
+void end_file_messages();
+
+// Prints "kgfconv: FILE: text" (the file named once when the text starts
+// with it), or "kgfconv: text" when no file is concerned.
+void print_file_message(const std::string& file, const std::string& text);
+
+// Prints a line of its own on standard error, such as a progress line.
+void print_line(const std::string& line);

@@ -1,5 +1,6 @@
 #include "cli/kgfconv.h"
 
+#include "cli/kgfconv_jobs.h"
 #include "convert/batch.h"
 #include "convert/convert.h"
 #include "platform/message.h"
@@ -9,118 +10,128 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-int type_index(const std::string& type) {
+file_type type_named(const std::string& type) {
     if (type == "kaf")
-        return 0;
+        return file_type::kaf;
     if (type == "kgf")
-        return 1;
+        return file_type::kgf;
     if (type == "tga")
-        return 2;
-    return -1;
+        return file_type::tga;
+    return file_type::none;
 }
 
-void apply_overrides(const convert_options& options) {
+// The stored settings with the options given on the command line.
+conversion_options batch_options(const convert_options& options) {
+    conversion_options result = options_from_settings(settings);
     if (options.levels >= 0)
-        settings.num_mipmaps = static_cast<uint8_t>(options.levels);
+        result.num_mipmaps = static_cast<uint8_t>(options.levels);
     if (options.bpp >= 0)
-        settings.bpp = static_cast<uint8_t>(options.bpp);
+        result.bpp = static_cast<uint8_t>(options.bpp);
     if (options.mipmaps >= 0)
-        settings.mipmaps = static_cast<uint8_t>(options.mipmaps);
+        result.mipmaps = static_cast<uint8_t>(options.mipmaps);
     if (options.suffix_given)
-        std::snprintf(settings.suffix, sizeof settings.suffix, "%s", options.suffix.c_str());
+        std::snprintf(result.suffix, sizeof result.suffix, "%s", options.suffix.c_str());
+    return result;
 }
 
-// The output folder as an absolute text in a 256-byte buffer, since every
-// file is converted from inside its own folder.
-bool prepare_output_folder(const convert_options& options, char* folder) {
-    const std::string given = options.output_dir_given ? options.output_dir : settings.output_dir;
-    const std::string text = given.empty() ? std::string(1, '.') : given;
+// The output folder in its 256-byte text, ending in a separator.
+bool output_folder_text(const convert_options& options, char (&folder)[path_bytes]) {
+    const std::string chosen = options.output_dir_given ? options.output_dir : settings.output_dir;
+    const std::string given = chosen.empty() ? std::string(1, '.') : chosen;
+    if (given.size() + 1 <= static_cast<size_t>(path_bytes)) {
+        std::snprintf(folder, sizeof folder, "%s", given.c_str());
+        if (ensure_trailing_separator(folder))
+            return true;
+    }
+    report_status(kgf_status::path_too_long, given.c_str());
+    return false;
+}
+
+fs::path folder_identity(const fs::path& folder) {
     std::error_code error;
-    fs::path absolute = fs::absolute(fs::path(text), error);
-    if (error) {
-        show_error_about("Path is too long: %s", text.c_str());
-        return false;
-    }
-    std::string result = absolute.string();
-    if (result.size() + 2 > static_cast<size_t>(path_bytes)) {
-        show_error_about("Path is too long: %s", result.c_str());
-        return false;
-    }
-    std::snprintf(folder, path_bytes, "%s", result.c_str());
-    ensure_trailing_separator(folder);
-    return true;
+    fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : folder, error);
+    if (error)
+        return folder;
+    fs::path canonical = fs::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal() : canonical;
+}
+
+int default_jobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
 } // namespace
 
 int run_convert(const convert_options& options) {
     load_settings();
-    apply_overrides(options);
-
-    std::snprintf(output_type_text, description_bytes, "%s",
-                  format_descriptions[type_index(options.to)]);
-    if (options.to == "kaf") {
-        show_action_message(batch_action::sorry);
+    const conversion_options batch = batch_options(options);
+    const file_type to = type_named(options.to);
+    if (to == file_type::kaf) {
+        print_file_message("", "Sorry, but you cannot create KAFs (animations) with this version.");
         return exit_usage;
     }
     char folder[path_bytes] = {};
-    if (!prepare_output_folder(options, folder))
+    if (!output_folder_text(options, folder))
         return exit_usage;
+    remove_stale_temporaries(folder);
 
-    const bool forced = options.from != "auto";
-    if (forced)
-        decide_input_type(type_index(options.from) + 1, "");
-
-    const fs::path start = fs::current_path();
     const int count = static_cast<int>(options.files.size());
-    int failed = 0;
+    std::vector<file_type> types(static_cast<size_t>(count));
+    std::vector<int> in_output_folder(static_cast<size_t>(count), 0);
+    const fs::path output_identity = folder_identity(folder);
     int convertible = 0;
-    for (int index = 0; index < count; ++index) {
-        const std::string& file = options.files[static_cast<size_t>(index)];
-        const fs::path given(file);
-        const std::string bare = given.filename().string();
-        if (!forced)
-            decide_input_type(4, bare.c_str());
-        const batch_action action = choose_action();
-        if (action == batch_action::unsupported || action == batch_action::sorry) {
-            show_action_message(action);
-            ++failed;
-            continue;
-        }
-        ++convertible;
-        char name[path_bytes] = {};
-        if (bare.size() + 1 > sizeof name) {
-            show_error_about("Path is too long: %s", file.c_str());
-            ++failed;
-            continue;
-        }
-        std::memcpy(name, bare.c_str(), bare.size() + 1);
-
-        // Inputs are opened by bare name from their own folder, as the file
-        // dialog leaves it.
-        std::error_code error;
-        if (given.has_parent_path())
-            fs::current_path(start / given.parent_path(), error);
-        FILE* probe = error ? nullptr : std::fopen(name, "rb");
-        if (probe == nullptr) {
-            show_error_about("Cannot open %s", file.c_str());
-            fs::current_path(start, error);
-            ++failed;
-            continue;
-        }
-        std::fclose(probe);
-        const int ok = run_action(action, folder, name);
-        fs::current_path(start, error);
-        if (!ok)
-            ++failed;
-        if (!options.quiet)
-            std::fprintf(stderr, "[%d/%d] %s\n", index + 1, count, name);
+    for (int i = 0; i < count; ++i) {
+        const std::string& file = options.files[static_cast<size_t>(i)];
+        types[static_cast<size_t>(i)] = options.from == "auto"
+                                            ? type_from_ending(file.c_str(), ending_case::any)
+                                            : type_named(options.from);
+        if (types[static_cast<size_t>(i)] != file_type::none)
+            ++convertible;
+        // An earlier file could write this one's input: it waits its turn.
+        in_output_folder[static_cast<size_t>(i)] =
+            folder_identity(fs::path(file).parent_path()) == output_identity;
     }
+
+    job_plan plan;
+    plan.count = count;
+    plan.threads = options.jobs > 0 ? options.jobs : default_jobs();
+    plan.must_wait = [&](int index) { return in_output_folder[static_cast<size_t>(index)]; };
+    plan.file_of = [&](int index) { return options.files[static_cast<size_t>(index)]; };
+
+    const job_work work = [&](int index, output_journal* journal) {
+        job_outcome outcome;
+        const std::string& file = options.files[static_cast<size_t>(index)];
+        const file_type from = types[static_cast<size_t>(index)];
+        if (from == file_type::none) {
+            report_status(kgf_status::unsupported_conversion, nullptr);
+            return outcome;
+        }
+        conversion_request request;
+        request.from = from;
+        request.to = to;
+        request.input = file.c_str();
+        request.folder = folder;
+        request.options = batch;
+        request.journal = journal;
+        request.report_cannot_open = true;
+        outcome.ok = convert_file(request, outcome.shown_name);
+        return outcome;
+    };
+    const job_done done = [&](int index, const job_outcome& outcome) {
+        if (!outcome.ok || options.quiet)
+            return;
+        char line[64];
+        std::snprintf(line, sizeof line, "[%d/%d] ", index + 1, count);
+        print_line(line + outcome.shown_name);
+    };
+    const int failed = run_jobs(plan, work, done);
     if (convertible == 0)
         return exit_usage;
     return failed == 0 ? exit_ok : exit_failed;

@@ -133,12 +133,11 @@ int write_tga_outputs(const conversion_request& request, const std::string& name
 }
 
 // Opens the input for a reader, reporting what keeps it from being read.
-// A file that is not there is reported by nobody.
-bool open_input(const char* path, input_file& file) {
-    const kgf_status status = open_reader_file(path, file);
-    if (status == kgf_status::cannot_open)
-        return false;
-    report_status(status, path);
+// A file that is not there is reported only when the request asks.
+bool open_input(const conversion_request& request, input_file& file) {
+    const kgf_status status = open_reader_file(request.input, file);
+    if (status != kgf_status::cannot_open || request.report_cannot_open)
+        report_status(status, request.input);
     return status == kgf_status::ok;
 }
 
@@ -160,7 +159,7 @@ bool read_kgf_source(byte_reader& reader, const conversion_request& request, con
 
 bool read_source(const conversion_request& request, image_buffer& source) {
     input_file file;
-    if (!open_input(request.input, file))
+    if (!open_input(request, file))
         return false;
     byte_reader reader = file_reader(file);
     bool ok = false;
@@ -182,7 +181,7 @@ bool read_source(const conversion_request& request, image_buffer& source) {
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
     input_file file;
     kgf_status status = kgf_status::cannot_open;
-    if (open_input(request.input, file)) {
+    if (open_input(request, file)) {
         byte_reader reader = file_reader(file);
         status = decode_kaf(reader, animation);
         close_input_file(file);
@@ -220,7 +219,7 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
             ok = 0;
             continue;
         }
-        const std::string subject = std::string(request.input) + " (" + name + ")";
+        const std::string subject = std::string(request.input) + ": frame " + name;
         byte_reader reader = memory_reader(kgf_file.data(), kgf_file.size());
         image_buffer source, destination;
         init_image_buffer(source, 16);

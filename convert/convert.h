@@ -34,6 +34,7 @@ struct conversion_request {
     const char* folder = ""; // output folder, ending in a separator
     conversion_options options;
     output_journal* journal = nullptr; // outputs held back, or written at once
+    bool report_cannot_open = false;   // the dialog lists only files that are there
 };
 
 // Converts one file into the folder. Returns 1 when the input was read and

@@ -6,7 +6,8 @@
 int platform_default_message(const char* text, const char* caption, unsigned style);
 
 namespace {
-message_handler current_handler = nullptr;
+// Each thread has its own: a batch of the command line runs files on several.
+thread_local message_handler current_handler = nullptr;
 }
 
 void set_message_handler(message_handler handler) {

@@ -30,6 +30,14 @@ check "convert exits 0" test $? -eq 0
 check "per-level files" test -f out/stone_MM5.tga
 check "frames" test -f out/flame4.tga -a ! -e out/flame4.kgf
 check "TGA to TGA" test -f out/wall.tga
+head -c 50 stone.kgf >cut.kgf
+mkdir dir.tga
+"$wine_run" "$kgfconv" convert --to kgf -j 3 -o out2 cut.kgf dir.tga wall.tga glass.tga >out.txt 2>err.txt
+check "failures make the status 1" test $? -eq 1
+tr -d '\r' <err.txt >err-lf.txt
+printf '%s\n' "kgfconv: cut.kgf: File is missing some data; do not use" \
+    "kgfconv: dir.tga: Not a regular file!" "[3/4] wall.kgf" "[4/4] glass.kgf" >expected.txt
+check "failures named in order, on several threads" cmp -s err-lf.txt expected.txt
 "$wine_run" "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is status 2" test $? -eq 2
 if [ "$failures" -ne 0 ]; then

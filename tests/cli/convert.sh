@@ -46,19 +46,23 @@ cp wall.tga sub/deep.tga
 "$kgfconv" convert --to kgf -o "$work/abs" sub/deep.tga "$work/glass.tga" 2>err.txt
 check "relative and absolute inputs" test -f abs/deep.kgf -a -f abs/glass.kgf
 
-# Upper-case endings count; mixed case is unsupported, the others go on.
+# Endings count in any case; a file of another type fails by name, the
+# others go on, and only converted files get a progress line.
 cp wall.tga UP.TGA
 cp wall.tga mixed.Tga
-"$kgfconv" convert --to kgf -o cases UP.TGA mixed.Tga wall.tga 2>err.txt
+cp wall.tga notes.bmp
+"$kgfconv" convert --to kgf -o cases UP.TGA notes.bmp mixed.Tga 2>err.txt
 check "a file of no known type makes the exit status 1" test $? -eq 1
-check "it gets Unsupported conversion" grep -qx "Error: Unsupported conversion" err.txt
-check "the others convert" test -f cases/UP.kgf -a -f cases/wall.kgf
-"$kgfconv" convert --to kgf --from tga -o forced mixed.Tga 2>err.txt
-check "--from forces the type" test -f forced/mixed.kgf
+check "it gets Unsupported conversion, by name" grep -qx "kgfconv: notes.bmp: Unsupported conversion" err.txt
+check "the others convert" test -f cases/UP.kgf -a -f cases/mixed.kgf
+check "progress lines for converted files only" test "$(grep -c '^\[' err.txt)" -eq 2
+check "and numbered in input order" grep -qx "\[3/3\] mixed.kgf" err.txt
+"$kgfconv" convert --to kgf --from tga -o forced notes.bmp 2>err.txt
+check "--from forces the type" test -f forced/notes.kgf
 
 "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is refused with status 2" test $? -eq 2
-check "with the Sorry message" grep -qx "Sorry: Sorry, but you cannot create KAFs (animations) with this version." err.txt
+check "with the Sorry message" grep -qx "kgfconv: Sorry, but you cannot create KAFs (animations) with this version." err.txt
 "$kgfconv" convert --to kgf notes.bmp >out.txt 2>err.txt
 check "nothing convertible is status 2" test $? -eq 2
 
@@ -68,6 +72,10 @@ check "a suffix of ten characters is a usage error" test $? -eq 2
 check "--bpp 16 is a usage error" test $? -eq 2
 "$kgfconv" convert --to tga --all-levels --first-level stone.kgf >out.txt 2>&1
 check "both level options is a usage error" test $? -eq 2
+"$kgfconv" convert --to kgf --levels 0 wall.tga >out.txt 2>&1
+check "--levels 0 is a usage error" test $? -eq 2
+"$kgfconv" convert --to kgf --levels 3 wall.tga >out.txt 2>&1
+check "--levels 3 is a usage error" test $? -eq 2
 "$kgfconv" convert wall.tga >out.txt 2>&1
 check "--to is required" test $? -eq 2
 
@@ -75,7 +83,8 @@ long=nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.tga
 cp wall.tga "$long"
 "$kgfconv" convert --to kgf -o names "$long" 2>err.txt
 check "the name-length question answered No fails the file" test $? -eq 1
-check "the question is shown" grep -q "^Error: Filename exceeds 36 characters" err.txt
+check "the question is shown" grep -q "^kgfconv: $long: Filename exceeds 36 characters" err.txt
+check "with its answer" grep -qx "kgfconv: $long: answered No; the file is skipped (--yes converts it)" err.txt
 check "the skipped file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 "$kgfconv" convert --to kgf --yes -o names "$long" 2>err.txt
 check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
@@ -83,9 +92,12 @@ check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 head -c 100 stone.kgf >cut.kgf
 "$kgfconv" convert --to tga -o cut cut.kgf missing.kgf wall.tga 2>err.txt
 check "failures make the status 1" test $? -eq 1
-check "a cut file reports missing data" grep -qx "Error: File is missing some data; do not use" err.txt
-check "a missing file is reported" grep -q "missing.kgf" err.txt
+check "a cut file reports missing data, by name" grep -qx "kgfconv: cut.kgf: File is missing some data; do not use" err.txt
+check "a missing file is reported" grep -qx "kgfconv: missing.kgf: Cannot open missing.kgf" err.txt
 check "the good file still converts" test -f cut/wall.tga
+check "with the only progress line" test "$(cat err.txt | grep -c '^\[')" -eq 1
+"$kgfconv" convert --to tga -o cut --quiet cut.kgf 2>err.txt
+check "--quiet still names the failure" grep -qx "kgfconv: cut.kgf: File is missing some data; do not use" err.txt
 
 check "the command never saves settings" test ! -e "$work/config/kgf-tool/settings.ini"
 finish

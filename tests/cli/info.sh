@@ -37,10 +37,14 @@ cp wall.tga notes.txt
 cp wall.tga mixed.Tga
 "$kgfconv" info cut.kgf notes.txt wall.tga mixed.Tga >out.txt 2>err.txt
 check "info exits 1 when a file fails" test $? -eq 1
-check "a short KGF reports missing data" grep -qx "Error: File is missing some data; do not use" err.txt
-check "an unknown ending is unsupported" test "$(grep -cx 'Error: Unsupported file type' err.txt)" -eq 2
-check "only the good file has a block" test "$(grep -c 'Type:' out.txt)" -eq 1
+check "a short KGF reports missing data, by name" grep -qx "kgfconv: cut.kgf: File is missing some data; do not use" err.txt
+check "an unknown ending is unsupported, by name" grep -qx "kgfconv: notes.txt: Unsupported file type" err.txt
+check "endings count in any case" grep -qx "mixed.Tga" out.txt
+check "only the good files have a block" test "$(grep -c 'Type:' out.txt)" -eq 2
 check "the good file's block is printed" grep -qx "wall.tga" out.txt
+mkdir folder.tga
+"$kgfconv" info folder.tga >out.txt 2>err.txt
+check "a folder fails by name" grep -qx "kgfconv: folder.tga: Not a regular file!" err.txt
 
 "$kgfconv" info missing.kgf >out.txt 2>err.txt
 check "a missing file fails" test $? -eq 1
@@ -49,6 +53,12 @@ check "a missing file is named" grep -q "missing.kgf" err.txt
 "$kgfconv" --help >out.txt 2>&1
 check "--help exits 0" test $? -eq 0
 check "--help lists the commands" grep -q "convert" out.txt
+check "--help lists the exit statuses" grep -q "^Exit status" out.txt
+check "--help does not speak of windows" test "$(grep -ci window out.txt)" -eq 0
+"$kgfconv" convert --help >out.txt 2>&1
+for default in "./output at first" "1 at first" "24 at first" "_MM at first" "first level only at first"; do
+    check "convert --help states the default: $default" grep -q "$default" out.txt
+done
 "$kgfconv" --version >out.txt 2>&1
 check "--version exits 0" test $? -eq 0
 check "--version names the program" grep -q "kgfconv" out.txt

@@ -1,0 +1,117 @@
+#include "cli/kgfconv_jobs.h"
+
+#include "cli/kgfconv.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct job_slot {
+    bool held = false; // outputs and messages went to the journal
+    bool finished = false;
+    output_journal journal;
+    job_outcome outcome;
+};
+
+struct job_board {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<job_slot> slots;
+    int next_to_start = 0;
+    int next_to_finish = 0; // every file before it is finished and shown
+};
+
+// Files may run ahead of the one being finished by this many, so that what
+// they hold back stays bounded.
+int window_of(int threads) {
+    return std::max(4 * threads, 8);
+}
+
+void worker(job_board& board, const job_plan& plan, const job_work& work) {
+    const int window = window_of(plan.threads);
+    for (;;) {
+        int index = 0;
+        bool in_turn = false;
+        {
+            std::unique_lock<std::mutex> guard(board.lock);
+            board.changed.wait(guard, [&] {
+                if (board.next_to_start >= plan.count)
+                    return true;
+                const int next = board.next_to_start;
+                if (next >= board.next_to_finish + window)
+                    return false;
+                // One thread keeps strictly to the order given.
+                return (plan.threads > 1 && !plan.must_wait(next)) || board.next_to_finish == next;
+            });
+            if (board.next_to_start >= plan.count)
+                return;
+            index = board.next_to_start++;
+            in_turn = board.next_to_finish == index;
+        }
+        job_slot& slot = board.slots[static_cast<size_t>(index)];
+        slot.held = !in_turn;
+        begin_file_messages(plan.file_of(index), slot.held ? &slot.journal : nullptr);
+        job_outcome outcome = work(index, slot.held ? &slot.journal : nullptr);
+        end_file_messages();
+        {
+            std::lock_guard<std::mutex> guard(board.lock);
+            slot.outcome = std::move(outcome);
+            slot.finished = true;
+        }
+        board.changed.notify_all();
+    }
+}
+
+// Writes what a file held back, in the order it happened, and shows its
+// messages; an output that cannot be written fails the file.
+void release_journal(const std::string& file, job_slot& slot) {
+    begin_file_messages(file, nullptr);
+    for (journal_entry& entry : slot.journal.entries) {
+        if (!entry.is_output) {
+            print_file_message(file, entry.text);
+            continue;
+        }
+        if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes))
+            slot.outcome.ok = 0;
+        entry.bytes = std::vector<uint8_t>();
+    }
+    end_file_messages();
+    slot.journal.entries.clear();
+}
+
+} // namespace
+
+int run_jobs(const job_plan& plan, const job_work& work, const job_done& done) {
+    job_board board;
+    board.slots.resize(static_cast<size_t>(plan.count));
+    const int threads = std::clamp(plan.threads, 1, std::max(plan.count, 1));
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back(worker, std::ref(board), std::cref(plan), std::cref(work));
+
+    int failed = 0;
+    for (int index = 0; index < plan.count; ++index) {
+        job_slot& slot = board.slots[static_cast<size_t>(index)];
+        {
+            std::unique_lock<std::mutex> guard(board.lock);
+            board.changed.wait(guard, [&] { return slot.finished; });
+        }
+        if (slot.held)
+            release_journal(plan.file_of(index), slot);
+        if (!slot.outcome.ok)
+            ++failed;
+        done(index, slot.outcome);
+        {
+            std::lock_guard<std::mutex> guard(board.lock);
+            board.next_to_finish = index + 1;
+        }
+        board.changed.notify_all();
+    }
+    for (std::thread& thread : workers)
+        thread.join();
+    return failed;
+}

@@ -1,0 +1,36 @@
+// Runs the files of a batch on several threads while everything the user
+// sees (messages, progress, the files written) comes out as if they had been
+// converted one after another, in the order given.
+#pragma once
+
+#include "formats/output_file.h"
+
+#include <functional>
+#include <string>
+
+struct job_outcome {
+    int ok = 0;
+    std::string shown_name; // the name the progress line shows
+};
+
+// One file's work. When journal is set the job must hold its outputs there
+// (and its messages are caught into it); otherwise it writes and reports at
+// once, as every earlier file is finished.
+using job_work = std::function<job_outcome(int index, output_journal* journal)>;
+
+// Called on the calling thread for each file in order, once it is finished
+// and its held outputs are written: the index and whether it all succeeded.
+using job_done = std::function<void(int index, const job_outcome& outcome)>;
+
+struct job_plan {
+    int count = 0;
+    int threads = 1;
+    // 1 for a file that may only start once every earlier one is finished:
+    // one whose input an earlier file could write.
+    std::function<int(int index)> must_wait;
+    // The file a message concerns, to name on its line.
+    std::function<std::string(int index)> file_of;
+};
+
+// Runs every job and returns the number that failed.
+int run_jobs(const job_plan& plan, const job_work& work, const job_done& done);

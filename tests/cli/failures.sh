@@ -1,0 +1,91 @@
+# kgfconv convert: every output that is not written is named and fails its
+# file; inputs that are not files are refused; parallel runs match -j 1.
+. "$(dirname "$0")/common.inc"
+export XDG_CONFIG_HOME="$work/config"
+
+# A KAF of 2 x 2 one-level frames with the given names.
+kaf_of() {
+    printf "\\$(printf '%03o' $#)"
+    printf '\000%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16
+    for name in "$@"; do
+        printf '\000\000z%s\000\001\000\000\000\000\000\000\000\000\000\002\000\002\000\040\050\004\037\200' "$name"
+    done
+}
+
+# KAF to KGF into a folder that cannot be made: every frame is named.
+echo x >plain
+"$kgfconv" convert --to kgf -o plain/sub flame.kaf 2>err.txt
+check "an unwritable folder fails the animation" test $? -eq 1
+for n in 1 2 3 4; do
+    check "frame $n is named" grep -qx "kgfconv: flame.kaf: Cannot create plain/sub/flame$n.kgf" err.txt
+done
+check "and no progress line claims it" test "$(grep -c '^\[' err.txt)" -eq 0
+
+# A frame refused for its name fails the animation; the others are written.
+kaf_of good.kgf ../up.kgf >bad.kaf
+"$kgfconv" convert --to kgf -o named bad.kaf 2>err.txt
+check "a refused frame makes the status 1" test $? -eq 1
+check "it is named" grep -qx "kgfconv: bad.kaf: Bad frame name: ../up.kgf" err.txt
+check "the good frame is written" test -f named/good.kgf -a ! -e up.kgf
+
+# KAF to TGA: a frame stored as pic.tga keeps its output, over a user's file.
+kaf_of pic.tga other.kgf >pic.kaf
+mkdir -p pics
+echo mine >pics/pic.tga
+"$kgfconv" convert --to tga -o pics pic.kaf 2>err.txt
+check "a frame named pic.tga converts" test $? -eq 0
+check "its output is the frame's TGA" test "$(od -An -tu1 -j2 -N1 pics/pic.tga | tr -d ' ')" -eq 2
+check "no frame file is left" test "$(ls pics | tr '\n' ' ')" = "other.tga pic.tga "
+
+# Every level that cannot be written is named.
+"$kgfconv" convert --to tga --all-levels -o plain/sub stone.kgf 2>err.txt
+check "an unwritable folder fails the texture" test $? -eq 1
+check "each level is named" test "$(grep -c '^kgfconv: stone.kgf: Cannot create plain/sub/stone_MM[1-5].tga$' err.txt)" -eq 5
+
+# Inputs that are not regular files are refused by name and never block.
+mkfifo pipe.kaf
+mkdir dir.tga
+ln -s /dev/zero zero.kgf
+for file in pipe.kaf dir.tga zero.kgf; do
+    timeout 20 "$kgfconv" info "$file" >out.txt 2>err.txt
+    check "info refuses $file" test $? -eq 1
+    check "naming it" grep -qx "kgfconv: $file: Not a regular file!" err.txt
+    timeout 20 "$kgfconv" convert --to tga -o refused "$file" 2>err.txt
+    check "convert refuses $file" test $? -eq 1
+    check "naming it" grep -qx "kgfconv: $file: Not a regular file!" err.txt
+done
+
+# Many files on several threads: the same files, messages and status as one.
+mkdir -p many
+for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
+    cp wall.tga "many/w$i.tga"
+    cp stone.kgf "many/s$i.kgf"
+done
+head -c 50 stone.kgf >many/cut.kgf
+cp wall.tga many/same.tga
+cp glass.tga many/same.TGA
+set -- many/*.tga many/*.TGA many/*.kgf many/missing.kgf flame.kaf
+"$kgfconv" convert --to tga --all-levels -j 1 -o one "$@" 2>one.txt
+one=$?
+"$kgfconv" convert --to tga --all-levels -j 4 -o four "$@" 2>four.txt
+four=$?
+check "-j 4 exits as -j 1" test "$one" -eq 1 -a "$four" -eq 1
+check "-j 4 prints what -j 1 prints, in the same order" cmp -s one.txt four.txt
+check "-j 4 writes what -j 1 writes" diff -r one four
+check "the later of two same outputs wins, as in order" cmp -s one/same.tga four/same.tga
+
+# A full file system: the output is named, the old file stays, no part is left.
+if [ "$(id -u)" -eq 0 ] && mkdir -p full && mount -t tmpfs -o size=64k tmpfs full 2>/dev/null; then
+    echo old >full/wall.kgf
+    dd if=/dev/zero of=full/filler bs=4k count=64 2>/dev/null
+    "$kgfconv" convert --to kgf -o full wall.tga 2>err.txt
+    status=$?
+    check "a full disk fails the file" test $status -eq 1
+    check "naming the output" grep -qx "kgfconv: wall.tga: Cannot write full/wall.kgf" err.txt
+    check "the old file stays" test "$(cat full/wall.kgf)" = old
+    check "no temporary file is left" test "$(ls -A full | tr '\n' ' ')" = "filler wall.kgf "
+    umount full
+else
+    echo "skipped: the full-disk check needs root to mount a small tmpfs"
+fi
+finish
