@@ -1,6 +1,7 @@
 #include "convert/batch.h"
 
 #include "convert/convert.h"
+#include "formats/output_file.h"
 #include "platform/message.h"
 #include "settings/settings.h"
 
@@ -125,6 +126,8 @@ int run_action(batch_action action, char* folder, char* name) {
 
 int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
                       char* folder, batch_progress progress, void* context) {
+    // What a killed earlier batch left half-written goes first.
+    remove_stale_temporaries(folder);
     int failed = 0;
     size_t position = name_offset;
     for (int done = 0; done < count && position < size; ++done) {

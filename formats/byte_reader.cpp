@@ -26,8 +26,8 @@ int64_t bytes_left(const byte_reader& reader) {
 size_t read_bytes(byte_reader& reader, void* out, size_t count) {
     if (reader.failed)
         return 0;
-    const size_t wanted = static_cast<size_t>(std::min<int64_t>(
-        static_cast<int64_t>(std::min<size_t>(count, INT64_MAX)), bytes_left(reader)));
+    const int64_t left = bytes_left(reader);
+    const size_t wanted = static_cast<uint64_t>(left) < count ? static_cast<size_t>(left) : count;
     if (wanted == 0)
         return 0;
     if (reader.file == nullptr) {

@@ -326,7 +326,8 @@ TEST_F(ConvertTest, AnimationToTgaLeavesNoFrameFilesBehind) {
     messages.clear();
     EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 0);
     EXPECT_EQ(list_folder(second.path), (std::vector<std::string>{"f0.tga", "f2.tga"}));
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"anim.kaf: frame f1.kgf: Bad image size!"});
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"anim.kaf: frame f1.kgf: Bad image size!"});
 }
 
 TEST_F(ConvertTest, AnimationToKgfWritesEveryFrame) {

@@ -204,3 +204,23 @@ TEST(ImageBuffer, FailedAllocationIsReported) {
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Not enough memory to hold the image."});
 }
 #endif
+
+// A 32-bit build addresses at most 4 GiB less one byte: a larger block must
+// be refused, never cut to its low 32 bits.
+TEST(ImageBuffer, BlockSizesBeyondTheAddressableAreRefused) {
+    constexpr uint64_t largest_32 = UINT32_MAX;
+    const struct {
+        int64_t bytes;
+        uint64_t largest;
+        int fits;
+    } cases[] = {
+        {0, largest_32, 1},
+        {int64_t{UINT32_MAX}, largest_32, 1},
+        {int64_t{1} << 32, largest_32, 0},
+        {(int64_t{1} << 32) + 16, largest_32, 0}, // would wrap to 16
+        {-1, largest_32, 0},
+        {int64_t{1} << 32, UINT64_MAX, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(block_size_fits(c.bytes, c.largest), c.fits) << c.bytes;
+}

@@ -1,0 +1,67 @@
+#include "formats/output_file.h"
+#include "platform/files.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+TEST(OutputFile, TemporaryNamesAreRecognisablyOurs) {
+    const struct {
+        const char* name;
+        int ours;
+        unsigned long id;
+    } cases[] = {
+        {".~kgf123-4.tmp", 1, 123}, {".~kgf1-99999.tmp", 1, 1}, {".~kgf-4.tmp", 0, 0},
+        {".~kgf12a-1.tmp", 0, 0},   {".~kgf12-.tmp", 0, 0},     {"wall.kgf~", 0, 0},
+        {"~kgf12-1.tmp", 0, 0},     {".~kgf12-1.tmp~", 0, 0},   {".~kgf12345678901-1.tmp", 0, 0},
+    };
+    for (const auto& c : cases) {
+        unsigned long id = 0;
+        EXPECT_EQ(is_temporary_name(c.name, id), c.ours) << c.name;
+        if (c.ours)
+            EXPECT_EQ(id, c.id) << c.name;
+    }
+}
+
+TEST(OutputFile, WritesInPlaceAndLeavesNothingElse) {
+    scratch_folder folder;
+    write_file_bytes(folder.file("w.kgf"), {'o', 'l', 'd'});
+    const uint8_t bytes[] = {1, 2, 3};
+    EXPECT_EQ(write_output_file(folder.file("w.kgf").c_str(), bytes, 3), kgf_status::ok);
+    EXPECT_EQ(read_file_bytes(folder.file("w.kgf")), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(list_folder(folder.path), std::vector<std::string>{"w.kgf"});
+    EXPECT_EQ(write_output_file(folder.file("no/w.kgf").c_str(), bytes, 3),
+              kgf_status::cannot_create);
+}
+
+#ifndef _WIN32
+// Only the leftovers of writers that are gone are removed: not a file of a
+// process that runs, not this process's own, not a user's file.
+TEST(OutputFile, StaleTemporariesOfGoneWritersAreRemoved) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string gone = std::to_string(child);
+    const std::string self = std::to_string(current_process_id());
+    const std::string running = std::to_string(getppid());
+
+    scratch_folder folder;
+    for (const std::string& name :
+         {".~kgf" + gone + "-1.tmp", ".~kgf" + gone + "-2.tmp", ".~kgf" + self + "-1.tmp",
+          ".~kgf" + running + "-1.tmp", std::string("wall.kgf~"), std::string(".~kgf.tmp")})
+        write_file_bytes(folder.file(name), {1});
+    EXPECT_EQ(remove_stale_temporaries(folder.path.c_str()), 2);
+    std::vector<std::string> kept = {".~kgf" + running + "-1.tmp", ".~kgf" + self + "-1.tmp",
+                                     ".~kgf.tmp", "wall.kgf~"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(list_folder(folder.path), kept);
+}
+#endif
