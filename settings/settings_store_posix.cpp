@@ -125,7 +125,7 @@ void parse_settings(std::string_view text) {
             continue;
         if (bare[0] == '[') {
             in_group = bare.size() >= 2 && bare.back() == ']';
-            group = in_group ? bare.substr(1, bare.size() - 2) : std::string_view();
+            group = in_group ? trim(bare.substr(1, bare.size() - 2)) : std::string_view();
             continue;
         }
         const size_t equals = line.find('=');

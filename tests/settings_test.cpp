@@ -415,18 +415,20 @@ TEST_F(settings_store, blanks_around_names_and_values_do_not_count) {
         uint8_t bpp;
     };
     const std::string full = full_file;
-    const std::string both = "output_dir=/out/\n";
+    const std::string output_line = "output_dir=/out/\n";
     const layout cases[] = {
-        {"blanks around the name",
-         replaced(replaced(full, both, "  output_dir \t=/out/\n"), "bpp=", "\tbpp ="), "/out/",
-         "-lvl", 32},
+        {"blanks around names and group names",
+         replaced(
+             replaced(replaced(full, output_line, "  output_dir \t=/out/\n"), "bpp=", "\tbpp ="),
+             "[KGF Tool\\tga]", " [ KGF Tool\\tga\t]"),
+         "/out/", "-lvl", 32},
         {"blanks around the value",
-         replaced(replaced(full, both, "output_dir = /out/ \t\n"), "bpp=32", "bpp=  32 "), "/out/",
+         replaced(replaced(full, output_line, "output_dir = /out/ \t\n"), "bpp=32", "bpp=  32 "),
+         "/out/", "-lvl", 32},
+        {"blanks inside stay", replaced(full, output_line, "output_dir = /o u t/ \r\n"), "/o u t/",
          "-lvl", 32},
-        {"blanks inside stay", replaced(full, both, "output_dir = /o u t/ \r\n"), "/o u t/", "-lvl",
-         32},
-        {"quotes keep blanks", replaced(full, both, "output_dir = \" /out/ \" \n"), " /out/ ",
-         "-lvl", 32},
+        {"quotes keep blanks", replaced(full, output_line, "output_dir = \" /out/ \" \n"),
+         " /out/ ", "-lvl", 32},
         {"empty quotes", replaced(full, "suffix=-lvl", "suffix = \"\""), "/out/", "", 32},
         {"quotes inside quotes", replaced(full, "suffix=-lvl", "suffix=\"\"a\"\""), "/out/",
          "\"a\"", 32},
