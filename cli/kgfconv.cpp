@@ -78,6 +78,12 @@ int main(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     convert->add_option("FILE", options.files, "Files to convert")->required();
 
+    std::vector<std::string> assignments;
+    CLI::App* settings_command =
+        app.add_subcommand("settings", "Print the stored settings, or check and save new values");
+    settings_command->add_option("NAME=VALUE", assignments, "Settings to save");
+    settings_command->footer(settings_help);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -85,6 +91,8 @@ int main(int argc, char** argv) {
         return status == 0 ? exit_ok : exit_usage;
     }
 
+    if (settings_command->parsed())
+        return run_settings(assignments);
     init_format_descriptions();
     if (info->parsed()) {
         install_console_messages(false);

@@ -29,6 +29,9 @@ constexpr int exit_usage = 2;
 
 int run_info(const std::vector<std::string>& files);
 int run_convert(const convert_options& options);
+// No assignments: prints the settings in effect; NAME=VALUE...: saves them.
+int run_settings(const std::vector<std::string>& assignments);
+extern const char settings_help[]; // the settings command's --help text
 
 // Installs the handler that prints messages on standard error, each naming
 // the file it concerns, and answers the name-length question as told.

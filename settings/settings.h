@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct settings_record {
     char install_dir[256]; // folder of readme.txt
@@ -25,3 +26,11 @@ int load_settings();
 
 // Writes every field to the store; returns 1 in every case.
 int save_settings();
+
+// The same save for callers that report a failure: false when the store
+// could not be written.
+bool try_save_settings();
+
+// Where the store lives, for the user: the settings file's path, or the
+// registry key.
+std::string settings_location();

@@ -1,10 +1,12 @@
 // Settings kept in kgf-tool/settings.ini below the user's configuration
-// folder. The file is read strictly: anything that is not exactly one of the
-// nine values in its group is skipped, so a damaged file falls back to the
-// defaults value by value.
+// folder, as "name=value" lines in the registry's three groups. Blanks
+// around names and values do not count; double quotes keep a text's own
+// blanks. Anything that is not one of the nine values in its group is
+// skipped, so a damaged file falls back to the defaults value by value.
 #include "settings/settings.h"
 
 #include "platform/files.h"
+#include "settings/setting_fields.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -24,8 +26,6 @@ namespace {
 constexpr off_t max_file_bytes = 64 * 1024;
 
 constexpr std::string_view main_group = "KGF Tool";
-constexpr std::string_view tga_group = "KGF Tool\\tga";
-constexpr std::string_view kgf_group = "KGF Tool\\kgf";
 
 // Closes the descriptor it holds when it goes out of scope.
 struct file_descriptor {
@@ -77,59 +77,40 @@ std::string read_settings_file(const std::string& path) {
     return text;
 }
 
-// A text value fits when it and its terminator fit the field and it holds
-// no terminator of its own.
-void take_text(std::string_view value, char* field, size_t size) {
-    if (value.size() + 1 > size || value.find('\0') != std::string_view::npos)
-        return;
-    std::memset(field, 0, size);
-    std::memcpy(field, value.data(), value.size());
-}
-
-// Decimal digits only, 0 to 255.
-void take_byte(std::string_view value, uint8_t& field) {
+// Blanks around a value are not part of it; double quotes around it keep
+// everything between them, blanks included.
+std::string_view unquote(std::string_view value) {
     value = trim(value);
-    if (value.empty() || value.size() > 3)
-        return;
-    unsigned number = 0;
-    for (const char c : value) {
-        if (c < '0' || c > '9')
-            return;
-        number = number * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (number > 255)
-        return;
-    field = static_cast<uint8_t>(number);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
 }
 
+// The file's name for a field's group.
+std::string group_text(const setting_field& field) {
+    std::string text(main_group);
+    if (field.group[0] != '\0')
+        text.append("\\").append(field.group);
+    return text;
+}
+
+// A value that does not fit its field leaves the field as it was.
 void take_value(std::string_view group, std::string_view name, std::string_view value) {
-    if (group == main_group) {
-        if (name == "install_dir")
-            take_text(value, settings.install_dir, sizeof settings.install_dir);
-        else if (name == "input_dir")
-            take_text(value, settings.input_dir, sizeof settings.input_dir);
-        else if (name == "output_dir")
-            take_text(value, settings.output_dir, sizeof settings.output_dir);
-        else if (name == "input_type")
-            take_byte(value, settings.input_type);
-        else if (name == "output_type")
-            take_byte(value, settings.output_type);
-    } else if (group == tga_group) {
-        if (name == "bpp")
-            take_byte(value, settings.bpp);
-        else if (name == "mipmaps")
-            take_byte(value, settings.mipmaps);
-        else if (name == "suffix")
-            take_text(value, settings.suffix, sizeof settings.suffix);
-    } else if (group == kgf_group) {
-        if (name == "num_mipmaps")
-            take_byte(value, settings.num_mipmaps);
+    const setting_field* field = find_setting(name);
+    if (field == nullptr || group != group_text(*field))
+        return;
+    value = unquote(value);
+    if (field->kind == setting_kind::text) {
+        put_setting_text(settings, *field, value);
+        return;
     }
+    uint8_t number = 0;
+    if (parse_setting_byte(value, number))
+        *(reinterpret_cast<uint8_t*>(&settings) + field->offset) = number;
 }
 
 // Lines are "[group]", "name=value", blank or comments (";" or "#").
-// Text values are taken verbatim after the "=", so folder names keep their
-// spaces; anything else is skipped.
+// Anything else is skipped.
 void parse_settings(std::string_view text) {
     std::string_view group;
     bool in_group = false;
@@ -144,7 +125,7 @@ void parse_settings(std::string_view text) {
             continue;
         if (bare[0] == '[') {
             in_group = bare.size() >= 2 && bare.back() == ']';
-            group = in_group ? bare.substr(1, bare.size() - 2) : std::string_view();
+            group = in_group ? trim(bare.substr(1, bare.size() - 2)) : std::string_view();
             continue;
         }
         const size_t equals = line.find('=');
@@ -168,32 +149,32 @@ bool write_all(int fd, const std::string& text) {
 }
 
 // A line break would split the value, so such a text is left out and its
-// field loads as the default.
-void add_text(std::string& out, const char* name, const char* field, size_t size) {
-    const std::string_view value(field, strnlen(field, size - 1));
-    if (value.find_first_of("\r\n") != std::string_view::npos)
+// field loads as the default. Quotes go around exactly the texts that would
+// not read back the same without them.
+void add_value(std::string& out, const setting_field& field) {
+    const std::string value = setting_value(settings, field);
+    if (value.find_first_of("\r\n") != std::string::npos)
         return;
-    out.append(name).append("=").append(value).append("\n");
+    out.append(field.name).append("=");
+    if (unquote(value) != value)
+        out.append("\"").append(value).append("\"");
+    else
+        out.append(value);
+    out.append("\n");
 }
 
-void add_byte(std::string& out, const char* name, uint8_t value) {
-    out.append(name).append("=").append(std::to_string(value)).append("\n");
-}
-
+// The fields in the record's order; each group's fields follow each other.
 std::string format_settings() {
     std::string out;
-    out.append("[").append(main_group).append("]\n");
-    add_text(out, "install_dir", settings.install_dir, sizeof settings.install_dir);
-    add_text(out, "input_dir", settings.input_dir, sizeof settings.input_dir);
-    add_text(out, "output_dir", settings.output_dir, sizeof settings.output_dir);
-    add_byte(out, "input_type", settings.input_type);
-    add_byte(out, "output_type", settings.output_type);
-    out.append("\n[").append(tga_group).append("]\n");
-    add_byte(out, "bpp", settings.bpp);
-    add_byte(out, "mipmaps", settings.mipmaps);
-    add_text(out, "suffix", settings.suffix, sizeof settings.suffix);
-    out.append("\n[").append(kgf_group).append("]\n");
-    add_byte(out, "num_mipmaps", settings.num_mipmaps);
+    std::string group;
+    for (const auto& field : setting_fields) {
+        const std::string next = group_text(field);
+        if (next != group) {
+            out.append(out.empty() ? "[" : "\n[").append(next).append("]\n");
+            group = next;
+        }
+        add_value(out, field);
+    }
     return out;
 }
 
@@ -225,14 +206,22 @@ bool replace_settings_file(const std::string& folder, const std::string& text) {
 
 int load_settings() {
     set_default_settings();
-    parse_settings(read_settings_file(settings_folder() + "/settings.ini"));
+    parse_settings(read_settings_file(settings_location()));
     return 1;
 }
 
-int save_settings() {
+bool try_save_settings() {
     const std::string folder = settings_folder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    replace_settings_file(folder, format_settings());
+    return replace_settings_file(folder, format_settings());
+}
+
+int save_settings() {
+    try_save_settings();
     return 1;
+}
+
+std::string settings_location() {
+    return settings_folder() + "/settings.ini";
 }

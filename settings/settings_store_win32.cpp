@@ -62,18 +62,19 @@ void read_byte(HKEY key, const char* name, uint8_t& field) {
 }
 
 // Stores the field's whole size: the text, its terminator, zeros after it.
-void write_text(HKEY key, const char* name, const char* field, DWORD size) {
+bool write_text(HKEY key, const char* name, const char* field, DWORD size) {
     char buffer[256] = {};
     if (size > sizeof buffer)
-        return;
+        return false;
     const size_t length = strnlen(field, size - 1);
     std::memcpy(buffer, field, length);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(buffer), size);
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(buffer), size) ==
+           ERROR_SUCCESS;
 }
 
-void write_byte(HKEY key, const char* name, uint8_t value) {
+bool write_byte(HKEY key, const char* name, uint8_t value) {
     const BYTE data = value;
-    RegSetValueExA(key, name, 0, REG_BINARY, &data, 1);
+    return RegSetValueExA(key, name, 0, REG_BINARY, &data, 1) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -107,30 +108,47 @@ int load_settings() {
     return 1;
 }
 
-int save_settings() {
+// Every value is written even after one failed, as the program's own save
+// does; the result tells whether all of them were.
+bool try_save_settings() {
     registry_key software;
     if (!open_key(HKEY_CURRENT_USER, "Software", KEY_CREATE_SUB_KEY, software))
-        return 1;
+        return false;
     registry_key tool;
     if (!open_or_create_key(software.handle, "KGF Tool", KEY_SET_VALUE | KEY_CREATE_SUB_KEY, tool))
-        return 1;
-    write_text(tool.handle, "install_dir", settings.install_dir, sizeof settings.install_dir);
-    write_text(tool.handle, "input_dir", settings.input_dir, sizeof settings.input_dir);
-    write_text(tool.handle, "output_dir", settings.output_dir, sizeof settings.output_dir);
-    write_byte(tool.handle, "input_type", settings.input_type);
-    write_byte(tool.handle, "output_type", settings.output_type);
+        return false;
+    bool ok =
+        write_text(tool.handle, "install_dir", settings.install_dir, sizeof settings.install_dir);
+    ok = write_text(tool.handle, "input_dir", settings.input_dir, sizeof settings.input_dir) && ok;
+    ok = write_text(tool.handle, "output_dir", settings.output_dir, sizeof settings.output_dir) &&
+         ok;
+    ok = write_byte(tool.handle, "input_type", settings.input_type) && ok;
+    ok = write_byte(tool.handle, "output_type", settings.output_type) && ok;
     {
         registry_key tga;
         if (open_or_create_key(tool.handle, "tga", KEY_SET_VALUE, tga)) {
-            write_byte(tga.handle, "bpp", settings.bpp);
-            write_byte(tga.handle, "mipmaps", settings.mipmaps);
-            write_text(tga.handle, "suffix", settings.suffix, sizeof settings.suffix);
+            ok = write_byte(tga.handle, "bpp", settings.bpp) && ok;
+            ok = write_byte(tga.handle, "mipmaps", settings.mipmaps) && ok;
+            ok = write_text(tga.handle, "suffix", settings.suffix, sizeof settings.suffix) && ok;
+        } else {
+            ok = false;
         }
     }
     {
         registry_key kgf;
         if (open_or_create_key(tool.handle, "kgf", KEY_SET_VALUE, kgf))
-            write_byte(kgf.handle, "num_mipmaps", settings.num_mipmaps);
+            ok = write_byte(kgf.handle, "num_mipmaps", settings.num_mipmaps) && ok;
+        else
+            ok = false;
     }
+    return ok;
+}
+
+int save_settings() {
+    try_save_settings();
     return 1;
+}
+
+std::string settings_location() {
+    return "HKEY_CURRENT_USER\\Software\\KGF Tool";
 }

@@ -1,6 +1,7 @@
 // Loading and saving the settings record against the platform's store: the
 // settings file here, the registry under Windows.
 #include "platform/files.h"
+#include "settings/setting_fields.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 
@@ -160,7 +161,7 @@ TEST_F(settings_store, saved_fields_load_back) {
     for (const auto& s : samples) {
         SCOPED_TRACE(s.what);
         settings = s.record;
-        EXPECT_EQ(save_settings(), 1);
+        EXPECT_TRUE(try_save_settings());
         settings = settings_record{};
         EXPECT_EQ(load_settings(), 1);
         expect_same_settings(settings, s.record);
@@ -181,6 +182,78 @@ TEST_F(settings_store, save_writes_nothing_behind_a_terminator) {
     EXPECT_EQ(text_of(settings.input_dir, 256), "in");
     EXPECT_EQ(settings.suffix[3], '\0');
     EXPECT_EQ(settings.input_dir[3], '\0');
+}
+
+TEST(set_setting, checks_each_value_before_storing_it) {
+    struct sample {
+        const char* name;
+        std::string value;
+        setting_check check;
+        const char* reason; // setting_check_text, when refused
+    };
+    const std::string nul_free_255(255, 'f');
+    const sample samples[] = {
+        {"bpp", "24", setting_check::ok, ""},
+        {"bpp", "32", setting_check::ok, ""},
+        {"bpp", "16", setting_check::not_allowed, "must be 24 or 32"},
+        {"bpp", "28", setting_check::not_allowed, "must be 24 or 32"},
+        {"bpp", "288", setting_check::not_allowed, "must be 24 or 32"},
+        {"bpp", " 32", setting_check::not_allowed, "must be 24 or 32"},
+        {"bpp", "0x20", setting_check::not_allowed, "must be 24 or 32"},
+        {"bpp", "", setting_check::not_allowed, "must be 24 or 32"},
+        {"num_mipmaps", "5", setting_check::ok, ""},
+        {"num_mipmaps", "3", setting_check::not_allowed, "must be 1 or 5"},
+        {"num_mipmaps", "0", setting_check::not_allowed, "must be 1 or 5"},
+        {"mipmaps", "1", setting_check::ok, ""},
+        {"mipmaps", "2", setting_check::not_allowed, "must be 0 to 1"},
+        {"input_type", "0", setting_check::ok, ""},
+        {"input_type", "4", setting_check::not_allowed, "must be 0 to 3"},
+        {"output_type", "2", setting_check::ok, ""},
+        {"output_type", "-1", setting_check::not_allowed, "must be 0 to 2"},
+        {"suffix", "ABCDEFGHI", setting_check::ok, ""},
+        {"suffix", "", setting_check::ok, ""},
+        {"suffix", "ABCDEFGHIJ", setting_check::too_long, "longer than 9 characters"},
+        {"suffix", "a\nb", setting_check::line_break, "holds a line break"},
+        {"output_dir", " /out put ", setting_check::ok, ""},
+        {"output_dir", nul_free_255, setting_check::ok, ""},
+        {"output_dir", nul_free_255 + "f", setting_check::too_long, "longer than 255 characters"},
+        {"install_dir", "/a\rb", setting_check::line_break, "holds a line break"},
+        {"colour", "red", setting_check::unknown_name, "unknown setting"},
+        {"BPP", "32", setting_check::unknown_name, "unknown setting"},
+        {" bpp", "32", setting_check::unknown_name, "unknown setting"},
+    };
+    for (const auto& s : samples) {
+        SCOPED_TRACE(std::string(s.name) + "=" + s.value);
+        settings_record record = changed_settings();
+        EXPECT_EQ(set_setting(record, s.name, s.value.c_str()), s.check);
+        const setting_field* field = find_setting(s.name);
+        if (s.check == setting_check::ok) {
+            ASSERT_NE(field, nullptr);
+            EXPECT_EQ(setting_value(record, *field), s.value);
+            // Only the named field changed.
+            const std::string kept = setting_value(changed_settings(), *field);
+            set_setting(record, s.name, kept.c_str());
+            expect_same_settings(record, changed_settings());
+        } else {
+            expect_same_settings(record, changed_settings());
+            EXPECT_EQ(setting_check_text(s.check, s.name).rfind(s.reason, 0), 0u)
+                << setting_check_text(s.check, s.name);
+        }
+    }
+}
+
+TEST(set_setting, names_every_field_in_the_records_order) {
+    std::string names;
+    for (const auto& field : setting_fields)
+        names.append(field.name).append(" ");
+    EXPECT_EQ(names, "install_dir input_dir output_dir input_type output_type bpp mipmaps "
+                     "suffix num_mipmaps ");
+    const settings_record record = changed_settings();
+    std::string values;
+    for (const auto& field : setting_fields)
+        values.append(setting_value(record, field)).append("|");
+    const std::string s(1, path_separator);
+    EXPECT_EQ(values, s + "opt" + s + "kgf|" + s + "in put|" + s + "out" + s + "|3|1|32|1|-lvl|5|");
 }
 
 #ifndef _WIN32
@@ -333,6 +406,80 @@ TEST_F(settings_store, damaged_file_falls_back_field_by_field) {
     }
 }
 
+TEST_F(settings_store, blanks_around_names_and_values_do_not_count) {
+    struct layout {
+        const char* what;
+        std::string contents;
+        std::string output_dir; // expected
+        std::string suffix;
+        uint8_t bpp;
+    };
+    const std::string full = full_file;
+    const std::string output_line = "output_dir=/out/\n";
+    const layout cases[] = {
+        {"blanks around names and group names",
+         replaced(
+             replaced(replaced(full, output_line, "  output_dir \t=/out/\n"), "bpp=", "\tbpp ="),
+             "[KGF Tool\\tga]", " [ KGF Tool\\tga\t]"),
+         "/out/", "-lvl", 32},
+        {"blanks around the value",
+         replaced(replaced(full, output_line, "output_dir = /out/ \t\n"), "bpp=32", "bpp=  32 "),
+         "/out/", "-lvl", 32},
+        {"blanks inside stay", replaced(full, output_line, "output_dir = /o u t/ \r\n"), "/o u t/",
+         "-lvl", 32},
+        {"quotes keep blanks", replaced(full, output_line, "output_dir = \" /out/ \" \n"),
+         " /out/ ", "-lvl", 32},
+        {"empty quotes", replaced(full, "suffix=-lvl", "suffix = \"\""), "/out/", "", 32},
+        {"quotes inside quotes", replaced(full, "suffix=-lvl", "suffix=\"\"a\"\""), "/out/",
+         "\"a\"", 32},
+        {"a lone quote is text", replaced(full, "suffix=-lvl", "suffix=\"ab"), "/out/", "\"ab", 32},
+        {"quoted number", replaced(full, "bpp=32", "bpp=\"32\""), "/out/", "-lvl", 32},
+        {"blanks inside a quoted number", replaced(full, "bpp=32", "bpp=\" 32\""), "/out/", "-lvl",
+         24},
+        {"quoted text too long once unquoted",
+         replaced(full, "suffix=-lvl", "suffix=\"ABCDEFGHIJ\""), "/out/", "_MM", 32},
+    };
+    create_folder(folder().c_str());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file_bytes(file(), std::vector<uint8_t>(c.contents.begin(), c.contents.end()));
+        settings_record expected = changed_settings();
+        set_text(expected.output_dir, 256, c.output_dir);
+        set_text(expected.suffix, 10, c.suffix);
+        expected.bpp = c.bpp;
+        settings = settings_record{};
+        load_settings();
+        expect_same_settings(settings, expected);
+    }
+}
+
+TEST_F(settings_store, texts_are_quoted_exactly_when_they_need_it) {
+    struct text_case {
+        std::string value;
+        std::string line; // as written
+    };
+    const text_case cases[] = {
+        {"/in put/", "output_dir=/in put/"}, {"", "output_dir="},
+        {" /out", "output_dir=\" /out\""},   {"/out\t", "output_dir=\"/out\t\""},
+        {" ", "output_dir=\" \""},           {"\"/out\"", "output_dir=\"\"/out\"\""},
+        {"\"/out", "output_dir=\"/out"},     {"\"", "output_dir=\""},
+        {"a=b;#c", "output_dir=a=b;#c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        settings = changed_settings();
+        set_text(settings.output_dir, 256, c.value);
+        ASSERT_TRUE(try_save_settings());
+        const std::vector<uint8_t> bytes = read_file_bytes(file());
+        EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("\n" + c.line + "\n"),
+                  std::string::npos);
+        settings = settings_record{};
+        load_settings();
+        EXPECT_EQ(text_of(settings.output_dir, 256), c.value);
+    }
+    EXPECT_EQ(settings_location(), file());
+}
+
 TEST_F(settings_store, folder_in_place_of_the_file_gives_defaults) {
     std::filesystem::create_directories(file());
     const settings_record defaults = default_settings();
@@ -413,6 +560,10 @@ TEST_F(failed_save, temporary_name_taken_by_a_folder) {
     std::filesystem::create_directories(file() + ".new/inside");
     EXPECT_EQ(save_settings(), 1);
     expect_old_file();
+    // The command line's save tells of the failure.
+    settings.bpp = 24;
+    EXPECT_FALSE(try_save_settings());
+    expect_old_file();
 }
 
 TEST_F(failed_save, write_error_keeps_the_old_file) {
@@ -423,9 +574,10 @@ TEST_F(failed_save, write_error_keeps_the_old_file) {
     small.rlim_cur = 16;
     const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    save_settings();
+    const bool saved = try_save_settings();
     setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(saved);
     EXPECT_FALSE(file_exists(file() + ".new"));
     expect_old_file();
 }

@@ -40,6 +40,29 @@ printf '%s\n' "kgfconv: cut.kgf: File is missing some data; do not use" \
 check "failures named in order, on several threads" cmp -s err-lf.txt expected.txt
 "$wine_run" "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is status 2" test $? -eq 2
+
+# kgfconv settings against the prefix's registry. Whatever the key held
+# before is put back afterwards.
+key='HKCU\Software\KGF Tool'
+had_key=no
+if "$wine_run" reg query "$key" >/dev/null 2>&1; then
+    "$wine_run" reg export "$key" before.reg /y >/dev/null 2>&1 && had_key=yes
+fi
+"$wine_run" "$kgfconv" settings bpp=32 >out.txt 2>err.txt
+check "settings bpp=32 exits 0" test $? -eq 0
+"$wine_run" reg query "$key\\tga" /v bpp >reg.txt 2>&1
+check "bpp is stored as the byte 0x20" grep -q "bpp[[:space:]]*REG_BINARY[[:space:]]*20" reg.txt
+"$wine_run" "$kgfconv" settings bpp=16 >out.txt 2>err.txt
+check "settings bpp=16 exits 2" test $? -eq 2
+"$wine_run" "$kgfconv" settings >out.txt 2>err.txt
+tr -d '\r' <out.txt >out-lf.txt
+check "settings names the registry key" test "$(head -n 1 out-lf.txt)" = "# HKEY_CURRENT_USER\\Software\\KGF Tool"
+check "settings prints the stored bpp" grep -qx "bpp=32" out-lf.txt
+"$wine_run" reg delete "$key" /f >/dev/null 2>&1
+if [ "$had_key" = yes ]; then
+    "$wine_run" reg import before.reg >/dev/null 2>&1
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1

@@ -1,0 +1,75 @@
+// kgfconv settings: prints the stored settings, or checks and saves new
+// values for them.
+#include "cli/kgfconv.h"
+
+#include "settings/setting_fields.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <string>
+
+const char settings_help[] =
+    "Without arguments, prints where the settings are kept on a line starting with \"# \",\n"
+    "then one NAME=VALUE line for each setting in this order: install_dir, input_dir,\n"
+    "output_dir, input_type, output_type, bpp, mipmaps, suffix, num_mipmaps. The value\n"
+    "is everything after the first \"=\", exactly as stored.\n"
+    "\n"
+    "With NAME=VALUE arguments, checks every value and saves all of them, or none:\n"
+    "  install_dir, input_dir, output_dir   folders, at most 255 characters\n"
+    "  input_type    0 KAF, 1 KGF, 2 TGA, 3 all files\n"
+    "  output_type   0 KAF, 1 KGF, 2 TGA\n"
+    "  bpp           24 or 32, the depth of written TGA files\n"
+    "  mipmaps       0 or 1; 1 writes one TGA per mip level of a KGF\n"
+    "  suffix        at most 9 characters, between name and level number\n"
+    "  num_mipmaps   1 or 5, the mip levels of every KGF written\n"
+    "Texts are taken as given and may not hold line breaks. Saving stores all nine\n"
+    "values, the folders in effect included.\n"
+    "\n"
+    "Exit status: 0 printed or saved; 1 the save failed; 2 a value was refused and\n"
+    "nothing was saved.\n";
+
+namespace {
+
+void print_settings() {
+    std::printf("# %s\n", settings_location().c_str());
+    for (const auto& field : setting_fields)
+        std::printf("%s=%s\n", field.name, setting_value(settings, field).c_str());
+}
+
+} // namespace
+
+int run_settings(const std::vector<std::string>& assignments) {
+    load_settings();
+    if (assignments.empty()) {
+        print_settings();
+        return std::fflush(stdout) == 0 ? exit_ok : exit_failed;
+    }
+    // Every value is checked before anything is saved.
+    settings_record changed = settings;
+    bool all_valid = true;
+    for (const auto& assignment : assignments) {
+        const size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            std::fprintf(stderr, "kgfconv: %s: expected NAME=VALUE\n", assignment.c_str());
+            all_valid = false;
+            continue;
+        }
+        const std::string name = assignment.substr(0, equals);
+        const std::string value = assignment.substr(equals + 1);
+        const setting_check check = set_setting(changed, name.c_str(), value.c_str());
+        if (check != setting_check::ok) {
+            std::fprintf(stderr, "kgfconv: %s: %s\n", assignment.c_str(),
+                         setting_check_text(check, name.c_str()).c_str());
+            all_valid = false;
+        }
+    }
+    if (!all_valid)
+        return exit_usage;
+    settings = changed;
+    if (!try_save_settings()) {
+        std::fprintf(stderr, "kgfconv: %s: the settings could not be saved\n",
+                     settings_location().c_str());
+        return exit_failed;
+    }
+    return exit_ok;
+}

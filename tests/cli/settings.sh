@@ -1,0 +1,67 @@
+# kgfconv settings: printing, saving, refusing bad values, and a conversion
+# that follows the saved values.
+. "$(dirname "$0")/common.inc"
+export XDG_CONFIG_HOME="$work/config"
+ini="$XDG_CONFIG_HOME/kgf-tool/settings.ini"
+here=$(pwd -P)
+
+"$kgfconv" settings >out.txt 2>err.txt
+check "printing exits 0" test $? -eq 0
+printf '%s\n' "# $ini" "install_dir=$here" "input_dir=$HOME" "output_dir=$here/output" \
+    input_type=1 output_type=2 bpp=24 mipmaps=0 suffix=_MM num_mipmaps=1 >expected.txt
+check "the file and the defaults are printed" cmp -s out.txt expected.txt
+check "printing saves nothing" test ! -e "$ini"
+
+# A folder whose name ends in a blank survives the file.
+"$kgfconv" settings bpp=32 mipmaps=1 suffix=_L num_mipmaps=5 "output_dir=$here/saved out " \
+    >out.txt 2>err.txt
+check "saving exits 0" test $? -eq 0
+check "saving is silent" test ! -s out.txt -a ! -s err.txt
+"$kgfconv" settings >out.txt
+check "the saved values are printed" grep -qx "output_dir=$here/saved out " out.txt
+check "every saved byte is printed" test "$(grep -cx 'bpp=32\|mipmaps=1\|suffix=_L\|num_mipmaps=5' out.txt)" -eq 4
+cp "$ini" saved.ini
+
+refuses() { # expected stderr line, then the arguments
+    expected=$1
+    shift
+    "$kgfconv" settings "$@" >out.txt 2>err.txt
+    check "$* exits 2" test $? -eq 2
+    check "$* is named" grep -qxF "$expected" err.txt
+    check "$* changes nothing" cmp -s "$ini" saved.ini
+}
+refuses "kgfconv: bpp=16: must be 24 or 32" suffix=_X bpp=16
+refuses "kgfconv: num_mipmaps=3: must be 1 or 5" num_mipmaps=3
+refuses "kgfconv: input_type=4: must be 0 to 3" input_type=4
+refuses "kgfconv: suffix=ABCDEFGHIJ: longer than 9 characters" suffix=ABCDEFGHIJ
+refuses "kgfconv: colour=red: unknown setting; the settings are install_dir, input_dir, \
+output_dir, input_type, output_type, bpp, mipmaps, suffix, num_mipmaps" colour=red
+refuses "kgfconv: bpp: expected NAME=VALUE" bpp
+refuses "kgfconv: output_dir=$here/a" "output_dir=$here/a
+b"
+"$kgfconv" settings bpp=8 mipmaps=7 >out.txt 2>err.txt
+check "every bad argument is named" test "$(wc -l <err.txt)" -eq 2
+
+"$kgfconv" convert --to tga stone.kgf 2>err.txt
+check "convert takes the saved folder, levels, suffix and depth" \
+    test -f "saved out /stone_L5.tga" -a "$(od -An -tu1 -j16 -N1 "saved out /stone_L1.tga" | tr -d ' ')" -eq 32
+"$kgfconv" convert --to kgf wall.tga 2>err.txt
+"$kgfconv" info "saved out /wall.kgf" >info.txt 2>&1
+check "convert takes the saved mip levels" grep -qx "  Mipmaps: 5" info.txt
+
+# A file edited by hand, blanks around names and values.
+printf '%s\n' "[KGF Tool]" "  output_dir = $here/edited  " "[KGF Tool\\tga]" " bpp = 24 " >"$ini"
+"$kgfconv" convert --to tga --first-level stone.kgf 2>err.txt
+check "blanks around a hand-edited value do not count" test -f edited/stone.tga
+check "nor around a number" test "$(od -An -tu1 -j16 -N1 edited/stone.tga | tr -d ' ')" -eq 24
+
+# A file where the settings folder should be: the save fails and says where.
+: >blocked
+XDG_CONFIG_HOME="$here/blocked" "$kgfconv" settings bpp=24 >out.txt 2>err.txt
+check "a failed save exits 1" test $? -eq 1
+check "it names the file" grep -qF "$here/blocked/kgf-tool/settings.ini" err.txt
+
+"$kgfconv" settings --help >out.txt 2>&1
+check "--help exits 0" test $? -eq 0
+check "--help gives the exit statuses" grep -q "^Exit status" out.txt
+finish
