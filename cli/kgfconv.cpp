@@ -9,11 +9,13 @@
 
 namespace {
 
-const char exit_statuses[] = "Exit status:\n"
-                             "  0  every file was converted (or described)\n"
-                             "  1  a file failed; each failure is named on standard error\n"
-                             "  2  a usage error, KAF output asked for, or no file of a type "
-                             "that converts";
+const char exit_statuses[] =
+    "Exit status:\n"
+    "  0  every file was converted (or described; settings shown or saved)\n"
+    "  1  a file failed, each failure named on standard error; or the "
+    "settings could not be saved\n"
+    "  2  a usage error, a setting refused, KAF output asked for, or no "
+    "file of a type that converts";
 
 } // namespace
 
