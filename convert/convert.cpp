@@ -157,41 +157,47 @@ bool read_kgf_source(byte_reader& reader, const conversion_request& request, con
     return status == kgf_status::ok;
 }
 
-bool read_source(const conversion_request& request, image_buffer& source) {
+// The input's bytes through a reader: from memory when the request holds
+// them, else from the file, opened and closed around the read.
+template <typename read_with> bool read_input(const conversion_request& request, read_with read) {
+    if (request.input_bytes != nullptr) {
+        byte_reader reader = memory_reader(request.input_bytes, request.input_size);
+        return read(reader);
+    }
     input_file file;
     if (!open_input(request, file))
         return false;
     byte_reader reader = file_reader(file);
-    bool ok = false;
-    if (request.from == file_type::kgf) {
-        init_image_buffer(source, 16);
-        ok = read_kgf_source(reader, request, request.input, source);
-    } else {
+    const bool ok = read(reader);
+    close_input_file(file);
+    return ok;
+}
+
+bool read_source(const conversion_request& request, image_buffer& source) {
+    const bool ok = read_input(request, [&](byte_reader& reader) {
+        if (request.from == file_type::kgf) {
+            init_image_buffer(source, 16);
+            return read_kgf_source(reader, request, request.input, source);
+        }
         init_image_buffer(source, 32);
         const kgf_status status = decode_tga(reader, source, top_row_first);
         report_status(status, request.input);
-        ok = status == kgf_status::ok;
-    }
-    close_input_file(file);
+        return status == kgf_status::ok;
+    });
     if (!ok)
         release_image_data(source);
     return ok;
 }
 
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
-    input_file file;
-    kgf_status status = kgf_status::cannot_open;
-    if (open_input(request, file)) {
-        byte_reader reader = file_reader(file);
-        status = decode_kaf(reader, animation);
-        close_input_file(file);
+    const bool ok = read_input(request, [&](byte_reader& reader) {
+        const kgf_status status = decode_kaf(reader, animation);
         report_status(status, request.input);
-    }
-    if (status != kgf_status::ok) {
+        return status == kgf_status::ok;
+    });
+    if (!ok)
         report_status(kgf_status::conversion_terminated, nullptr);
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 // Each frame as the splitter would write it, read back from memory and

@@ -30,7 +30,9 @@ conversion_options options_from_settings(const settings_record& record);
 struct conversion_request {
     file_type from = file_type::none;
     file_type to = file_type::none;
-    const char* input = "";  // opened as given
+    const char* input = "";               // opened as given, or the name of ...
+    const uint8_t* input_bytes = nullptr; // ... the file's bytes when held in memory
+    size_t input_size = 0;
     const char* folder = ""; // output folder, ending in a separator
     conversion_options options;
     output_journal* journal = nullptr; // outputs held back, or written at once
