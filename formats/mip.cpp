@@ -1,66 +1,219 @@
 #include "formats/mip.h"
 
-#include <algorithm>
+#include "formats/bytes.h"
 
-int32_t make_mip_level(image_buffer& image, int64_t offset, int level) {
-    // Block edge 2^(level - 1), doubled from 1 at least once. An edge past
-    // the largest side leaves no whole block.
-    const int shift = std::max(level - 1, 1);
-    if (shift > 15 || image.width <= 0 || image.height <= 0)
-        return 0;
-    const int64_t edge = int64_t{1} << shift;
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Levels whose blocks are at most 32 x 32 pixels are built together, band by
+// band of first-level rows, each from the block sums of the level below it:
+// the sums of a block are the sums of its four quarters, so every level comes
+// out as if averaged from the first level directly. Sums of 31 x 1024 fit
+// 32 bits with room to spare.
+constexpr int largest_band_shift = 5;
+
+// Where one level is written and how many of its pixels.
+struct level_target {
+    int shift = 0;       // block edge 2^shift
+    int64_t offset = 0;  // byte offset in data
+    int64_t columns = 0; // blocks across the first level
+    int64_t count = 0;   // pixels written, row by row over the blocks
+};
+
+// The block grid of a level and how much of it fits at offset: the rule of
+// the box filter for sides that are not multiples of the edge, and a level
+// that never reads past the first level nor writes past the block.
+level_target plan_level(const image_buffer& image, int64_t offset, int level) {
+    level_target target;
+    target.shift = std::max(level - 1, 1);
+    target.offset = offset;
+    if (target.shift > 15 || image.width <= 0 || image.height <= 0)
+        return target;
+    const int64_t edge = int64_t{1} << target.shift;
     const int64_t width = image.width;
     const int64_t height = image.height;
-
-    // The level is the grid of whole blocks inside the first level, top row
-    // first; pixels of a partial block at the right or bottom are left out.
-    const int64_t columns = width / edge;
-    const int64_t grid = columns * (height / edge);
+    target.columns = width / edge;
+    const int64_t grid = target.columns * (height / edge);
     const int64_t first_bytes = width * height * image.bpp / 8;
-    int64_t count = std::min(grid, first_bytes / (edge * edge) / 2);
-
-    // Reads stay inside the first level, writes inside the block.
+    const int64_t count = std::min(grid, first_bytes / (edge * edge) / 2);
     const int64_t size = static_cast<int64_t>(image.data.size());
     if (width * height * 2 > size || offset < 0 || offset > size)
-        return 0;
-    count = std::min(count, (size - offset) / 2);
-    if (count <= 0)
-        return 0;
+        return target;
+    target.count = std::max<int64_t>(std::min(count, (size - offset) / 2), 0);
+    return target;
+}
 
+inline uint16_t pixel_value(unsigned red, unsigned green, unsigned blue, bool opaque) {
+    return static_cast<uint16_t>((opaque ? 0x8000u : 0u) | red << 10 | green << 5 | blue);
+}
+
+// The block sums of a band's rows of one level.
+struct band_sums {
+    int64_t columns = 0;
+    std::vector<uint32_t> red, green, blue;
+    std::vector<uint8_t> opaque;
+
+    void resize(int64_t rows, int64_t across) {
+        columns = across;
+        const size_t cells = static_cast<size_t>(rows * across);
+        red.assign(cells, 0);
+        green.assign(cells, 0);
+        blue.assign(cells, 0);
+        opaque.assign(cells, 0);
+    }
+};
+
+// The sums of the 2 x 2 blocks of rows first-level rows from band_start on.
+void sum_first_level(const image_buffer& image, int64_t band_start, int64_t rows, band_sums& sums) {
+    const int64_t width = image.width;
+    sums.resize(rows, width / 2);
+    const uint8_t* data = image.data.data();
+    for (int64_t r = 0; r < rows; ++r) {
+        const uint8_t* top = data + 2 * (band_start + 2 * r) * width;
+        const uint8_t* bottom = top + 2 * width;
+        uint32_t* red = sums.red.data() + r * sums.columns;
+        uint32_t* green = sums.green.data() + r * sums.columns;
+        uint32_t* blue = sums.blue.data() + r * sums.columns;
+        uint8_t* opaque = sums.opaque.data() + r * sums.columns;
+        for (int64_t c = 0; c < sums.columns; ++c) {
+            const unsigned a = read_u16(top + 4 * c);
+            const unsigned b = read_u16(top + 4 * c + 2);
+            const unsigned d = read_u16(bottom + 4 * c);
+            const unsigned e = read_u16(bottom + 4 * c + 2);
+            red[c] = ((a >> 10) & 31) + ((b >> 10) & 31) + ((d >> 10) & 31) + ((e >> 10) & 31);
+            green[c] = ((a >> 5) & 31) + ((b >> 5) & 31) + ((d >> 5) & 31) + ((e >> 5) & 31);
+            blue[c] = (a & 31) + (b & 31) + (d & 31) + (e & 31);
+            opaque[c] = ((a | b | d | e) & 0x8000) != 0;
+        }
+    }
+}
+
+// The next level's sums: each block from the four below it.
+void sum_quarters(const band_sums& below, int64_t rows, band_sums& sums) {
+    sums.resize(rows, below.columns / 2);
+    for (int64_t r = 0; r < rows; ++r) {
+        const size_t top = static_cast<size_t>(2 * r * below.columns);
+        const size_t bottom = top + static_cast<size_t>(below.columns);
+        const size_t out = static_cast<size_t>(r * sums.columns);
+        for (size_t c = 0; c < static_cast<size_t>(sums.columns); ++c) {
+            const size_t a = top + 2 * c, b = bottom + 2 * c;
+            sums.red[out + c] = below.red[a] + below.red[a + 1] + below.red[b] + below.red[b + 1];
+            sums.green[out + c] =
+                below.green[a] + below.green[a + 1] + below.green[b] + below.green[b + 1];
+            sums.blue[out + c] =
+                below.blue[a] + below.blue[a + 1] + below.blue[b] + below.blue[b + 1];
+            sums.opaque[out + c] =
+                below.opaque[a] | below.opaque[a + 1] | below.opaque[b] | below.opaque[b + 1];
+        }
+    }
+}
+
+// Writes the band's rows of a level: averages rounded down.
+void write_band(image_buffer& image, const level_target& target, const band_sums& sums,
+                int64_t first_row, int64_t rows) {
+    const unsigned shift = static_cast<unsigned>(2 * target.shift);
+    uint8_t* out = image.data.data() + target.offset;
+    for (int64_t r = 0; r < rows; ++r) {
+        const int64_t start = (first_row + r) * target.columns;
+        const int64_t across = std::min(target.columns, target.count - start);
+        for (int64_t c = 0; c < across; ++c) {
+            const size_t cell = static_cast<size_t>(r * sums.columns + c);
+            write_u16(out + 2 * (start + c),
+                      pixel_value(sums.red[cell] >> shift, sums.green[cell] >> shift,
+                                  sums.blue[cell] >> shift, sums.opaque[cell] != 0));
+        }
+    }
+}
+
+// Builds the levels of the targets (edges of 2 to 32) band by band. A band
+// starts at a multiple of the largest edge, so it holds whole blocks of
+// every level.
+void build_in_bands(image_buffer& image, const std::vector<level_target>& targets) {
+    int top_shift = 1;
+    for (const level_target& target : targets)
+        top_shift = std::max(top_shift, target.shift);
+    const int64_t band = int64_t{1} << top_shift;
+    band_sums below, sums;
+    for (int64_t start = 0; start < image.height; start += band) {
+        const int64_t band_rows = std::min<int64_t>(band, image.height - start);
+        sum_first_level(image, start, band_rows / 2, below);
+        for (int shift = 1; shift <= top_shift; ++shift) {
+            if (shift > 1) {
+                sum_quarters(below, band_rows >> shift, sums);
+                std::swap(below, sums);
+            }
+            for (const level_target& target : targets)
+                if (target.shift == shift)
+                    write_band(image, target, below, start >> shift, band_rows >> shift);
+        }
+    }
+}
+
+// A level of blocks larger than 32 x 32, straight from the first level.
+void build_directly(image_buffer& image, const level_target& target) {
+    const int64_t edge = int64_t{1} << target.shift;
+    const int64_t width = image.width;
     const uint8_t* first = image.data.data();
-    uint8_t* out = image.data.data() + offset;
-    const int64_t area = edge * edge;
-    for (int64_t j = 0; j < count; ++j) {
-        const int64_t top_left = (j / columns) * edge * width + (j % columns) * edge;
+    uint8_t* out = image.data.data() + target.offset;
+    const unsigned shift = static_cast<unsigned>(2 * target.shift);
+    for (int64_t j = 0; j < target.count; ++j) {
+        const int64_t top_left = (j / target.columns) * edge * width + (j % target.columns) * edge;
         // 64-bit sums: 31 times the largest block exceeds 32 bits.
         uint64_t red = 0, green = 0, blue = 0;
         bool opaque = false;
         for (int64_t y = 0; y < edge; ++y) {
             const uint8_t* pixel = first + 2 * (top_left + y * width);
             for (int64_t x = 0; x < edge; ++x, pixel += 2) {
-                const unsigned value = pixel[0] | (pixel[1] << 8);
+                const unsigned value = read_u16(pixel);
                 blue += value & 0x1F;
                 green += (value >> 5) & 0x1F;
                 red += (value >> 10) & 0x1F;
                 opaque = opaque || (value & 0x8000) != 0;
             }
         }
-        // An average rounds down; one opaque pixel keeps the block opaque.
-        const unsigned value = (opaque ? 0x8000u : 0u) | static_cast<unsigned>(red / area) << 10 |
-                               static_cast<unsigned>(green / area) << 5 |
-                               static_cast<unsigned>(blue / area);
-        out[2 * j] = static_cast<uint8_t>(value & 0xFF);
-        out[2 * j + 1] = static_cast<uint8_t>(value >> 8);
+        write_u16(out + 2 * j, pixel_value(static_cast<unsigned>(red >> shift),
+                                           static_cast<unsigned>(green >> shift),
+                                           static_cast<unsigned>(blue >> shift), opaque));
     }
-    return static_cast<int32_t>(2 * count);
+}
+
+void build_levels(image_buffer& image, const std::vector<level_target>& targets) {
+    std::vector<level_target> banded;
+    for (const level_target& target : targets) {
+        if (target.count <= 0)
+            continue;
+        if (target.shift <= largest_band_shift)
+            banded.push_back(target);
+        else
+            build_directly(image, target);
+    }
+    if (!banded.empty())
+        build_in_bands(image, banded);
+}
+
+} // namespace
+
+int32_t make_mip_level(image_buffer& image, int64_t offset, int level) {
+    const level_target target = plan_level(image, offset, level);
+    if (target.count <= 0)
+        return 0;
+    build_levels(image, {target});
+    return static_cast<int32_t>(2 * target.count);
 }
 
 void build_mip_chain(image_buffer& image) {
+    std::vector<level_target> targets;
     for (int level = 2; level <= image.num_mipmaps; ++level) {
         const int64_t start = mip_chain_bytes(level - 1, image.width, image.height, image.bpp);
-        if (make_mip_level(image, start, level) == 0)
+        const level_target target = plan_level(image, start, level);
+        if (target.count <= 0)
             break; // no lower level holds a whole pixel either
+        targets.push_back(target);
     }
+    build_levels(image, targets);
 }
 
 int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels) {

@@ -246,3 +246,44 @@ TEST(MipTest, ChainPutsEveryLevelWhereTheChainRulePlacesIt) {
     EXPECT_EQ(pixel_at(527), 0x801F);
     EXPECT_EQ(image.data[531], 0); // level 5 has no whole block
 }
+
+// Levels built together from block sums must equal each level averaged from
+// the first level block by block, for any sides and any number of levels.
+TEST(MipTest, LevelsFromBlockSumsEqualTheBoxFilterOfTheFirstLevel) {
+    unsigned state = 12345;
+    auto next = [&state] { return state = state * 1103515245u + 12345u, state >> 8; };
+    for (int round = 0; round < 60; ++round) {
+        const int width = 1 + static_cast<int>(next() % 90);
+        const int height = 1 + static_cast<int>(next() % 90);
+        const int levels = 1 + static_cast<int>(next() % 9);
+        image_buffer built = make_chain(width, height, levels);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                set_pixel(built, x, y, next() & 0xFFFF);
+        image_buffer expected = built;
+        build_mip_chain(built);
+        for (int level = 2; level <= levels; ++level) {
+            const int edge = 1 << (level - 1);
+            const int64_t start = mip_chain_bytes(level - 1, width, height, 16);
+            const int columns = width / edge;
+            for (int j = 0; j < columns * (height / edge); ++j) {
+                unsigned red = 0, green = 0, blue = 0, opaque = 0;
+                for (int y = 0; y < edge; ++y)
+                    for (int x = 0; x < edge; ++x) {
+                        const unsigned p = pixel(
+                            expected, 2 * (static_cast<size_t>((j / columns) * edge + y) * width +
+                                           (j % columns) * edge + x));
+                        red += (p >> 10) & 31, green += (p >> 5) & 31, blue += p & 31;
+                        opaque |= p & 0x8000;
+                    }
+                const unsigned area = static_cast<unsigned>(edge * edge);
+                const unsigned value =
+                    opaque | (red / area) << 10 | (green / area) << 5 | blue / area;
+                const size_t at = static_cast<size_t>(start + 2 * j);
+                expected.data[at] = static_cast<uint8_t>(value & 0xFF);
+                expected.data[at + 1] = static_cast<uint8_t>(value >> 8);
+            }
+        }
+        ASSERT_EQ(built.data, expected.data) << width << "x" << height << ", " << levels;
+    }
+}
