@@ -76,10 +76,6 @@ inline uint8_t expand5(unsigned x) {
     return static_cast<uint8_t>((x << 3) | (x >> 2));
 }
 
-inline unsigned pack1555(unsigned alpha, unsigned red, unsigned green, unsigned blue) {
-    return (alpha ? 0x8000u : 0u) | ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
-}
-
 // Whole pixels that lie inside the extent and inside both blocks.
 size_t pixels_to_convert(int64_t extent, const image_buffer& destination,
                          const image_buffer& source, size_t destination_bytes,
@@ -132,15 +128,23 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
         }
         return;
     }
-    if (to == 16 && (from == 32 || from == 24)) {
-        const size_t step = static_cast<size_t>(from / 8);
-        const size_t count = pixels_to_convert(first_level, destination, source, 2, step);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* pixel = in + i * step;
-            const unsigned alpha = from == 32 ? pixel[3] : 1;
-            const unsigned value = pack1555(alpha, pixel[2], pixel[1], pixel[0]);
-            out[2 * i] = static_cast<uint8_t>(value & 0xFF);
-            out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    if (to == 16 && from == 32) {
+        const size_t count = pixels_to_convert(first_level, destination, source, 2, 4);
+        for (size_t i = 0; i < count; ++i, in += 4, out += 2) {
+            // Any alpha but 0 is opaque; each channel keeps its top five bits.
+            const unsigned value =
+                (in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 | in[0] >> 3;
+            out[0] = static_cast<uint8_t>(value);
+            out[1] = static_cast<uint8_t>(value >> 8);
+        }
+        return;
+    }
+    if (to == 16 && from == 24) {
+        const size_t count = pixels_to_convert(first_level, destination, source, 2, 3);
+        for (size_t i = 0; i < count; ++i, in += 3, out += 2) {
+            const unsigned value = 0x8000u | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 | in[0] >> 3;
+            out[0] = static_cast<uint8_t>(value);
+            out[1] = static_cast<uint8_t>(value >> 8);
         }
         return;
     }

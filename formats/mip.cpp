@@ -11,8 +11,7 @@ namespace {
 // Levels whose blocks are at most 32 x 32 pixels are built together, band by
 // band of first-level rows, each from the block sums of the level below it:
 // the sums of a block are the sums of its four quarters, so every level comes
-// out as if averaged from the first level directly. Sums of 31 x 1024 fit
-// 32 bits with room to spare.
+// out as if averaged from the first level directly.
 constexpr int largest_band_shift = 5;
 
 // Where one level is written and how many of its pixels.
@@ -50,21 +49,23 @@ inline uint16_t pixel_value(unsigned red, unsigned green, unsigned blue, bool op
     return static_cast<uint16_t>((opaque ? 0x8000u : 0u) | red << 10 | green << 5 | blue);
 }
 
-// The block sums of a band's rows of one level.
+// The block sums of a band's rows of one level, one word a block: blue,
+// green and red sums and the count of opaque pixels in 16-bit lanes. A block
+// of 32 x 32 sums to at most 31 x 1024 in a lane, so lanes never spill.
 struct band_sums {
     int64_t columns = 0;
-    std::vector<uint32_t> red, green, blue;
-    std::vector<uint8_t> opaque;
+    std::vector<uint64_t> cells;
 
     void resize(int64_t rows, int64_t across) {
         columns = across;
-        const size_t cells = static_cast<size_t>(rows * across);
-        red.assign(cells, 0);
-        green.assign(cells, 0);
-        blue.assign(cells, 0);
-        opaque.assign(cells, 0);
+        cells.assign(static_cast<size_t>(rows * across), 0);
     }
 };
+
+inline uint64_t spread(unsigned value) {
+    return (value & 0x1F) | uint64_t{(value >> 5) & 0x1F} << 16 |
+           uint64_t{(value >> 10) & 0x1F} << 32 | uint64_t{value >> 15} << 48;
+}
 
 // The sums of the 2 x 2 blocks of rows first-level rows from band_start on.
 void sum_first_level(const image_buffer& image, int64_t band_start, int64_t rows, band_sums& sums) {
@@ -74,20 +75,10 @@ void sum_first_level(const image_buffer& image, int64_t band_start, int64_t rows
     for (int64_t r = 0; r < rows; ++r) {
         const uint8_t* top = data + 2 * (band_start + 2 * r) * width;
         const uint8_t* bottom = top + 2 * width;
-        uint32_t* red = sums.red.data() + r * sums.columns;
-        uint32_t* green = sums.green.data() + r * sums.columns;
-        uint32_t* blue = sums.blue.data() + r * sums.columns;
-        uint8_t* opaque = sums.opaque.data() + r * sums.columns;
-        for (int64_t c = 0; c < sums.columns; ++c) {
-            const unsigned a = read_u16(top + 4 * c);
-            const unsigned b = read_u16(top + 4 * c + 2);
-            const unsigned d = read_u16(bottom + 4 * c);
-            const unsigned e = read_u16(bottom + 4 * c + 2);
-            red[c] = ((a >> 10) & 31) + ((b >> 10) & 31) + ((d >> 10) & 31) + ((e >> 10) & 31);
-            green[c] = ((a >> 5) & 31) + ((b >> 5) & 31) + ((d >> 5) & 31) + ((e >> 5) & 31);
-            blue[c] = (a & 31) + (b & 31) + (d & 31) + (e & 31);
-            opaque[c] = ((a | b | d | e) & 0x8000) != 0;
-        }
+        uint64_t* cell = sums.cells.data() + r * sums.columns;
+        for (int64_t c = 0; c < sums.columns; ++c, top += 4, bottom += 4)
+            cell[c] = spread(read_u16(top)) + spread(read_u16(top + 2)) + spread(read_u16(bottom)) +
+                      spread(read_u16(bottom + 2));
     }
 }
 
@@ -95,19 +86,11 @@ void sum_first_level(const image_buffer& image, int64_t band_start, int64_t rows
 void sum_quarters(const band_sums& below, int64_t rows, band_sums& sums) {
     sums.resize(rows, below.columns / 2);
     for (int64_t r = 0; r < rows; ++r) {
-        const size_t top = static_cast<size_t>(2 * r * below.columns);
-        const size_t bottom = top + static_cast<size_t>(below.columns);
-        const size_t out = static_cast<size_t>(r * sums.columns);
-        for (size_t c = 0; c < static_cast<size_t>(sums.columns); ++c) {
-            const size_t a = top + 2 * c, b = bottom + 2 * c;
-            sums.red[out + c] = below.red[a] + below.red[a + 1] + below.red[b] + below.red[b + 1];
-            sums.green[out + c] =
-                below.green[a] + below.green[a + 1] + below.green[b] + below.green[b + 1];
-            sums.blue[out + c] =
-                below.blue[a] + below.blue[a + 1] + below.blue[b] + below.blue[b + 1];
-            sums.opaque[out + c] =
-                below.opaque[a] | below.opaque[a + 1] | below.opaque[b] | below.opaque[b + 1];
-        }
+        const uint64_t* top = below.cells.data() + 2 * r * below.columns;
+        const uint64_t* bottom = top + below.columns;
+        uint64_t* cell = sums.cells.data() + r * sums.columns;
+        for (int64_t c = 0; c < sums.columns; ++c)
+            cell[c] = top[2 * c] + top[2 * c + 1] + bottom[2 * c] + bottom[2 * c + 1];
     }
 }
 
@@ -119,11 +102,13 @@ void write_band(image_buffer& image, const level_target& target, const band_sums
     for (int64_t r = 0; r < rows; ++r) {
         const int64_t start = (first_row + r) * target.columns;
         const int64_t across = std::min(target.columns, target.count - start);
+        const uint64_t* cell = sums.cells.data() + r * sums.columns;
         for (int64_t c = 0; c < across; ++c) {
-            const size_t cell = static_cast<size_t>(r * sums.columns + c);
+            const uint64_t sum = cell[c];
             write_u16(out + 2 * (start + c),
-                      pixel_value(sums.red[cell] >> shift, sums.green[cell] >> shift,
-                                  sums.blue[cell] >> shift, sums.opaque[cell] != 0));
+                      pixel_value(static_cast<unsigned>((sum >> 32) & 0xFFFF) >> shift,
+                                  static_cast<unsigned>((sum >> 16) & 0xFFFF) >> shift,
+                                  static_cast<unsigned>(sum & 0xFFFF) >> shift, (sum >> 48) != 0));
         }
     }
 }

@@ -1,6 +1,9 @@
 #include "formats/rle.h"
 
+#include "formats/bytes.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 run_decoding decode_runs(const uint8_t* runs, size_t size, uint8_t* out, int64_t out_bytes,
@@ -49,32 +52,79 @@ std::vector<int64_t> chain_level_ends(int num_mipmaps, int width, int height, in
     return ends;
 }
 
+namespace {
+
+// The runs of n whole pixels from pixels on, appended to out. Where each
+// pixel differs from the next is found first, a bit per pixel, in one pass
+// without branches; each set bit then ends a run, so that a run's end is no
+// guess of the branch predictor.
+void encode_stretch(std::vector<uint8_t>& out, const uint8_t* pixels, int64_t n,
+                    std::vector<uint64_t>& ends) {
+    ends.resize(static_cast<size_t>((n + 63) / 64));
+    for (int64_t word = 0; word * 64 < n; ++word) {
+        const uint8_t* at = pixels + 128 * word;
+        const int64_t pairs = std::min<int64_t>(64, n - 1 - 64 * word);
+        uint64_t bits = 0;
+        for (int64_t b = 0; b < pairs; ++b, at += 2)
+            bits |= uint64_t{read_u16(at) != read_u16(at + 2)} << b;
+        ends[static_cast<size_t>(word)] = bits;
+    }
+    // The stretch's last pixel ends its run.
+    ends.back() |= uint64_t{1} << ((n - 1) % 64);
+
+    // One run per end at most, and one more per 250 pixels of a longer one.
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(n) * run_bytes);
+    uint8_t* run = out.data() + start;
+    int64_t first = 0;
+    for (size_t word = 0; word < ends.size(); ++word) {
+        for (uint64_t bits = ends[word]; bits != 0; bits &= bits - 1) {
+            const int64_t last = static_cast<int64_t>(word) * 64 + std::countr_zero(bits);
+            const uint8_t low = pixels[2 * first];
+            const uint8_t high = pixels[2 * first + 1];
+            int64_t count = last - first + 1;
+            for (; count > longest_written_run; count -= longest_written_run, run += run_bytes) {
+                run[0] = longest_written_run;
+                run[1] = low;
+                run[2] = high;
+            }
+            run[0] = static_cast<uint8_t>(count == 1 ? 0 : count);
+            run[1] = low;
+            run[2] = high;
+            run += run_bytes;
+            first = last + 1;
+        }
+    }
+    out.resize(static_cast<size_t>(run - out.data()));
+}
+
+} // namespace
+
 void encode_runs(std::vector<uint8_t>& out, const uint8_t* chain, int64_t total_bytes,
                  const std::vector<int64_t>& level_ends) {
-    // The pixel at p; an odd last byte is a pixel whose high byte is 0.
-    auto pixel_at = [&](int64_t p) -> unsigned {
-        return chain[p] | (p + 1 < total_bytes ? chain[p + 1] << 8 : 0);
-    };
+    std::vector<uint64_t> ends;
     size_t level = 0;
     int64_t p = 0;
     while (p < total_bytes) {
         while (level < level_ends.size() && level_ends[level] <= p)
             ++level;
         // Bytes past the last level end (a caller's longer total) form one
-        // more stretch that ends at total_bytes.
+        // more stretch that ends at total_bytes. Runs never cross the end of
+        // a stretch.
         const int64_t level_end =
             std::min(level < level_ends.size() ? level_ends[level] : total_bytes, total_bytes);
-        // Whole pixels inside the level compare as 16-bit words.
-        const unsigned value = pixel_at(p);
-        int64_t limit = std::min<int64_t>(longest_written_run, (level_end - p) / 2);
-        int64_t count = 1;
-        while (count < limit && chain[p + 2 * count] == (value & 0xFF) &&
-               chain[p + 2 * count + 1] == (value >> 8))
-            ++count;
-        out.push_back(static_cast<uint8_t>(count == 1 ? 0 : count));
-        out.push_back(static_cast<uint8_t>(value & 0xFF));
-        out.push_back(static_cast<uint8_t>(value >> 8));
-        p += 2 * count;
+        const int64_t whole = (level_end - p) / 2;
+        if (whole > 0)
+            encode_stretch(out, chain + p, whole, ends);
+        p += 2 * whole;
+        if (p < level_end) {
+            // A half pixel at the end: its high byte is the next byte of the
+            // chain, or 0 at the chain's end.
+            out.push_back(0);
+            out.push_back(chain[p]);
+            out.push_back(p + 1 < total_bytes ? chain[p + 1] : 0);
+            p += 2;
+        }
     }
 }
 
