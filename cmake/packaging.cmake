@@ -1,0 +1,45 @@
+# Release packages, made by CPack from the install rules: on Windows a zip
+# with both programs, the user's guide and the licence; on Linux a Debian
+# package of kgfconv whose Depends dpkg-shlibdeps computes from the binary.
+
+if(WIN32)
+  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${KGF_INSTALL_BINDIR} RENAME LICENSE.txt)
+else()
+  # Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright.
+  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv
+          RENAME copyright)
+endif()
+
+set(CPACK_PACKAGE_NAME kgf-tool)
+set(CPACK_PACKAGE_VENDOR "KGF Tool developers")
+set(CPACK_PACKAGE_CONTACT "KGF Tool developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Batch converter for Corvane 3 textures (KGF), animations (KAF) and TGA images")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES TRUE)
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(windows_arch x64)
+  else()
+    set(windows_arch x86)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME kgf-tool-${PROJECT_VERSION}-windows-${windows_arch})
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_PACKAGE_NAME kgfconv)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The summary above is the first line; this is the rest.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "kgfconv converts the image files of the game Corvane 3 in batches, from the
+command line: KGF textures to TGA and back, KAF animations to one KGF or TGA
+file per frame, TGA to TGA at another depth, and KGF to KGF with a rebuilt
+mip chain. Options not given take the stored settings, the same nine values
+that the Windows program KGF Tool keeps.")
+endif()
+
+include(CPack)
