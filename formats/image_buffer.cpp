@@ -3,6 +3,7 @@
 #include "formats/status.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -130,7 +131,20 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
     }
     if (to == 16 && from == 32) {
         const size_t count = pixels_to_convert(first_level, destination, source, 2, 4);
-        for (size_t i = 0; i < count; ++i, in += 4, out += 2) {
+        size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            for (; i < count; ++i, in += 4, out += 2) {
+                // B, G, R, A in one word: each channel's top five bits moved
+                // to their place.
+                uint32_t pixel;
+                std::memcpy(&pixel, in, 4);
+                const uint16_t value = static_cast<uint16_t>(
+                    (pixel > 0xFFFFFFu ? 0x8000u : 0u) | (pixel >> 9 & 0x7C00u) |
+                    (pixel >> 6 & 0x3E0u) | (pixel >> 3 & 0x1Fu));
+                std::memcpy(out, &value, 2);
+            }
+        }
+        for (; i < count; ++i, in += 4, out += 2) {
             // Any alpha but 0 is opaque; each channel keeps its top five bits.
             const unsigned value =
                 (in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 | in[0] >> 3;

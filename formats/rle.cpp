@@ -65,7 +65,23 @@ void encode_stretch(std::vector<uint8_t>& out, const uint8_t* pixels, int64_t n,
         const uint8_t* at = pixels + 128 * word;
         const int64_t pairs = std::min<int64_t>(64, n - 1 - 64 * word);
         uint64_t bits = 0;
-        for (int64_t b = 0; b < pairs; ++b, at += 2)
+        int64_t b = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four pixels against their four successors at once: a lane that
+            // differs gets its top bit, and the four top bits are gathered.
+            for (; b + 4 <= pairs; b += 4, at += 8) {
+                uint64_t these, successors;
+                std::memcpy(&these, at, 8);
+                std::memcpy(&successors, at + 2, 8);
+                const uint64_t differ = these ^ successors;
+                const uint64_t tops =
+                    (((differ & 0x7FFF7FFF7FFF7FFFull) + 0x7FFF7FFF7FFF7FFFull) | differ) &
+                    0x8000800080008000ull;
+                const uint64_t gathered = ((tops >> 15) * 0x0001000200040008ull >> 48) & 0xF;
+                bits |= gathered << b;
+            }
+        }
+        for (; b < pairs; ++b, at += 2)
             bits |= uint64_t{read_u16(at) != read_u16(at + 2)} << b;
         ends[static_cast<size_t>(word)] = bits;
     }

@@ -24,8 +24,9 @@ TEST(OutputFile, TemporaryNamesAreRecognisablyOurs) {
     for (const auto& c : cases) {
         unsigned long id = 0;
         EXPECT_EQ(is_temporary_name(c.name, id), c.ours) << c.name;
-        if (c.ours)
+        if (c.ours) {
             EXPECT_EQ(id, c.id) << c.name;
+        }
     }
 }
 
