@@ -59,13 +59,32 @@ int name_length_accepted(const std::string& name) {
     return show_message(question, "Error", message_yes_no) == answer_yes ? 1 : 0;
 }
 
+// The KGF chain of the source, the source's block released as soon as its
+// first level is converted. A 24- or 32-bit source gives only its first
+// level, so the chain's lower levels are added once the source's block is
+// gone: the two blocks are never held whole at the same time.
+int make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels) {
+    if (source.bpp == 16 || levels <= 1) {
+        const int made = make_kgf_chain(destination, source, levels);
+        release_image_data(source);
+        return made;
+    }
+    const int made = make_kgf_chain(destination, source, 1);
+    release_image_data(source);
+    if (!made)
+        return 0;
+    destination.num_mipmaps = static_cast<int16_t>(levels);
+    if (!grow_block(destination.data, mip_chain_bytes(destination)))
+        return 0;
+    build_mip_chain(destination);
+    return 1;
+}
+
 // Writes the source as one KGF file named after name; releases both blocks.
 int write_kgf_output(const conversion_request& request, const std::string& name,
                      image_buffer& source, image_buffer& destination, std::string& shown_name) {
     shown_name = name;
-    const int made = make_kgf_chain(destination, source, request.options.num_mipmaps);
-    // The source is not needed once its first level is converted.
-    release_image_data(source);
+    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps);
     if (!made) {
         release_both(source, destination);
         return 0;

@@ -17,6 +17,13 @@ inline void write_u16(uint8_t* bytes, uint16_t value) {
     bytes[1] = static_cast<uint8_t>(value >> 8);
 }
 
+inline void write_u32(uint8_t* bytes, uint32_t value) {
+    bytes[0] = static_cast<uint8_t>(value & 0xFF);
+    bytes[1] = static_cast<uint8_t>(value >> 8 & 0xFF);
+    bytes[2] = static_cast<uint8_t>(value >> 16 & 0xFF);
+    bytes[3] = static_cast<uint8_t>(value >> 24);
+}
+
 inline void append_u16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value & 0xFF));
     out.push_back(static_cast<uint8_t>(value >> 8));

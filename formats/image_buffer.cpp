@@ -1,5 +1,6 @@
 #include "formats/image_buffer.h"
 
+#include "formats/bytes.h"
 #include "formats/status.h"
 
 #include <algorithm>
@@ -55,6 +56,23 @@ int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     return 0;
 }
 
+int grow_block(std::vector<uint8_t>& block, int64_t bytes) {
+    if (bytes <= static_cast<int64_t>(block.size()))
+        return 1;
+    if (block_size_fits(bytes)) {
+        try {
+            // Exactly the room asked for: a doubled block would cost memory.
+            block.reserve(static_cast<size_t>(bytes));
+            block.resize(static_cast<size_t>(bytes), 0);
+            return 1;
+        } catch (const std::bad_alloc&) {
+        } catch (const std::length_error&) {
+        }
+    }
+    report_status(kgf_status::no_memory, nullptr);
+    return 0;
+}
+
 int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     if (try_allocate_block(block, bytes))
         return 1;
@@ -71,11 +89,6 @@ void release_image_data(image_buffer& image) {
 }
 
 namespace {
-
-// 5-bit channel to 8 bits: the top bits repeated in the low bits.
-inline uint8_t expand5(unsigned x) {
-    return static_cast<uint8_t>((x << 3) | (x >> 2));
-}
 
 // Whole pixels that lie inside the extent and inside both blocks.
 size_t pixels_to_convert(int64_t extent, const image_buffer& destination,
@@ -118,14 +131,24 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
     if ((to == 32 || to == 24) && from == 16) {
         const size_t step = static_cast<size_t>(to / 8);
         const size_t count = pixels_to_convert(whole_chain, destination, source, step, 2);
-        for (size_t i = 0; i < count; ++i) {
-            const unsigned value = in[2 * i] | (in[2 * i + 1] << 8);
-            uint8_t* pixel = out + i * step;
-            pixel[0] = expand5(value & 0x1F);
-            pixel[1] = expand5((value >> 5) & 0x1F);
-            pixel[2] = expand5((value >> 10) & 0x1F);
-            if (to == 32)
-                pixel[3] = (value & 0x8000) ? 255 : 0;
+        // The three 5-bit channels spread to a byte each and expanded at
+        // once; the alpha bit becomes 255 or 0.
+        auto expanded = [](unsigned value) {
+            uint32_t channels = (value & 0x1Fu) | (value & 0x3E0u) << 3 | (value & 0x7C00u) << 6;
+            channels = channels << 3 | (channels >> 2 & 0x070707u);
+            return channels | (0u - (value >> 15)) << 24;
+        };
+        if (to == 32) {
+            for (size_t i = 0; i < count; ++i, in += 2, out += 4) {
+                write_u32(out, expanded(read_u16(in)));
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i, in += 2, out += 3) {
+                const uint32_t pixel = expanded(read_u16(in));
+                out[0] = static_cast<uint8_t>(pixel);
+                out[1] = static_cast<uint8_t>(pixel >> 8);
+                out[2] = static_cast<uint8_t>(pixel >> 16);
+            }
         }
         return;
     }

@@ -29,7 +29,12 @@ int block_size_fits(int64_t bytes, uint64_t largest = SIZE_MAX);
 // when it cannot be had, without a message.
 int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes);
 
-// The same, reporting "Not enough memory to hold the image." when it fails.
+// Makes block longer, the new bytes zero; reports "Not enough memory to hold
+// the image." and returns 0 (block unchanged) when it cannot be had.
+int grow_block(std::vector<uint8_t>& block, int64_t bytes);
+
+// The same as try_allocate_block, reporting "Not enough memory to hold the
+// image." when it fails.
 int allocate_block(std::vector<uint8_t>& block, int64_t bytes);
 
 // Allocates a zero-filled block of the given size as the image's data.

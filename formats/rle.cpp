@@ -17,11 +17,19 @@ run_decoding decode_runs(const uint8_t* runs, size_t size, uint8_t* out, int64_t
         const uint8_t* run = runs + k;
         const int64_t count = run_pixels(run[0]);
         k += run_bytes;
-        const int64_t end = std::min(held, p + 2 * count);
-        if (p < end) {
-            // Pixels land on even offsets; an odd end keeps the low byte only.
-            const uint8_t low = run[1];
-            const uint8_t high = run[2];
+        const uint8_t low = run[1];
+        const uint8_t high = run[2];
+        if (p + 2 * count + 8 <= held) {
+            // Far from the end: whole words of the pixel, the last one
+            // reaching into what the next runs write anyway.
+            const uint64_t pattern = (uint64_t{high} << 8 | low) * 0x0001000100010001ull;
+            uint8_t* target = out + p;
+            for (int64_t q = 0; q < 2 * count; q += 8)
+                std::memcpy(target + q, &pattern, 8);
+        } else {
+            // Bytes at or past the end of the block are dropped; an odd end
+            // keeps the low byte only.
+            const int64_t end = std::min(held, p + 2 * count);
             int64_t q = p;
             for (; q + 2 <= end; q += 2) {
                 out[q] = low;
@@ -32,6 +40,9 @@ run_decoding decode_runs(const uint8_t* runs, size_t size, uint8_t* out, int64_t
         }
         p += 2 * count;
     }
+    // Runs that end early leave nothing of a last word behind them.
+    if (p < held)
+        std::fill(out + p, out + std::min(held, p + 8), uint8_t{0});
     result.decoded = p;
     result.consumed = k;
     result.complete = p >= expected_bytes;
