@@ -28,6 +28,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> info_files;
     CLI::App* info = app.add_subcommand(
         "info", "Describe files: type, resolution, colour depth, mip levels and frames");
+    bool info_json = false;
+    info->add_flag("--json", info_json,
+                   "Print one JSON array with an object per file, in the order given (see the "
+                   "README for its fields); failures are objects with an \"error\" text");
     info->add_option("FILE", info_files, "Files to describe; the type comes from the ending")
         ->required();
 
@@ -78,7 +82,12 @@ int main(int argc, char** argv) {
                      "Convert up to N files at once (default: one per core); the outputs, "
                      "messages and their order are those of -j 1")
         ->check(CLI::PositiveNumber);
-    convert->add_option("FILE", options.files, "Files to convert")->required();
+    convert->add_flag("-r,--recursive", options.recursive,
+                      "Convert every file whose name ends in kgf, tga or kaf (in any case) "
+                      "below each folder given; the output keeps each file's place below its "
+                      "folder, and the run ends with a count of converted, failed and skipped "
+                      "files. Links are not followed out of a folder.");
+    convert->add_option("FILE", options.files, "Files to convert (folders with -r)")->required();
 
     std::vector<std::string> assignments;
     CLI::App* settings_command =
@@ -98,7 +107,7 @@ int main(int argc, char** argv) {
     init_format_descriptions();
     if (info->parsed()) {
         install_console_messages(false);
-        return run_info(info_files);
+        return run_info(info_files, info_json);
     }
     options.output_dir_given = convert->count("-o") > 0;
     options.suffix_given = convert->count("--suffix") > 0;

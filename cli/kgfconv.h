@@ -19,6 +19,7 @@ struct convert_options {
     bool yes = false;
     bool quiet = false;
     int jobs = 0; // 0: one per core
+    bool recursive = false;
     std::vector<std::string> files;
 };
 
@@ -27,7 +28,8 @@ constexpr int exit_ok = 0;
 constexpr int exit_failed = 1;
 constexpr int exit_usage = 2;
 
-int run_info(const std::vector<std::string>& files);
+// Describes each file; with json, as one JSON array on standard output.
+int run_info(const std::vector<std::string>& files, bool json);
 int run_convert(const convert_options& options);
 // No assignments: prints the settings in effect; NAME=VALUE...: saves them.
 int run_settings(const std::vector<std::string>& assignments);
@@ -46,5 +48,13 @@ void end_file_messages();
 // with it), or "kgfconv: text" when no file is concerned.
 void print_file_message(const std::string& file, const std::string& text);
 
-// Prints a line of its own on standard error, such as a progress line.
+// Prints a line of its own on standard error, such as a progress line,
+// above the progress bar when one is shown.
 void print_line(const std::string& line);
+
+// The progress bar: one line on a terminal, updated in place, for batches
+// of more than a handful of files unless quiet.
+bool progress_bar_wanted(bool quiet, int count);
+void start_progress(int count);
+void show_progress(int done, int count, int failed);
+void end_progress();

@@ -1,6 +1,7 @@
 #include "cli/kgfconv.h"
 
 #include "cli/kgfconv_jobs.h"
+#include "cli/kgfconv_tree.h"
 #include "convert/batch.h"
 #include "convert/convert.h"
 #include "platform/message.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -77,62 +79,108 @@ int run_convert(const convert_options& options) {
         print_file_message("", "Sorry, but you cannot create KAFs (animations) with this version.");
         return exit_usage;
     }
-    char folder[path_bytes] = {};
-    if (!output_folder_text(options, folder))
+    char base_folder[path_bytes] = {};
+    if (!output_folder_text(options, base_folder))
         return exit_usage;
-    remove_stale_temporaries(folder);
 
-    const int count = static_cast<int>(options.files.size());
-    std::vector<file_type> types(static_cast<size_t>(count));
+    const file_type forced = options.from == "auto" ? file_type::none : type_named(options.from);
+    const convert_list list = list_inputs(options.files, base_folder, options.recursive, forced);
+    const int count = static_cast<int>(list.items.size());
+
+    // Each output folder's text once, its leftovers of killed runs removed.
+    std::vector<std::string> folders(static_cast<size_t>(count));
     std::vector<int> in_output_folder(static_cast<size_t>(count), 0);
-    const fs::path output_identity = folder_identity(folder);
+    std::set<std::string> cleaned;
     int convertible = 0;
     for (int i = 0; i < count; ++i) {
-        const std::string& file = options.files[static_cast<size_t>(i)];
-        types[static_cast<size_t>(i)] = options.from == "auto"
-                                            ? type_from_ending(file.c_str(), ending_case::any)
-                                            : type_named(options.from);
-        if (types[static_cast<size_t>(i)] != file_type::none)
+        const convert_item& item = list.items[static_cast<size_t>(i)];
+        char folder[path_bytes] = {};
+        if (item.output_dir.size() + 1 <= sizeof folder) {
+            std::snprintf(folder, sizeof folder, "%s", item.output_dir.c_str());
+            if (ensure_trailing_separator(folder))
+                folders[static_cast<size_t>(i)] = folder;
+        }
+        if (item.type != file_type::none || item.is_folder)
             ++convertible;
+        if (folders[static_cast<size_t>(i)].empty())
+            continue;
+        if (cleaned.insert(folders[static_cast<size_t>(i)]).second)
+            remove_stale_temporaries(folder);
         // An earlier file could write this one's input: it waits its turn.
         in_output_folder[static_cast<size_t>(i)] =
-            folder_identity(fs::path(file).parent_path()) == output_identity;
+            folder_identity(fs::path(item.input).parent_path()) == folder_identity(folder);
     }
 
     job_plan plan;
     plan.count = count;
     plan.threads = options.jobs > 0 ? options.jobs : default_jobs();
     plan.must_wait = [&](int index) { return in_output_folder[static_cast<size_t>(index)]; };
-    plan.file_of = [&](int index) { return options.files[static_cast<size_t>(index)]; };
+    plan.file_of = [&](int index) { return list.items[static_cast<size_t>(index)].input; };
 
     const job_work work = [&](int index, output_journal* journal) {
         job_outcome outcome;
-        const std::string& file = options.files[static_cast<size_t>(index)];
-        const file_type from = types[static_cast<size_t>(index)];
-        if (from == file_type::none) {
+        const convert_item& item = list.items[static_cast<size_t>(index)];
+        const std::string& folder = folders[static_cast<size_t>(index)];
+        if (item.is_folder) {
+            print_file_message(item.input, "Is a folder; -r converts the files below it");
+            return outcome;
+        }
+        if (item.type == file_type::none) {
             report_status(kgf_status::unsupported_conversion, nullptr);
             return outcome;
         }
+        if (folder.empty()) {
+            report_status(kgf_status::path_too_long, item.output_dir.c_str());
+            return outcome;
+        }
+        // A mirrored folder is made whole; the conversion makes only its
+        // last part.
+        std::error_code error;
+        if (options.recursive)
+            fs::create_directories(fs::path(folder).parent_path(), error);
         conversion_request request;
-        request.from = from;
+        request.from = item.type;
         request.to = to;
-        request.input = file.c_str();
-        request.folder = folder;
+        request.input = item.input.c_str();
+        request.folder = folder.c_str();
         request.options = batch;
         request.journal = journal;
         request.report_cannot_open = true;
         outcome.ok = convert_file(request, outcome.shown_name);
         return outcome;
     };
+    const bool bar = progress_bar_wanted(options.quiet, count);
+    int converted = 0;
+    int failed_so_far = 0;
     const job_done done = [&](int index, const job_outcome& outcome) {
+        if (outcome.ok)
+            ++converted;
+        else
+            ++failed_so_far;
+        if (bar) {
+            show_progress(index + 1, count, failed_so_far);
+            return;
+        }
         if (!outcome.ok || options.quiet)
             return;
+        // The name as converted, in the folder it was given in.
         char line[64];
         std::snprintf(line, sizeof line, "[%d/%d] ", index + 1, count);
-        print_line(line + outcome.shown_name);
+        const fs::path given(list.items[static_cast<size_t>(index)].input);
+        print_line(line + (given.parent_path() / outcome.shown_name).string());
     };
+    if (bar)
+        start_progress(count);
     const int failed = run_jobs(plan, work, done);
-    if (convertible == 0)
+    if (bar)
+        end_progress();
+    if (options.recursive && !options.quiet) {
+        char summary[128];
+        std::snprintf(summary, sizeof summary, "kgfconv: converted %d, failed %d, skipped %d",
+                      converted, failed, list.skipped);
+        print_line(summary);
+    }
+    if (convertible == 0 && !options.recursive)
         return exit_usage;
     return failed == 0 ? exit_ok : exit_failed;
 }

@@ -2,6 +2,9 @@
 
 #include "convert/describe.h"
 #include "formats/byte_reader.h"
+#include "formats/kaf.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 
@@ -17,25 +20,91 @@ bool readable(const std::string& file) {
     return status == kgf_status::ok;
 }
 
+// Reads the file as the preview does and describes it; the readers report
+// their failures through the messages of this file.
+bool describe(const std::string& file, image_info_record& info, image_buffer& picture,
+              kaf_animation& animation) {
+    if (!readable(file))
+        return false;
+    if (type_from_ending(file.c_str(), ending_case::any) == file_type::none) {
+        print_file_message(file, "Unsupported file type");
+        return false;
+    }
+    return describe_file(file.c_str(), info, ending_case::any, &picture, &animation) ==
+           describe_result::read;
+}
+
+// The frames in stored order, each with its name and its header's sizes.
+nlohmann::ordered_json frame_list(const kaf_animation& animation) {
+    nlohmann::ordered_json frames = nlohmann::ordered_json::array();
+    int64_t start = 0;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        locate_kaf_frame(animation.frame_data, start, frame);
+        start += animation.frame_sizes[static_cast<size_t>(i)];
+        const char* name =
+            reinterpret_cast<const char*>(animation.frame_data.data() + frame.start + 3);
+        frames.push_back({{"name", std::string(name, static_cast<size_t>(frame.name_length))},
+                          {"width", frame.width},
+                          {"height", frame.height},
+                          {"mipmaps", frame.mip_count}});
+    }
+    return frames;
+}
+
+int run_info_json(const std::vector<std::string>& files) {
+    int status = exit_ok;
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (const std::string& file : files) {
+        // The messages are held: a failure's own text goes into the object.
+        output_journal held;
+        begin_file_messages(file, &held);
+        image_info_record info = {};
+        image_buffer picture;
+        kaf_animation animation;
+        const bool ok = describe(file, info, picture, animation);
+        end_file_messages();
+        if (!ok) {
+            status = exit_failed;
+            const std::string error = held.entries.empty() ? "" : held.entries.back().text;
+            all.push_back({{"file", file}, {"error", error}});
+            continue;
+        }
+        for (const journal_entry& warning : held.entries)
+            print_file_message(file, warning.text);
+        nlohmann::ordered_json entry = {
+            {"file", file},         {"type", info.type_name},    {"width", 0},
+            {"height", 0},          {"depth", info.color_depth}, {"mipmaps", info.mip_levels},
+            {"frames", info.frames}};
+        int width = 0, height = 0;
+        std::sscanf(info.resolution, "%dx%d", &width, &height);
+        entry["width"] = width;
+        entry["height"] = height;
+        if (std::string(info.type_name) == "KAF") {
+            entry["frames"] = animation.frame_count;
+            entry["frame_list"] = frame_list(animation);
+        }
+        all.push_back(entry);
+    }
+    // Names come from files and arguments: bytes that are not UTF-8 are
+    // replaced rather than written broken.
+    std::printf("%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    std::fflush(stdout);
+    return status;
+}
+
 } // namespace
 
-int run_info(const std::vector<std::string>& files) {
+int run_info(const std::vector<std::string>& files, bool json) {
+    if (json)
+        return run_info_json(files);
     int status = exit_ok;
     for (const std::string& file : files) {
         begin_file_messages(file, nullptr);
         image_info_record info = {};
-        const bool ok = readable(file) && [&] {
-            switch (describe_file(file.c_str(), info, ending_case::any)) {
-            case describe_result::unknown_type:
-                print_file_message(file, "Unsupported file type");
-                return false;
-            case describe_result::failed:
-                return false;
-            case describe_result::read:
-                break;
-            }
-            return true;
-        }();
+        image_buffer picture;
+        kaf_animation animation;
+        const bool ok = describe(file, info, picture, animation);
         end_file_messages();
         if (!ok) {
             status = exit_failed;

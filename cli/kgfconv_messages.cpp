@@ -2,13 +2,37 @@
 
 #include "platform/message.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <string>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
 bool yes_to_questions = false;
 std::mutex output_lock;
+
+// The progress bar while it is shown: its text, to draw again below a line
+// printed above it.
+struct progress_bar {
+    bool shown = false;
+    std::string text;
+    std::chrono::steady_clock::time_point start;
+};
+progress_bar bar;
+
+// A batch of more than this many files gets the bar.
+constexpr int handful = 5;
+
+void draw_bar() {
+    std::fprintf(stderr, "\r%s\x1b[K", bar.text.c_str());
+    std::fflush(stderr);
+}
 
 struct file_messages {
     std::string file;
@@ -16,6 +40,14 @@ struct file_messages {
 };
 
 thread_local file_messages current;
+
+bool standard_error_is_terminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
 
 void hold_or_print(const std::string& text) {
     if (current.journal != nullptr) {
@@ -65,6 +97,46 @@ void print_file_message(const std::string& file, const std::string& text) {
 
 void print_line(const std::string& line) {
     std::lock_guard<std::mutex> guard(output_lock);
+    if (bar.shown)
+        std::fprintf(stderr, "\r\x1b[K");
     std::fprintf(stderr, "%s\n", line.c_str());
+    if (bar.shown)
+        draw_bar();
+    std::fflush(stderr);
+}
+
+bool progress_bar_wanted(bool quiet, int count) {
+    return !quiet && count > handful && standard_error_is_terminal();
+}
+
+void start_progress(int count) {
+    std::lock_guard<std::mutex> guard(output_lock);
+    bar.shown = true;
+    bar.start = std::chrono::steady_clock::now();
+    bar.text = "kgfconv: 0/" + std::to_string(count) + " files";
+    draw_bar();
+}
+
+void show_progress(int done, int count, int failed) {
+    std::lock_guard<std::mutex> guard(output_lock);
+    constexpr int width = 24;
+    const int filled = count > 0 ? done * width / count : width;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - bar.start).count();
+    const double left = done > 0 ? elapsed / done * (count - done) : 0.0;
+    char text[160];
+    std::snprintf(text, sizeof text, "kgfconv: [%s%s] %d/%d files, %d failed, %.0f s left",
+                  std::string(static_cast<size_t>(filled), '#').c_str(),
+                  std::string(static_cast<size_t>(width - filled), '.').c_str(), done, count,
+                  failed, left);
+    bar.text = text;
+    draw_bar();
+}
+
+void end_progress() {
+    std::lock_guard<std::mutex> guard(output_lock);
+    if (bar.shown)
+        std::fprintf(stderr, "\n");
+    bar = progress_bar{};
     std::fflush(stderr);
 }

@@ -4,6 +4,7 @@
 #include "formats/tga.h"
 
 #include <cstdio>
+#include <utility>
 
 int read_for_preview(const char* path, file_type type, image_buffer& image,
                      kaf_animation& animation) {
@@ -27,7 +28,8 @@ int read_for_preview(const char* path, file_type type, image_buffer& image,
     return 0;
 }
 
-describe_result describe_file(const char* path, image_info_record& info, ending_case rule) {
+describe_result describe_file(const char* path, image_info_record& info, ending_case rule,
+                              image_buffer* picture, kaf_animation* frames) {
     const file_type type = type_from_ending(path, rule);
     if (type == file_type::none)
         return describe_result::unknown_type;
@@ -43,5 +45,9 @@ describe_result describe_file(const char* path, image_info_record& info, ending_
     info.color_depth = image.bpp;
     info.mip_levels = image_info.mip_levels;
     info.frames = static_cast<uint8_t>(type == file_type::kaf ? animation.frame_count % 256 : 1);
+    if (picture != nullptr)
+        *picture = std::move(image);
+    if (frames != nullptr)
+        *frames = std::move(animation);
     return describe_result::read;
 }

@@ -14,6 +14,8 @@ enum class describe_result { read, failed, unknown_type };
 int read_for_preview(const char* path, file_type type, image_buffer& image,
                      kaf_animation& animation);
 
-// Reads the file by its ending (compared as rule says) and fills info.
+// Reads the file by its ending (compared as rule says) and fills info. The
+// picture read, and a KAF's frames, are handed out when asked for.
 describe_result describe_file(const char* path, image_info_record& info,
-                              ending_case rule = ending_case::exact);
+                              ending_case rule = ending_case::exact,
+                              image_buffer* picture = nullptr, kaf_animation* frames = nullptr);

@@ -36,7 +36,8 @@ mkdir dir.tga
 check "failures make the status 1" test $? -eq 1
 tr -d '\r' <err.txt >err-lf.txt
 printf '%s\n' "kgfconv: cut.kgf: File is missing some data; do not use" \
-    "kgfconv: dir.tga: Not a regular file!" "[3/4] wall.kgf" "[4/4] glass.kgf" >expected.txt
+    "kgfconv: dir.tga: Is a folder; -r converts the files below it" "[3/4] wall.kgf" "[4/4] glass.kgf" \
+    >expected.txt
 check "failures named in order, on several threads" cmp -s err-lf.txt expected.txt
 "$wine_run" "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is status 2" test $? -eq 2

@@ -52,7 +52,11 @@ for file in pipe.kaf dir.tga zero.kgf; do
     check "naming it" grep -qx "kgfconv: $file: Not a regular file!" err.txt
     timeout 20 "$kgfconv" convert --to tga -o refused "$file" 2>err.txt
     check "convert refuses $file" test $? -eq 1
-    check "naming it" grep -qx "kgfconv: $file: Not a regular file!" err.txt
+    if [ -d "$file" ]; then
+        check "naming it" grep -qx "kgfconv: $file: Is a folder; -r converts the files below it" err.txt
+    else
+        check "naming it" grep -qx "kgfconv: $file: Not a regular file!" err.txt
+    fi
 done
 
 # Many files on several threads: the same files, messages and status as one.

@@ -1,0 +1,93 @@
+#include "cli/kgfconv_tree.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+file_type type_of(const fs::path& file, file_type forced) {
+    return forced != file_type::none
+               ? forced
+               : type_from_ending(file.filename().string().c_str(), ending_case::any);
+}
+
+// A path lies inside a root when the root is a prefix of it, part by part.
+bool lies_inside(const fs::path& path, const fs::path& root) {
+    auto part = path.begin();
+    for (const fs::path& root_part : root) {
+        if (part == path.end() || *part != root_part)
+            return false;
+        ++part;
+    }
+    return true;
+}
+
+void walk(const fs::path& folder, const fs::path& root, const fs::path& canonical_root,
+          const fs::path& output, file_type forced, convert_list& list) {
+    std::error_code error;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        entries.push_back(*it);
+    std::sort(entries.begin(), entries.end(),
+              [](const fs::directory_entry& a, const fs::directory_entry& b) {
+                  return a.path().filename() < b.path().filename();
+              });
+    for (const fs::directory_entry& entry : entries) {
+        const fs::file_status own = entry.symlink_status(error);
+        if (fs::is_directory(own)) {
+            walk(entry.path(), root, canonical_root, output, forced, list);
+            continue;
+        }
+        const file_type type = type_of(entry.path(), forced);
+        if (type == file_type::none) {
+            ++list.skipped;
+            continue;
+        }
+        if (fs::is_symlink(own)) {
+            // A link to a folder could lead into a loop; a link to a file
+            // counts only when the file lies inside the tree.
+            const fs::path target = fs::canonical(entry.path(), error);
+            if (error || !fs::is_regular_file(target, error) ||
+                !lies_inside(target, canonical_root)) {
+                ++list.skipped;
+                continue;
+            }
+        }
+        const fs::path below = entry.path().lexically_relative(root).parent_path();
+        convert_item item;
+        item.input = entry.path().string();
+        item.output_dir = (output / below).string();
+        item.type = type;
+        list.items.push_back(item);
+    }
+}
+
+} // namespace
+
+convert_list list_inputs(const std::vector<std::string>& arguments, const std::string& output_dir,
+                         bool recursive, file_type forced) {
+    convert_list list;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        const bool folder = fs::is_directory(argument, error);
+        if (folder && recursive) {
+            // "mod/" and "mod" are the same tree.
+            fs::path root = fs::path(argument).lexically_normal();
+            if (!root.has_filename() && root.has_relative_path())
+                root = root.parent_path();
+            const fs::path canonical_root = fs::canonical(root, error);
+            walk(root, root, error ? root : canonical_root, output_dir, forced, list);
+            continue;
+        }
+        convert_item item;
+        item.input = argument;
+        item.output_dir = output_dir;
+        item.type = type_of(argument, forced);
+        item.is_folder = folder;
+        list.items.push_back(item);
+    }
+    return list;
+}

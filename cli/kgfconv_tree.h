@@ -1,0 +1,28 @@
+// The files a convert command works on: the arguments as given, or with -r
+// every file of a known type below a folder, each with the output folder
+// that mirrors its place.
+#pragma once
+
+#include "convert/convert.h"
+
+#include <string>
+#include <vector>
+
+struct convert_item {
+    std::string input;      // as given, or the folder given joined with the path below it
+    std::string output_dir; // the output folder, below -o as the input lies below its folder
+    file_type type = file_type::none;
+    bool is_folder = false; // a folder given without -r
+};
+
+struct convert_list {
+    std::vector<convert_item> items;
+    int skipped = 0; // files of other types, and links that lead out of their tree
+};
+
+// Expands the arguments. Without recursion every argument is an item. With
+// it, a folder gives every regular file below it whose ending is kgf, tga or
+// kaf in any case, in name order; links to folders are not followed, and a
+// link to a file is followed only when the file lies inside the tree.
+convert_list list_inputs(const std::vector<std::string>& arguments, const std::string& output_dir,
+                         bool recursive, file_type forced);
