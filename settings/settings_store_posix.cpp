@@ -22,6 +22,9 @@
 
 namespace {
 
+// Texts longer than the suffix's field are folders.
+constexpr size_t suffix_field_bytes = sizeof(settings_record{}.suffix);
+
 // Far larger than any file this program writes; bigger files are not ours.
 constexpr off_t max_file_bytes = 64 * 1024;
 
@@ -164,10 +167,19 @@ void add_value(std::string& out, const setting_field& field) {
 }
 
 // The fields in the record's order; each group's fields follow each other.
+// A folder still at its default is left out, so that it goes on following
+// the folder the program runs in rather than being fixed to today's.
 std::string format_settings() {
+    const settings_record kept = settings;
+    set_default_settings();
+    const settings_record defaults = settings;
+    settings = kept;
     std::string out;
     std::string group;
     for (const auto& field : setting_fields) {
+        const bool folder = field.kind == setting_kind::text && field.size > suffix_field_bytes;
+        if (folder && setting_value(settings, field) == setting_value(defaults, field))
+            continue;
         const std::string next = group_text(field);
         if (next != group) {
             out.append(out.empty() ? "[" : "\n[").append(next).append("]\n");

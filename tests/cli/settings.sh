@@ -55,6 +55,14 @@ printf '%s\n' "[KGF Tool]" "  output_dir = $here/edited  " "[KGF Tool\\tga]" " b
 check "blanks around a hand-edited value do not count" test -f edited/stone.tga
 check "nor around a number" test "$(od -An -tu1 -j16 -N1 edited/stone.tga | tr -d ' ')" -eq 24
 
+# Folders never set keep following the folder kgfconv runs in.
+rm -f "$ini"
+"$kgfconv" settings bpp=32 >/dev/null 2>&1
+mkdir -p elsewhere
+(cd elsewhere && "$kgfconv" settings) >out.txt 2>&1
+check "an unset output folder is not fixed by a save" grep -qx "output_dir=$here/elsewhere/output" out.txt
+check "while the value set is kept" grep -qx "bpp=32" out.txt
+
 # A file where the settings folder should be: the save fails and says where.
 : >blocked
 XDG_CONFIG_HOME="$here/blocked" "$kgfconv" settings bpp=24 >out.txt 2>err.txt
