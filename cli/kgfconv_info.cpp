@@ -20,18 +20,28 @@ bool readable(const std::string& file) {
     return status == kgf_status::ok;
 }
 
+// What info learns of one file.
+struct description {
+    bool ok = false;
+    image_info_record info = {};
+    image_buffer picture;
+    kaf_animation animation;
+};
+
 // Reads the file as the preview does and describes it; the readers report
-// their failures through the messages of this file.
-bool describe(const std::string& file, image_info_record& info, image_buffer& picture,
-              kaf_animation& animation) {
-    if (!readable(file))
-        return false;
-    if (type_from_ending(file.c_str(), ending_case::any) == file_type::none) {
-        print_file_message(file, "Unsupported file type");
-        return false;
+// their failures as messages of this file, held in the journal when given.
+description describe(const std::string& file, output_journal* held) {
+    description result;
+    begin_file_messages(file, held);
+    if (readable(file)) {
+        if (type_from_ending(file.c_str(), ending_case::any) == file_type::none)
+            print_file_message(file, "Unsupported file type");
+        else
+            result.ok = describe_file(file.c_str(), result.info, ending_case::any, &result.picture,
+                                      &result.animation) == describe_result::read;
     }
-    return describe_file(file.c_str(), info, ending_case::any, &picture, &animation) ==
-           describe_result::read;
+    end_file_messages();
+    return result;
 }
 
 // The frames in stored order, each with its name and its header's sizes.
@@ -58,13 +68,8 @@ int run_info_json(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
         // The messages are held: a failure's own text goes into the object.
         output_journal held;
-        begin_file_messages(file, &held);
-        image_info_record info = {};
-        image_buffer picture;
-        kaf_animation animation;
-        const bool ok = describe(file, info, picture, animation);
-        end_file_messages();
-        if (!ok) {
+        const description found = describe(file, &held);
+        if (!found.ok) {
             status = exit_failed;
             const std::string error = held.entries.empty() ? "" : held.entries.back().text;
             all.push_back({{"file", file}, {"error", error}});
@@ -72,17 +77,17 @@ int run_info_json(const std::vector<std::string>& files) {
         }
         for (const journal_entry& warning : held.entries)
             print_file_message(file, warning.text);
-        nlohmann::ordered_json entry = {
-            {"file", file},         {"type", info.type_name},    {"width", 0},
-            {"height", 0},          {"depth", info.color_depth}, {"mipmaps", info.mip_levels},
-            {"frames", info.frames}};
-        int width = 0, height = 0;
-        std::sscanf(info.resolution, "%dx%d", &width, &height);
-        entry["width"] = width;
-        entry["height"] = height;
+        const image_info_record& info = found.info;
+        nlohmann::ordered_json entry = {{"file", file},
+                                        {"type", info.type_name},
+                                        {"width", found.picture.width},
+                                        {"height", found.picture.height},
+                                        {"depth", info.color_depth},
+                                        {"mipmaps", info.mip_levels},
+                                        {"frames", info.frames}};
         if (std::string(info.type_name) == "KAF") {
-            entry["frames"] = animation.frame_count;
-            entry["frame_list"] = frame_list(animation);
+            entry["frames"] = found.animation.frame_count;
+            entry["frame_list"] = frame_list(found.animation);
         }
         all.push_back(entry);
     }
@@ -100,16 +105,12 @@ int run_info(const std::vector<std::string>& files, bool json) {
         return run_info_json(files);
     int status = exit_ok;
     for (const std::string& file : files) {
-        begin_file_messages(file, nullptr);
-        image_info_record info = {};
-        image_buffer picture;
-        kaf_animation animation;
-        const bool ok = describe(file, info, picture, animation);
-        end_file_messages();
-        if (!ok) {
+        const description found = describe(file, nullptr);
+        if (!found.ok) {
             status = exit_failed;
             continue;
         }
+        const image_info_record& info = found.info;
         std::printf("%s\n  Type: %s\n  Resolution: %s\n  Color depth: %u\n  Mipmaps: %u\n"
                     "  Frames: %u\n",
                     file.c_str(), info.type_name, info.resolution, info.color_depth,

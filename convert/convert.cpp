@@ -166,13 +166,7 @@ bool read_kgf_source(byte_reader& reader, const conversion_request& request, con
     kgf_reading reading;
     const kgf_status status =
         decode_kgf(reader, source, request.options.mipmaps != 0, false, reading);
-    if (reading.header_read) {
-        if (kgf_filler_is_bad(reading.header))
-            report_status(kgf_status::bad_filler, subject);
-        if (kgf_field_is_bad(reading.header))
-            report_status(kgf_status::bad_field_value, subject);
-    }
-    report_status(status, subject);
+    report_kgf_reading(reading, status, subject);
     return status == kgf_status::ok;
 }
 

@@ -168,14 +168,18 @@ int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int fo
         return 0;
     if (reading.mip_count_read)
         image_info.mip_levels = reading.header.mip_count;
+    report_kgf_reading(reading, status, path);
+    return status == kgf_status::ok ? 1 : 0;
+}
+
+void report_kgf_reading(const kgf_reading& reading, kgf_status status, const char* subject) {
     if (reading.header_read) {
         if (kgf_filler_is_bad(reading.header))
-            report_status(kgf_status::bad_filler, path);
+            report_status(kgf_status::bad_filler, subject);
         if (kgf_field_is_bad(reading.header))
-            report_status(kgf_status::bad_field_value, path);
+            report_status(kgf_status::bad_field_value, subject);
     }
-    report_status(status, path);
-    return status == kgf_status::ok ? 1 : 0;
+    report_status(status, subject);
 }
 
 int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display) {

@@ -48,6 +48,10 @@ bool kgf_field_is_bad(const kgf_header& header);
 kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_levels,
                       bool for_display, kgf_reading& reading);
 
+// Shows what a decode found under the subject's name: the header's warnings,
+// then the failure, if any.
+void report_kgf_reading(const kgf_reading& reading, kgf_status status, const char* subject);
+
 // Reads a KGF file into a 16-bit image prepared by init_image_buffer.
 // Returns 1 on success, 0 on failure; data may stay allocated on failure.
 int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display);
