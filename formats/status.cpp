@@ -20,7 +20,6 @@ constexpr status_entry status_table[] = {
     {kgf_status::missing_data, "File is missing some data; do not use"},
     {kgf_status::io_error, "File I/O error"},
     {kgf_status::bad_image_size, "%s: Bad image size!"},
-    {kgf_status::bad_pixel_depth, "%s: Bad pixel depth!"},
     {kgf_status::unsupported_tga_type, "%s: Unsupported TGA type!"},
     {kgf_status::bad_colour_index, "%s: Bad colour map index!"},
     {kgf_status::bad_run_length, "%s: Bad run-length data!"},

@@ -11,10 +11,9 @@ enum class kgf_status : uint8_t {
     missing_data,         // the file ends before its sizes say it should
     io_error,             // the platform failed a read
     bad_image_size,       // negative sides, or a block past 32 bits
-    bad_pixel_depth,      // a true-colour depth no pixel layout has
     unsupported_tga_type, // an image type or depth the reader does not take
     bad_colour_index,     // a colour-map index outside the map
-    bad_run_length,       // run-length packets that overrun the picture
+    bad_run_length,       // run-length packets that end early or overrun the picture
     no_memory,            // a block that cannot be had
     bad_filler,           // a warning: the KGF header's filler is not zero
     bad_field_value,      // a warning: the KGF header's format field is wrong

@@ -1,36 +1,64 @@
-// Uncompressed true-colour Truevision TGA files.
+// Truevision TGA files. Read as image editors write them: true colour,
+// colour-mapped or greyscale, raw or run-length, from any of the four
+// origins. Written in one layout only: uncompressed true colour, bottom row
+// first, with no image ID and no colour map.
 #pragma once
 
 #include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
+#include "formats/status.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 constexpr int tga_header_size = 18;
 
-// Row orders of read_tga.
-constexpr int top_row_first = 0;    // for conversion
-constexpr int bottom_row_first = 1; // as stored, for the preview
+// The row order a picture is read into (the as_stored argument).
+constexpr int top_row_first = 0;    // what the conversions hold
+constexpr int bottom_row_first = 1; // what the preview draws
 
-// Decodes a whole TGA file; reports nothing.
+// The header's fields, in file order.
+struct tga_header {
+    uint8_t id_length = 0;       // bytes of the image ID that follows the header
+    uint8_t colour_map_type = 0; // 1: a colour map follows the image ID
+    uint8_t image_type = 0;      // 1 colour-mapped, 2 true colour, 3 greyscale; +8 run-length
+    uint16_t map_first_entry = 0;
+    uint16_t map_length = 0;    // entries
+    uint8_t map_entry_size = 0; // bits
+    uint16_t x_origin = 0;
+    uint16_t y_origin = 0;
+    int16_t width = 0;
+    int16_t height = 0;
+    uint8_t pixel_depth = 0; // bits
+    uint8_t descriptor = 0;  // bits 0-3 alpha bits, 4 right to left, 5 top to bottom
+};
+
+tga_header parse_tga_header(const uint8_t bytes[tga_header_size]);
+
+// ok for a header whose type, depths and sizes the reader takes; else
+// bad_image_size or unsupported_tga_type.
+kgf_status check_tga_header(const tga_header& header);
+
+// Decodes a whole TGA file from the reader into an image prepared by
+// init_image_buffer: width, height, bpp (16, 24 or 32) and data. Reports
+// nothing. Colour-mapped and greyscale pictures come out at 24 bits, or 32
+// when the map holds alpha; 15-bit pixels come out as opaque ARGB1555.
 kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored);
 
-// Appends the header and the width x height pixels that start at byte
-// offset of data, last memory row first. 0 when the level does not lie
-// inside data.
-int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset);
-
-// Reads a TGA file into an image prepared by init_image_buffer. as_stored
-// non-zero keeps the file's row order (bottom row first); zero puts the top
-// row first. Returns 1 on success, 0 on failure (after a message, except for
-// a file that cannot be opened). On failure data may stay allocated.
+// Reads a TGA file. as_stored is top_row_first or bottom_row_first. Returns
+// 1 on success, 0 on failure after a message naming the file, except for a
+// file that cannot be opened. On failure data may stay allocated.
 int read_tga(const char* path, image_buffer& image, int as_stored);
 
 // The 18 header bytes for the image's current width, height and bpp.
 void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image);
 
-// Writes header and the width x height pixels that start at byte offset of
-// data, last memory row first. Returns 1 when every byte was handed to the
-// stream, 0 when a write failed or the level does not lie inside data.
+// Appends header and the width x height pixels that start at byte offset of
+// data, last memory row first. Returns 0 (out unchanged) when the level does
+// not lie inside data or no room can be had for it.
+int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset);
+
+// Writes what encode_tga gives with one write. Returns 1 when every byte
+// was handed to the stream, 0 when the write failed or encode_tga refused.
 int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset);

@@ -1,6 +1,8 @@
 #include "formats/image_info.h"
 #include "formats/tga.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
+#include "support/tga_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,21 +13,22 @@ namespace {
 
 std::vector<uint8_t> tga_file(int width, int height, int bpp, const std::vector<uint8_t>& pixels,
                               uint8_t descriptor = 0) {
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;
-    bytes[12] = static_cast<uint8_t>(width & 0xFF);
-    bytes[13] = static_cast<uint8_t>((width >> 8) & 0xFF);
-    bytes[14] = static_cast<uint8_t>(height & 0xFF);
-    bytes[15] = static_cast<uint8_t>((height >> 8) & 0xFF);
-    bytes[16] = static_cast<uint8_t>(bpp);
-    bytes[17] = descriptor;
-    bytes.resize(18 + pixels.size());
-    std::copy(pixels.begin(), pixels.end(), bytes.begin() + 18);
-    return bytes;
+    return tga_bytes({.image_type = 2,
+                      .width = static_cast<int16_t>(width),
+                      .height = static_cast<int16_t>(height),
+                      .pixel_depth = static_cast<uint8_t>(bpp),
+                      .descriptor = descriptor},
+                     pixels);
 }
 
 // P0 P1 (bottom row) then P2 P3 (top row).
 const std::vector<uint8_t> two_by_two = {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4};
+
+uint64_t digest(uint64_t hash, const std::vector<uint8_t>& bytes) {
+    for (uint8_t byte : bytes)
+        hash = (hash ^ byte) * 1099511628211u; // FNV-1a
+    return hash;
+}
 
 class TgaTest : public ::testing::Test {
   protected:
@@ -41,14 +44,14 @@ TEST_F(TgaTest, RowOrderOfBothModes) {
     write_file_bytes(path, tga_file(2, 2, 24, two_by_two));
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, 0), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
     EXPECT_EQ(image.data, (std::vector<uint8_t>{3, 3, 3, 4, 4, 4, 1, 1, 1, 2, 2, 2}));
     EXPECT_EQ(image.bpp, 24);
     EXPECT_EQ(image.num_mipmaps, 1);
     EXPECT_EQ(image_info.mip_levels, 1);
 
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, 1), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1);
     EXPECT_EQ(image.data, two_by_two);
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -56,15 +59,15 @@ TEST_F(TgaTest, RowOrderOfBothModes) {
 TEST_F(TgaTest, ReadThenWriteReproducesPixelsAndNormalisesHeader) {
     std::vector<uint8_t> input =
         tga_file(3, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18});
-    for (int i : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11})
-        input[static_cast<size_t>(i)] = 0;
-    input[8] = 9; // x origin: ignored and written as 0
-    input[17] = 0x20;
+    input[1] = 1;     // a colour map of no entries
+    input[7] = 24;    // their size
+    input[8] = 9;     // x origin: ignored and written as 0
+    input[17] = 0x0F; // alpha bits: ignored
     const std::string path = folder.file("in.tga");
     write_file_bytes(path, input);
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, 0), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
 
     const std::string out = folder.file("out.tga");
     FILE* stream = std::fopen(out.c_str(), "wb");
@@ -100,26 +103,68 @@ TEST_F(TgaTest, DescriptorFollowsDepth) {
     }
 }
 
-TEST_F(TgaTest, StoredLayoutIsTakenAsIs) {
-    // A top-left origin is read upside down; an ID field is taken as pixels.
-    const std::string path = folder.file("t.tga");
-    std::vector<uint8_t> bytes = tga_file(1, 2, 24, {1, 1, 1, 2, 2, 2}, 0x20);
-    bytes[0] = 3;
-    write_file_bytes(path, bytes);
-    image_buffer image;
-    init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, 0), 1);
-    EXPECT_EQ(image.data, (std::vector<uint8_t>{2, 2, 2, 1, 1, 1}));
-}
-
-TEST_F(TgaTest, SixteenBitFileKeepsItsDepth) {
-    const std::string path = folder.file("s.tga");
-    write_file_bytes(path, tga_file(2, 1, 16, {0x00, 0x80, 0xFF, 0x7F}));
-    image_buffer image;
-    init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, 0), 1);
-    EXPECT_EQ(image.bpp, 16);
-    EXPECT_EQ(image.data.size(), 4u);
+TEST_F(TgaTest, LayoutsOfOtherWritersReadInBothRowOrders) {
+    struct layout_case {
+        const char* what;
+        std::vector<uint8_t> file;
+        int bpp;
+        std::vector<uint8_t> top_first;
+    };
+    const layout_case cases[] = {
+        {"image ID and a colour map, skipped",
+         tga_bytes({.id_length = 4,
+                    .colour_map_type = 1,
+                    .image_type = 2,
+                    .map_length = 2,
+                    .map_entry_size = 16,
+                    .width = 2,
+                    .height = 1,
+                    .pixel_depth = 24},
+                   {'n', 'a', 'm', 'e', 9, 9, 9, 9, 1, 2, 3, 4, 5, 6}),
+         24,
+         {1, 2, 3, 4, 5, 6}},
+        {"run-length packets across rows, top-right",
+         tga_bytes(
+             {.image_type = 10, .width = 3, .height = 2, .pixel_depth = 32, .descriptor = 0x38},
+             {0x83, 1, 2, 3, 255, 0x01, 4, 5, 6, 0, 7, 8, 9, 128}),
+         32,
+         {1, 2, 3, 255, 1, 2, 3, 255, 1, 2, 3, 255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3, 255}},
+        {"run-length colour map from entry 1, 16-bit entries without alpha",
+         tga_bytes({.colour_map_type = 1,
+                    .image_type = 9,
+                    .map_first_entry = 1,
+                    .map_length = 2,
+                    .map_entry_size = 16,
+                    .width = 3,
+                    .height = 2,
+                    .pixel_depth = 8},
+                   {0x1F, 0x80, 0xE0, 0x03, 0x82, 1, 0x02, 2, 1, 2}),
+         24,
+         {0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0}},
+        {"15 bits, right to left: opaque ARGB1555",
+         tga_file(2, 2, 15, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F}, 0x10),
+         16,
+         {0xFF, 0xFF, 0x1F, 0x80, 0xE0, 0x83, 0x00, 0xFC}},
+        {"16 bits keep their alpha bit",
+         tga_file(2, 1, 16, {0x00, 0x80, 0xFF, 0x7F}, 1),
+         16,
+         {0x00, 0x80, 0xFF, 0x7F}},
+    };
+    const std::string path = folder.file("layout.tga");
+    for (const auto& c : cases) {
+        write_file_bytes(path, c.file);
+        image_buffer image;
+        init_image_buffer(image, 32);
+        ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1) << c.what;
+        EXPECT_EQ(image.bpp, c.bpp) << c.what;
+        EXPECT_EQ(image.data, c.top_first) << c.what;
+        init_image_buffer(image, 32);
+        ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1) << c.what;
+        EXPECT_EQ(image.data,
+                  rows_turned(c.top_first, static_cast<size_t>(image.width) * image.bpp / 8))
+            << c.what;
+    }
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 TEST_F(TgaTest, EmptyImageReads) {
@@ -127,7 +172,7 @@ TEST_F(TgaTest, EmptyImageReads) {
     write_file_bytes(path, tga_file(0, 0, 24, {}));
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(path.c_str(), image, 0), 1);
+    EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
     EXPECT_TRUE(image.data.empty());
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -135,51 +180,112 @@ TEST_F(TgaTest, EmptyImageReads) {
 TEST_F(TgaTest, MissingFileIsSilent) {
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, 0), 0);
+    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), 0);
     EXPECT_TRUE(messages.messages().empty());
     EXPECT_TRUE(image.data.empty());
 }
 
-struct refused_case {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    const char* message; // %s stands for the path
-};
-
-TEST_F(TgaTest, HostileFilesAreRefusedWithAMessage) {
-    std::vector<uint8_t> cut = tga_file(4, 4, 24, std::vector<uint8_t>(47, 1));
-    std::vector<uint8_t> huge = tga_file(4000, 4000, 32, {1, 2, 3});
-    std::vector<uint8_t> beyond = tga_file(32767, 32767, 32, {1, 2, 3});
-    std::vector<uint8_t> negative = tga_file(0xFFFF, 2, 24, std::vector<uint8_t>(6, 0));
-    std::vector<uint8_t> tall_negative = tga_file(2, 0x8000, 24, std::vector<uint8_t>(6, 0));
-    std::vector<uint8_t> paletted = tga_file(2, 2, 8, {1, 2, 3, 4});
-    const refused_case cases[] = {
-        {"short header", {0, 0, 2, 0, 0}, "File is missing some data; do not use"},
-        {"empty file", {}, "File is missing some data; do not use"},
-        {"cut inside pixels", cut, "File is missing some data; do not use"},
-        {"size beyond the file", huge, "File is missing some data; do not use"},
-        {"size beyond 32 bits", beyond, "%s: Bad image size!"},
-        {"negative width", negative, "%s: Bad image size!"},
-        {"negative height", tall_negative, "%s: Bad image size!"},
-        {"8-bit depth", paletted, "%s: Bad pixel depth!"},
+// The files the system writes read exactly as they always have: the pinned
+// digest covers the written file and both reads of it.
+TEST_F(TgaTest, OwnFilesReadAsBefore) {
+    struct pinned {
+        int width, height, bpp;
+        unsigned seed;
+        uint64_t digest;
     };
+    const pinned cases[] = {
+        {7, 5, 24, 1, 0x0996c1c521bc7a54u},
+        {9, 4, 32, 2, 0xb772a00a614374f1u},
+        {64, 32, 24, 3, 0x65ab932272d2a6c6u},
+        {3, 1, 32, 4, 0x9c1a6e97ed148a94u},
+        {1, 6, 24, 5, 0x98159524fb6869bdu},
+        {5, 3, 16, 6, 0x4cda8b46e93c9d7bu}, // descriptor 248: not an origin
+    };
+    const std::string path = folder.file("own.tga");
     for (const auto& c : cases) {
-        for (int as_stored : {0, 1}) {
-            messages.clear();
-            const std::string path = folder.file("bad.tga");
-            write_file_bytes(path, c.bytes);
+        const image_buffer picture = pattern_image(c.width, c.height, c.bpp, c.seed);
+        write_tga_file(path, picture);
+        const std::vector<uint8_t> file = read_file_bytes(path);
+        uint64_t hash = digest(14695981039346656037u, file);
+        for (int as_stored : {top_row_first, bottom_row_first}) {
             image_buffer image;
             init_image_buffer(image, 32);
-            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), 0) << c.what;
-            ASSERT_EQ(messages.messages().size(), 1u) << c.what;
-            std::string expected = c.message;
-            const size_t at = expected.find("%s");
-            if (at != std::string::npos)
-                expected.replace(at, 2, path);
-            EXPECT_EQ(messages.messages()[0].text, expected) << c.what;
-            EXPECT_EQ(messages.messages()[0].caption, "Error");
-            EXPECT_LT(image.data.size(), 1u << 20) << c.what;
+            ASSERT_EQ(read_tga(path.c_str(), image, as_stored), 1);
+            EXPECT_EQ(image.data, as_stored == top_row_first
+                                      ? picture.data
+                                      : std::vector<uint8_t>(file.begin() + 18, file.end()));
+            hash = digest(hash, image.data);
         }
+        EXPECT_EQ(hash, c.digest) << c.width << "x" << c.height;
+    }
+}
+
+// Each file of the reader's fuzz corpus that must be refused, and why.
+TEST_F(TgaTest, HostileFilesAreRefusedWithAMessage) {
+    const char* missing = "File is missing some data; do not use";
+    const char* size = "%s: Bad image size!";
+    const char* type = "%s: Unsupported TGA type!";
+    const char* index = "%s: Bad colour map index!";
+    const char* runs = "%s: Bad run-length data!";
+    const struct {
+        const char* file;
+        const char* message; // %s stands for the path
+    } cases[] = {
+        {"cut-header.tga", missing},
+        {"empty.tga", missing},
+        {"cut-pixels-24.tga", missing},
+        {"size-beyond-file-32.tga", missing},
+        {"id-past-end.tga", missing},
+        {"colour-map-past-end.tga", missing},
+        {"skipped-colour-map-past-end.tga", missing},
+        {"colour-mapped-pixels-cut.tga", missing},
+        {"size-beyond-32-bits.tga", size},
+        {"size-beyond-32-bits-grey.tga", size},
+        {"size-beyond-32-bits-map-alpha.tga", size},
+        {"negative-width.tga", size},
+        {"negative-height.tga", size},
+        {"true-colour-8-bit.tga", type},
+        {"type-0-no-image.tga", type},
+        {"type-32-huffman.tga", type},
+        {"colour-mapped-without-map.tga", type},
+        {"colour-map-type-2.tga", type},
+        {"colour-map-8-bit-entries.tga", type},
+        {"colour-mapped-16-bit-indices.tga", type},
+        {"greyscale-16-bit.tga", type},
+        {"index-past-map.tga", index},
+        {"index-below-first-entry.tga", index},
+        {"map-first-entry-past-indices.tga", index},
+        {"rle-ends-early.tga", runs},
+        {"rle-packet-past-picture.tga", runs},
+        {"rle-repeat-pixel-cut.tga", runs},
+        {"rle-raw-pixels-cut.tga", runs},
+        {"rle-huge-picture-tiny-file.tga", runs},
+        {"rle-huge-colour-mapped.tga", runs},
+    };
+    for (const auto& c : cases) {
+        const std::string path = std::string(KGF_TGA_CORPUS) + "/" + c.file;
+        std::string expected = c.message;
+        if (const size_t at = expected.find("%s"); at != std::string::npos)
+            expected.replace(at, 2, path);
+        for (int as_stored : {top_row_first, bottom_row_first}) {
+            messages.clear();
+            image_buffer image;
+            init_image_buffer(image, 32);
+            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), 0) << c.file;
+            ASSERT_EQ(messages.messages().size(), 1u) << c.file;
+            EXPECT_EQ(messages.messages()[0].text, expected) << c.file;
+            EXPECT_EQ(messages.messages()[0].caption, "Error");
+            EXPECT_LT(image.data.size(), 1u << 20) << c.file;
+        }
+        // The same from memory, with nothing reported.
+        messages.clear();
+        const std::vector<uint8_t> bytes = read_file_bytes(path);
+        byte_reader reader = memory_reader(bytes.data(), bytes.size());
+        image_buffer image;
+        init_image_buffer(image, 32);
+        EXPECT_EQ(status_text(decode_tga(reader, image, top_row_first)), std::string(c.message))
+            << c.file;
+        EXPECT_TRUE(messages.messages().empty());
     }
 }
 
@@ -196,4 +302,11 @@ TEST_F(TgaTest, WriteRefusesALevelOutsideTheBlock) {
     EXPECT_EQ(write_tga_image(stream, image, 3), 0);
     EXPECT_EQ(write_tga_image(stream, image, 0), 1);
     std::fclose(stream);
+
+    // Encoding appends, and leaves what is there alone when it refuses.
+    std::vector<uint8_t> out = {7};
+    EXPECT_EQ(encode_tga(out, image, 3), 0);
+    EXPECT_EQ(out, std::vector<uint8_t>{7});
+    EXPECT_EQ(encode_tga(out, image, 0), 1);
+    EXPECT_EQ(out.size(), 1u + 18 + 48);
 }
