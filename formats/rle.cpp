@@ -156,14 +156,17 @@ void encode_runs(std::vector<uint8_t>& out, const uint8_t* chain, int64_t total_
 }
 
 void reverse_rows(uint8_t* rows, size_t row_bytes, int64_t row_count) {
-    if (row_bytes == 0 || row_count < 2)
-        return;
-    std::vector<uint8_t> spare(row_bytes);
+    // Rows swap a piece at a time through a buffer of fixed size, so that
+    // turning a picture never asks for memory.
+    uint8_t spare[4096];
     for (int64_t top = 0, bottom = row_count - 1; top < bottom; ++top, --bottom) {
         uint8_t* a = rows + static_cast<size_t>(top) * row_bytes;
         uint8_t* b = rows + static_cast<size_t>(bottom) * row_bytes;
-        std::memcpy(spare.data(), a, row_bytes);
-        std::memcpy(a, b, row_bytes);
-        std::memcpy(b, spare.data(), row_bytes);
+        for (size_t done = 0; done < row_bytes; done += sizeof spare) {
+            const size_t piece = std::min(sizeof spare, row_bytes - done);
+            std::memcpy(spare, a + done, piece);
+            std::memcpy(a + done, b + done, piece);
+            std::memcpy(b + done, spare, piece);
+        }
     }
 }
