@@ -66,12 +66,12 @@ int main() {
     std::printf("read_kgf all levels         %8.2f ms\n", milliseconds(repeats, [&] {
                     image_buffer image;
                     init_image_buffer(image, 16);
-                    read_kgf(kgf_path.c_str(), image, 1, 0);
+                    read_kgf(kgf_path.c_str(), image, all_levels, for_conversion);
                 }));
     std::printf("read_kgf for display        %8.2f ms\n", milliseconds(repeats, [&] {
                     image_buffer image;
                     init_image_buffer(image, 16);
-                    read_kgf(kgf_path.c_str(), image, 0, 1);
+                    read_kgf(kgf_path.c_str(), image, first_level_only, for_preview);
                 }));
     std::printf("write_tga_image             %8.2f ms\n", milliseconds(repeats, [&] {
                     FILE* stream = std::fopen(tga_path.c_str(), "wb");

@@ -35,7 +35,8 @@ class ConvertTest : public ::testing::Test {
         settings.mipmaps = 1;
         image_buffer image;
         init_image_buffer(image, 16);
-        EXPECT_EQ(read_kgf(output.file(file).c_str(), image, 1, 0), 1) << file;
+        EXPECT_EQ(read_kgf(output.file(file).c_str(), image, all_levels, for_conversion), 1)
+            << file;
         EXPECT_EQ(image.num_mipmaps, levels) << file;
         return image;
     }

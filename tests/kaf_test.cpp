@@ -449,7 +449,7 @@ TEST_F(kaf_test, five_level_frames_split_to_their_first_level) {
     settings.mipmaps = 1;
     image_buffer image;
     init_image_buffer(image, 16);
-    ASSERT_EQ(read_kgf(output.file("second.kgf").c_str(), image, 1, 0), 1);
+    ASSERT_EQ(read_kgf(output.file("second.kgf").c_str(), image, all_levels, for_conversion), 1);
     EXPECT_EQ(image.num_mipmaps, 1);
     EXPECT_EQ(image.data.size(), 32u);
 }
@@ -510,7 +510,7 @@ TEST_F(kaf_test, frames_wider_than_128_use_the_same_reading_in_both) {
     settings.mipmaps = 1;
     image_buffer read;
     init_image_buffer(read, 16);
-    ASSERT_EQ(read_kgf(output.file("wide.kgf").c_str(), read, 1, 0), 1);
+    ASSERT_EQ(read_kgf(output.file("wide.kgf").c_str(), read, all_levels, for_conversion), 1);
     std::vector<uint16_t> first(250, 1);
     first.resize(400, 2);
     EXPECT_EQ(read.data, expected_chain(first, 200, 2, 5).data);
@@ -557,7 +557,7 @@ TEST_F(kaf_test, five_levels_asked_builds_each_frame_chain) {
         recorder.clear();
         image_buffer image;
         init_image_buffer(image, 16);
-        ASSERT_EQ(read_kgf(file.c_str(), image, 1, 0), 1);
+        ASSERT_EQ(read_kgf(file.c_str(), image, all_levels, for_conversion), 1);
         EXPECT_EQ(image.num_mipmaps, 5);
         EXPECT_EQ(image.data, expected_chain(test.first, test.width, test.height, 5).data);
     }

@@ -318,7 +318,7 @@ TEST_P(KgfRoundTripTest, WriteThenReadGivesSameChain) {
     message_recorder recorder;
     image_buffer back;
     init_image_buffer(back, 16);
-    ASSERT_EQ(read_kgf(folder.file("rt.kgf").c_str(), back, 1, 0), 1);
+    ASSERT_EQ(read_kgf(folder.file("rt.kgf").c_str(), back, all_levels, for_conversion), 1);
     EXPECT_TRUE(recorder.texts().empty());
     EXPECT_EQ(back.width, c.width);
     EXPECT_EQ(back.height, c.height);
@@ -359,7 +359,7 @@ TEST_F(KgfTest, MissingFileFailsSilently) {
     message_recorder recorder;
     image_buffer image;
     init_image_buffer(image, 16);
-    EXPECT_EQ(read_kgf(folder.file("none.kgf").c_str(), image, 1, 0), 0);
+    EXPECT_EQ(read_kgf(folder.file("none.kgf").c_str(), image, all_levels, for_conversion), 0);
     EXPECT_TRUE(recorder.messages().empty());
     EXPECT_TRUE(image.data.empty());
 }
@@ -402,7 +402,7 @@ TEST_F(KgfTest, FillerAndFieldWarningsOnceEachInOrder) {
     message_recorder recorder;
     image_buffer image;
     init_image_buffer(image, 16);
-    EXPECT_EQ(read_kgf(path.c_str(), image, 1, 0), 1);
+    EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 1);
     ASSERT_EQ(recorder.messages().size(), 2u);
     EXPECT_EQ(recorder.messages()[0].text, path + ": Bad filler!");
     EXPECT_EQ(recorder.messages()[1].text, path + ": Bad field value!");
@@ -642,7 +642,7 @@ TEST_F(KgfTest, InputsThatAreNotFilesAreRefusedByName) {
         message_recorder recorder;
         image_buffer image;
         init_image_buffer(image, 16);
-        EXPECT_EQ(read_kgf(path.c_str(), image, 1, 0), 0);
+        EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 0);
         EXPECT_EQ(recorder.texts(), std::vector<std::string>{path + ": Not a regular file!"});
     }
 }

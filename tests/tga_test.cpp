@@ -44,14 +44,14 @@ TEST_F(TgaTest, RowOrderOfBothModes) {
     write_file_bytes(path, tga_file(2, 2, 24, two_by_two));
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
     EXPECT_EQ(image.data, (std::vector<uint8_t>{3, 3, 3, 4, 4, 4, 1, 1, 1, 2, 2, 2}));
     EXPECT_EQ(image.bpp, 24);
     EXPECT_EQ(image.num_mipmaps, 1);
     EXPECT_EQ(image_info.mip_levels, 1);
 
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), bottom_row_first);
     EXPECT_EQ(image.data, two_by_two);
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -67,7 +67,7 @@ TEST_F(TgaTest, ReadThenWriteReproducesPixelsAndNormalisesHeader) {
     write_file_bytes(path, input);
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
 
     const std::string out = folder.file("out.tga");
     FILE* stream = std::fopen(out.c_str(), "wb");
@@ -155,11 +155,11 @@ TEST_F(TgaTest, LayoutsOfOtherWritersReadInBothRowOrders) {
         write_file_bytes(path, c.file);
         image_buffer image;
         init_image_buffer(image, 32);
-        ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1) << c.what;
+        ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first) << c.what;
         EXPECT_EQ(image.bpp, c.bpp) << c.what;
         EXPECT_EQ(image.data, c.top_first) << c.what;
         init_image_buffer(image, 32);
-        ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1) << c.what;
+        ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), bottom_row_first) << c.what;
         EXPECT_EQ(image.data,
                   rows_turned(c.top_first, static_cast<size_t>(image.width) * image.bpp / 8))
             << c.what;
@@ -172,7 +172,7 @@ TEST_F(TgaTest, EmptyImageReads) {
     write_file_bytes(path, tga_file(0, 0, 24, {}));
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
+    EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
     EXPECT_TRUE(image.data.empty());
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -180,7 +180,7 @@ TEST_F(TgaTest, EmptyImageReads) {
 TEST_F(TgaTest, MissingFileIsSilent) {
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), 0);
+    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), top_row_first);
     EXPECT_TRUE(messages.messages().empty());
     EXPECT_TRUE(image.data.empty());
 }
@@ -210,7 +210,7 @@ TEST_F(TgaTest, OwnFilesReadAsBefore) {
         for (int as_stored : {top_row_first, bottom_row_first}) {
             image_buffer image;
             init_image_buffer(image, 32);
-            ASSERT_EQ(read_tga(path.c_str(), image, as_stored), 1);
+            ASSERT_EQ(read_tga(path.c_str(), image, as_stored), bottom_row_first);
             EXPECT_EQ(image.data, as_stored == top_row_first
                                       ? picture.data
                                       : std::vector<uint8_t>(file.begin() + 18, file.end()));
@@ -271,7 +271,7 @@ TEST_F(TgaTest, HostileFilesAreRefusedWithAMessage) {
             messages.clear();
             image_buffer image;
             init_image_buffer(image, 32);
-            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), 0) << c.file;
+            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), top_row_first) << c.file;
             ASSERT_EQ(messages.messages().size(), 1u) << c.file;
             EXPECT_EQ(messages.messages()[0].text, expected) << c.file;
             EXPECT_EQ(messages.messages()[0].caption, "Error");

@@ -160,7 +160,7 @@ void write_kaf(const std::string& path, const std::vector<std::vector<uint8_t>>&
 std::vector<uint8_t> display_pixels(const std::string& path) {
     image_buffer image;
     init_image_buffer(image, 16);
-    EXPECT_EQ(read_kgf(path.c_str(), image, 0, 1), 1);
+    EXPECT_EQ(read_kgf(path.c_str(), image, first_level_only, for_preview), 1);
     return image.data;
 }
 
