@@ -28,6 +28,36 @@ bool is_type(const char* text, int type) {
     return description[0] != '\0' && std::strcmp(text, description) == 0;
 }
 
+// In the dialog a file shows at most one message: the first failure, such as
+// the first output that cannot be created, and not one more for each mip
+// level or frame that follows. Questions are always asked.
+message_handler handler_around_file = nullptr;
+bool file_message_shown = false;
+
+int first_message_of_file(const char* text, const char* caption, unsigned style) {
+    const bool question = (style & message_yes_no) != 0;
+    if (!question) {
+        if (file_message_shown)
+            return answer_ok;
+        file_message_shown = true;
+    }
+    set_message_handler(handler_around_file);
+    const int answer = show_message(text, caption, style);
+    set_message_handler(first_message_of_file);
+    return answer;
+}
+
+struct one_message_per_file {
+    one_message_per_file() {
+        handler_around_file = current_message_handler();
+        file_message_shown = false;
+        set_message_handler(first_message_of_file);
+    }
+    ~one_message_per_file() { set_message_handler(handler_around_file); }
+    one_message_per_file(const one_message_per_file&) = delete;
+    one_message_per_file& operator=(const one_message_per_file&) = delete;
+};
+
 } // namespace
 
 void init_format_descriptions() {
@@ -137,7 +167,11 @@ int convert_selection(batch_action action, char* buffer, size_t size, size_t nam
         const size_t length = strnlen(name, size - position);
         if (length == size - position)
             break; // an unterminated name is never handed on
-        const int ok = run_action(action, folder, name);
+        int ok = 0;
+        {
+            one_message_per_file quiet_after_first;
+            ok = run_action(action, folder, name);
+        }
         if (!ok)
             ++failed;
         if (progress != nullptr)

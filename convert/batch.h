@@ -50,7 +50,8 @@ int run_action(batch_action action, char* folder, char* name);
 using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);
 
 // Runs a per-file action over count names from name_offset, with folder as
-// the output folder, testing cancel_requested before each file. Returns the
-// number of files that failed.
+// the output folder, testing cancel_requested before each file. A file shows
+// at most one message (its first failure); questions are always asked.
+// Returns the number of files that failed.
 int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
                       char* folder, batch_progress progress, void* context);

@@ -5,6 +5,7 @@
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "settings/settings.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 #include "ui/batch_window.h"
 #include "ui/panel.h"
@@ -214,6 +215,26 @@ TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
     EXPECT_EQ(batch.result, 1);
     EXPECT_EQ(list_folder(output), (std::vector<std::string>{"a.kgf", long_name + ".kgf"}));
     EXPECT_FALSE(cancel_requested);
+}
+
+TEST_F(batch_window, an_output_that_cannot_be_created_shows_one_message_per_file) {
+    // The output folder lies below a file; each file has five levels to write.
+    write_file_bytes(input + "\\blocker", {1});
+    const std::string blocked = input + "\\blocker\\out";
+    for (const char* name : {"a.kgf", "b.kgf"})
+        write_kgf_file(input + "\\" + name, name, pattern_image(16, 16, 16, 3), 5);
+    settings.mipmaps = 1;
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(
+        fill_file_dialog(dialog, {input, 1, "\"a.kgf\" \"b.kgf\"", 2, blocked}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"Cannot create " + blocked + "\\a_MM1.tga",
+                                        "Cannot create " + blocked + "\\b_MM1.tga"}));
 }
 
 } // namespace
