@@ -80,6 +80,15 @@ int count_selection_names(const char* buffer, size_t size, size_t name_offset) {
     return count;
 }
 
+bool selection_fits(const char* buffer, size_t size, size_t name_offset) {
+    if (buffer == nullptr || name_offset >= size)
+        return false;
+    for (size_t i = name_offset; i + 1 < size; ++i)
+        if (buffer[i] == '\0' && buffer[i + 1] == '\0')
+            return true;
+    return false;
+}
+
 void decide_input_type(int filter_index, const char* first_name) {
     if (filter_index == 4) {
         // "All Files": the first name's ending decides, in exact case only.

@@ -89,6 +89,10 @@ TEST_F(BatchTest, CountsNamesAsTheDialogLaysThemOut) {
     full[3] = '\0';
     EXPECT_EQ(count_selection_names(full.data(), full.size(), 0), 2);
     EXPECT_EQ(count_selection_names(full.data(), full.size(), 16), 0);
+    // A list cut at the buffer's end lacks its closing terminators.
+    EXPECT_TRUE(selection_fits(single.buffer.data(), single.buffer.size(), single.offset));
+    EXPECT_TRUE(selection_fits(three.buffer.data(), three.buffer.size(), three.offset));
+    EXPECT_FALSE(selection_fits(full.data(), full.size(), 0));
 }
 
 struct input_case {
