@@ -31,8 +31,8 @@ bool is_type(const char* text, int type) {
 // In the dialog a file shows at most one message: the first failure, such as
 // the first output that cannot be created, and not one more for each mip
 // level or frame that follows. Questions are always asked.
-message_handler handler_around_file = nullptr;
-bool file_message_shown = false;
+thread_local message_handler handler_around_file = nullptr;
+thread_local bool file_message_shown = false;
 
 int first_message_of_file(const char* text, const char* caption, unsigned style) {
     const bool question = (style & message_yes_no) != 0;

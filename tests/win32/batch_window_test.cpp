@@ -45,7 +45,11 @@ struct batch_thread {
     std::thread worker;
 
     batch_thread() {
-        worker = std::thread([this] {
+        // Message handlers are per thread: the batch's messages go to the
+        // handler this test installed.
+        const message_handler handler = current_message_handler();
+        worker = std::thread([this, handler] {
+            set_message_handler(handler);
             const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             result = run_batch();
             if (SUCCEEDED(com))
