@@ -28,6 +28,36 @@ bool is_type(const char* text, int type) {
     return description[0] != '\0' && std::strcmp(text, description) == 0;
 }
 
+// In the dialog a file shows at most one message: the first failure, such as
+// the first output that cannot be created, and not one more for each mip
+// level or frame that follows. Questions are always asked.
+thread_local message_handler handler_around_file = nullptr;
+thread_local bool file_message_shown = false;
+
+int first_message_of_file(const char* text, const char* caption, unsigned style) {
+    const bool question = (style & message_yes_no) != 0;
+    if (!question) {
+        if (file_message_shown)
+            return answer_ok;
+        file_message_shown = true;
+    }
+    set_message_handler(handler_around_file);
+    const int answer = show_message(text, caption, style);
+    set_message_handler(first_message_of_file);
+    return answer;
+}
+
+struct one_message_per_file {
+    one_message_per_file() {
+        handler_around_file = current_message_handler();
+        file_message_shown = false;
+        set_message_handler(first_message_of_file);
+    }
+    ~one_message_per_file() { set_message_handler(handler_around_file); }
+    one_message_per_file(const one_message_per_file&) = delete;
+    one_message_per_file& operator=(const one_message_per_file&) = delete;
+};
+
 } // namespace
 
 void init_format_descriptions() {
@@ -48,6 +78,15 @@ int count_selection_names(const char* buffer, size_t size, size_t name_offset) {
         ++count;
     }
     return count;
+}
+
+bool selection_fits(const char* buffer, size_t size, size_t name_offset) {
+    if (buffer == nullptr || name_offset >= size)
+        return false;
+    for (size_t i = name_offset; i + 1 < size; ++i)
+        if (buffer[i] == '\0' && buffer[i + 1] == '\0')
+            return true;
+    return false;
 }
 
 void decide_input_type(int filter_index, const char* first_name) {
@@ -137,7 +176,11 @@ int convert_selection(batch_action action, char* buffer, size_t size, size_t nam
         const size_t length = strnlen(name, size - position);
         if (length == size - position)
             break; // an unterminated name is never handed on
-        const int ok = run_action(action, folder, name);
+        int ok = 0;
+        {
+            one_message_per_file quiet_after_first;
+            ok = run_action(action, folder, name);
+        }
         if (!ok)
             ++failed;
         if (progress != nullptr)

@@ -32,6 +32,10 @@ enum class batch_action {
 // terminator. Counting starts at name_offset and never leaves the buffer.
 int count_selection_names(const char* buffer, size_t size, size_t name_offset);
 
+// Whether the selection ends within the buffer: a dialog that cuts a list too
+// long for the buffer leaves its last name without the closing terminators.
+bool selection_fits(const char* buffer, size_t size, size_t name_offset);
+
 // Sets input_type_text: by filter index 1 to 3, or under "All Files" (4) by
 // the first name's last three characters, exact case.
 void decide_input_type(int filter_index, const char* first_name);
@@ -50,7 +54,8 @@ int run_action(batch_action action, char* folder, char* name);
 using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);
 
 // Runs a per-file action over count names from name_offset, with folder as
-// the output folder, testing cancel_requested before each file. Returns the
-// number of files that failed.
+// the output folder, testing cancel_requested before each file. A file shows
+// at most one message (its first failure); questions are always asked.
+// Returns the number of files that failed.
 int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
                       char* folder, batch_progress progress, void* context);

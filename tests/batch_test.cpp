@@ -89,6 +89,10 @@ TEST_F(BatchTest, CountsNamesAsTheDialogLaysThemOut) {
     full[3] = '\0';
     EXPECT_EQ(count_selection_names(full.data(), full.size(), 0), 2);
     EXPECT_EQ(count_selection_names(full.data(), full.size(), 16), 0);
+    // A list cut at the buffer's end lacks its closing terminators.
+    EXPECT_TRUE(selection_fits(single.buffer.data(), single.buffer.size(), single.offset));
+    EXPECT_TRUE(selection_fits(three.buffer.data(), three.buffer.size(), three.offset));
+    EXPECT_FALSE(selection_fits(full.data(), full.size(), 0));
 }
 
 struct input_case {
@@ -246,4 +250,39 @@ TEST_F(BatchTest, UnterminatedNameIsNeverHandedOn) {
                                 record_progress, &log),
               0);
     EXPECT_TRUE(log.names.empty());
+}
+
+TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
+    // The output folder lies below a file, so no output can be created.
+    write_file_bytes(input.file("blocker"), {1});
+    const std::string blocked = input.file("blocker") + path_separator + "out" + path_separator;
+    std::snprintf(folder, sizeof folder, "%s", blocked.c_str());
+    const message_handler recorder = current_message_handler();
+    settings.mipmaps = 1; // one TGA per level: five outputs fail per file
+    for (const char* name : {"a.kgf", "b.kgf"})
+        write_kgf_file(input.file(name), name, pattern_image(16, 16, 16, 7), 5);
+    selection two = several_files(input.path, {"a.kgf", "b.kgf"});
+    choose(tga);
+    decide_input_type(2, "");
+    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
+                                2, folder, nullptr, nullptr),
+              2);
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"Cannot create " + blocked + "a_MM1.tga",
+                                        "Cannot create " + blocked + "b_MM1.tga"}));
+
+    // The name-length question is no failure: the failure after it shows too.
+    messages.clear();
+    messages.answer(answer_yes);
+    const std::string long_name = std::string(36, 'n') + ".tga";
+    write_tga_file(input.file(long_name), pattern_image(4, 4, 24, 8));
+    selection one = one_file(input.path, long_name);
+    choose(kgf);
+    decide_input_type(3, "");
+    convert_selection(choose_action(), one.buffer.data(), one.buffer.size(), one.offset, 1, folder,
+                      nullptr, nullptr);
+    ASSERT_EQ(messages.messages().size(), 2u);
+    EXPECT_EQ(messages.messages()[0].style, message_yes_no);
+    EXPECT_EQ(messages.texts()[1], "Cannot create " + blocked + std::string(36, 'n') + ".kgf");
+    EXPECT_EQ(current_message_handler(), recorder);
 }

@@ -17,6 +17,8 @@ std::vector<char> selection_buffer;
 
 namespace {
 
+constexpr const char* too_many_files = "You are trying to convert too many files at one time.";
+
 constexpr DWORD dialog_flags =
     OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
 
@@ -106,7 +108,7 @@ int run_batch() {
 
     if (!GetOpenFileNameA(&request)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
-            show_error("You are trying to convert too many files at one time.");
+            show_error(too_many_files);
             return 1;
         }
         return 0;
@@ -114,6 +116,12 @@ int run_batch() {
     const size_t name_offset = request.nFileOffset;
     if (name_offset == 0 || name_offset >= selection_buffer.size())
         return 0;
+    // Some file dialogs cut a list too long for the buffer instead of
+    // reporting it; a cut list is refused the same way.
+    if (!selection_fits(selection_buffer.data(), selection_buffer.size(), name_offset)) {
+        show_error(too_many_files);
+        return 1;
+    }
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);

@@ -1,5 +1,7 @@
 # The Windows build of kgfconv under Wine: sample files, info and a
 # conversion of each kind, checked against the expected text and files.
+# Options the conversions rely on are given, never taken from the settings a
+# run of the program or of other tests left in the prefix's registry.
 # Usage: run.sh WINE_RUN KGFCONV_EXE KGF_SAMPLES_EXE
 wine_run=$1
 kgfconv=$2
@@ -25,7 +27,8 @@ printf '%s\n' stone.kgf "  Type: KGF" "  Resolution: 64x64" "  Color depth: 16" 
     "  Frames: 1" flame.kaf "  Type: KAF" "  Resolution: 32x32" "  Color depth: 16" "  Mipmaps: 1" \
     "  Frames: 4" >expected.txt
 check "info blocks" cmp -s info-lf.txt expected.txt
-"$wine_run" "$kgfconv" convert --to tga --all-levels -o out stone.kgf flame.kaf wall.tga >out.txt 2>err.txt
+"$wine_run" "$kgfconv" convert --to tga --all-levels --suffix _MM --bpp 24 -o out \
+    stone.kgf flame.kaf wall.tga >out.txt 2>err.txt
 check "convert exits 0" test $? -eq 0
 check "per-level files" test -f out/stone_MM5.tga
 check "frames" test -f out/flame4.tga -a ! -e out/flame4.kgf

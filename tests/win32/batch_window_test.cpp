@@ -5,6 +5,7 @@
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "settings/settings.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 #include "ui/batch_window.h"
 #include "ui/panel.h"
@@ -44,7 +45,11 @@ struct batch_thread {
     std::thread worker;
 
     batch_thread() {
-        worker = std::thread([this] {
+        // Message handlers are per thread: the batch's messages go to the
+        // handler this test installed.
+        const message_handler handler = current_message_handler();
+        worker = std::thread([this, handler] {
+            set_message_handler(handler);
             const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
             result = run_batch();
             if (SUCCEEDED(com))
@@ -214,6 +219,48 @@ TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
     EXPECT_EQ(batch.result, 1);
     EXPECT_EQ(list_folder(output), (std::vector<std::string>{"a.kgf", long_name + ".kgf"}));
     EXPECT_FALSE(cancel_requested);
+}
+
+TEST_F(batch_window, a_selection_longer_than_its_buffer_converts_nothing) {
+    // 220 names of 198 characters: more than the 40000 bytes of the buffer.
+    std::string names;
+    for (int i = 0; i < 220; ++i) {
+        const std::string name = std::to_string(1000 + i) + std::string(190, 'x') + ".tga";
+        write_tga(input + "\\" + name);
+        names += "\"" + name + "\" ";
+    }
+    ASSERT_GT(names.size(), selection_buffer_bytes);
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, names, 2, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1) << "the dialog comes back";
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"You are trying to convert too many files at one time."});
+    EXPECT_EQ(messages.messages().at(0).caption, "Error");
+    EXPECT_FALSE(file_exists(output));
+}
+
+TEST_F(batch_window, an_output_that_cannot_be_created_shows_one_message_per_file) {
+    // The output folder lies below a file; each file has five levels to write.
+    write_file_bytes(input + "\\blocker", {1});
+    const std::string blocked = input + "\\blocker\\out";
+    for (const char* name : {"a.kgf", "b.kgf"})
+        write_kgf_file(input + "\\" + name, name, pattern_image(16, 16, 16, 3), 5);
+    settings.mipmaps = 1;
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(
+        fill_file_dialog(dialog, {input, 1, "\"a.kgf\" \"b.kgf\"", 2, blocked}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"Cannot create " + blocked + "\\a_MM1.tga",
+                                        "Cannot create " + blocked + "\\b_MM1.tga"}));
 }
 
 } // namespace

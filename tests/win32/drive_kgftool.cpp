@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -260,6 +261,25 @@ TEST_F(program, kaf_to_tga) {
     expect_same_files(folders.output, folders.reference,
                       {"x0.tga", "x1.tga", "y0.tga", "y1.tga", "y2.tga"});
     expect_stored_settings(folders.start, folders.input, folders.output + "\\", 0, 2);
+}
+
+// Run by input_folder.sh after tools/set-input-folder stored the folder
+// KGF_INPUT_FOLDER names: the dialog opens there, so a bare name typed at
+// once is found in it.
+TEST_F(program, opens_in_the_stored_input_folder) {
+    const char* stored = std::getenv("KGF_INPUT_FOLDER");
+    if (stored == nullptr)
+        GTEST_SKIP() << "KGF_INPUT_FOLDER is not set";
+    const std::string input = windows_path(stored);
+    ASSERT_NO_FATAL_FAILURE(expect_text(tool_key, "input_dir", 256, input));
+    scratch_folder root;
+    write_tga(input + "\\a.tga", 8, 8, 24, 4);
+
+    ASSERT_NO_FATAL_FAILURE(drive_program(root.path, {"", 2, "a.tga", 1, root.file("out")}));
+
+    EXPECT_EQ(list_folder(root.file("out")), std::vector<std::string>{"a.kgf"});
+    expect_text(tool_key, "input_dir", 256, input);
+    RegDeleteTreeA(HKEY_CURRENT_USER, tool_key);
 }
 
 } // namespace

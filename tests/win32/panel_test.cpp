@@ -23,6 +23,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -123,22 +124,33 @@ class panel_test : public ::testing::Test {
 // ---------------------------------------------------------------------------
 // Files for the preview.
 
-void write_tga(const std::string& path, int width, int height, int bpp) {
+// Pixels of a test picture: a pattern, or magenta (a colour no dialog
+// background has) in the top left quarter as shown and black elsewhere.
+enum class fill { pattern, magenta_quarter };
+
+void write_tga(const std::string& path, int width, int height, int bpp,
+               fill pixels = fill::pattern) {
     std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     put_u16(bytes, static_cast<unsigned>(width));
     put_u16(bytes, static_cast<unsigned>(height));
     bytes.push_back(static_cast<uint8_t>(bpp));
     bytes.push_back(0);
-    for (int i = 0; i < width * height * bpp / 8; ++i)
-        bytes.push_back(static_cast<uint8_t>(i * 7 + 3));
+    const int channels = bpp / 8;
+    for (int i = 0; i < width * height * channels; ++i) {
+        // Rows are stored bottom row first; channels are B, G, R(, A).
+        const int x = i / channels % width, row = i / channels / width;
+        const bool magenta = x < width / 2 && row >= height / 2 && i % channels != 1;
+        bytes.push_back(pixels == fill::pattern ? static_cast<uint8_t>(i * 7 + 3)
+                                                : (magenta ? 0xFF : 0));
+    }
     write_file_bytes(path, bytes);
 }
 
 // A KGF written by the core from a TGA in the current folder; returns its
 // bytes.
 std::vector<uint8_t> write_kgf_from(const std::string& folder, const std::string& tga_name,
-                                    int width, int height) {
-    write_tga(folder + "\\" + tga_name, width, height, 24);
+                                    int width, int height, fill pixels = fill::pattern) {
+    write_tga(folder + "\\" + tga_name, width, height, 24, pixels);
     char out[path_bytes] = {};
     std::snprintf(out, sizeof out, "%s\\", folder.c_str());
     char name[path_bytes] = {};
@@ -179,6 +191,16 @@ struct item_place {
     RECT units; // x, y, width, height in dialog units
 };
 
+// Where the dialog manager puts an item: x, y, width and height each mapped
+// on its own, MulDiv(value, base unit, 4 or 8). The mapped edges would round
+// differently for some fonts, so the width is not right minus left of them.
+RECT item_pixels(HWND dialog, const RECT& units) {
+    RECT base = {0, 0, 4, 8}; // one base unit each way
+    MapDialogRect(dialog, &base);
+    return {MulDiv(units.left, base.right, 4), MulDiv(units.top, base.bottom, 8),
+            MulDiv(units.right, base.right, 4), MulDiv(units.bottom, base.bottom, 8)};
+}
+
 void expect_places(HWND dialog, const std::vector<item_place>& items) {
     for (const item_place& item : items) {
         HWND control = GetDlgItem(dialog, item.id);
@@ -186,17 +208,15 @@ void expect_places(HWND dialog, const std::vector<item_place>& items) {
         char kind[64] = {};
         GetClassNameA(control, kind, sizeof kind);
         EXPECT_EQ(_stricmp(kind, item.kind), 0) << item.id << " is " << kind;
-        RECT expected = {item.units.left, item.units.top, item.units.left + item.units.right,
-                         item.units.top + item.units.bottom};
-        MapDialogRect(dialog, &expected);
+        const RECT expected = item_pixels(dialog, item.units);
         RECT actual;
         GetWindowRect(control, &actual);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
         EXPECT_EQ(actual.left, expected.left) << item.id;
         EXPECT_EQ(actual.top, expected.top) << item.id;
-        EXPECT_EQ(actual.right - actual.left, expected.right - expected.left) << item.id;
+        EXPECT_EQ(actual.right - actual.left, expected.right) << item.id;
         if (item.id != IDC_PANEL_OUTPUT_TYPE) { // a drop-down list sizes itself
-            EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top) << item.id;
+            EXPECT_EQ(actual.bottom - actual.top, expected.bottom) << item.id;
         }
     }
 }
@@ -208,8 +228,7 @@ TEST_F(panel_test, panel_template_has_the_tabled_items) {
     const LONG style = GetWindowLongA(panel, GWL_STYLE);
     EXPECT_TRUE(style & WS_CHILD);
     EXPECT_TRUE(style & WS_CLIPSIBLINGS);
-    RECT size = {0, 0, 287, 103};
-    MapDialogRect(panel, &size);
+    const RECT size = item_pixels(panel, {0, 0, 287, 103});
     RECT client;
     GetClientRect(panel, &client);
     EXPECT_EQ(client.right, size.right);
@@ -325,6 +344,49 @@ TEST_F(panel_test, choosing_an_output_type_updates_setting_and_text) {
               "Sorry, but you cannot create KAFs (animations) with this version.");
     EXPECT_EQ(messages.messages()[0].caption, "Sorry");
     EXPECT_EQ(messages.messages()[0].style, message_ok);
+}
+
+// The modal dialog a command opened, found from a timer while it runs and
+// then closed with Cancel.
+struct opened_dialog {
+    std::string caption;
+    HWND owner = nullptr;
+} opened;
+
+void CALLBACK close_opened_dialog(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            char kind[64] = {}, caption[256] = {};
+            GetClassNameA(window, kind, sizeof kind);
+            GetWindowTextA(window, caption, sizeof caption);
+            if (!IsWindowVisible(window) || std::strcmp(kind, "#32770") != 0)
+                return TRUE;
+            opened = {caption, GetWindow(window, GW_OWNER)};
+            SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return FALSE;
+        },
+        0);
+}
+
+TEST_F(panel_test, options_open_the_dialog_of_the_output_type) {
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    const struct {
+        int position;
+        const char* caption;
+    } rows[] = {{1, "KGF Options"}, {2, "TGA Options"}};
+    for (const auto& row : rows) {
+        SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_SETCURSEL, row.position, 0);
+        file_dialog.command(IDC_PANEL_OUTPUT_TYPE, CBN_SELCHANGE);
+        opened = {};
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, close_opened_dialog);
+        file_dialog.command(IDC_PANEL_OPTIONS, BN_CLICKED);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(opened.caption, row.caption);
+        EXPECT_EQ(opened.owner, file_dialog.dialog);
+    }
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
@@ -573,6 +635,75 @@ TEST_F(panel_test, clicks_on_a_still_picture_change_nothing) {
     EXPECT_FALSE(panel_state.playing);
     EXPECT_FALSE(panel_state.single_step);
     EXPECT_FALSE(panel_state.preview.data.empty());
+}
+
+// The rectangle of magenta pixels in the preview area, read back from the
+// window as drawn: left, top, width, height; all zero when there are none.
+RECT drawn_rectangle(HWND area) {
+    RECT client;
+    GetClientRect(area, &client);
+    const int width = client.right, height = client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC window = GetDC(area);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    RECT found = {width, height, -1, -1};
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixels[y * width + x];
+            if ((p >> 16 & 0xFF) >= 0xC0 && (p >> 8 & 0xFF) < 0x40 && (p & 0xFF) >= 0xC0)
+                found = {std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
+                         std::max<LONG>(found.right, x), std::max<LONG>(found.bottom, y)};
+        }
+    SelectObject(memory, previous);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    ReleaseDC(area, window);
+    if (found.right < 0)
+        return {};
+    return {found.left, found.top, found.right - found.left + 1, found.bottom - found.top + 1};
+}
+
+TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
+    scratch_folder folder;
+    current_folder_change here(folder.path);
+    write_kgf_from(folder.path, "k64.tga", 64, 64, fill::magenta_quarter);
+    write_kgf_from(folder.path, "k128.tga", 128, 128, fill::magenta_quarter);
+    write_tga(folder.file("t256.tga"), 256, 32, 24, fill::magenta_quarter);
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    // An area of 96 x 96 pixels whatever the font makes of its dialog units,
+    // near the screen's top left whatever the screen's size.
+    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
+    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
+    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    struct case_row {
+        const char* name;
+        RECT quarter; // left, top, width, height of the picture's top left quarter
+    };
+    const case_row rows[] = {
+        {"k64.kgf", {16, 16, 32, 32}}, // at its own size, centred
+        {"k128.kgf", {3, 3, 48, 48}},  // shrunk to 96 x 96, 3 pixels from the edges
+        {"t256.tga", {3, 32, 48, 16}}, // squeezed to 96 x 32
+    };
+    for (const case_row& row : rows) {
+        file_dialog.highlight(row.name);
+        ASSERT_TRUE(panel_state.preview_loaded) << row.name;
+        // Whatever else was waiting to paint has painted; then the picture.
+        pump();
+        paint_panel(file_dialog.panel);
+        const RECT drawn = drawn_rectangle(area);
+        EXPECT_EQ(drawn.left, row.quarter.left) << row.name;
+        EXPECT_EQ(drawn.top, row.quarter.top) << row.name;
+        EXPECT_EQ(drawn.right, row.quarter.right) << row.name;
+        EXPECT_EQ(drawn.bottom, row.quarter.bottom) << row.name;
+    }
 }
 
 TEST_F(panel_test, rows_are_padded_to_four_bytes_for_drawing) {

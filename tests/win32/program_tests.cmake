@@ -11,6 +11,13 @@ if(TARGET kgftool)
              COMMAND drive_kgftool $<TARGET_FILE:kgftool> --gtest_filter=program.${scenario})
     set_tests_properties(program.${scenario} PROPERTIES RESOURCE_LOCK kgf_registry TIMEOUT 300)
   endforeach()
+  # The folder that tools/run stores for the program's first start.
+  add_test(NAME program.opens_in_the_stored_input_folder
+           COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/input_folder.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   ${CMAKE_SOURCE_DIR}/tools/set-input-folder $<TARGET_FILE:drive_kgftool>
+                   $<TARGET_FILE:kgftool>)
+  set_tests_properties(program.opens_in_the_stored_input_folder
+                       PROPERTIES RESOURCE_LOCK kgf_registry TIMEOUT 300)
   if(TEST kgf_win32_tests)
     set_tests_properties(kgf_win32_tests PROPERTIES RESOURCE_LOCK kgf_registry)
   endif()

@@ -135,10 +135,10 @@ inline HWND wait_for_file_dialog(DWORD process_id, HWND previous, DWORD timeout_
 }
 
 struct user_choices {
-    std::string input_folder;
-    int filter_position; // 0 KAF, 1 KGF, 2 TGA, 3 all files
-    std::string names;   // as typed into the file-name field
-    int output_position; // 0 KAF, 1 KGF, 2 TGA
+    std::string input_folder; // empty: the folder the dialog opened in
+    int filter_position;      // 0 KAF, 1 KGF, 2 TGA, 3 all files
+    std::string names;        // as typed into the file-name field
+    int output_position;      // 0 KAF, 1 KGF, 2 TGA
     std::string output_field;
 };
 
@@ -158,10 +158,12 @@ inline void fill_file_dialog(HWND dialog, const user_choices& choices) {
 
     // A folder typed as the name and confirmed is entered; the panel then
     // empties the name field.
-    set_window_text(name_field, choices.input_folder);
-    press(dialog, IDOK);
-    ASSERT_TRUE(wait_until([&] { return window_text(name_field).empty(); }, step_timeout_ms))
-        << "the input folder was not entered";
+    if (!choices.input_folder.empty()) {
+        set_window_text(name_field, choices.input_folder);
+        press(dialog, IDOK);
+        ASSERT_TRUE(wait_until([&] { return window_text(name_field).empty(); }, step_timeout_ms))
+            << "the input folder was not entered";
+    }
 
     send(filter_list, CB_SETCURSEL, choices.filter_position, 0);
     send(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(filter_list));
