@@ -38,9 +38,16 @@ setup() {
 run_batch() { "$kgfconv" convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga; }
 run_frames() { "$kgfconv" convert --quiet --to tga --all-levels --levels 5 --bpp 32 -o frames anim.kaf; }
 
-# The complete outputs, for comparison.
+# The complete outputs, for comparison, and how long each run takes here:
+# the kills fall at random moments within that.
+milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 setup
-run_batch 2>/dev/null && run_frames 2>/dev/null
+start=$(milliseconds)
+run_batch 2>/dev/null
+batch_ms=$(($(milliseconds) - start + 1))
+start=$(milliseconds)
+run_frames 2>/dev/null
+frames_ms=$(($(milliseconds) - start + 1))
 check "the reference runs convert" test -f out/p30.kgf -a -f frames/fr119_MM5.tga
 rm -rf expected.out expected.frames
 mv out expected.out
@@ -71,28 +78,33 @@ state_ok() {
     done
 }
 
-# A random moment within the first most milliseconds.
+# A random moment within the first given milliseconds.
 random_delay() {
-    printf '0.%03d' $(($(od -An -N2 -tu2 /dev/urandom | tr -d ' ') % $1))
+    delay=$(($(od -An -N4 -tu4 /dev/urandom | tr -d ' ') % $1))
+    printf '%d.%03d' $((delay / 1000)) $((delay % 1000))
 }
 
 rm -rf out frames out.before frames.before
 setup
+killed=0
 for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
-    run_batch 2>/dev/null &
+    # The program itself in the background, so that the kill reaches it.
+    "$kgfconv" convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga 2>/dev/null &
     pid=$!
-    sleep "$(random_delay 250)"
-    kill -9 $pid 2>/dev/null
+    sleep "$(random_delay "$batch_ms")"
+    kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
     check "batch killed in round $round" state_ok out
-    run_frames 2>/dev/null &
+    "$kgfconv" convert --quiet --to tga --all-levels --levels 5 --bpp 32 -o frames anim.kaf \
+        2>/dev/null &
     pid=$!
-    sleep "$(random_delay 150)"
-    kill -9 $pid 2>/dev/null
+    sleep "$(random_delay "$frames_ms")"
+    kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
     check "animation killed in round $round" state_ok frames
 done
 
+echo "$killed of 24 runs were killed before they ended"
 run_batch 2>/dev/null
 check "a complete batch after the kills converts" test $? -eq 0
 run_frames 2>/dev/null
