@@ -1,6 +1,7 @@
 // Writes a few sample files into a folder: a 24-bit and a 32-bit TGA, a
 // five-level KGF and a four-frame KAF. Used by the README's first command and
 // by the command-line tests.
+#include "formats/bytes.h"
 #include "formats/image_buffer.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
@@ -29,8 +30,7 @@ void paint(image_buffer& image, int width, int height, int bpp, int seed) {
             if (bpp == 16) {
                 const unsigned value =
                     0x8000u | ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
-                pixel[0] = static_cast<uint8_t>(value & 0xFF);
-                pixel[1] = static_cast<uint8_t>(value >> 8);
+                write_u16(pixel, static_cast<uint16_t>(value));
             } else {
                 pixel[0] = static_cast<uint8_t>(blue);
                 pixel[1] = static_cast<uint8_t>(green);

@@ -169,19 +169,16 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
         }
         for (; i < count; ++i, in += 4, out += 2) {
             // Any alpha but 0 is opaque; each channel keeps its top five bits.
-            const unsigned value =
-                (in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 | in[0] >> 3;
-            out[0] = static_cast<uint8_t>(value);
-            out[1] = static_cast<uint8_t>(value >> 8);
+            write_u16(out, static_cast<uint16_t>((in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 |
+                                                 (in[1] >> 3) << 5 | in[0] >> 3));
         }
         return;
     }
     if (to == 16 && from == 24) {
         const size_t count = pixels_to_convert(first_level, destination, source, 2, 3);
         for (size_t i = 0; i < count; ++i, in += 3, out += 2) {
-            const unsigned value = 0x8000u | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 | in[0] >> 3;
-            out[0] = static_cast<uint8_t>(value);
-            out[1] = static_cast<uint8_t>(value >> 8);
+            write_u16(out, static_cast<uint16_t>(0x8000u | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 |
+                                                 in[0] >> 3));
         }
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "formats/bytes.h"
 #include "formats/image_info.h"
+#include "formats/limits.h"
 #include "formats/rle.h"
 #include "settings/settings.h"
 
@@ -63,6 +64,15 @@ kgf_header parse_kgf_header(const uint8_t fixed[kgf_fixed_header_bytes]) {
     return header;
 }
 
+kgf_status check_kgf_header(const kgf_header& header) {
+    // Sides are signed: a set top bit is no size. Any two sides of 16 bits
+    // give a first level inside the largest block.
+    static_assert(int64_t{largest_side} * largest_side * 2 <= largest_level_bytes);
+    if (header.width < 0 || header.height < 0)
+        return kgf_status::bad_image_size;
+    return kgf_status::ok;
+}
+
 bool kgf_filler_is_bad(const kgf_header& header) {
     return std::any_of(header.filler, header.filler + 9, [](uint8_t b) { return b != 0; });
 }
@@ -97,8 +107,9 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
     reading.header = header;
     reading.header_read = true;
     reading.mip_count_read = true;
-    if (header.width < 0 || header.height < 0)
-        return kgf_status::bad_image_size;
+    const kgf_status checked = check_kgf_header(header);
+    if (checked != kgf_status::ok)
+        return checked;
 
     if (take_file_levels)
         image.num_mipmaps = header.mip_count;

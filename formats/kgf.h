@@ -37,6 +37,9 @@ struct kgf_reading {
 // Header fields from the 16 fixed bytes that follow the name.
 kgf_header parse_kgf_header(const uint8_t fixed[kgf_fixed_header_bytes]);
 
+// The header checked against the limits: bad_image_size for negative sides.
+kgf_status check_kgf_header(const kgf_header& header);
+
 // The two warnings a header can give: bad_filler, bad_field_value.
 bool kgf_filler_is_bad(const kgf_header& header);
 bool kgf_field_is_bad(const kgf_header& header);
