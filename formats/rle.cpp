@@ -99,10 +99,21 @@ void encode_stretch(std::vector<uint8_t>& out, const uint8_t* pixels, int64_t n,
     // The stretch's last pixel ends its run.
     ends.back() |= uint64_t{1} << ((n - 1) % 64);
 
-    // One run per end at most, and one more per 250 pixels of a longer one.
-    const size_t start = out.size();
-    out.resize(start + static_cast<size_t>(n) * run_bytes);
-    uint8_t* run = out.data() + start;
+    // One run per end, and one more per 250 pixels of a longer one. They
+    // gather in a block of their own and join the output a block at a time,
+    // so that the output holds only what is written.
+    uint8_t block[4096 * run_bytes];
+    size_t used = 0;
+    auto put = [&](int64_t count, uint8_t low, uint8_t high) {
+        if (used == sizeof block) {
+            out.insert(out.end(), block, block + used);
+            used = 0;
+        }
+        block[used] = static_cast<uint8_t>(count == 1 ? 0 : count);
+        block[used + 1] = low;
+        block[used + 2] = high;
+        used += run_bytes;
+    };
     int64_t first = 0;
     for (size_t word = 0; word < ends.size(); ++word) {
         for (uint64_t bits = ends[word]; bits != 0; bits &= bits - 1) {
@@ -110,19 +121,13 @@ void encode_stretch(std::vector<uint8_t>& out, const uint8_t* pixels, int64_t n,
             const uint8_t low = pixels[2 * first];
             const uint8_t high = pixels[2 * first + 1];
             int64_t count = last - first + 1;
-            for (; count > longest_written_run; count -= longest_written_run, run += run_bytes) {
-                run[0] = longest_written_run;
-                run[1] = low;
-                run[2] = high;
-            }
-            run[0] = static_cast<uint8_t>(count == 1 ? 0 : count);
-            run[1] = low;
-            run[2] = high;
-            run += run_bytes;
+            for (; count > longest_written_run; count -= longest_written_run)
+                put(longest_written_run, low, high);
+            put(count, low, high);
             first = last + 1;
         }
     }
-    out.resize(static_cast<size_t>(run - out.data()));
+    out.insert(out.end(), block, block + used);
 }
 
 } // namespace
