@@ -2,7 +2,6 @@
 
 #include "cli/kgfconv_jobs.h"
 #include "cli/kgfconv_tree.h"
-#include "convert/batch.h"
 #include "convert/convert.h"
 #include "platform/message.h"
 #include "settings/settings.h"

@@ -25,8 +25,15 @@ bool lies_inside(const fs::path& path, const fs::path& root) {
     return true;
 }
 
-void walk(const fs::path& folder, const fs::path& root, const fs::path& canonical_root,
-          const fs::path& output, file_type forced, convert_list& list) {
+struct tree {
+    fs::path root;           // as given
+    fs::path canonical_root; // for links
+    fs::path output;         // the output folder given
+    fs::path canonical_output;
+    file_type forced = file_type::none;
+};
+
+void walk(const fs::path& folder, const tree& where, convert_list& list) {
     std::error_code error;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
@@ -38,10 +45,14 @@ void walk(const fs::path& folder, const fs::path& root, const fs::path& canonica
     for (const fs::directory_entry& entry : entries) {
         const fs::file_status own = entry.symlink_status(error);
         if (fs::is_directory(own)) {
-            walk(entry.path(), root, canonical_root, output, forced, list);
+            // An output folder inside the tree holds what earlier runs
+            // wrote, not the mod's own files.
+            if (fs::equivalent(entry.path(), where.canonical_output, error))
+                continue;
+            walk(entry.path(), where, list);
             continue;
         }
-        const file_type type = type_of(entry.path(), forced);
+        const file_type type = type_of(entry.path(), where.forced);
         if (type == file_type::none) {
             ++list.skipped;
             continue;
@@ -51,15 +62,15 @@ void walk(const fs::path& folder, const fs::path& root, const fs::path& canonica
             // counts only when the file lies inside the tree.
             const fs::path target = fs::canonical(entry.path(), error);
             if (error || !fs::is_regular_file(target, error) ||
-                !lies_inside(target, canonical_root)) {
+                !lies_inside(target, where.canonical_root)) {
                 ++list.skipped;
                 continue;
             }
         }
-        const fs::path below = entry.path().lexically_relative(root).parent_path();
+        const fs::path below = entry.path().lexically_relative(where.root).parent_path();
         convert_item item;
         item.input = entry.path().string();
-        item.output_dir = (output / below).string();
+        item.output_dir = (where.output / below).string();
         item.type = type;
         list.items.push_back(item);
     }
@@ -78,8 +89,15 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
             fs::path root = fs::path(argument).lexically_normal();
             if (!root.has_filename() && root.has_relative_path())
                 root = root.parent_path();
-            const fs::path canonical_root = fs::canonical(root, error);
-            walk(root, root, error ? root : canonical_root, output_dir, forced, list);
+            tree where;
+            where.root = root;
+            where.canonical_root = fs::canonical(root, error);
+            if (error)
+                where.canonical_root = root;
+            where.output = output_dir;
+            where.canonical_output = fs::weakly_canonical(fs::absolute(output_dir, error), error);
+            where.forced = forced;
+            walk(root, where, list);
             continue;
         }
         convert_item item;

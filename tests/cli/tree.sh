@@ -30,6 +30,12 @@ check "and counted" test "$(tail -1 one.txt)" = "kgfconv: converted 5, failed 1,
 check "-j 4 and a trailing separator give what -j 1 gives" diff -r one four
 check "with the same lines" cmp -s one.txt four.txt
 
+"$kgfconv" convert -r --to kgf -o mod/out mod 2>/dev/null
+"$kgfconv" convert -r --to kgf -o mod/out mod 2>err.txt
+check "an output folder inside the tree is not converted again" \
+    test "$(tail -1 err.txt)" = "kgfconv: converted 5, failed 1, skipped 4"
+rm -rf mod/out
+
 "$kgfconv" convert --to tga -o plain mod 2>err.txt
 check "a folder without -r is refused" test $? -ne 0
 check "by name" grep -qx "kgfconv: mod: Is a folder; -r converts the files below it" err.txt
