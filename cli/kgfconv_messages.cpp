@@ -2,6 +2,7 @@
 
 #include "platform/message.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -22,6 +23,7 @@ std::mutex output_lock;
 struct progress_bar {
     bool shown = false;
     std::string text;
+    size_t width = 0; // the longest line drawn
     std::chrono::steady_clock::time_point start;
 };
 progress_bar bar;
@@ -29,9 +31,18 @@ progress_bar bar;
 // A batch of more than this many files gets the bar.
 constexpr int handful = 5;
 
+// Blanks cover what a longer line drew before: no terminal control codes,
+// which not every console takes.
 void draw_bar() {
-    std::fprintf(stderr, "\r%s\x1b[K", bar.text.c_str());
+    const size_t drawn = bar.text.size();
+    std::fprintf(stderr, "\r%s%*s", bar.text.c_str(),
+                 static_cast<int>(bar.width > drawn ? bar.width - drawn : 0), "");
+    bar.width = std::max(bar.width, drawn);
     std::fflush(stderr);
+}
+
+void clear_bar() {
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(bar.width), "");
 }
 
 struct file_messages {
@@ -98,7 +109,7 @@ void print_file_message(const std::string& file, const std::string& text) {
 void print_line(const std::string& line) {
     std::lock_guard<std::mutex> guard(output_lock);
     if (bar.shown)
-        std::fprintf(stderr, "\r\x1b[K");
+        clear_bar();
     std::fprintf(stderr, "%s\n", line.c_str());
     if (bar.shown)
         draw_bar();

@@ -110,7 +110,7 @@ check "a name that is not UTF-8 is written as valid JSON" grep -q "\"file\": \"b
 if command -v script >/dev/null 2>&1; then
     script -qec "\"$kgfconv\" convert -r --to kgf -j 1 -o bar mod" /dev/null >tty.txt 2>&1
     check "a terminal gets one updating line" grep -q "$(printf '\r')kgfconv: \[#*\.*\] 6/6 files, 1 failed" tty.txt
-    tr '\r' '\n' <tty.txt | sed "s/$(printf '\033')\[K//g" >lines.txt
+    tr '\r' '\n' <tty.txt | sed 's/ *$//' >lines.txt
     check "errors show on lines of their own" grep -qx "kgfconv: mod/textures/cut.kgf: File is missing some data; do not use" lines.txt
     check "no per-file lines then" test "$(grep -c '^\[' tty.txt)" -eq 0
     script -qec "\"$kgfconv\" convert -r --quiet --to kgf -j 1 -o quiet mod" /dev/null >tty.txt 2>&1
