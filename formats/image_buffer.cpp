@@ -2,6 +2,7 @@
 
 #include "formats/bytes.h"
 #include "formats/status.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <bit>
@@ -47,6 +48,8 @@ int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     if (!block_size_fits(bytes))
         return 0;
     try {
+        block.reserve(static_cast<size_t>(bytes));
+        advise_large_block(block.data(), static_cast<size_t>(bytes));
         block.assign(static_cast<size_t>(bytes), 0);
         return 1;
     } catch (const std::bad_alloc&) {
@@ -63,6 +66,7 @@ int grow_block(std::vector<uint8_t>& block, int64_t bytes) {
         try {
             // Exactly the room asked for: a doubled block would cost memory.
             block.reserve(static_cast<size_t>(bytes));
+            advise_large_block(block.data(), static_cast<size_t>(bytes));
             block.resize(static_cast<size_t>(bytes), 0);
             return 1;
         } catch (const std::bad_alloc&) {

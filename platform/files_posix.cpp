@@ -8,6 +8,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -162,4 +163,19 @@ int remove_abandoned_file(const char* path) {
     const int removed = abandoned && unlink(path) == 0 ? 1 : 0;
     close(fd);
     return removed;
+}
+
+void advise_large_block(void* block, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // Only whole large pages inside the block can be backed by one.
+    constexpr uintptr_t large_page = uintptr_t{2} << 20;
+    const uintptr_t start =
+        (reinterpret_cast<uintptr_t>(block) + large_page - 1) & ~(large_page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(large_page - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }

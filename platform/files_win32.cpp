@@ -181,3 +181,7 @@ int remove_abandoned_file(const char* path) {
     // A file still open for writing is not shared for deletion.
     return delete_file(path);
 }
+
+void advise_large_block(void*, size_t) {
+    // Large pages need a privilege ordinary users lack.
+}

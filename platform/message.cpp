@@ -8,7 +8,7 @@ int platform_default_message(const char* text, const char* caption, unsigned sty
 namespace {
 // Each thread has its own: a batch of the command line runs files on several.
 thread_local message_handler current_handler = nullptr;
-}
+} // namespace
 
 void set_message_handler(message_handler handler) {
     current_handler = handler;
