@@ -24,7 +24,9 @@ run_decoding decode_runs(const uint8_t* runs, size_t size, uint8_t* out, int64_t
             // reaching into what the next runs write anyway.
             const uint64_t pattern = (uint64_t{high} << 8 | low) * 0x0001000100010001ull;
             uint8_t* target = out + p;
-            for (int64_t q = 0; q < 2 * count; q += 8)
+            // Most runs are short: one word holds four pixels.
+            std::memcpy(target, &pattern, 8);
+            for (int64_t q = 8; q < 2 * count; q += 8)
                 std::memcpy(target + q, &pattern, 8);
         } else {
             // Bytes at or past the end of the block are dropped; an odd end
