@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -90,6 +91,14 @@ int run_convert(const convert_options& options) {
     std::vector<std::string> folders(static_cast<size_t>(count));
     std::vector<int> in_output_folder(static_cast<size_t>(count), 0);
     std::set<std::string> cleaned;
+    // Each folder's identity is looked up once: a tree has many files a folder.
+    std::map<std::string, fs::path> identities;
+    auto identity_of = [&identities](const std::string& folder) {
+        auto found = identities.find(folder);
+        if (found == identities.end())
+            found = identities.emplace(folder, folder_identity(folder)).first;
+        return found->second;
+    };
     int convertible = 0;
     for (int i = 0; i < count; ++i) {
         const convert_item& item = list.items[static_cast<size_t>(i)];
@@ -107,7 +116,7 @@ int run_convert(const convert_options& options) {
             remove_stale_temporaries(folder);
         // An earlier file could write this one's input: it waits its turn.
         in_output_folder[static_cast<size_t>(i)] =
-            folder_identity(fs::path(item.input).parent_path()) == folder_identity(folder);
+            identity_of(fs::path(item.input).parent_path().string()) == identity_of(folder);
     }
 
     job_plan plan;
