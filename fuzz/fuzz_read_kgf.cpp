@@ -1,16 +1,19 @@
+#include "formats/byte_reader.h"
 #include "formats/kgf.h"
-#include "fuzz/fuzz_support.h"
-#include "settings/settings.h"
 
+// The decoder reads from memory and reports nothing, for every caller: a
+// conversion with the all-levels option off and on, and the preview.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = fuzz_input_file(data, size);
-    // Every caller's flags, with the all-levels option on and off.
-    const int flags[][3] = {{1, 0, 0}, {1, 0, 1}, {0, 1, 0}};
-    for (const auto& flag : flags) {
-        settings.mipmaps = static_cast<uint8_t>(flag[2]);
+    struct caller {
+        bool take_file_levels;
+        bool for_display;
+    };
+    for (const caller& flags : {caller{false, false}, caller{true, false}, caller{false, true}}) {
+        byte_reader reader = memory_reader(data, size);
         image_buffer image;
         init_image_buffer(image, 16);
-        read_kgf(path.c_str(), image, flag[0], flag[1]);
+        kgf_reading reading;
+        decode_kgf(reader, image, flags.take_file_levels, flags.for_display, reading);
     }
     return 0;
 }
