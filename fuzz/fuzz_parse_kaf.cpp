@@ -1,5 +1,6 @@
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
+#include "formats/kgf.h"
 
 // The parser reads from memory and reports nothing; every frame of a file
 // it takes is then decoded as the preview draws it: up to the end of the
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
         image_buffer image;
         decode_kaf_frame(animation.frame_data, frame,
-                         static_cast<int64_t>(animation.frame_data.size()), image, true);
+                         static_cast<int64_t>(animation.frame_data.size()), image, for_preview);
     }
     return 0;
 }

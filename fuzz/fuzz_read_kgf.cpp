@@ -19,7 +19,7 @@ void decode_stream(const uint8_t* data, size_t size, const kgf_header& header) {
     const int64_t expected = mip_chain_bytes(image);
     if (size == 0 || expected > largest_stream_block || !try_allocate_block(image.data, expected))
         return;
-    for (const int for_display : {0, 1}) {
+    for (const int for_display : {for_conversion, for_preview}) {
         FILE* stream = fmemopen(const_cast<uint8_t*>(data), size, "rb");
         if (stream == nullptr)
             return;
@@ -34,15 +34,18 @@ void decode_stream(const uint8_t* data, size_t size, const kgf_header& header) {
 // conversion with the all-levels option off and on, and the preview.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     struct caller {
-        bool take_file_levels;
-        bool for_display;
+        int levels;
+        int for_display;
     };
     kgf_reading reading;
-    for (const caller& flags : {caller{false, false}, caller{true, false}, caller{false, true}}) {
+    for (const caller& flags :
+         {caller{first_level_only, for_conversion}, caller{all_levels, for_conversion},
+          caller{first_level_only, for_preview}}) {
         byte_reader reader = memory_reader(data, size);
         image_buffer image;
         init_image_buffer(image, 16);
-        decode_kgf(reader, image, flags.take_file_levels, flags.for_display, reading);
+        decode_kgf(reader, image, flags.levels == all_levels, flags.for_display == for_preview,
+                   reading);
     }
     if (reading.header_read)
         decode_stream(data, size, reading.header);

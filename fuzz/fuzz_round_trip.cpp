@@ -51,18 +51,20 @@ void check_kgf(const image_buffer& chain) {
     std::vector<uint8_t> file;
     if (!encode_kgf(file, "round.kgf", chain, total))
         fail("the KGF writer refused a whole chain", chain);
-    // The preview reads a first level, which a chain of no levels lacks.
-    for (const bool for_display : {false, true}) {
-        if (for_display && chain.num_mipmaps < 1)
+    // A conversion reads every level; the preview reads the first, which a
+    // chain of no levels lacks.
+    for (const int reader_for : {for_conversion, for_preview}) {
+        const bool preview = reader_for == for_preview;
+        if (preview && chain.num_mipmaps < 1)
             break;
         byte_reader reader = memory_reader(file.data(), file.size());
         image_buffer back;
         init_image_buffer(back, 16);
         kgf_reading reading;
-        if (decode_kgf(reader, back, !for_display, for_display, reading) != kgf_status::ok ||
+        if (decode_kgf(reader, back, !preview, preview, reading) != kgf_status::ok ||
             back.width != chain.width || back.height != chain.height)
             fail("the KGF file does not read back", chain);
-        if (!for_display) {
+        if (!preview) {
             if (back.num_mipmaps != chain.num_mipmaps || back.data != chain.data)
                 fail("the KGF chain differs", chain);
             continue;

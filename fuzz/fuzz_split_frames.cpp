@@ -28,14 +28,14 @@ bool first_level_expected(const kaf_animation& animation, const kaf_frame& frame
 void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, int levels,
                       const std::vector<uint8_t>& file, int32_t index) {
     image_buffer first;
-    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, false) ||
+    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, for_conversion) ||
         !first_level_expected(animation, frame, levels))
         return;
     byte_reader reader = memory_reader(file.data(), file.size());
     image_buffer image;
     init_image_buffer(image, 16);
     kgf_reading reading;
-    if (decode_kgf(reader, image, true, false, reading) != kgf_status::ok)
+    if (decode_kgf(reader, image, all_levels, for_conversion, reading) != kgf_status::ok)
         fail("the split file does not read back", index);
     if (image.width != first.width || image.height != first.height ||
         image.data.size() < first.data.size() ||

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-// Messages are swallowed (questions answered as the last fuzz_options gave)
+// Messages are swallowed (questions answered as the conversion's options say)
 // and the settings are at their defaults. Runs its work once per process.
 void fuzz_setup();
 
