@@ -1,16 +1,53 @@
+#include "formats/byte_reader.h"
 #include "formats/kgf.h"
-#include "fuzz/fuzz_support.h"
-#include "settings/settings.h"
 
+#include <cstdio>
+
+namespace {
+
+// Blocks the stream decoder is tried on; larger pictures take seconds.
+constexpr int64_t largest_stream_block = int64_t{1} << 22;
+
+// The stream decoder over the same bytes taken as runs, into a block of
+// the size the header states, for both callers.
+void decode_stream(const uint8_t* data, size_t size, const kgf_header& header) {
+    image_buffer image;
+    init_image_buffer(image, 16);
+    image.num_mipmaps = header.mip_count;
+    image.width = header.width;
+    image.height = header.height;
+    const int64_t expected = mip_chain_bytes(image);
+    if (size == 0 || expected > largest_stream_block || !try_allocate_block(image.data, expected))
+        return;
+    for (const int for_display : {for_conversion, for_preview}) {
+        FILE* stream = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+        if (stream == nullptr)
+            return;
+        rle_decode(stream, image, expected, for_display);
+        std::fclose(stream);
+    }
+}
+
+} // namespace
+
+// The decoder reads from memory and reports nothing, for every caller: a
+// conversion with the all-levels option off and on, and the preview.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = fuzz_input_file(data, size);
-    // Every caller's flags, with the all-levels option on and off.
-    const int flags[][3] = {{1, 0, 0}, {1, 0, 1}, {0, 1, 0}};
-    for (const auto& flag : flags) {
-        settings.mipmaps = static_cast<uint8_t>(flag[2]);
+    struct caller {
+        int levels;
+        int for_display;
+    };
+    kgf_reading reading;
+    for (const caller& flags :
+         {caller{first_level_only, for_conversion}, caller{all_levels, for_conversion},
+          caller{first_level_only, for_preview}}) {
+        byte_reader reader = memory_reader(data, size);
         image_buffer image;
         init_image_buffer(image, 16);
-        read_kgf(path.c_str(), image, flag[0], flag[1]);
+        decode_kgf(reader, image, flags.levels == all_levels, flags.for_display == for_preview,
+                   reading);
     }
+    if (reading.header_read)
+        decode_stream(data, size, reading.header);
     return 0;
 }

@@ -1,10 +1,37 @@
-// The readers take paths: each input goes through a file of this process.
+// What the fuzz targets share: a quiet core, options taken from the input's
+// first byte, and one scratch folder per process for conversions to write
+// into.
 #pragma once
+
+#include "convert/convert.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-// Writes the input to the process's scratch file and returns its path.
-// Messages are swallowed; settings are at their defaults.
-const std::string& fuzz_input_file(const uint8_t* data, size_t size);
+// Messages are swallowed (questions answered as the conversion's options say)
+// and the settings are at their defaults. Runs its work once per process.
+void fuzz_setup();
+
+// The options of one run, from the bits of one input byte: levels 1, 5, 0
+// or 255, depth 24 or 32, all levels on or off, one of four suffixes, a
+// name the game cannot read, and the answer to the question it raises.
+struct fuzz_options {
+    conversion_options options;
+    const char* name = "";
+    int answer = 0;
+};
+
+fuzz_options options_from_byte(uint8_t bits, file_type from);
+
+// The process's scratch folder, ending in a separator, emptied of whatever
+// an earlier run wrote into it; removed when the process ends.
+const std::string& empty_scratch_folder();
+
+// Aborts when the folder holds one of the writers' temporary files: every
+// output is either in place or gone.
+void check_no_temporaries(const std::string& folder);
+
+// Converts the file data[1, size) of the given type, with the options of
+// data[0], into the scratch folder.
+int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t size);

@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "settings/setting_fields.h"
+#include "settings/settings_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -98,44 +99,19 @@ std::string group_text(const setting_field& field) {
 }
 
 // A value that does not fit its field leaves the field as it was.
-void take_value(std::string_view group, std::string_view name, std::string_view value) {
+void take_value(settings_record& record, std::string_view group, std::string_view name,
+                std::string_view value) {
     const setting_field* field = find_setting(name);
     if (field == nullptr || group != group_text(*field))
         return;
     value = unquote(value);
     if (field->kind == setting_kind::text) {
-        put_setting_text(settings, *field, value);
+        put_setting_text(record, *field, value);
         return;
     }
     uint8_t number = 0;
     if (parse_setting_byte(value, number))
-        *(reinterpret_cast<uint8_t*>(&settings) + field->offset) = number;
-}
-
-// Lines are "[group]", "name=value", blank or comments (";" or "#").
-// Anything else is skipped.
-void parse_settings(std::string_view text) {
-    std::string_view group;
-    bool in_group = false;
-    while (!text.empty()) {
-        const size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        const std::string_view bare = trim(line);
-        if (bare.empty() || bare[0] == ';' || bare[0] == '#')
-            continue;
-        if (bare[0] == '[') {
-            in_group = bare.size() >= 2 && bare.back() == ']';
-            group = in_group ? trim(bare.substr(1, bare.size() - 2)) : std::string_view();
-            continue;
-        }
-        const size_t equals = line.find('=');
-        if (!in_group || equals == std::string_view::npos)
-            continue;
-        take_value(group, trim(line.substr(0, equals)), line.substr(equals + 1));
-    }
+        *(reinterpret_cast<uint8_t*>(&record) + field->offset) = number;
 }
 
 bool write_all(int fd, const std::string& text) {
@@ -154,8 +130,8 @@ bool write_all(int fd, const std::string& text) {
 // A line break would split the value, so such a text is left out and its
 // field loads as the default. Quotes go around exactly the texts that would
 // not read back the same without them.
-void add_value(std::string& out, const setting_field& field) {
-    const std::string value = setting_value(settings, field);
+void add_value(std::string& out, const settings_record& record, const setting_field& field) {
+    const std::string value = setting_value(record, field);
     if (value.find_first_of("\r\n") != std::string::npos)
         return;
     out.append(field.name).append("=");
@@ -164,30 +140,6 @@ void add_value(std::string& out, const setting_field& field) {
     else
         out.append(value);
     out.append("\n");
-}
-
-// The fields in the record's order; each group's fields follow each other.
-// A folder still at its default is left out, so that it goes on following
-// the folder the program runs in rather than being fixed to today's.
-std::string format_settings() {
-    const settings_record kept = settings;
-    set_default_settings();
-    const settings_record defaults = settings;
-    settings = kept;
-    std::string out;
-    std::string group;
-    for (const auto& field : setting_fields) {
-        const bool folder = field.kind == setting_kind::text && field.size > suffix_field_bytes;
-        if (folder && setting_value(settings, field) == setting_value(defaults, field))
-            continue;
-        const std::string next = group_text(field);
-        if (next != group) {
-            out.append(out.empty() ? "[" : "\n[").append(next).append("]\n");
-            group = next;
-        }
-        add_value(out, field);
-    }
-    return out;
 }
 
 // Writes the new file beside the old one and renames it over, so the old
@@ -216,9 +168,59 @@ bool replace_settings_file(const std::string& folder, const std::string& text) {
 
 } // namespace
 
+// Lines are "[group]", "name=value", blank or comments (";" or "#").
+// Anything else is skipped.
+void parse_settings_text(std::string_view text, settings_record& record) {
+    std::string_view group;
+    bool in_group = false;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const std::string_view bare = trim(line);
+        if (bare.empty() || bare[0] == ';' || bare[0] == '#')
+            continue;
+        if (bare[0] == '[') {
+            in_group = bare.size() >= 2 && bare.back() == ']';
+            group = in_group ? trim(bare.substr(1, bare.size() - 2)) : std::string_view();
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (!in_group || equals == std::string_view::npos)
+            continue;
+        take_value(record, group, trim(line.substr(0, equals)), line.substr(equals + 1));
+    }
+}
+
+// The fields in the record's order; each group's fields follow each other.
+// A folder still at its default is left out, so that it goes on following
+// the folder the program runs in rather than being fixed to today's.
+std::string format_settings_text(const settings_record& record) {
+    const settings_record kept = settings;
+    set_default_settings();
+    const settings_record defaults = settings;
+    settings = kept;
+    std::string out;
+    std::string group;
+    for (const auto& field : setting_fields) {
+        const bool folder = field.kind == setting_kind::text && field.size > suffix_field_bytes;
+        if (folder && setting_value(record, field) == setting_value(defaults, field))
+            continue;
+        const std::string next = group_text(field);
+        if (next != group) {
+            out.append(out.empty() ? "[" : "\n[").append(next).append("]\n");
+            group = next;
+        }
+        add_value(out, record, field);
+    }
+    return out;
+}
+
 int load_settings() {
     set_default_settings();
-    parse_settings(read_settings_file(settings_location()));
+    parse_settings_text(read_settings_file(settings_location()), settings);
     return 1;
 }
 
@@ -226,7 +228,7 @@ bool try_save_settings() {
     const std::string folder = settings_folder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    return replace_settings_file(folder, format_settings());
+    return replace_settings_file(folder, format_settings_text(settings));
 }
 
 int save_settings() {

@@ -1,0 +1,6 @@
+// TGA to TGA: reading, conversion and writing under every option.
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz_conversion(file_type::tga, file_type::tga, data, size);
+}

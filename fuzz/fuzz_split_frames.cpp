@@ -1,0 +1,81 @@
+// The KAF splitter: every frame either becomes a KGF file inside the output
+// folder or is reported as not written, and a frame whose first level is
+// whole becomes a file that reads back with that level's pixels.
+#include "formats/byte_reader.h"
+#include "formats/kaf.h"
+#include "formats/kgf.h"
+#include "fuzz/fuzz_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void fail(const char* what, int32_t frame) {
+    std::fprintf(stderr, "kgf fuzz: frame %d: %s\n", static_cast<int>(frame), what);
+    std::abort();
+}
+
+// A frame record whose stored sides fit their low bytes, and whose split
+// file is meant to hold its first level: levels of their own, or rebuilt.
+bool first_level_expected(const kaf_animation& animation, const kaf_frame& frame, int levels) {
+    const uint8_t* header = animation.frame_data.data() + frame.header;
+    return header[11] == 0 && header[13] == 0 && levels != 0 &&
+           (levels != 1 || frame.mip_count >= 1);
+}
+
+void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, int levels,
+                      const std::vector<uint8_t>& file, int32_t index) {
+    image_buffer first;
+    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, for_conversion) ||
+        !first_level_expected(animation, frame, levels))
+        return;
+    byte_reader reader = memory_reader(file.data(), file.size());
+    image_buffer image;
+    init_image_buffer(image, 16);
+    kgf_reading reading;
+    if (decode_kgf(reader, image, all_levels, for_conversion, reading) != kgf_status::ok)
+        fail("the split file does not read back", index);
+    if (image.width != first.width || image.height != first.height ||
+        image.data.size() < first.data.size() ||
+        !std::equal(first.data.begin(), first.data.end(), image.data.begin()))
+        fail("the split file's first level differs from the frame's", index);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz_setup();
+    if (size < 1)
+        return 0;
+    const int levels = options_from_byte(data[0], file_type::kaf).options.num_mipmaps;
+    byte_reader reader = memory_reader(data + 1, size - 1);
+    kaf_animation animation;
+    if (decode_kaf(reader, animation) != kgf_status::ok)
+        return 0;
+    const std::string folder = "out/";
+    output_journal journal;
+    std::vector<int32_t> unwritten;
+    const int failed = split_frames(animation, folder.c_str(), levels, &journal, &unwritten);
+    if (failed != static_cast<int>(unwritten.size()) ||
+        journal.entries.size() + unwritten.size() != static_cast<size_t>(animation.frame_count))
+        fail("frames lost between the written and the unwritten", animation.frame_count);
+
+    size_t next = 0;
+    int64_t p = 0;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        locate_kaf_frame(animation.frame_data, p, frame);
+        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+        if (std::find(unwritten.begin(), unwritten.end(), i) != unwritten.end())
+            continue;
+        const journal_entry& entry = journal.entries[next++];
+        if (!entry.is_output || entry.path.compare(0, folder.size(), folder) != 0 ||
+            !is_plain_frame_name(entry.path.c_str() + folder.size()) ||
+            entry.path.size() >= static_cast<size_t>(path_bytes))
+            fail("written outside the output folder", i);
+        check_frame_file(animation, frame, levels, entry.bytes, i);
+    }
+    return 0;
+}
