@@ -20,35 +20,40 @@ int64_t most_run_bytes(int64_t expected_bytes) {
     return (expected_bytes + 1) / 2 * run_bytes;
 }
 
-// Reads the lead bytes and the name into head, up to and including the
-// name's NUL and the fixed fields behind it. Returns the offset of the fixed
-// fields, or -1 when the file ends first.
-int64_t read_kgf_head(byte_reader& reader, std::vector<uint8_t>& head, kgf_status& status) {
-    size_t searched = sizeof kgf_prefix;
-    for (;;) {
-        const size_t before = head.size();
-        head.resize(before + name_step);
-        const size_t got = read_bytes(reader, head.data() + before, name_step);
-        head.resize(before + got);
-        if (head.size() > searched) {
-            const void* nul = std::memchr(head.data() + searched, 0, head.size() - searched);
-            if (nul != nullptr) {
-                const int64_t fixed = static_cast<const uint8_t*>(nul) - head.data() + 1;
-                if (static_cast<int64_t>(head.size()) >= fixed + kgf_fixed_header_bytes)
-                    return fixed;
-                if (got == 0) {
-                    status = short_read_status(reader);
-                    return -1;
-                }
-                continue;
-            }
-            searched = head.size();
-        }
+// Skips the lead bytes and the name, of any length, and reads what follows
+// the name's NUL into head: the fixed fields and the start of the runs.
+// Only one step of the name is held at a time. False when the file ends
+// before the fixed fields are whole; head then holds what came after the
+// NUL, if it was found.
+bool read_kgf_head(byte_reader& reader, std::vector<uint8_t>& head, kgf_status& status) {
+    head.clear();
+    std::vector<uint8_t> step(name_step);
+    size_t to_skip = sizeof kgf_prefix;
+    bool name_ended = false;
+    while (!name_ended) {
+        const size_t got = read_bytes(reader, step.data(), step.size());
         if (got == 0) {
             status = short_read_status(reader);
-            return -1;
+            return false;
+        }
+        const size_t skipped = std::min(to_skip, got);
+        to_skip -= skipped;
+        const uint8_t* nul =
+            static_cast<const uint8_t*>(std::memchr(step.data() + skipped, 0, got - skipped));
+        if (nul != nullptr) {
+            head.assign(nul + 1, static_cast<const uint8_t*>(step.data() + got));
+            name_ended = true;
         }
     }
+    while (head.size() < static_cast<size_t>(kgf_fixed_header_bytes)) {
+        const size_t got = read_bytes(reader, step.data(), step.size());
+        if (got == 0) {
+            status = short_read_status(reader);
+            return false;
+        }
+        head.insert(head.end(), step.data(), step.data() + got);
+    }
+    return true;
 }
 
 } // namespace
@@ -86,24 +91,15 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
     reading = kgf_reading{};
     std::vector<uint8_t> head;
     kgf_status status = kgf_status::ok;
-    const int64_t fixed = read_kgf_head(reader, head, status);
-    if (fixed < 0) {
+    if (!read_kgf_head(reader, head, status)) {
         // A mip count read before the file ended still counts as read.
-        const void* nul =
-            head.size() > sizeof kgf_prefix
-                ? std::memchr(head.data() + sizeof kgf_prefix, 0, head.size() - sizeof kgf_prefix)
-                : nullptr;
-        const size_t at =
-            nul == nullptr
-                ? head.size()
-                : static_cast<size_t>(static_cast<const uint8_t*>(nul) - head.data() + 1);
-        if (at < head.size()) {
+        if (!head.empty()) {
             reading.mip_count_read = true;
-            reading.header.mip_count = head[at];
+            reading.header.mip_count = head[0];
         }
         return status;
     }
-    const kgf_header header = parse_kgf_header(head.data() + fixed);
+    const kgf_header header = parse_kgf_header(head.data());
     reading.header = header;
     reading.header_read = true;
     reading.mip_count_read = true;
@@ -119,7 +115,7 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
 
     // The runs: what the head holds beyond the fixed fields, then the rest
     // of the file up to what the chain could need.
-    const size_t in_head = head.size() - static_cast<size_t>(fixed + kgf_fixed_header_bytes);
+    const size_t in_head = head.size() - static_cast<size_t>(kgf_fixed_header_bytes);
     const int64_t there = static_cast<int64_t>(in_head) + bytes_left(reader);
     // A file too short to hold the runs for its claimed size is refused
     // before the block for that size is allocated.
@@ -131,7 +127,7 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
         return kgf_status::no_memory;
     const size_t from_head = std::min(in_head, runs.size());
     if (from_head > 0)
-        std::memcpy(runs.data(), head.data() + fixed + kgf_fixed_header_bytes, from_head);
+        std::memcpy(runs.data(), head.data() + kgf_fixed_header_bytes, from_head);
     head = std::vector<uint8_t>();
     const size_t got = runs.size() > from_head
                            ? read_bytes(reader, runs.data() + from_head, runs.size() - from_head)

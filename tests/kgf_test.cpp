@@ -354,6 +354,23 @@ TEST_F(KgfTest, ReadsHandMadeFile) {
     EXPECT_EQ(r.image.data, pixel_bytes(repeat(0x1234, 4)));
 }
 
+// Names are skipped a step of 64 KiB at a time: a NUL on either side of a
+// step's end, and a header cut just after the name, read as a short name's.
+TEST_F(KgfTest, NamesLongerThanAReadStepAreSkipped) {
+    constexpr size_t step = 64 * 1024;
+    for (const size_t length : {step - 5, step - 4, step - 3, step + 10, 3 * step}) {
+        std::vector<uint8_t> file = kgf_lead(std::string(length, 'q'), 1, 2, 2);
+        put_runs(file, {{4, 0x1234}});
+        const read_result whole = read_bytes(file, all_levels, for_conversion);
+        EXPECT_EQ(whole.result, 1) << length;
+        EXPECT_EQ(whole.image.data, pixel_bytes(repeat(0x1234, 4))) << length;
+        file.resize(3 + length + 1 + 5); // inside the fixed fields
+        const read_result cut = read_bytes(file, all_levels, for_conversion);
+        EXPECT_EQ(cut.result, 0) << length;
+        EXPECT_EQ(cut.messages, std::vector<std::string>{"File is missing some data; do not use"});
+    }
+}
+
 TEST_F(KgfTest, MissingFileFailsSilently) {
     scratch_folder folder;
     message_recorder recorder;
