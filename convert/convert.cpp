@@ -11,6 +11,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -315,7 +317,9 @@ conversion_options options_from_settings(const settings_record& record) {
     return options;
 }
 
-int convert_file(const conversion_request& request, std::string& shown_name) {
+namespace {
+
+int convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
     const std::string name = bare_name(request.input);
     shown_name = name;
     if (request.from == file_type::kaf) {
@@ -338,6 +342,21 @@ int convert_file(const conversion_request& request, std::string& shown_name) {
     }
     init_image_buffer(destination, 32);
     return write_tga_outputs(request, name, source, destination);
+}
+
+} // namespace
+
+int convert_file(const conversion_request& request, std::string& shown_name) {
+    // Outputs are built in memory: one that cannot be had fails this file
+    // alone, as a block that cannot be had does.
+    try {
+        return convert_file_unguarded(request, shown_name);
+    } catch (const std::bad_alloc&) {
+        report_status(kgf_status::no_memory, nullptr);
+    } catch (const std::length_error&) {
+        report_status(kgf_status::no_memory, nullptr);
+    }
+    return 0;
 }
 
 const char* last_three(const char* name) {
