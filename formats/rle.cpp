@@ -111,7 +111,8 @@ void encode_stretch(std::vector<uint8_t>& out, const uint8_t* pixels, int64_t n,
             out.insert(out.end(), block, block + used);
             used = 0;
         }
-        block[used] = static_cast<uint8_t>(count == 1 ? 0 : count);
+        // A count of 1 is written as 0, without a branch to guess.
+        block[used] = static_cast<uint8_t>(count & -static_cast<int64_t>(count != 1));
         block[used + 1] = low;
         block[used + 2] = high;
         used += run_bytes;
