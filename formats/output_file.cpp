@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +26,17 @@ bool all_digits(const std::string& text) {
            text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// A process id is 32 bits on every platform; ten digits can say more.
+bool read_process_id(const std::string& digits, unsigned long& process_id) {
+    uint64_t value = 0;
+    for (const char c : digits)
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (value > 0xFFFFFFFFu)
+        return false;
+    process_id = static_cast<unsigned long>(value);
+    return true;
+}
+
 } // namespace
 
 int is_temporary_name(const std::string& name, unsigned long& process_id) {
@@ -38,8 +50,7 @@ int is_temporary_name(const std::string& name, unsigned long& process_id) {
     if (dash == std::string::npos || !all_digits(middle.substr(0, dash)) ||
         !all_digits(middle.substr(dash + 1)))
         return 0;
-    process_id = std::stoul(middle.substr(0, dash));
-    return 1;
+    return read_process_id(middle.substr(0, dash), process_id) ? 1 : 0;
 }
 
 kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {

@@ -17,9 +17,17 @@ TEST(OutputFile, TemporaryNamesAreRecognisablyOurs) {
         int ours;
         unsigned long id;
     } cases[] = {
-        {".~kgf123-4.tmp", 1, 123}, {".~kgf1-99999.tmp", 1, 1}, {".~kgf-4.tmp", 0, 0},
-        {".~kgf12a-1.tmp", 0, 0},   {".~kgf12-.tmp", 0, 0},     {"wall.kgf~", 0, 0},
-        {"~kgf12-1.tmp", 0, 0},     {".~kgf12-1.tmp~", 0, 0},   {".~kgf12345678901-1.tmp", 0, 0},
+        {".~kgf123-4.tmp", 1, 123},
+        {".~kgf1-99999.tmp", 1, 1},
+        {".~kgf-4.tmp", 0, 0},
+        {".~kgf12a-1.tmp", 0, 0},
+        {".~kgf12-.tmp", 0, 0},
+        {"wall.kgf~", 0, 0},
+        {"~kgf12-1.tmp", 0, 0},
+        {".~kgf12-1.tmp~", 0, 0},
+        {".~kgf12345678901-1.tmp", 0, 0},
+        {".~kgf4294967295-1.tmp", 1, 4294967295u},
+        {".~kgf4294967296-1.tmp", 0, 0},
     };
     for (const auto& c : cases) {
         unsigned long id = 0;
