@@ -236,7 +236,6 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
         std::vector<uint8_t> kgf_file;
         if (!make_frame_kgf(animation.frame_data, frame, name.c_str(), request.options.num_mipmaps,
                             kgf_file)) {
-            report_status(kgf_status::no_memory, nullptr);
             ok = 0;
             continue;
         }

@@ -229,6 +229,10 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     // it; a first level that is not whole is copied as one level instead.
     image_buffer first;
     if (!decode_kaf_frame(data, frame, frame.end, first, false)) {
+        if (first.data.empty() && frame.width > 0 && frame.height > 0) {
+            report_status(kgf_status::no_memory, nullptr); // not a short frame
+            return 0;
+        }
         copy_frame(data, frame, name, 1, out);
         return 1;
     }
@@ -261,17 +265,12 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
             refusal = kgf_status::bad_frame_name;
         else if (path.size() + 1 > static_cast<size_t>(path_bytes))
             refusal = kgf_status::path_too_long;
-        std::vector<uint8_t> bytes;
-        if (refusal == kgf_status::ok &&
-            !make_frame_kgf(animation.frame_data, frame, name, levels, bytes))
-            refusal = kgf_status::no_memory;
-        if (refusal != kgf_status::ok) {
+        if (refusal != kgf_status::ok)
             report_status(refusal, name);
-            report_unwritten(unwritten, i);
-            ++failed;
-            continue;
-        }
-        if (!deliver_output(journal, folder, path, std::move(bytes))) {
+        std::vector<uint8_t> bytes;
+        if (refusal != kgf_status::ok ||
+            !make_frame_kgf(animation.frame_data, frame, name, levels, bytes) ||
+            !deliver_output(journal, folder, path, std::move(bytes))) {
             report_unwritten(unwritten, i);
             ++failed;
         }

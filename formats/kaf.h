@@ -57,7 +57,9 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
                       image_buffer& image, bool for_display);
 
 // The KGF file of a frame as the splitter writes it, with the given level
-// count: copied runs for one level, a rebuilt chain for more.
+// count: copied runs for one level, a rebuilt chain for more. Returns 0,
+// having said "Not enough memory to hold the image.", when the chain's
+// block cannot be had.
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
                    int levels, std::vector<uint8_t>& out);
 
