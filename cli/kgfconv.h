@@ -44,6 +44,10 @@ void install_console_messages(bool answer_yes);
 void begin_file_messages(const std::string& file, output_journal* journal);
 void end_file_messages();
 
+// A message of the system's about this thread's file: held or printed as
+// its other messages are.
+void file_message(const std::string& text);
+
 // Prints "kgfconv: FILE: text" (the file named once when the text starts
 // with it), or "kgfconv: text" when no file is concerned.
 void print_file_message(const std::string& file, const std::string& text);

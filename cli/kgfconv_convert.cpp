@@ -130,7 +130,7 @@ int run_convert(const convert_options& options) {
         const convert_item& item = list.items[static_cast<size_t>(index)];
         const std::string& folder = folders[static_cast<size_t>(index)];
         if (item.is_folder) {
-            print_file_message(item.input, "Is a folder; -r converts the files below it");
+            file_message("Is a folder; -r converts the files below it");
             return outcome;
         }
         if (item.type == file_type::none) {

@@ -97,6 +97,10 @@ void end_file_messages() {
     current = file_messages{};
 }
 
+void file_message(const std::string& text) {
+    hold_or_print(text);
+}
+
 void print_file_message(const std::string& file, const std::string& text) {
     std::string line = "kgfconv: ";
     // A text that names the file first already says which file it is.

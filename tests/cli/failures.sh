@@ -68,6 +68,7 @@ done
 head -c 50 stone.kgf >many/cut.kgf
 cp wall.tga many/same.tga
 cp glass.tga many/same.TGA
+mkdir many/w02z.tga # a folder among the files: its message keeps its place
 set -- many/*.tga many/*.TGA many/*.kgf many/missing.kgf flame.kaf
 "$kgfconv" convert --to tga --all-levels -j 1 -o one "$@" 2>one.txt
 one=$?
