@@ -3,6 +3,7 @@
 #include "cli/kgfconv_jobs.h"
 #include "cli/kgfconv_tree.h"
 #include "convert/convert.h"
+#include "platform/files.h"
 #include "platform/message.h"
 #include "settings/settings.h"
 
@@ -96,7 +97,7 @@ int run_convert(const convert_options& options) {
     auto identity_of = [&identities](const std::string& folder) {
         auto found = identities.find(folder);
         if (found == identities.end())
-            found = identities.emplace(folder, folder_identity(folder)).first;
+            found = identities.emplace(folder, folder_identity(text_path(folder))).first;
         return found->second;
     };
     int convertible = 0;
@@ -116,7 +117,7 @@ int run_convert(const convert_options& options) {
             remove_stale_temporaries(folder);
         // An earlier file could write this one's input: it waits its turn.
         in_output_folder[static_cast<size_t>(i)] =
-            identity_of(fs::path(item.input).parent_path().string()) == identity_of(folder);
+            identity_of(path_text(text_path(item.input).parent_path())) == identity_of(folder);
     }
 
     job_plan plan;
@@ -145,7 +146,7 @@ int run_convert(const convert_options& options) {
         // last part.
         std::error_code error;
         if (options.recursive)
-            fs::create_directories(fs::path(folder).parent_path(), error);
+            fs::create_directories(text_path(folder).parent_path(), error);
         conversion_request request;
         request.from = item.type;
         request.to = to;
@@ -174,8 +175,8 @@ int run_convert(const convert_options& options) {
         // The name as converted, in the folder it was given in.
         char line[64];
         std::snprintf(line, sizeof line, "[%d/%d] ", index + 1, count);
-        const fs::path given(list.items[static_cast<size_t>(index)].input);
-        print_line(line + (given.parent_path() / outcome.shown_name).string());
+        const fs::path given = text_path(list.items[static_cast<size_t>(index)].input);
+        print_line(line + path_text(given.parent_path() / text_path(outcome.shown_name)));
     };
     if (bar)
         start_progress(count);

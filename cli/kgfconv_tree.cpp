@@ -1,5 +1,7 @@
 #include "cli/kgfconv_tree.h"
 
+#include "platform/files.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -11,7 +13,7 @@ namespace {
 file_type type_of(const fs::path& file, file_type forced) {
     return forced != file_type::none
                ? forced
-               : type_from_ending(file.filename().string().c_str(), ending_case::any);
+               : type_from_ending(path_text(file.filename()).c_str(), ending_case::any);
 }
 
 // A path lies inside a root when the root is a prefix of it, part by part.
@@ -69,8 +71,8 @@ void walk(const fs::path& folder, const tree& where, convert_list& list) {
         }
         const fs::path below = entry.path().lexically_relative(where.root).parent_path();
         convert_item item;
-        item.input = entry.path().string();
-        item.output_dir = (where.output / below).string();
+        item.input = path_text(entry.path());
+        item.output_dir = path_text(where.output / below);
         item.type = type;
         list.items.push_back(item);
     }
@@ -83,10 +85,11 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
     convert_list list;
     for (const std::string& argument : arguments) {
         std::error_code error;
-        const bool folder = fs::is_directory(argument, error);
+        const fs::path given = text_path(argument);
+        const bool folder = fs::is_directory(given, error);
         if (folder && recursive) {
             // "mod/" and "mod" are the same tree.
-            fs::path root = fs::path(argument).lexically_normal();
+            fs::path root = given.lexically_normal();
             if (!root.has_filename() && root.has_relative_path())
                 root = root.parent_path();
             tree where;
@@ -94,8 +97,8 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
             where.canonical_root = fs::canonical(root, error);
             if (error)
                 where.canonical_root = root;
-            where.output = output_dir;
-            where.canonical_output = fs::weakly_canonical(fs::absolute(output_dir, error), error);
+            where.output = text_path(output_dir);
+            where.canonical_output = fs::weakly_canonical(fs::absolute(where.output, error), error);
             where.forced = forced;
             walk(root, where, list);
             continue;
@@ -103,7 +106,7 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
         convert_item item;
         item.input = argument;
         item.output_dir = output_dir;
-        item.type = type_of(argument, forced);
+        item.type = type_of(given, forced);
         item.is_folder = folder;
         list.items.push_back(item);
     }

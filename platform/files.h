@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,13 @@ constexpr char path_separator = '\\';
 #else
 constexpr char path_separator = '/';
 #endif
+
+// A path as the text the functions here take (the ANSI code page on
+// Windows, the bytes as they are elsewhere), and a path from such a text.
+// A Windows name the code page cannot spell comes out with '?' in it, and
+// is then refused by name when it is opened.
+std::string path_text(const std::filesystem::path& path);
+std::filesystem::path text_path(const std::string& text);
 
 // Creates the last component of the path; the result may be ignored.
 int create_folder(const char* path);

@@ -13,6 +13,14 @@
 #include <unistd.h>
 #include <vector>
 
+std::string path_text(const std::filesystem::path& path) {
+    return path.string();
+}
+
+std::filesystem::path text_path(const std::string& text) {
+    return std::filesystem::path(text);
+}
+
 int create_folder(const char* path) {
     return mkdir(path, 0777) == 0 ? 1 : 0;
 }

@@ -32,6 +32,32 @@ std::wstring wide_path(const char* path) {
 
 } // namespace
 
+std::string path_text(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    if (wide.empty())
+        return std::string();
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return text;
+}
+
+std::filesystem::path text_path(const std::string& text) {
+    if (text.empty())
+        return std::filesystem::path();
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0)
+        return std::filesystem::path();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    return std::filesystem::path(wide);
+}
+
 int create_folder(const char* path) {
     return CreateDirectoryA(path, nullptr) ? 1 : 0;
 }
