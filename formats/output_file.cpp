@@ -54,6 +54,9 @@ int is_temporary_name(const std::string& name, unsigned long& process_id) {
 }
 
 kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {
+    // A file the user marked read-only stays, as a write into it would.
+    if (!may_replace_file(path))
+        return kgf_status::cannot_create;
     const std::string folder = folder_of(path);
     new_file file;
     std::string temporary;

@@ -26,6 +26,10 @@ int create_folder(const char* path);
 // 1 when anything (file, folder, link) exists under the path.
 int path_exists(const char* path);
 
+// 0 when a file is there under the path that is marked read-only (or that
+// this process may not write): an output never replaces it.
+int may_replace_file(const char* path);
+
 // Deletes a file; 1 on success.
 int delete_file(const char* path);
 

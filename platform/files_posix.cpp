@@ -30,6 +30,16 @@ int path_exists(const char* path) {
     return lstat(path, &status) == 0 ? 1 : 0;
 }
 
+int may_replace_file(const char* path) {
+    struct stat status;
+    if (lstat(path, &status) != 0)
+        return 1;
+    // No write bit at all is read-only even to the superuser.
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return 0;
+    return access(path, W_OK) == 0 || errno == ENOENT ? 1 : 0;
+}
+
 int delete_file(const char* path) {
     return unlink(path) == 0 ? 1 : 0;
 }

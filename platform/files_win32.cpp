@@ -66,6 +66,11 @@ int path_exists(const char* path) {
     return GetFileAttributesW(wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int may_replace_file(const char* path) {
+    const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 int delete_file(const char* path) {
     return DeleteFileW(wide_path(path).c_str()) ? 1 : 0;
 }

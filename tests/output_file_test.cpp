@@ -6,10 +6,25 @@
 
 #include <algorithm>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+void mark_read_only(const std::string& path, bool read_only) {
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+#else
+    chmod(path.c_str(), read_only ? 0444 : 0644);
+#endif
+}
+
+} // namespace
 
 TEST(OutputFile, TemporaryNamesAreRecognisablyOurs) {
     const struct {
@@ -47,6 +62,20 @@ TEST(OutputFile, WritesInPlaceAndLeavesNothingElse) {
     EXPECT_EQ(list_folder(folder.path), std::vector<std::string>{"w.kgf"});
     EXPECT_EQ(write_output_file(folder.file("no/w.kgf").c_str(), bytes, 3),
               kgf_status::cannot_create);
+}
+
+// A file marked read-only keeps its bytes: an output is refused, never
+// renamed over it.
+TEST(OutputFile, ReadOnlyOutputIsNotReplaced) {
+    scratch_folder folder;
+    const std::string path = folder.file("w.kgf");
+    write_file_bytes(path, {'o', 'l', 'd'});
+    mark_read_only(path, true);
+    const uint8_t bytes[] = {1, 2, 3};
+    EXPECT_EQ(write_output_file(path.c_str(), bytes, 3), kgf_status::cannot_create);
+    mark_read_only(path, false);
+    EXPECT_EQ(read_file_bytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(list_folder(folder.path), std::vector<std::string>{"w.kgf"});
 }
 
 #ifndef _WIN32
