@@ -35,7 +35,7 @@ description describe(const std::string& file, output_journal* held) {
     begin_file_messages(file, held);
     if (readable(file)) {
         if (type_from_ending(file.c_str(), ending_case::any) == file_type::none)
-            print_file_message(file, "Unsupported file type");
+            file_message("Unsupported file type");
         else
             result.ok = describe_file(file.c_str(), result.info, ending_case::any, &result.picture,
                                       &result.animation) == describe_result::read;

@@ -43,7 +43,8 @@ check "by name" grep -qx "kgfconv: mod: Is a folder; -r converts the files below
 # info --json: one array in argument order; names escaped; failures as text.
 cp wall.tga 'q"uote\x.tga'
 head -c 30 stone.kgf >cut.kgf
-"$kgfconv" info --json 'q"uote\x.tga' flame.kaf cut.kgf notes.bmp >out.json 2>err.txt
+echo "not a picture" >notes.txt
+"$kgfconv" info --json 'q"uote\x.tga' flame.kaf cut.kgf notes.bmp notes.txt >out.json 2>err.txt
 check "info --json fails with status 1 when a file fails" test $? -eq 1
 cat >expected.json <<'END'
 [
@@ -98,10 +99,15 @@ cat >expected.json <<'END'
   {
     "file": "notes.bmp",
     "error": "Cannot open notes.bmp"
+  },
+  {
+    "file": "notes.txt",
+    "error": "Unsupported file type"
   }
 ]
 END
 check "info --json prints the documented objects" cmp -s out.json expected.json
+check "and nothing on standard error" test ! -s err.txt
 cp wall.tga "$(printf 'bad\377.tga')"
 "$kgfconv" info --json "$(printf 'bad\377.tga')" >out.json 2>&1
 check "a name that is not UTF-8 is written as valid JSON" grep -q "\"file\": \"bad$(printf '\357\277\275').tga\"" out.json
