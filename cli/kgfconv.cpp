@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
     convert->add_flag("--quiet", options.quiet, "No line per converted file; errors still show");
     convert
         ->add_option("-j,--jobs", options.jobs,
-                     "Convert up to N files at once (default: one per core); the outputs, "
-                     "messages and their order are those of -j 1")
+                     "Convert up to N files at once, at most 64 (default: one per core); the "
+                     "outputs, messages and their order are those of -j 1")
         ->check(CLI::PositiveNumber);
     convert->add_flag("-r,--recursive", options.recursive,
                       "Convert every file whose name ends in kgf, tga or kaf (in any case) "

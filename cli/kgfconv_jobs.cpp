@@ -85,12 +85,13 @@ void release_journal(const std::string& file, job_slot& slot) {
 
 } // namespace
 
-int run_jobs(const job_plan& plan, const job_work& work, const job_done& done) {
+int run_jobs(const job_plan& asked, const job_work& work, const job_done& done) {
+    job_plan plan = asked;
+    plan.threads = std::clamp(asked.threads, 1, std::clamp(asked.count, 1, most_threads));
     job_board board;
     board.slots.resize(static_cast<size_t>(plan.count));
-    const int threads = std::clamp(plan.threads, 1, std::max(plan.count, 1));
     std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
+    for (int t = 0; t < plan.threads; ++t)
         workers.emplace_back(worker, std::ref(board), std::cref(plan), std::cref(work));
 
     int failed = 0;

@@ -32,5 +32,9 @@ struct job_plan {
     std::function<std::string(int index)> file_of;
 };
 
+// Threads a batch runs on at most, whatever is asked: each file ahead of its
+// turn holds its outputs in memory.
+constexpr int most_threads = 64;
+
 // Runs every job and returns the number that failed.
 int run_jobs(const job_plan& plan, const job_work& work, const job_done& done);
