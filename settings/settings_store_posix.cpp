@@ -62,7 +62,8 @@ std::string_view trim(std::string_view text) {
 // Whole file as text, or empty when it is missing, not a plain file, too big
 // or unreadable.
 std::string read_settings_file(const std::string& path) {
-    file_descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a pipe under the name must not wait for a writer.
+    file_descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.fd < 0)
         return {};
     struct stat info {};

@@ -69,6 +69,12 @@ XDG_CONFIG_HOME="$here/blocked" "$kgfconv" settings bpp=24 >out.txt 2>err.txt
 check "a failed save exits 1" test $? -eq 1
 check "it names the file" grep -qF "$here/blocked/kgf-tool/settings.ini" err.txt
 
+# A pipe where the file should be is no file of settings: it is not waited on.
+mkdir -p piped/kgf-tool
+mkfifo piped/kgf-tool/settings.ini
+XDG_CONFIG_HOME="$here/piped" timeout 10 "$kgfconv" settings >out.txt 2>err.txt
+check "a pipe as the settings file gives the defaults at once" grep -qx "bpp=24" out.txt
+
 "$kgfconv" settings --help >out.txt 2>&1
 check "--help exits 0" test $? -eq 0
 check "--help gives the exit statuses" grep -q "^Exit status" out.txt
