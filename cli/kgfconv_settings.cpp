@@ -22,8 +22,9 @@ const char settings_help[] =
     "  mipmaps       0 or 1; 1 writes one TGA per mip level of a KGF\n"
     "  suffix        at most 9 characters, between name and level number\n"
     "  num_mipmaps   1 or 5, the mip levels of every KGF written\n"
-    "Texts are taken as given and may not hold line breaks. Saving stores all nine\n"
-    "values, the folders in effect included.\n"
+    "Texts are taken as given and may not hold line breaks. Saving stores the nine\n"
+    "values; on Linux a folder still at its default is left out, so that it goes on\n"
+    "following the folder kgfconv runs in (and the home folder) until it is set.\n"
     "\n"
     "Exit status: 0 printed or saved; 1 the save failed; 2 a value was refused and\n"
     "nothing was saved.\n";
