@@ -82,17 +82,12 @@ int make_chain_releasing_source(image_buffer& destination, image_buffer& source,
     return 1;
 }
 
-// Writes the source as one KGF file named after name; releases both blocks.
-int write_kgf_output(const conversion_request& request, const std::string& name,
-                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+// Writes a finished chain as one KGF file named after name; releases it.
+int deliver_kgf_chain(const conversion_request& request, const std::string& name,
+                      image_buffer& destination, std::string& shown_name) {
     shown_name = name;
-    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps);
-    if (!made) {
-        release_both(source, destination);
-        return 0;
-    }
     if (!name_length_accepted(name)) {
-        release_both(source, destination);
+        release_image_data(destination);
         return 0;
     }
     const std::string output_name = replace_extension(name, "kgf");
@@ -106,11 +101,24 @@ int write_kgf_output(const conversion_request& request, const std::string& name,
         // room costs no memory, and the buffer never moves while it grows.
         bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
         encode_kgf(bytes, output_name.c_str(), destination, chain);
-        release_both(source, destination);
+        release_image_data(destination);
         ok = deliver_output(request.journal, request.folder, path, std::move(bytes));
     }
-    release_both(source, destination);
+    release_image_data(destination);
     return ok;
+}
+
+// Writes the source as one KGF file named after name; releases both blocks.
+int write_kgf_output(const conversion_request& request, const std::string& name,
+                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+    shown_name = name;
+    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps);
+    release_image_data(source);
+    if (!made) {
+        release_image_data(destination);
+        return 0;
+    }
+    return deliver_kgf_chain(request, name, destination, shown_name);
 }
 
 // Writes the source as one TGA file, or one per level; releases both blocks.
@@ -202,6 +210,40 @@ bool read_source(const conversion_request& request, image_buffer& source) {
     if (!ok)
         release_image_data(source);
     return ok;
+}
+
+// TGA to KGF. Uncompressed 24- and 32-bit files go straight into the
+// chain a band of rows at a time: the picture is never held at its own
+// depth, which for a large one is most of the time and memory.
+int convert_tga_file_to_kgf(const conversion_request& request, const std::string& name,
+                            std::string& shown_name) {
+    image_buffer source, chain;
+    bool direct = false;
+    const bool ok = read_input(request, [&](byte_reader& reader) {
+        tga_header header;
+        kgf_status status = read_tga_header(reader, header);
+        if (status == kgf_status::ok) {
+            direct = tga_rows_convert_directly(header);
+            if (direct) {
+                status = decode_tga_to_16(reader, header, request.options.num_mipmaps, chain);
+            } else {
+                init_image_buffer(source, 32);
+                status = decode_tga_after_header(reader, header, source, top_row_first);
+            }
+        }
+        report_status(status, request.input);
+        return status == kgf_status::ok;
+    });
+    if (!ok) {
+        release_both(source, chain);
+        return 0;
+    }
+    if (!direct) {
+        init_image_buffer(chain, 16);
+        return write_kgf_output(request, name, source, chain, shown_name);
+    }
+    build_mip_chain(chain);
+    return deliver_kgf_chain(request, name, chain, shown_name);
 }
 
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
@@ -332,6 +374,8 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
                        : 0;
         return convert_animation_to_tga(request, animation);
     }
+    if (request.from == file_type::tga && request.to == file_type::kgf)
+        return convert_tga_file_to_kgf(request, name, shown_name);
     image_buffer source, destination;
     if (!read_source(request, source))
         return 0;

@@ -106,6 +106,34 @@ size_t pixels_to_convert(int64_t extent, const image_buffer& destination,
 
 } // namespace
 
+void pixels_to_16(uint8_t* out, const uint8_t* in, size_t count, int from_bpp) {
+    size_t i = 0;
+    if (from_bpp == 24) {
+        for (; i < count; ++i, in += 3, out += 2) {
+            write_u16(out, static_cast<uint16_t>(0x8000u | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 |
+                                                 in[0] >> 3));
+        }
+        return;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i < count; ++i, in += 4, out += 2) {
+            // B, G, R, A in one word: each channel's top five bits moved to
+            // their place.
+            uint32_t pixel;
+            std::memcpy(&pixel, in, 4);
+            const uint16_t value =
+                static_cast<uint16_t>((pixel > 0xFFFFFFu ? 0x8000u : 0u) | (pixel >> 9 & 0x7C00u) |
+                                      (pixel >> 6 & 0x3E0u) | (pixel >> 3 & 0x1Fu));
+            std::memcpy(out, &value, 2);
+        }
+    }
+    for (; i < count; ++i, in += 4, out += 2) {
+        // Any alpha but 0 is opaque; each channel keeps its top five bits.
+        write_u16(out, static_cast<uint16_t>((in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 |
+                                             (in[1] >> 3) << 5 | in[0] >> 3));
+    }
+}
+
 void convert_pixels(image_buffer& destination, const image_buffer& source) {
     const int to = destination.bpp;
     const int from = source.bpp;
@@ -156,34 +184,10 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
         }
         return;
     }
-    if (to == 16 && from == 32) {
-        const size_t count = pixels_to_convert(first_level, destination, source, 2, 4);
-        size_t i = 0;
-        if constexpr (std::endian::native == std::endian::little) {
-            for (; i < count; ++i, in += 4, out += 2) {
-                // B, G, R, A in one word: each channel's top five bits moved
-                // to their place.
-                uint32_t pixel;
-                std::memcpy(&pixel, in, 4);
-                const uint16_t value = static_cast<uint16_t>(
-                    (pixel > 0xFFFFFFu ? 0x8000u : 0u) | (pixel >> 9 & 0x7C00u) |
-                    (pixel >> 6 & 0x3E0u) | (pixel >> 3 & 0x1Fu));
-                std::memcpy(out, &value, 2);
-            }
-        }
-        for (; i < count; ++i, in += 4, out += 2) {
-            // Any alpha but 0 is opaque; each channel keeps its top five bits.
-            write_u16(out, static_cast<uint16_t>((in[3] != 0 ? 0x8000u : 0u) | (in[2] >> 3) << 10 |
-                                                 (in[1] >> 3) << 5 | in[0] >> 3));
-        }
-        return;
-    }
-    if (to == 16 && from == 24) {
-        const size_t count = pixels_to_convert(first_level, destination, source, 2, 3);
-        for (size_t i = 0; i < count; ++i, in += 3, out += 2) {
-            write_u16(out, static_cast<uint16_t>(0x8000u | (in[2] >> 3) << 10 | (in[1] >> 3) << 5 |
-                                                 in[0] >> 3));
-        }
+    if (to == 16 && (from == 32 || from == 24)) {
+        const size_t count =
+            pixels_to_convert(first_level, destination, source, 2, static_cast<size_t>(from / 8));
+        pixels_to_16(out, in, count, from);
         return;
     }
     if ((to == 24 && from == 32) || (to == 32 && from == 24)) {

@@ -45,6 +45,10 @@ int allocate_image_data(image_buffer& image, int64_t bytes);
 // Frees the pixel block (the record's "pointer" goes back to null).
 void release_image_data(image_buffer& image);
 
+// Converts count pixels of 24 bits (B, G, R: opaque) or 32 bits (B, G, R,
+// A: opaque unless A is 0) to ARGB1555, each channel keeping its top bits.
+void pixels_to_16(uint8_t* out, const uint8_t* in, size_t count, int from_bpp);
+
 // Fills destination's block from source's, as chosen by the two depths.
 // Reads and writes stay inside both blocks whatever their fields claim.
 void convert_pixels(image_buffer& destination, const image_buffer& source);

@@ -261,14 +261,75 @@ kgf_status check_tga_header(const tga_header& header) {
     return kgf_status::ok;
 }
 
-kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored) {
+kgf_status read_tga_header(byte_reader& reader, tga_header& header) {
     uint8_t bytes[tga_header_size];
     if (read_bytes(reader, bytes, sizeof bytes) != sizeof bytes)
         return short_read_status(reader); // no sizes to go by
-    const tga_header header = parse_tga_header(bytes);
-    const kgf_status checked = check_tga_header(header);
+    header = parse_tga_header(bytes);
+    return check_tga_header(header);
+}
+
+bool tga_rows_convert_directly(const tga_header& header) {
+    const bool real_descriptor =
+        (header.descriptor & reserved_interleaving) != reserved_interleaving;
+    return header.image_type == true_colour &&
+           (header.pixel_depth == 24 || header.pixel_depth == 32) &&
+           !(real_descriptor && (header.descriptor & right_to_left));
+}
+
+kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int levels,
+                            image_buffer& chain) {
+    init_image_buffer(chain, 16);
+    chain.num_mipmaps = static_cast<int16_t>(levels);
+    chain.width = header.width;
+    chain.height = header.height;
+    if (!skip_bytes(reader, header.id_length) || !skip_bytes(reader, colour_map_bytes(header)))
+        return short_read_status(reader);
+    const int64_t pixels = int64_t{header.width} * header.height;
+    const int stored_bytes = bytes_of(header.pixel_depth);
+    // Sizes the file cannot back are refused before the chain is had.
+    if (bytes_left(reader) < pixels * stored_bytes)
+        return kgf_status::missing_data;
+    if (!try_allocate_block(chain.data, mip_chain_bytes(chain)))
+        return kgf_status::no_memory;
+    const size_t width = static_cast<size_t>(header.width);
+    if (pixels == 0 || static_cast<int64_t>(chain.data.size()) < pixels * 2)
+        return kgf_status::ok;
+    const bool real_descriptor =
+        (header.descriptor & reserved_interleaving) != reserved_interleaving;
+    const bool stored_top_first = real_descriptor && (header.descriptor & top_to_bottom) != 0;
+    // Bands of rows go through one small block to their place in the chain.
+    const size_t row_bytes = width * static_cast<size_t>(stored_bytes);
+    const size_t band_rows = std::max<size_t>(1, (size_t{256} << 10) / row_bytes);
+    std::vector<uint8_t> band(band_rows * row_bytes);
+    for (int row = 0; row < header.height;) {
+        const int rows = static_cast<int>(
+            std::min<int64_t>(static_cast<int64_t>(band_rows), header.height - row));
+        const size_t bytes = static_cast<size_t>(rows) * row_bytes;
+        if (read_bytes(reader, band.data(), bytes) != bytes)
+            return short_read_status(reader);
+        for (int r = 0; r < rows; ++r) {
+            const int stored_row = row + r;
+            const int target = stored_top_first ? stored_row : header.height - 1 - stored_row;
+            pixels_to_16(chain.data.data() + static_cast<size_t>(target) * width * 2,
+                         band.data() + static_cast<size_t>(r) * row_bytes, width,
+                         header.pixel_depth);
+        }
+        row += rows;
+    }
+    return kgf_status::ok;
+}
+
+kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored) {
+    tga_header header;
+    const kgf_status checked = read_tga_header(reader, header);
     if (checked != kgf_status::ok)
         return checked;
+    return decode_tga_after_header(reader, header, image, as_stored);
+}
+
+kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header,
+                                   image_buffer& image, int as_stored) {
     image.width = header.width;
     image.height = header.height;
     image.bpp = static_cast<uint8_t>(picture_bpp(header));

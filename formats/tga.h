@@ -40,11 +40,31 @@ tga_header parse_tga_header(const uint8_t bytes[tga_header_size]);
 // bad_image_size or unsupported_tga_type.
 kgf_status check_tga_header(const tga_header& header);
 
+// Reads the 18 header bytes and checks them; the reader is then at the
+// image ID.
+kgf_status read_tga_header(byte_reader& reader, tga_header& header);
+
+// True for uncompressed 24- or 32-bit true colour stored left to right: its
+// rows can go straight to 16 bits, the picture never held at its own depth.
+bool tga_rows_convert_directly(const tga_header& header);
+
+// For such a file, after read_tga_header: makes chain a 16-bit picture of
+// the given levels and reads the pixels into its first level, top row
+// first, as decode_tga and a conversion to 16 bits would give them; the
+// lower levels are left to build_mip_chain. Makes the same checks as
+// decode_tga, in the same order, before the chain is allocated.
+kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int levels,
+                            image_buffer& chain);
+
 // Decodes a whole TGA file from the reader into an image prepared by
 // init_image_buffer: width, height, bpp (16, 24 or 32) and data. Reports
 // nothing. Colour-mapped and greyscale pictures come out at 24 bits, or 32
 // when the map holds alpha; 15-bit pixels come out as opaque ARGB1555.
 kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored);
+
+// The same, after read_tga_header gave ok for header.
+kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header,
+                                   image_buffer& image, int as_stored);
 
 // Reads a TGA file. as_stored is top_row_first or bottom_row_first. Returns
 // 1 on success, 0 on failure after a message naming the file, except for a

@@ -310,3 +310,72 @@ TEST_F(TgaTest, WriteRefusesALevelOutsideTheBlock) {
     EXPECT_EQ(encode_tga(out, image, 0), 1);
     EXPECT_EQ(out.size(), 1u + 18 + 48);
 }
+
+// Rows that go straight to 16 bits give what the whole picture converted
+// gives, for every layout the direct path takes, and the same refusal for
+// a file cut anywhere.
+TEST_F(TgaTest, DirectSixteenBitRowsMatchTheWholePicture) {
+    struct direct_case {
+        int bpp;
+        uint8_t descriptor;
+        uint8_t id_length;
+        int width, height;
+    };
+    const direct_case cases[] = {
+        {24, 0x00, 0, 37, 11}, {32, 0x08, 0, 32, 16}, {32, 0x28, 3, 5, 700},  {24, 0x20, 0, 1, 1},
+        {32, 0xF8, 0, 9, 4},   {24, 0xC0, 0, 4, 3},   {32, 0x08, 0, 3000, 3}, {24, 0x00, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const size_t count = static_cast<size_t>(c.width) * c.height * (c.bpp / 8);
+        std::vector<uint8_t> body(c.id_length, 'i');
+        for (size_t i = 0; i < count; ++i)
+            body.push_back(static_cast<uint8_t>(i * 37 + i / 7));
+        const std::vector<uint8_t> file = tga_bytes({.id_length = c.id_length,
+                                                     .image_type = 2,
+                                                     .width = static_cast<int16_t>(c.width),
+                                                     .height = static_cast<int16_t>(c.height),
+                                                     .pixel_depth = static_cast<uint8_t>(c.bpp),
+                                                     .descriptor = c.descriptor},
+                                                    body);
+        const std::string what = std::to_string(c.bpp) + " bits, descriptor " +
+                                 std::to_string(c.descriptor) + ", " + std::to_string(c.width) +
+                                 "x" + std::to_string(c.height);
+        for (size_t cut : {file.size(), file.size() - 1, size_t{20}, size_t{17}}) {
+            if (cut > file.size())
+                continue;
+            byte_reader whole_reader = memory_reader(file.data(), cut);
+            image_buffer whole;
+            init_image_buffer(whole, 32);
+            const kgf_status whole_status = decode_tga(whole_reader, whole, top_row_first);
+            image_buffer expected;
+            init_image_buffer(expected, 16);
+            expected.num_mipmaps = 3;
+            expected.width = whole.width;
+            expected.height = whole.height;
+            ASSERT_TRUE(allocate_image_data(expected, mip_chain_bytes(expected)));
+            convert_pixels(expected, whole);
+
+            byte_reader direct_reader = memory_reader(file.data(), cut);
+            tga_header header;
+            kgf_status direct_status = read_tga_header(direct_reader, header);
+            image_buffer direct;
+            if (direct_status == kgf_status::ok) {
+                ASSERT_TRUE(tga_rows_convert_directly(header)) << what;
+                direct_status = decode_tga_to_16(direct_reader, header, 3, direct);
+            }
+            EXPECT_EQ(direct_status, whole_status) << what << ", cut at " << cut;
+            if (whole_status == kgf_status::ok) {
+                EXPECT_EQ(direct.data, expected.data) << what;
+                EXPECT_EQ(direct.num_mipmaps, 3);
+            }
+        }
+    }
+    // Right to left, run-length and 16 bits take the whole path.
+    const uint8_t others[][tga_header_size] = {
+        {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 0x10},
+        {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 0},
+        {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 16, 0},
+    };
+    for (const auto& bytes : others)
+        EXPECT_FALSE(tga_rows_convert_directly(parse_tga_header(bytes)));
+}
