@@ -1,4 +1,5 @@
 #include "formats/image_info.h"
+#include "formats/mip.h"
 #include "formats/tga.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"
@@ -343,30 +344,30 @@ TEST_F(TgaTest, DirectSixteenBitRowsMatchTheWholePicture) {
         for (size_t cut : {file.size(), file.size() - 1, size_t{20}, size_t{17}}) {
             if (cut > file.size())
                 continue;
-            byte_reader whole_reader = memory_reader(file.data(), cut);
-            image_buffer whole;
-            init_image_buffer(whole, 32);
-            const kgf_status whole_status = decode_tga(whole_reader, whole, top_row_first);
-            image_buffer expected;
-            init_image_buffer(expected, 16);
-            expected.num_mipmaps = 3;
-            expected.width = whole.width;
-            expected.height = whole.height;
-            ASSERT_TRUE(allocate_image_data(expected, mip_chain_bytes(expected)));
-            convert_pixels(expected, whole);
+            for (const int levels : {0, 1, 5, 255}) {
+                byte_reader whole_reader = memory_reader(file.data(), cut);
+                image_buffer whole;
+                init_image_buffer(whole, 32);
+                const kgf_status whole_status = decode_tga(whole_reader, whole, top_row_first);
+                image_buffer expected;
+                init_image_buffer(expected, 16);
+                if (whole_status == kgf_status::ok)
+                    ASSERT_TRUE(make_kgf_chain(expected, whole, levels));
 
-            byte_reader direct_reader = memory_reader(file.data(), cut);
-            tga_header header;
-            kgf_status direct_status = read_tga_header(direct_reader, header);
-            image_buffer direct;
-            if (direct_status == kgf_status::ok) {
-                ASSERT_TRUE(tga_rows_convert_directly(header)) << what;
-                direct_status = decode_tga_to_16(direct_reader, header, 3, direct);
-            }
-            EXPECT_EQ(direct_status, whole_status) << what << ", cut at " << cut;
-            if (whole_status == kgf_status::ok) {
-                EXPECT_EQ(direct.data, expected.data) << what;
-                EXPECT_EQ(direct.num_mipmaps, 3);
+                byte_reader direct_reader = memory_reader(file.data(), cut);
+                tga_header header;
+                kgf_status direct_status = read_tga_header(direct_reader, header);
+                image_buffer direct;
+                if (direct_status == kgf_status::ok) {
+                    ASSERT_TRUE(tga_rows_convert_directly(header)) << what;
+                    direct_status = decode_tga_to_16(direct_reader, header, levels, direct);
+                }
+                EXPECT_EQ(direct_status, whole_status) << what << ", cut at " << cut;
+                if (whole_status != kgf_status::ok)
+                    continue;
+                build_mip_chain(direct);
+                EXPECT_EQ(direct.data, expected.data) << what << ", " << levels << " levels";
+                EXPECT_EQ(direct.num_mipmaps, expected.num_mipmaps);
             }
         }
     }
