@@ -207,20 +207,25 @@ template <int pixel_bytes> void mirror_rows(image_buffer& image) {
     }
 }
 
+// The descriptor's origin bits as the reader takes them. The reserved
+// interleaving value marks no real descriptor: the writer gives 16-bit
+// pictures 248 (bpp - 24). Such files stay bottom row first, left to right,
+// as they have always been read.
+uint8_t origin_bits(const tga_header& header) {
+    if ((header.descriptor & reserved_interleaving) == reserved_interleaving)
+        return 0;
+    return static_cast<uint8_t>(header.descriptor & (right_to_left | top_to_bottom));
+}
+
 // Brings the rows into the order asked for and every row to left to right.
-void orient(image_buffer& image, uint8_t descriptor, int as_stored) {
-    // The reserved interleaving value marks no real descriptor: the writer
-    // gives 16-bit pictures 248 (bpp - 24). Such files stay bottom row first,
-    // left to right, as they have always been read.
-    if ((descriptor & reserved_interleaving) == reserved_interleaving)
-        descriptor = 0;
+void orient(image_buffer& image, uint8_t origin, int as_stored) {
     const int pixel_bytes = image.bpp / 8;
-    const bool stored_top_first = (descriptor & top_to_bottom) != 0;
+    const bool stored_top_first = (origin & top_to_bottom) != 0;
     const bool wanted_top_first = as_stored == top_row_first;
     if (stored_top_first != wanted_top_first)
         reverse_rows(image.data.data(), static_cast<size_t>(image.width) * pixel_bytes,
                      image.height);
-    if (descriptor & right_to_left) {
+    if (origin & right_to_left) {
         if (pixel_bytes == 2)
             mirror_rows<2>(image);
         else if (pixel_bytes == 3)
@@ -270,11 +275,9 @@ kgf_status read_tga_header(byte_reader& reader, tga_header& header) {
 }
 
 bool tga_rows_convert_directly(const tga_header& header) {
-    const bool real_descriptor =
-        (header.descriptor & reserved_interleaving) != reserved_interleaving;
     return header.image_type == true_colour &&
            (header.pixel_depth == 24 || header.pixel_depth == 32) &&
-           !(real_descriptor && (header.descriptor & right_to_left));
+           (origin_bits(header) & right_to_left) == 0;
 }
 
 kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int levels,
@@ -295,9 +298,7 @@ kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int l
     const size_t width = static_cast<size_t>(header.width);
     if (pixels == 0 || static_cast<int64_t>(chain.data.size()) < pixels * 2)
         return kgf_status::ok;
-    const bool real_descriptor =
-        (header.descriptor & reserved_interleaving) != reserved_interleaving;
-    const bool stored_top_first = real_descriptor && (header.descriptor & top_to_bottom) != 0;
+    const bool stored_top_first = (origin_bits(header) & top_to_bottom) != 0;
     // Bands of rows go through one small block to their place in the chain.
     const size_t row_bytes = width * static_cast<size_t>(stored_bytes);
     const size_t band_rows = std::max<size_t>(1, (size_t{256} << 10) / row_bytes);
@@ -385,7 +386,7 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
     } else if (header.pixel_depth == 15) {
         set_alpha_bits(image.data.data(), pixels);
     }
-    orient(image, header.descriptor, as_stored);
+    orient(image, origin_bits(header), as_stored);
     return kgf_status::ok;
 }
 
