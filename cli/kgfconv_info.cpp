@@ -47,18 +47,15 @@ description describe(const std::string& file, output_journal* held) {
 // The frames in stored order, each with its name and its header's sizes.
 nlohmann::ordered_json frame_list(const kaf_animation& animation) {
     nlohmann::ordered_json frames = nlohmann::ordered_json::array();
-    int64_t start = 0;
-    for (int32_t i = 0; i < animation.frame_count; ++i) {
-        kaf_frame frame;
-        locate_kaf_frame(animation.frame_data, start, frame);
-        start += animation.frame_sizes[static_cast<size_t>(i)];
+    for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char*) {
+        // The name as stored, whole, rather than cut to its slot.
         const char* name =
             reinterpret_cast<const char*>(animation.frame_data.data() + frame.start + 3);
         frames.push_back({{"name", std::string(name, static_cast<size_t>(frame.name_length))},
                           {"width", frame.width},
                           {"height", frame.height},
                           {"mipmaps", frame.mip_count}});
-    }
+    });
     return frames;
 }
 

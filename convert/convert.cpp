@@ -262,24 +262,17 @@ bool read_animation(const conversion_request& request, kaf_animation& animation)
 // through the output folder.
 int convert_animation_to_tga(const conversion_request& request, const kaf_animation& animation) {
     int ok = 1;
-    int64_t p = 0;
-    size_t name_offset = 0;
-    for (int32_t i = 0; i < animation.frame_count; ++i) {
-        kaf_frame frame;
-        locate_kaf_frame(animation.frame_data, p, frame);
-        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
-        const std::string name = animation.frame_names.data() + name_offset;
-        name_offset += name.size() + 1;
-        if (!is_plain_frame_name(name.c_str())) {
-            report_status(kgf_status::bad_frame_name, name.c_str());
+    for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
+        if (!is_plain_frame_name(name)) {
+            report_status(kgf_status::bad_frame_name, name);
             ok = 0;
-            continue;
+            return;
         }
         std::vector<uint8_t> kgf_file;
-        if (!make_frame_kgf(animation.frame_data, frame, name.c_str(), request.options.num_mipmaps,
+        if (!make_frame_kgf(animation.frame_data, frame, name, request.options.num_mipmaps,
                             kgf_file)) {
             ok = 0;
-            continue;
+            return;
         }
         const std::string subject = std::string(request.input) + ": frame " + name;
         byte_reader reader = memory_reader(kgf_file.data(), kgf_file.size());
@@ -289,12 +282,12 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
         if (!read_kgf_source(reader, request, subject.c_str(), source)) {
             release_image_data(source);
             ok = 0;
-            continue;
+            return;
         }
         kgf_file = std::vector<uint8_t>();
         if (!write_tga_outputs(request, name, source, destination))
             ok = 0;
-    }
+    });
     return ok;
 }
 

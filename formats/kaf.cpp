@@ -250,15 +250,7 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
                  output_journal* journal, std::vector<int32_t>* unwritten) {
     int failed = 0;
-    int64_t p = 0;
-    size_t name_offset = 0;
-    for (int32_t i = 0; i < animation.frame_count; ++i) {
-        kaf_frame frame;
-        locate_kaf_frame(animation.frame_data, p, frame); // the parse found every frame whole
-        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
-        const char* name = animation.frame_names.data() + name_offset;
-        name_offset += std::strlen(name) + 1;
-
+    for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string path = std::string(folder) + name;
         kgf_status refusal = kgf_status::ok;
         if (!is_plain_frame_name(name))
@@ -274,7 +266,7 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
             report_unwritten(unwritten, i);
             ++failed;
         }
-    }
+    });
     return failed;
 }
 

@@ -7,6 +7,7 @@
 #include "formats/output_file.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // Where one frame record lies in the frame data, and its header fields.
@@ -39,6 +40,22 @@ struct kaf_animation {
 // when any part of it lies past the end of the data; the fields found so far
 // are filled all the same.
 bool locate_kaf_frame(const std::vector<uint8_t>& data, int64_t start, kaf_frame& frame);
+
+// Calls visit(index, frame, name) for every frame of a parsed animation in
+// stored order: the frame located in the data, and its name as the
+// animation keeps it (cut to its 36-byte slot).
+template <typename visitor> void for_each_kaf_frame(const kaf_animation& animation, visitor visit) {
+    int64_t start = 0;
+    size_t name_offset = 0;
+    for (int32_t i = 0; i < animation.frame_count; ++i) {
+        kaf_frame frame;
+        locate_kaf_frame(animation.frame_data, start, frame); // the parse found it whole
+        start = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+        const char* name = animation.frame_names.data() + name_offset;
+        name_offset += std::strlen(name) + 1;
+        visit(i, frame, name);
+    }
+}
 
 // Loads an animation and finds its frames; reports nothing.
 kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation);

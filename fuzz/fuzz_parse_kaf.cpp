@@ -10,14 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kaf_animation animation;
     if (decode_kaf(reader, animation) != kgf_status::ok)
         return 0;
-    int64_t p = 0;
-    for (int32_t i = 0; i < animation.frame_count; ++i) {
-        kaf_frame frame;
-        locate_kaf_frame(animation.frame_data, p, frame);
-        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+    for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char*) {
         image_buffer image;
         decode_kaf_frame(animation.frame_data, frame,
                          static_cast<int64_t>(animation.frame_data.size()), image, for_preview);
-    }
+    });
     return 0;
 }

@@ -63,19 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fail("frames lost between the written and the unwritten", animation.frame_count);
 
     size_t next = 0;
-    int64_t p = 0;
-    for (int32_t i = 0; i < animation.frame_count; ++i) {
-        kaf_frame frame;
-        locate_kaf_frame(animation.frame_data, p, frame);
-        p = frame.start + animation.frame_sizes[static_cast<size_t>(i)];
+    for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char*) {
         if (std::find(unwritten.begin(), unwritten.end(), i) != unwritten.end())
-            continue;
+            return;
         const journal_entry& entry = journal.entries[next++];
         if (!entry.is_output || entry.path.compare(0, folder.size(), folder) != 0 ||
             !is_plain_frame_name(entry.path.c_str() + folder.size()) ||
             entry.path.size() >= static_cast<size_t>(path_bytes))
             fail("written outside the output folder", i);
         check_frame_file(animation, frame, levels, entry.bytes, i);
-    }
+    });
     return 0;
 }
