@@ -351,8 +351,9 @@ TEST_F(TgaTest, DirectSixteenBitRowsMatchTheWholePicture) {
                 const kgf_status whole_status = decode_tga(whole_reader, whole, top_row_first);
                 image_buffer expected;
                 init_image_buffer(expected, 16);
-                if (whole_status == kgf_status::ok)
+                if (whole_status == kgf_status::ok) {
                     ASSERT_TRUE(make_kgf_chain(expected, whole, levels));
+                }
 
                 byte_reader direct_reader = memory_reader(file.data(), cut);
                 tga_header header;
