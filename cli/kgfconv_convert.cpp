@@ -93,11 +93,11 @@ int run_convert(const convert_options& options) {
     std::vector<int> in_output_folder(static_cast<size_t>(count), 0);
     std::set<std::string> cleaned;
     // Each folder's identity is looked up once: a tree has many files a folder.
-    std::map<std::string, fs::path> identities;
-    auto identity_of = [&identities](const std::string& folder) {
+    std::map<fs::path, fs::path> identities;
+    auto identity_of = [&identities](const fs::path& folder) {
         auto found = identities.find(folder);
         if (found == identities.end())
-            found = identities.emplace(folder, folder_identity(text_path(folder))).first;
+            found = identities.emplace(folder, folder_identity(folder)).first;
         return found->second;
     };
     int convertible = 0;
@@ -117,7 +117,7 @@ int run_convert(const convert_options& options) {
             remove_stale_temporaries(folder);
         // An earlier file could write this one's input: it waits its turn.
         in_output_folder[static_cast<size_t>(i)] =
-            identity_of(path_text(text_path(item.input).parent_path())) == identity_of(folder);
+            identity_of(text_path(item.input).parent_path()) == identity_of(text_path(folder));
     }
 
     job_plan plan;
