@@ -10,36 +10,32 @@
 
 namespace {
 
-// Refuses, by name, a file that is missing or not a regular file before a
-// reader opens it.
-bool readable(const std::string& file) {
-    input_file probe;
-    const kgf_status status = open_reader_file(file.c_str(), probe);
-    close_input_file(probe);
-    report_status(status, file.c_str());
-    return status == kgf_status::ok;
-}
-
 // What info learns of one file.
 struct description {
     bool ok = false;
-    image_info_record info = {};
-    image_buffer picture;
-    kaf_animation animation;
+    file_description found;
 };
 
-// Reads the file as the preview does and describes it; the readers report
-// their failures as messages of this file, held in the journal when given.
+// Reads the file as the preview does and describes it. A file that is
+// missing or not a regular file is refused by name before it is read; the
+// failures and warnings are messages of this file, held in the journal when
+// given.
 description describe(const std::string& file, output_journal* held) {
     description result;
     begin_file_messages(file, held);
-    if (readable(file)) {
-        if (type_from_ending(file.c_str(), ending_case::any) == file_type::none)
-            file_message("Unsupported file type");
-        else
-            result.ok = describe_file(file.c_str(), result.info, ending_case::any, &result.picture,
-                                      &result.animation) == describe_result::read;
+    input_file opened;
+    const kgf_status status = open_reader_file(file.c_str(), opened);
+    report_status(status, file.c_str());
+    const file_type type = type_from_ending(file.c_str(), ending_case::any);
+    if (status == kgf_status::ok && type == file_type::none) {
+        file_message("Unsupported file type");
+    } else if (status == kgf_status::ok) {
+        byte_reader reader = file_reader(opened);
+        const kgf_status read = describe_image(reader, type, result.found);
+        report_kgf_reading(result.found.kgf, read, file.c_str());
+        result.ok = read == kgf_status::ok;
     }
+    close_input_file(opened);
     end_file_messages();
     return result;
 }
@@ -74,17 +70,17 @@ int run_info_json(const std::vector<std::string>& files) {
         }
         for (const journal_entry& warning : held.entries)
             print_file_message(file, warning.text);
-        const image_info_record& info = found.info;
+        const image_info_record& info = found.found.info;
         nlohmann::ordered_json entry = {{"file", file},
                                         {"type", info.type_name},
-                                        {"width", found.picture.width},
-                                        {"height", found.picture.height},
+                                        {"width", found.found.picture.width},
+                                        {"height", found.found.picture.height},
                                         {"depth", info.color_depth},
                                         {"mipmaps", info.mip_levels},
                                         {"frames", info.frames}};
         if (std::string(info.type_name) == "KAF") {
-            entry["frames"] = found.animation.frame_count;
-            entry["frame_list"] = frame_list(found.animation);
+            entry["frames"] = found.found.animation.frame_count;
+            entry["frame_list"] = frame_list(found.found.animation);
         }
         all.push_back(entry);
     }
@@ -107,7 +103,7 @@ int run_info(const std::vector<std::string>& files, bool json) {
             status = exit_failed;
             continue;
         }
-        const image_info_record& info = found.info;
+        const image_info_record& info = found.found.info;
         std::printf("%s\n  Type: %s\n  Resolution: %s\n  Color depth: %u\n  Mipmaps: %u\n"
                     "  Frames: %u\n",
                     file.c_str(), info.type_name, info.resolution, info.color_depth,

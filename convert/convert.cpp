@@ -1,6 +1,7 @@
 #include "convert/convert.h"
 
 #include "convert/output_names.h"
+#include "formats/allocation.h"
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
 #include "formats/kgf.h"
@@ -11,8 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -161,15 +160,6 @@ int write_tga_outputs(const conversion_request& request, const std::string& name
     return ok;
 }
 
-// Opens the input for a reader, reporting what keeps it from being read.
-// A file that is not there is reported only when the request asks.
-bool open_input(const conversion_request& request, input_file& file) {
-    const kgf_status status = open_reader_file(request.input, file);
-    if (status != kgf_status::cannot_open || request.report_cannot_open)
-        report_status(status, request.input);
-    return status == kgf_status::ok;
-}
-
 // Reads a KGF into source (16 bits) and shows its warnings under subject.
 bool read_kgf_source(byte_reader& reader, const conversion_request& request, const char* subject,
                      image_buffer& source) {
@@ -187,13 +177,15 @@ template <typename read_with> bool read_input(const conversion_request& request,
         byte_reader reader = memory_reader(request.input_bytes, request.input_size);
         return read(reader);
     }
-    input_file file;
-    if (!open_input(request, file))
-        return false;
-    byte_reader reader = file_reader(file);
-    const bool ok = read(reader);
-    close_input_file(file);
-    return ok;
+    bool ok = false;
+    const kgf_status opened = decode_file(request.input, [&](byte_reader& reader) {
+        ok = read(reader);
+        return kgf_status::ok;
+    });
+    // A file that is not there is reported only when the request asks.
+    if (opened != kgf_status::cannot_open || request.report_cannot_open)
+        report_status(opened, request.input);
+    return opened == kgf_status::ok && ok;
 }
 
 bool read_source(const conversion_request& request, image_buffer& source) {
@@ -385,22 +377,17 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
 int convert_file(const conversion_request& request, std::string& shown_name) {
     // Outputs are built in memory: one that cannot be had fails this file
     // alone, as a block that cannot be had does.
-    try {
-        return convert_file_unguarded(request, shown_name);
-    } catch (const std::bad_alloc&) {
+    int ok = 0;
+    if (!with_memory([&] { ok = convert_file_unguarded(request, shown_name); })) {
         report_status(kgf_status::no_memory, nullptr);
-    } catch (const std::length_error&) {
-        report_status(kgf_status::no_memory, nullptr);
+        ok = 0;
     }
-    return 0;
+    return ok;
 }
 
 const char* last_three(const char* name) {
-    static char ending[4];
     const size_t length = std::strlen(name);
-    const char* start = length < 3 ? name : name + length - 3;
-    std::snprintf(ending, sizeof ending, "%s", start);
-    return ending;
+    return length < 3 ? name : name + length - 3;
 }
 
 int ensure_trailing_separator(char* folder) {

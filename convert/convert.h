@@ -61,8 +61,8 @@ int convert_kaf_to_kgf(char* folder, char* name);
 int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination);
 int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination);
 
-// The last three characters of a name (the whole name when shorter), in one
-// static buffer that every call overwrites.
+// The last three characters of a name (the whole name when shorter): the end
+// of the name itself.
 const char* last_three(const char* name);
 
 // Appends the platform's separator to a 256-byte folder text when missing.

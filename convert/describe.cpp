@@ -1,10 +1,8 @@
 #include "convert/describe.h"
 
-#include "formats/kgf.h"
 #include "formats/tga.h"
 
 #include <cstdio>
-#include <utility>
 
 int read_for_preview(const char* path, file_type type, image_buffer& image,
                      kaf_animation& animation) {
@@ -28,26 +26,57 @@ int read_for_preview(const char* path, file_type type, image_buffer& image,
     return 0;
 }
 
-describe_result describe_file(const char* path, image_info_record& info, ending_case rule,
-                              image_buffer* picture, kaf_animation* frames) {
-    const file_type type = type_from_ending(path, rule);
-    if (type == file_type::none)
-        return describe_result::unknown_type;
-    image_buffer image;
-    kaf_animation animation;
-    if (!read_for_preview(path, type, image, animation))
-        return describe_result::failed;
+namespace {
+
+// The picture as the preview holds it, and the mip levels the file declares.
+kgf_status read_picture(byte_reader& reader, file_type type, file_description& found, int& levels) {
+    image_buffer& image = found.picture;
+    switch (type) {
+    case file_type::tga:
+        init_image_buffer(image, 32);
+        levels = 1;
+        return decode_tga(reader, image, bottom_row_first);
+    case file_type::kgf: {
+        init_image_buffer(image, 16);
+        const kgf_status status = decode_kgf(reader, image, false, true, found.kgf);
+        levels = found.kgf.header.mip_count;
+        return status;
+    }
+    case file_type::kaf: {
+        init_image_buffer(image, 16);
+        const kgf_status status = decode_kaf(reader, found.animation);
+        const kaf_animation& animation = found.animation;
+        levels = animation.any_header ? animation.last_frame.mip_count : 0;
+        if (animation.any_header) {
+            image.width = static_cast<int16_t>(animation.last_frame.width);
+            image.height = static_cast<int16_t>(animation.last_frame.height);
+        }
+        return status;
+    }
+    case file_type::none:
+        break;
+    }
+    return kgf_status::unsupported_conversion;
+}
+
+} // namespace
+
+kgf_status describe_image(byte_reader& reader, file_type type, file_description& found) {
+    found = file_description{};
+    int levels = 0;
+    const kgf_status status = read_picture(reader, type, found, levels);
+    if (status != kgf_status::ok)
+        return status;
+    const image_buffer& image = found.picture;
+    image_info_record& info = found.info;
     const char* type_name = type == file_type::tga ? "TGA" : type == file_type::kgf ? "KGF" : "KAF";
     std::snprintf(info.type_name, sizeof info.type_name, "%s", type_name);
     char resolution[32];
     std::snprintf(resolution, sizeof resolution, "%dx%d", image.width, image.height);
     std::snprintf(info.resolution, sizeof info.resolution, "%.9s", resolution);
     info.color_depth = image.bpp;
-    info.mip_levels = image_info.mip_levels;
-    info.frames = static_cast<uint8_t>(type == file_type::kaf ? animation.frame_count % 256 : 1);
-    if (picture != nullptr)
-        *picture = std::move(image);
-    if (frames != nullptr)
-        *frames = std::move(animation);
-    return describe_result::read;
+    info.mip_levels = static_cast<uint8_t>(levels);
+    info.frames =
+        static_cast<uint8_t>(type == file_type::kaf ? found.animation.frame_count % 256 : 1);
+    return kgf_status::ok;
 }

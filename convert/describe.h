@@ -3,10 +3,10 @@
 #pragma once
 
 #include "convert/convert.h"
+#include "formats/byte_reader.h"
 #include "formats/image_info.h"
 #include "formats/kaf.h"
-
-enum class describe_result { read, failed, unknown_type };
+#include "formats/kgf.h"
 
 // Reads a file as the preview does, by its type: a TGA as stored, a KGF's
 // first level for display, a KAF parsed into animation. The readers report
@@ -14,8 +14,16 @@ enum class describe_result { read, failed, unknown_type };
 int read_for_preview(const char* path, file_type type, image_buffer& image,
                      kaf_animation& animation);
 
-// Reads the file by its ending (compared as rule says) and fills info. The
-// picture read, and a KAF's frames, are handed out when asked for.
-describe_result describe_file(const char* path, image_info_record& info,
-                              ending_case rule = ending_case::exact,
-                              image_buffer* picture = nullptr, kaf_animation* frames = nullptr);
+// What a description found: the fields the window shows, the picture and a
+// KAF's frames as read, and a KGF's header for its warnings.
+struct file_description {
+    image_info_record info = {};
+    image_buffer picture;
+    kaf_animation animation;
+    kgf_reading kgf;
+};
+
+// Reads a file of the given type as the preview does and fills found from
+// what was read alone. Reports nothing: the caller shows the header's
+// warnings (found.kgf) and the status.
+kgf_status describe_image(byte_reader& reader, file_type type, file_description& found);

@@ -40,3 +40,17 @@ kgf_status short_read_status(const byte_reader& reader);
 // Opens a regular file for a reader. Returns ok, cannot_open, not_a_file or
 // io_error.
 kgf_status open_reader_file(const char* path, input_file& file);
+
+// Opens the file at path, hands decode (kgf_status(byte_reader&)) a reader
+// of it and closes it again. Returns what the open gave when it failed,
+// else what decode returned.
+template <typename decoder> kgf_status decode_file(const char* path, decoder decode) {
+    input_file file;
+    const kgf_status opened = open_reader_file(path, file);
+    if (opened != kgf_status::ok)
+        return opened;
+    byte_reader reader = file_reader(file);
+    const kgf_status status = decode(reader);
+    close_input_file(file);
+    return status;
+}

@@ -1,5 +1,6 @@
 #include "formats/image_buffer.h"
 
+#include "formats/allocation.h"
 #include "formats/bytes.h"
 #include "formats/status.h"
 #include "platform/files.h"
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 image_buffer& init_image_buffer(image_buffer& image, uint8_t depth) {
     image.num_mipmaps = 1;
@@ -47,32 +46,26 @@ int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     // A size the platform's sizes cannot hold would be cut short.
     if (!block_size_fits(bytes))
         return 0;
-    try {
+    const bool had = with_memory([&] {
         block.reserve(static_cast<size_t>(bytes));
         advise_large_block(block.data(), static_cast<size_t>(bytes));
         block.assign(static_cast<size_t>(bytes), 0);
-        return 1;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    block = std::vector<uint8_t>();
-    return 0;
+    });
+    if (!had)
+        block = std::vector<uint8_t>();
+    return had ? 1 : 0;
 }
 
 int grow_block(std::vector<uint8_t>& block, int64_t bytes) {
     if (bytes <= static_cast<int64_t>(block.size()))
         return 1;
-    if (block_size_fits(bytes)) {
-        try {
-            // Exactly the room asked for: a doubled block would cost memory.
+    // Exactly the room asked for: a doubled block would cost memory.
+    if (block_size_fits(bytes) && with_memory([&] {
             block.reserve(static_cast<size_t>(bytes));
             advise_large_block(block.data(), static_cast<size_t>(bytes));
             block.resize(static_cast<size_t>(bytes), 0);
-            return 1;
-        } catch (const std::bad_alloc&) {
-        } catch (const std::length_error&) {
-        }
-    }
+        }))
+        return 1;
     report_status(kgf_status::no_memory, nullptr);
     return 0;
 }

@@ -175,14 +175,9 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
     frame_count = 0;
     frame_data_size = 0;
 
-    input_file file;
-    kgf_status status = open_reader_file(path, file);
     kaf_animation animation;
-    if (status == kgf_status::ok) {
-        byte_reader reader = file_reader(file);
-        status = decode_kaf(reader, animation);
-        close_input_file(file);
-    }
+    const kgf_status status =
+        decode_file(path, [&](byte_reader& reader) { return decode_kaf(reader, animation); });
     if (status == kgf_status::cannot_open)
         return 0;
     if (animation.any_header) {

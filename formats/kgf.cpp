@@ -162,15 +162,11 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
 }
 
 int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display) {
-    input_file file;
-    kgf_status status = open_reader_file(path, file);
     kgf_reading reading;
-    if (status == kgf_status::ok) {
-        byte_reader reader = file_reader(file);
-        status = decode_kgf(reader, image, use_file_mipmaps != 0 && settings.mipmaps != 0,
-                            for_display != 0, reading);
-        close_input_file(file);
-    }
+    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
+        return decode_kgf(reader, image, use_file_mipmaps != 0 && settings.mipmaps != 0,
+                          for_display != 0, reading);
+    });
     if (status == kgf_status::cannot_open)
         return 0;
     if (reading.mip_count_read)

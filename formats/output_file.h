@@ -15,9 +15,7 @@
 // outputs of one input, in the order they happened.
 struct journal_entry {
     bool is_output = false;
-    std::string text; // a message ...
-    std::string caption;
-    unsigned style = 0;
+    std::string text;   // a message ...
     std::string folder; // ... or an output: its folder, path and bytes
     std::string path;
     std::vector<uint8_t> bytes;

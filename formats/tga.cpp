@@ -1,5 +1,6 @@
 #include "formats/tga.h"
 
+#include "formats/allocation.h"
 #include "formats/bytes.h"
 #include "formats/image_info.h"
 #include "formats/limits.h"
@@ -8,8 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <new>
-#include <stdexcept>
 
 namespace {
 
@@ -391,15 +390,12 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
 }
 
 int read_tga(const char* path, image_buffer& image, int as_stored) {
-    input_file file;
-    kgf_status status = open_reader_file(path, file);
     bool header_read = false;
-    if (status == kgf_status::ok) {
-        byte_reader reader = file_reader(file);
-        status = decode_tga(reader, image, as_stored);
+    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
+        const kgf_status decoded = decode_tga(reader, image, as_stored);
         header_read = reader.position >= tga_header_size;
-        close_input_file(file);
-    }
+        return decoded;
+    });
     // A TGA holds one level; shown once the header is in.
     if (header_read)
         image_info.mip_levels = 1;
@@ -429,13 +425,8 @@ int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t off
     if (static_cast<uint64_t>(offset) > image.data.size() ||
         level_bytes > image.data.size() - static_cast<size_t>(offset))
         return 0;
-    try {
-        out.reserve(out.size() + tga_header_size + level_bytes);
-    } catch (const std::bad_alloc&) {
+    if (!with_memory([&] { out.reserve(out.size() + tga_header_size + level_bytes); }))
         return 0;
-    } catch (const std::length_error&) {
-        return 0;
-    }
 
     uint8_t header[tga_header_size];
     build_tga_header(header, image);

@@ -349,6 +349,14 @@ TEST(LastThree, EndingsWithoutLookingForADot) {
     EXPECT_STREQ(last_three("xtga"), "tga");
     EXPECT_STREQ(last_three("ab"), "ab");
     EXPECT_STREQ(last_three(""), "");
+    // The ending is the name's own: two calls never share a buffer.
+    const char* first = "a.kgf";
+    const char* second = "b.tga";
+    const char* first_ending = last_three(first);
+    const char* second_ending = last_three(second);
+    EXPECT_EQ(first_ending, first + 2);
+    EXPECT_STREQ(first_ending, "kgf");
+    EXPECT_STREQ(second_ending, "tga");
 }
 
 TEST(OutputNames, ShortNamesKeepEveryCharacter) {

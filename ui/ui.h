@@ -17,7 +17,6 @@ extern HWND info_window;
 
 // Asks the image-information window to show image_info again.
 constexpr UINT refresh_info_message = WM_APP + 1;
-constexpr UINT info_refresh_message = refresh_info_message; // the same request
 
 // A button's click (or Escape and the close box, which arrive as one);
 // other notifications from the same ids are no command to act on.

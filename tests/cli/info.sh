@@ -46,6 +46,12 @@ mkdir folder.tga
 "$kgfconv" info folder.tga >out.txt 2>err.txt
 check "a folder fails by name" grep -qx "kgfconv: folder.tga: Not a regular file!" err.txt
 
+# Each file is described from what was read of it alone: an animation of no
+# frames declares no levels, whatever the file before it declared.
+head -c 17 /dev/zero >empty.kaf
+"$kgfconv" info stone.kgf empty.kaf >out.txt 2>err.txt
+check "an empty KAF after a KGF shows no levels" test "$(grep 'Mipmaps:' out.txt | tr -d ' ')" = "$(printf 'Mipmaps:5\nMipmaps:0')"
+
 "$kgfconv" info missing.kgf >out.txt 2>err.txt
 check "a missing file fails" test $? -eq 1
 check "a missing file is named" grep -q "missing.kgf" err.txt
