@@ -249,7 +249,7 @@ bool read_animation(const conversion_request& request, kaf_animation& animation)
     return ok;
 }
 
-// Each frame as the splitter would write it, read back from memory and
+// Each frame as stored, with its own levels, read back from memory and
 // written as TGA files named after the frame: no frame file ever passes
 // through the output folder.
 int convert_animation_to_tga(const conversion_request& request, const kaf_animation& animation) {
@@ -260,12 +260,9 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
             ok = 0;
             return;
         }
+        // The frame's own levels: the KGF output's level count has no say.
         std::vector<uint8_t> kgf_file;
-        if (!make_frame_kgf(animation.frame_data, frame, name, request.options.num_mipmaps,
-                            kgf_file)) {
-            ok = 0;
-            return;
-        }
+        copy_frame_kgf(animation.frame_data, frame, name, kgf_file);
         const std::string subject = std::string(request.input) + ": frame " + name;
         byte_reader reader = memory_reader(kgf_file.data(), kgf_file.size());
         image_buffer source, destination;

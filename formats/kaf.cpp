@@ -242,6 +242,11 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     return 1;
 }
 
+void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
+                    std::vector<uint8_t>& out) {
+    copy_frame(data, frame, name, std::max(1, frame.mip_count), out);
+}
+
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
                  output_journal* journal, std::vector<int32_t>* unwritten) {
     int failed = 0;

@@ -80,6 +80,12 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
                    int levels, std::vector<uint8_t>& out);
 
+// The KGF file of a frame with the levels the frame itself declares (one
+// at least), its runs copied as stored: what KAF to TGA reads back, so
+// that the TGA files follow the frame and not the KGF output's level count.
+void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
+                    std::vector<uint8_t>& out);
+
 // 1 when a frame name is a bare file name that stays inside the folder it is
 // joined to; frames with other names are refused by the splitter.
 int is_plain_frame_name(const char* name);

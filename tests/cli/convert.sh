@@ -31,6 +31,17 @@ check "--bpp 32 writes 32-bit pixels" test "$(od -An -tu1 -j16 -N1 single/stone.
 "$kgfconv" convert --to tga -o frames flame.kaf 2>err.txt
 check "KAF to TGA exits 0" test $? -eq 0
 check "KAF to TGA writes each frame" test "$(ls frames | tr '\n' ' ')" = "flame1.tga flame2.tga flame3.tga flame4.tga "
+# KAF to TGA writes each frame's own levels: the KGF level count has no say.
+"$kgfconv" convert --to tga --all-levels --levels 5 -o framelevels flame.kaf 2>err.txt
+check "one-level frames give one TGA each under --levels 5" \
+    test "$(ls framelevels | tr '\n' ' ')" = "flame1.tga flame2.tga flame3.tga flame4.tga "
+{ printf '\001'; printf '\000%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16; cat stone.kgf; } >stone.kaf
+"$kgfconv" convert --to tga --all-levels --levels 1 --suffix _L -o stonelevels stone.kaf 2>err.txt
+check "a five-level frame gives its five levels under --levels 1" \
+    test "$(ls stonelevels | tr '\n' ' ')" = "stone_L1.tga stone_L2.tga stone_L3.tga stone_L4.tga stone_L5.tga "
+for level in 1 2 3 4 5; do
+    check "frame level $level is the texture's own" cmp -s "stonelevels/stone_L$level.tga" "levels/stone_L$level.tga"
+done
 "$kgfconv" convert --to kgf -o kgfframes flame.kaf 2>err.txt
 check "KAF to KGF writes each frame" test "$(ls kgfframes | tr '\n' ' ')" = "flame1.kgf flame2.kgf flame3.kgf flame4.kgf "
 

@@ -11,14 +11,15 @@ for i in 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24
     cp picture "batch/p$i.tga"
 done
 
-# An animation of 120 frames of 128 x 128, named fr000.kgf ...
+# An animation of 120 frames of 128 x 128 with five levels each, named
+# fr000.kgf ...
 frames=$(seq -f 'fr%03g.kgf' 0 119)
 {
     printf '\170'
     printf '\000%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16
     for name in $frames; do
-        printf '\000\000z%s\000\001\000\000\000\000\000\000\000\000\000\200\000\200\000\040\050' "$name"
-        for run in $(seq 65); do printf '\377\037\200'; done
+        printf '\000\000z%s\000\005\000\000\000\000\000\000\000\000\000\200\000\200\000\040\050' "$name"
+        for run in $(seq 86); do printf '\377\037\200'; done
     done
 } >anim.kaf
 
@@ -36,7 +37,7 @@ setup() {
     cp -r frames frames.before
 }
 run_batch() { "$kgfconv" convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga; }
-run_frames() { "$kgfconv" convert --quiet --to tga --all-levels --levels 5 --bpp 32 -o frames anim.kaf; }
+run_frames() { "$kgfconv" convert --quiet --to tga --all-levels --bpp 32 -o frames anim.kaf; }
 
 # The complete outputs, for comparison, and how long each run takes here:
 # the kills fall at random moments within that.
@@ -95,7 +96,7 @@ for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
     kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
     check "batch killed in round $round" state_ok out
-    "$kgfconv" convert --quiet --to tga --all-levels --levels 5 --bpp 32 -o frames anim.kaf \
+    "$kgfconv" convert --quiet --to tga --all-levels --bpp 32 -o frames anim.kaf \
         2>/dev/null &
     pid=$!
     sleep "$(random_delay "$frames_ms")"
