@@ -6,9 +6,12 @@
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/tga.h"
+#include "platform/files.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -93,6 +96,14 @@ int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: kgf_samples FOLDER\n");
         return 2;
+    }
+    // A folder that is missing is made, with its parents.
+    std::error_code error;
+    std::filesystem::create_directories(text_path(argv[1]), error);
+    if (error) {
+        std::fprintf(stderr, "kgf_samples: cannot create %s: %s\n", argv[1],
+                     error.message().c_str());
+        return 1;
     }
     const std::string folder = std::string(argv[1]) + "/";
     image_buffer picture;

@@ -1,21 +1,76 @@
 // kgfconv: the batch converter for scripts and machines without a display.
 #include "cli/kgfconv.h"
 
+#include "cli/kgfconv_jobs.h"
 #include "convert/batch.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
 const char exit_statuses[] =
     "Exit status:\n"
     "  0  every file was converted (or described; settings shown or saved)\n"
-    "  1  a file failed, each failure named on standard error; or the "
+    "  1  a file failed, each failure named on standard error (with -r too); or the "
     "settings could not be saved\n"
-    "  2  a usage error, a setting refused, KAF output asked for, or no "
-    "file of a type that converts";
+    "  2  a usage error, a setting refused, KAF output asked for, or nothing to convert: "
+    "no file named (or found below a folder with -r) of a type that converts";
+
+const char json_fields[] =
+    "JSON fields:\n"
+    "  file        the file as given\n"
+    "  type        \"KGF\", \"TGA\" or \"KAF\"\n"
+    "  width, height  the picture's size; for a KAF, its last frame's\n"
+    "  depth       bits per pixel as read: 16 for KGF and KAF; 16, 24 or 32 for TGA\n"
+    "  mipmaps     mip levels the file declares (1 for TGA; a KAF's last frame's)\n"
+    "  frames      1, or a KAF's frame count\n"
+    "  frame_list  KAF only: {\"name\", \"width\", \"height\", \"mipmaps\"} per frame, "
+    "in stored order\n"
+    "  error       instead of the fields above, for a file that cannot be read or is of "
+    "another type: the message\n"
+    "Names are valid JSON: bytes that are not UTF-8 become U+FFFD.";
+
+const char* const command_names = "info, convert and settings";
+
+// -j takes a count of files, as a whole number that the threads can use.
+std::string jobs_check(std::string& text) {
+    int jobs = 0;
+    const bool number = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (number)
+        jobs = std::stoi(text);
+    if (jobs >= 1 && jobs <= most_threads)
+        return std::string();
+    return "-j " + text + ": takes 1 to " + std::to_string(most_threads) +
+           ", the files converted at once";
+}
+
+// Usage errors take one line naming the program, then where help is.
+int usage_error(const CLI::App& app, const CLI::Error& error) {
+    std::string text = error.what();
+    std::string help = "kgfconv --help";
+    for (const CLI::App* command : app.get_subcommands())
+        help = "kgfconv " + command->get_name() + " --help";
+    if (app.get_subcommands().empty()) {
+        // A first word that is no command is the likeliest slip of all.
+        const std::vector<std::string> left = app.remaining();
+        if (!left.empty() && left.front().compare(0, 1, "-") != 0)
+            text = left.front() + ": unknown command; the commands are " + command_names;
+        else if (left.empty() && dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
+            text = std::string("a command is required; the commands are ") + command_names;
+    }
+    // CLI11 puts the option's long name before a check's text; -j's names itself.
+    const std::string jobs_prefix = "--jobs: -j ";
+    if (text.compare(0, jobs_prefix.size(), jobs_prefix) == 0)
+        text.erase(0, jobs_prefix.size() - 3);
+    std::fprintf(stderr, "kgfconv: %s\nRun '%s' for more information.\n", text.c_str(),
+                 help.c_str());
+    return exit_usage;
+}
 
 } // namespace
 
@@ -30,25 +85,27 @@ int main(int argc, char** argv) {
         "info", "Describe files: type, resolution, colour depth, mip levels and frames");
     bool info_json = false;
     info->add_flag("--json", info_json,
-                   "Print one JSON array with an object per file, in the order given (see the "
-                   "README for its fields); failures are objects with an \"error\" text");
+                   "Print one JSON array with an object per file, in the order given, with the "
+                   "fields below; failures are objects with an \"error\" text");
     info->add_option("FILE", info_files, "Files to describe; the type comes from the ending")
         ->required();
+    info->footer(json_fields);
 
     convert_options options;
     CLI::App* convert = app.add_subcommand(
         "convert", "Convert files into the output folder. Options not given take the stored "
                    "settings (see kgfconv settings); the values at first are shown below.");
-    convert->add_option("--to", options.to, "Output type")
+    convert->add_option("--to", options.to, "Output type, in any case")
         ->required()
-        ->check(CLI::IsMember({"kgf", "tga", "kaf"}));
+        ->transform(CLI::IsMember({"kgf", "tga", "kaf"}, CLI::ignore_case));
     convert
         ->add_option("--from", options.from,
                      "Input type of every file; auto (the default) takes each file's type "
-                     "from its ending, in any case")
-        ->check(CLI::IsMember({"kaf", "kgf", "tga", "auto"}));
+                     "from its ending; both in any case")
+        ->transform(CLI::IsMember({"kaf", "kgf", "tga", "auto"}, CLI::ignore_case));
     convert->add_option("-o,--output", options.output_dir,
-                        "Output folder (default: the stored folder; ./output at first)");
+                        "Output folder, made with its parents when missing (default: the stored "
+                        "folder; ./output at first)");
     convert
         ->add_option("--levels", options.levels,
                      "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
@@ -74,14 +131,14 @@ int main(int argc, char** argv) {
             },
             "TEXT", "suffix"));
     convert->add_flag("--yes", options.yes,
-                      "Write KGF names of 36 characters or more, which the game cannot read "
-                      "(without it they are skipped)");
+                      "Write KGF names of 36 characters or more, which the game cannot read; "
+                      "without it such a file is not written and fails");
     convert->add_flag("--quiet", options.quiet, "No line per converted file; errors still show");
     convert
         ->add_option("-j,--jobs", options.jobs,
-                     "Convert up to N files at once, at most 64 (default: one per core); the "
-                     "outputs, messages and their order are those of -j 1")
-        ->check(CLI::PositiveNumber);
+                     "Convert up to N files at once, 1 to 64 (default: one per core, at most 64); "
+                     "the outputs, messages and their order are those of -j 1")
+        ->check(CLI::Validator(jobs_check, "N", "jobs"));
     convert->add_flag("-r,--recursive", options.recursive,
                       "Convert every file whose name ends in kgf, tga or kaf (in any case) "
                       "below each folder given; the output keeps each file's place below its "
@@ -98,8 +155,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? exit_ok : exit_usage;
+        if (error.get_exit_code() == 0)
+            return app.exit(error); // --help, --version
+        return usage_error(app, error);
     }
 
     if (settings_command->parsed())

@@ -142,11 +142,11 @@ int run_convert(const convert_options& options) {
             report_status(kgf_status::path_too_long, item.output_dir.c_str());
             return outcome;
         }
-        // A mirrored folder is made whole; the conversion makes only its
-        // last part.
+        // A missing output folder is made with its parents, given or
+        // mirrored (the folder text ends in a separator, so its parent path
+        // is the folder itself); a failure shows as "Cannot create".
         std::error_code error;
-        if (options.recursive)
-            fs::create_directories(text_path(folder).parent_path(), error);
+        fs::create_directories(text_path(folder).parent_path(), error);
         conversion_request request;
         request.from = item.type;
         request.to = to;
@@ -183,13 +183,16 @@ int run_convert(const convert_options& options) {
     const int failed = run_jobs(plan, work, done);
     if (bar)
         end_progress();
+    if (convertible == 0)
+        print_file_message("", "nothing to convert: no file of a type that converts");
     if (options.recursive && !options.quiet) {
         char summary[128];
         std::snprintf(summary, sizeof summary, "kgfconv: converted %d, failed %d, skipped %d",
                       converted, failed, list.skipped);
         print_line(summary);
     }
-    if (convertible == 0 && !options.recursive)
+    // Nothing to convert is a usage error, never a success.
+    if (convertible == 0)
         return exit_usage;
     return failed == 0 ? exit_ok : exit_failed;
 }

@@ -73,8 +73,10 @@ void hold_or_print(const std::string& text) {
 int console_message(const char* text, const char* caption, unsigned style) {
     hold_or_print(text);
     if (style & message_yes_no) {
+        // Nobody is asked: the answer comes from --yes, and a No fails the file.
         hold_or_print(yes_to_questions ? "answered Yes (--yes)"
-                                       : "answered No; the file is skipped (--yes converts it)");
+                                       : "answered No: not written, the file fails (--yes "
+                                         "writes it)");
         return yes_to_questions ? answer_yes : answer_no;
     }
     return answer_ok;

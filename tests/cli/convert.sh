@@ -95,8 +95,8 @@ cp wall.tga "$long"
 "$kgfconv" convert --to kgf -o names "$long" 2>err.txt
 check "the name-length question answered No fails the file" test $? -eq 1
 check "the question is shown" grep -q "^kgfconv: $long: Filename exceeds 36 characters" err.txt
-check "with its answer" grep -qx "kgfconv: $long: answered No; the file is skipped (--yes converts it)" err.txt
-check "the skipped file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
+check "with its answer" grep -qx "kgfconv: $long: answered No: not written, the file fails (--yes writes it)" err.txt
+check "the file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 "$kgfconv" convert --to kgf --yes -o names "$long" 2>err.txt
 check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 
