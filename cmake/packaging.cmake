@@ -8,11 +8,21 @@ else()
   # Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright.
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv
           RENAME copyright)
+  # A native package's changelog, compressed as Debian wants it: gzip -9
+  # without a name or time stamp, so a rebuild gives the same bytes.
+  set(debian_changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+  add_custom_command(OUTPUT ${debian_changelog}
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/cmake/debian-changelog > ${debian_changelog}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/debian-changelog
+    COMMENT "Debian changelog of kgfconv")
+  add_custom_target(debian_changelog ALL DEPENDS ${debian_changelog})
+  install(FILES ${debian_changelog} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv)
 endif()
 
 set(CPACK_PACKAGE_NAME kgf-tool)
 set(CPACK_PACKAGE_VENDOR "KGF Tool developers")
-set(CPACK_PACKAGE_CONTACT "KGF Tool developers")
+# The maintainer of the Debian package, as its changelog names them.
+set(CPACK_PACKAGE_CONTACT "KGF Tool developers <kgftool@corvania.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Batch converter for Corvane 3 textures (KGF), animations (KAF) and TGA images")
