@@ -1,6 +1,7 @@
 // kgfconv: the batch converter for scripts and machines without a display.
 #include "cli/kgfconv.h"
 
+#include "cli/kgfconv_completion.h"
 #include "cli/kgfconv_jobs.h"
 #include "convert/batch.h"
 
@@ -79,6 +80,13 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("kgfconv (KGF Tool) ") + KGF_VERSION);
     app.require_subcommand(1);
     app.footer(exit_statuses);
+    // The build writes the bash completion with this; the help does not show it.
+    app.add_flag_callback("--bash-completion",
+                          [&app] {
+                              std::fputs(bash_completion(app).c_str(), stdout);
+                              throw CLI::Success();
+                          })
+        ->group("");
 
     std::vector<std::string> info_files;
     CLI::App* info = app.add_subcommand(
@@ -103,9 +111,11 @@ int main(int argc, char** argv) {
                      "Input type of every file; auto (the default) takes each file's type "
                      "from its ending; both in any case")
         ->transform(CLI::IsMember({"kaf", "kgf", "tga", "auto"}, CLI::ignore_case));
-    convert->add_option("-o,--output", options.output_dir,
-                        "Output folder, made with its parents when missing (default: the stored "
-                        "folder; ./output at first)");
+    convert
+        ->add_option("-o,--output", options.output_dir,
+                     "Output folder, made with its parents when missing (default: the stored "
+                     "folder; ./output at first)")
+        ->type_name("DIR");
     convert
         ->add_option("--levels", options.levels,
                      "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
