@@ -140,6 +140,25 @@ int main(int argc, char** argv) {
                 return text.size() <= 9 ? std::string() : "at most 9 characters";
             },
             "TEXT", "suffix"));
+    // Each quality flag has its --no- form, for a setting stored as on.
+    auto* dither =
+        convert->add_flag("--dither,!--no-dither")
+            ->description(
+                "Dither where 8-bit channels become KGF's 5 bits (blue noise): no bands in smooth "
+                "gradients (default: stored; off at first)");
+    auto* srgb_mips =
+        convert->add_flag("--srgb-mips,!--no-srgb-mips")
+            ->description(
+                "Average the lower mip levels in linear light: fine patterns keep their brightness "
+                "(default: stored; off at first)");
+    auto* alpha_mips =
+        convert->add_flag("--alpha-mips,!--no-alpha-mips")
+            ->description(
+                "Lower mip levels keep the first level's share of opaque pixels, take colours from "
+                "opaque pixels only, and transparent pixels take their nearest opaque colour: "
+                "cut-outs neither thicken nor darken (default: stored; off at first)");
+    auto* best = convert->add_flag("--best")->description(
+        "The three above: --dither --srgb-mips --alpha-mips");
     convert->add_flag("--yes", options.yes,
                       "Write KGF names of 36 characters or more, which the game cannot read; "
                       "without it such a file is not written and fails");
@@ -183,6 +202,17 @@ int main(int argc, char** argv) {
         options.mipmaps = 1;
     if (first_level->count() > 0)
         options.mipmaps = 0;
+    // The last of a flag and its --no- form given counts; --best turns on
+    // whichever of the three is not turned off after it.
+    const auto quality_flag = [&](CLI::Option* flag, int& value) {
+        if (best->count() > 0)
+            value = 1;
+        for (const std::string& given : flag->results())
+            value = given == "-1" || given == "false" ? 0 : 1;
+    };
+    quality_flag(dither, options.dither);
+    quality_flag(srgb_mips, options.srgb_mips);
+    quality_flag(alpha_mips, options.alpha_mips);
     install_console_messages(options.yes);
     return run_convert(options);
 }

@@ -16,6 +16,10 @@ struct convert_options {
     int mipmaps = -1;
     std::string suffix;
     bool suffix_given = false;
+    // Quality options: 1 on, 0 off, -1 the stored setting.
+    int dither = -1;
+    int srgb_mips = -1;
+    int alpha_mips = -1;
     bool yes = false;
     bool quiet = false;
     int jobs = 0; // 0: one per core

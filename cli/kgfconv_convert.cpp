@@ -40,6 +40,16 @@ conversion_options batch_options(const convert_options& options) {
         result.mipmaps = static_cast<uint8_t>(options.mipmaps);
     if (options.suffix_given)
         std::snprintf(result.suffix, sizeof result.suffix, "%s", options.suffix.c_str());
+    const auto choose = [&result](int given, kgf_quality flag) {
+        if (given < 0)
+            return;
+        const auto bits = static_cast<uint8_t>(result.quality);
+        const auto mask = static_cast<uint8_t>(flag);
+        result.quality = static_cast<kgf_quality>(given != 0 ? bits | mask : bits & ~mask);
+    };
+    choose(options.dither, kgf_quality::dither);
+    choose(options.srgb_mips, kgf_quality::srgb_mips);
+    choose(options.alpha_mips, kgf_quality::alpha_mips);
     return result;
 }
 

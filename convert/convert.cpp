@@ -64,9 +64,11 @@ int name_length_accepted(const std::string& name) {
 // first level is converted. A 24- or 32-bit source gives only its first
 // level, so the chain's lower levels are added once the source's block is
 // gone: the two blocks are never held whole at the same time.
-int make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels) {
-    if (source.bpp == 16 || levels <= 1) {
-        const int made = make_kgf_chain(destination, source, levels);
+int make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels,
+                                kgf_quality quality) {
+    // The quality options average the lower levels from the source itself.
+    if (source.bpp == 16 || levels <= 1 || quality != kgf_quality::none) {
+        const int made = make_kgf_chain(destination, source, levels, quality);
         release_image_data(source);
         return made;
     }
@@ -111,7 +113,8 @@ int deliver_kgf_chain(const conversion_request& request, const std::string& name
 int write_kgf_output(const conversion_request& request, const std::string& name,
                      image_buffer& source, image_buffer& destination, std::string& shown_name) {
     shown_name = name;
-    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps);
+    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps,
+                                                 request.options.quality);
     release_image_data(source);
     if (!made) {
         release_image_data(destination);
@@ -215,7 +218,8 @@ int convert_tga_file_to_kgf(const conversion_request& request, const std::string
         tga_header header;
         kgf_status status = read_tga_header(reader, header);
         if (status == kgf_status::ok) {
-            direct = tga_rows_convert_directly(header);
+            direct =
+                tga_rows_convert_directly(header) && request.options.quality == kgf_quality::none;
             if (direct) {
                 status = decode_tga_to_16(reader, header, request.options.num_mipmaps, chain);
             } else {
@@ -351,7 +355,7 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
             return 0;
         if (request.to == file_type::kgf)
             return split_frames(animation, request.folder, request.options.num_mipmaps,
-                                request.journal, nullptr) == 0
+                                request.options.quality, request.journal, nullptr) == 0
                        ? 1
                        : 0;
         return convert_animation_to_tga(request, animation);

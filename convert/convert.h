@@ -2,6 +2,7 @@
 #pragma once
 
 #include "formats/image_buffer.h"
+#include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
 #include "settings/settings.h"
@@ -19,10 +20,11 @@ file_type type_from_ending(const char* name, ending_case rule);
 
 // The settings a conversion reads, fixed for a whole batch.
 struct conversion_options {
-    uint8_t num_mipmaps = 1;        // levels of every KGF written
-    uint8_t bpp = 24;               // depth of TGA files: 24, else 32
-    uint8_t mipmaps = 0;            // 1: a TGA file per level of a KGF input
-    char suffix[suffix_bytes] = {}; // between base name and level number
+    uint8_t num_mipmaps = 1;                 // levels of every KGF written
+    uint8_t bpp = 24;                        // depth of TGA files: 24, else 32
+    uint8_t mipmaps = 0;                     // 1: a TGA file per level of a KGF input
+    char suffix[suffix_bytes] = {};          // between base name and level number
+    kgf_quality quality = kgf_quality::none; // how KGF chains are made
 };
 
 conversion_options options_from_settings(const settings_record& record);

@@ -215,8 +215,8 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
 }
 
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, std::vector<uint8_t>& out) {
-    if (levels < 2) {
+                   int levels, kgf_quality quality, std::vector<uint8_t>& out) {
+    if (levels < 2 && quality == kgf_quality::none) {
         copy_frame(data, frame, name, levels, out);
         return 1;
     }
@@ -233,7 +233,7 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     }
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, first, levels))
+    if (!make_kgf_chain(chain, first, levels, quality))
         return 0;
     release_image_data(first);
     append_split_header(out, name, levels, data.data() + frame.header);
@@ -248,7 +248,7 @@ void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, co
 }
 
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 output_journal* journal, std::vector<int32_t>* unwritten) {
+                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten) {
     int failed = 0;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string path = std::string(folder) + name;
@@ -261,7 +261,7 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
             report_status(refusal, name);
         std::vector<uint8_t> bytes;
         if (refusal != kgf_status::ok ||
-            !make_frame_kgf(animation.frame_data, frame, name, levels, bytes) ||
+            !make_frame_kgf(animation.frame_data, frame, name, levels, quality, bytes) ||
             !deliver_output(journal, folder, path, std::move(bytes))) {
             report_unwritten(unwritten, i);
             ++failed;
@@ -281,8 +281,8 @@ int split_kaf(const char* folder, const char* path, std::vector<char>& frame_nam
         report_status(kgf_status::conversion_terminated, nullptr);
         return 0;
     }
-    const int failed =
-        split_frames(animation, folder, settings.num_mipmaps, nullptr, unwritten_frames);
+    const int failed = split_frames(animation, folder, settings.num_mipmaps, kgf_quality::none,
+                                    nullptr, unwritten_frames);
     frame_names = std::move(animation.frame_names);
     frame_count = animation.frame_count;
     return failed == 0 ? 1 : 0;

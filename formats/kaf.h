@@ -3,6 +3,7 @@
 
 #include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
+#include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
 
@@ -74,11 +75,12 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
                       image_buffer& image, bool for_display);
 
 // The KGF file of a frame as the splitter writes it, with the given level
-// count: copied runs for one level, a rebuilt chain for more. Returns 0,
+// count: copied runs for one level without quality options, a rebuilt
+// chain otherwise. Returns 0,
 // having said "Not enough memory to hold the image.", when the chain's
 // block cannot be had.
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, std::vector<uint8_t>& out);
+                   int levels, kgf_quality quality, std::vector<uint8_t>& out);
 
 // The KGF file of a frame with the levels the frame itself declares (one
 // at least), its runs copied as stored: what KAF to TGA reads back, so
@@ -95,7 +97,7 @@ int is_plain_frame_name(const char* name);
 // not written is reported by name and counted in unwritten. Returns the
 // number of frames not written.
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 output_journal* journal, std::vector<int32_t>* unwritten);
+                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten);
 
 // Writes each frame as folder + frame name (a KGF file). Returns 1 and the
 // packed frame names when every frame was written; 0 otherwise, with the

@@ -219,7 +219,10 @@ void build_mip_chain(image_buffer& image) {
     build_levels(image, targets);
 }
 
-int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels) {
+int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
+                   kgf_quality quality) {
+    if (quality != kgf_quality::none)
+        return make_quality_chain(destination, source, levels, quality);
     destination.num_mipmaps = static_cast<int16_t>(levels);
     destination.width = source.width;
     destination.height = source.height;

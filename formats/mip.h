@@ -2,6 +2,7 @@
 #pragma once
 
 #include "formats/image_buffer.h"
+#include "formats/kgf_quality.h"
 
 #include <cstdint>
 
@@ -16,5 +17,16 @@ void build_mip_chain(image_buffer& image);
 
 // Makes destination the 16-bit chain of the given number of levels for the
 // source's picture: its first level converted from the source, the lower
-// levels built from it. Returns 0 when the block cannot be allocated.
-int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels);
+// levels built from it; with quality options as make_quality_chain does.
+// Returns 0 when a block cannot be allocated.
+int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
+                   kgf_quality quality = kgf_quality::none);
+
+// The same under quality options: every level averaged from the source's
+// 8-bit first level (16-bit sources widened as readers widen them) and
+// reduced to 5 bits by truncation or, with dither, a blue-noise dither. A
+// 16-bit first level comes out as stored, but for alpha_mips's filling of
+// transparent colours. Returns 0 after "Not enough memory to hold the
+// image." when a block cannot be had.
+int make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
+                       kgf_quality quality);

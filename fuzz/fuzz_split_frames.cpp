@@ -19,17 +19,33 @@ void fail(const char* what, int32_t frame) {
 
 // A frame record whose stored sides fit their low bytes, and whose split
 // file is meant to hold its first level: levels of their own, or rebuilt.
-bool first_level_expected(const kaf_animation& animation, const kaf_frame& frame, int levels) {
+bool first_level_expected(const kaf_animation& animation, const kaf_frame& frame, int levels,
+                          kgf_quality quality) {
     const uint8_t* header = animation.frame_data.data() + frame.header;
     return header[11] == 0 && header[13] == 0 && levels != 0 &&
-           (levels != 1 || frame.mip_count >= 1);
+           (levels != 1 || frame.mip_count >= 1 || quality != kgf_quality::none);
+}
+
+// With alpha_mips the colours of transparent pixels are filled in: only
+// the alpha bits and the opaque pixels must stay.
+bool same_pixels(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& file,
+                 kgf_quality quality) {
+    if (!has_quality(quality, kgf_quality::alpha_mips))
+        return std::equal(frame.begin(), frame.end(), file.begin());
+    for (size_t i = 0; i + 1 < frame.size(); i += 2) {
+        const bool opaque = (frame[i + 1] & 0x80) != 0;
+        if ((frame[i + 1] & 0x80) != (file[i + 1] & 0x80) ||
+            (opaque && (frame[i] != file[i] || frame[i + 1] != file[i + 1])))
+            return false;
+    }
+    return true;
 }
 
 void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, int levels,
-                      const std::vector<uint8_t>& file, int32_t index) {
+                      kgf_quality quality, const std::vector<uint8_t>& file, int32_t index) {
     image_buffer first;
     if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, for_conversion) ||
-        !first_level_expected(animation, frame, levels))
+        !first_level_expected(animation, frame, levels, quality))
         return;
     byte_reader reader = memory_reader(file.data(), file.size());
     image_buffer image;
@@ -38,8 +54,7 @@ void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, in
     if (decode_kgf(reader, image, all_levels, for_conversion, reading) != kgf_status::ok)
         fail("the split file does not read back", index);
     if (image.width != first.width || image.height != first.height ||
-        image.data.size() < first.data.size() ||
-        !std::equal(first.data.begin(), first.data.end(), image.data.begin()))
+        image.data.size() < first.data.size() || !same_pixels(first.data, image.data, quality))
         fail("the split file's first level differs from the frame's", index);
 }
 
@@ -47,6 +62,7 @@ void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, in
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_setup();
+    const kgf_quality quality = quality_from_trailer(data, size);
     if (size < 1)
         return 0;
     const int levels = options_from_byte(data[0], file_type::kaf).options.num_mipmaps;
@@ -57,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string folder = "out/";
     output_journal journal;
     std::vector<int32_t> unwritten;
-    const int failed = split_frames(animation, folder.c_str(), levels, &journal, &unwritten);
+    const int failed =
+        split_frames(animation, folder.c_str(), levels, quality, &journal, &unwritten);
     if (failed != static_cast<int>(unwritten.size()) ||
         journal.entries.size() + unwritten.size() != static_cast<size_t>(animation.frame_count))
         fail("frames lost between the written and the unwritten", animation.frame_count);
@@ -71,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             !is_plain_frame_name(entry.path.c_str() + folder.size()) ||
             entry.path.size() >= static_cast<size_t>(path_bytes))
             fail("written outside the output folder", i);
-        check_frame_file(animation, frame, levels, entry.bytes, i);
+        check_frame_file(animation, frame, levels, quality, entry.bytes, i);
     });
     return 0;
 }

@@ -88,6 +88,15 @@ fuzz_options options_from_byte(uint8_t bits, file_type from) {
     return chosen;
 }
 
+kgf_quality quality_from_trailer(const uint8_t* data, size_t& size) {
+    static const char mark[] = {'K', 'G', 'F', 'Q'};
+    if (size < sizeof mark + 1 ||
+        std::memcmp(data + size - sizeof mark - 1, mark, sizeof mark) != 0)
+        return kgf_quality::none;
+    size -= sizeof mark + 1;
+    return quality_from_bits(data[size + sizeof mark]);
+}
+
 const std::string& empty_scratch_folder() {
     static std::string folder;
     if (folder.empty()) {
@@ -123,9 +132,11 @@ void check_no_temporaries(const std::string& folder) {
 
 int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t size) {
     fuzz_setup();
+    const kgf_quality quality = quality_from_trailer(data, size);
     if (size < 1 || stated_pixels(from, data + 1, size - 1) > largest_fuzzed_picture)
         return 0;
-    const fuzz_options chosen = options_from_byte(data[0], from);
+    fuzz_options chosen = options_from_byte(data[0], from);
+    chosen.options.quality = quality;
     question_answer = chosen.answer;
     const std::string& folder = empty_scratch_folder();
 

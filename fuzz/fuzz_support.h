@@ -24,6 +24,11 @@ struct fuzz_options {
 
 fuzz_options options_from_byte(uint8_t bits, file_type from);
 
+// The quality options of an input that ends in "KGFQ" and one byte (its low
+// three bits); the trailer is then taken off the input. Inputs without it
+// convert with none, as they always have.
+kgf_quality quality_from_trailer(const uint8_t* data, size_t& size);
+
 // The process's scratch folder, ending in a separator, emptied of whatever
 // an earlier run wrote into it; removed when the process ends.
 const std::string& empty_scratch_folder();
@@ -33,5 +38,5 @@ const std::string& empty_scratch_folder();
 void check_no_temporaries(const std::string& folder);
 
 // Converts the file data[1, size) of the given type, with the options of
-// data[0], into the scratch folder.
+// data[0] and of the trailer, into the scratch folder.
 int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t size);

@@ -110,5 +110,21 @@ check "with the only progress line" test "$(cat err.txt | grep -c '^\[')" -eq 1
 "$kgfconv" convert --to tga -o cut --quiet cut.kgf 2>err.txt
 check "--quiet still names the failure" grep -qx "kgfconv: cut.kgf: File is missing some data; do not use" err.txt
 
+# The quality options: each changes the KGF, --best is the three, and the
+# --no- forms after it give the plain file back.
+q() { "$kgfconv" convert --to kgf --levels 5 --quiet "$@" glass.tga 2>err.txt; }
+q -o plain
+q --best -o best
+check "--best exits 0" test $? -eq 0
+q --dither --srgb-mips --alpha-mips -o three
+check "--best is the three options" cmp -s best/glass.kgf three/glass.kgf
+check "--best changes the file" sh -c '! cmp -s plain/glass.kgf best/glass.kgf'
+for option in --dither --srgb-mips --alpha-mips; do
+    q "$option" -o "one$option"
+    check "$option changes the file" sh -c "! cmp -s plain/glass.kgf 'one$option/glass.kgf'"
+done
+q --best --no-dither --no-srgb-mips --no-alpha-mips -o undone
+check "the --no- forms undo --best" cmp -s plain/glass.kgf undone/glass.kgf
+
 check "the command never saves settings" test ! -e "$work/config/kgf-tool/settings.ini"
 finish
