@@ -15,8 +15,9 @@ struct command {
 
 struct work {
     std::string title;
-    double goal_ratio = 0;    // of the first program's median to cp's
-    double goal_peak_mib = 0; // of the first program's peak memory; 0: none
+    double goal_ratio = 0;      // of the first program's median to cp's
+    double goal_peak_mib = 0;   // of the first program's peak memory; 0: none
+    bool goal_to_first = false; // the goal is instead the second program's median to the first's
     command copy;
     std::vector<command> programs;
 };

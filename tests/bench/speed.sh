@@ -20,7 +20,8 @@ mkdir "$work/tmp"
 TMPDIR="$work/tmp" "$speed" $tiny "$kgfconv" >"$work/out.txt" 2>"$work/err.txt"
 check "a run exits 0" test $? -eq 0
 check "a kgfconv row for each work" test "$(grep -c '| kgfconv |' "$work/out.txt")" -eq 4
-check "a -j 1 row for each batch" test "$(grep -c '| kgfconv -j 1 |' "$work/out.txt")" -eq 3
+check "a -j 1 row for each batch" test "$(grep -c '| kgfconv -j 1 |' "$work/out.txt")" -eq 4
+check "--best against the plain conversion" grep -q '| kgfconv --best -j 1 |.* × kgfconv -j 1, ≤ 2.0: ' "$work/out.txt"
 check "the frame decoding figure" grep -q 'µs per frame' "$work/out.txt"
 check "the machine" grep -q '^Machine: .* cores (nproc)' "$work/out.txt"
 check "nothing left behind" test -z "$(ls -A "$work/tmp")"
