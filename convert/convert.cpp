@@ -7,6 +7,7 @@
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/tga.h"
+#include "formats/tga_to_kgf.h"
 #include "platform/files.h"
 #include "platform/message.h"
 
@@ -217,16 +218,9 @@ int convert_tga_file_to_kgf(const conversion_request& request, const std::string
     const bool ok = read_input(request, [&](byte_reader& reader) {
         tga_header header;
         kgf_status status = read_tga_header(reader, header);
-        if (status == kgf_status::ok) {
-            direct =
-                tga_rows_convert_directly(header) && request.options.quality == kgf_quality::none;
-            if (direct) {
-                status = decode_tga_to_16(reader, header, request.options.num_mipmaps, chain);
-            } else {
-                init_image_buffer(source, 32);
-                status = decode_tga_after_header(reader, header, source, top_row_first);
-            }
-        }
+        if (status == kgf_status::ok)
+            status = decode_tga_for_kgf(reader, header, request.options.num_mipmaps,
+                                        request.options.quality, chain, source, direct);
         report_status(status, request.input);
         return status == kgf_status::ok;
     });
