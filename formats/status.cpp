@@ -30,6 +30,11 @@ constexpr status_entry status_table[] = {
     {kgf_status::path_too_long, "Path is too long: %s"},
     {kgf_status::cannot_create, "Cannot create %s"},
     {kgf_status::cannot_write, "Cannot write %s"},
+    {kgf_status::bad_frame_size, "%s: A frame is 1 to 128 pixels wide and high"},
+    {kgf_status::frame_name_too_long,
+     "%s: The frame's name exceeds 35 characters, and will not be readable by Corvane 3"},
+    {kgf_status::frame_name_taken, "%s: Another frame has the same name"},
+    {kgf_status::bad_frame_count, "%s: An animation holds 1 to 255 frames"},
     {kgf_status::conversion_terminated, "Conversion terminated."},
     {kgf_status::unsupported_conversion, "Unsupported conversion"},
 };

@@ -21,6 +21,10 @@ enum class kgf_status : uint8_t {
     path_too_long,        // a path that does not fit its 256 bytes
     cannot_create,        // an output file that cannot be created
     cannot_write,         // an output file that could not be written whole
+    bad_frame_size,       // a frame to pack that is not 1 to 128 pixels a side
+    frame_name_too_long,  // a frame name the game cannot read
+    frame_name_taken,     // two frames to pack that would have one name
+    bad_frame_count,      // an animation of no frames or of more than 255
     conversion_terminated,
     unsupported_conversion,
 };

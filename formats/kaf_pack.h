@@ -1,0 +1,92 @@
+// Putting frames back into an animation: the KAF writer. Frames are KGF or
+// TGA pictures; an original animation, when there is one, lends the bytes
+// whose meaning is unknown and every frame that did not change.
+#pragma once
+
+#include "formats/byte_reader.h"
+#include "formats/image_buffer.h"
+#include "formats/kaf.h"
+#include "formats/kgf.h"
+#include "formats/kgf_quality.h"
+#include "formats/status.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Frames are at most this many pixels a side: the most a frame's header
+// says the same to every reader.
+constexpr int largest_frame_side = 128;
+
+// The most frames one animation header can count.
+constexpr int largest_frame_count = 255;
+
+enum class frame_format : uint8_t { kgf, tga };
+
+// Whether frame names the game cannot read (36 bytes or more with their
+// NUL) are packed.
+enum class long_frame_names : uint8_t { refused, packed };
+
+// One frame to pack: its name in the animation, the file it came from (for
+// messages), and its first level in 16 bits, top row first.
+struct pack_frame {
+    std::string name;
+    std::string file;
+    image_buffer picture;
+};
+
+// An animation packed frames are matched with: its header bytes as stored
+// (7 or 17, fewer when the file is that short) and its frames.
+struct kaf_original {
+    std::vector<uint8_t> header;
+    kaf_animation animation;
+};
+
+struct pack_options {
+    int levels = 0;         // levels of each frame encoded; 0: as below
+    int default_levels = 1; // for a frame that the original has no count for
+    long_frame_names long_names = long_frame_names::refused;
+    kgf_quality quality = kgf_quality::none; // how encoded frames' levels are made
+};
+
+// What a pack did: the frames written, and what became of each.
+struct pack_summary {
+    int frames = 0;  // in the animation written
+    int encoded = 0; // given frames encoded from their pictures
+    int copied = 0;  // given frames whose first level is the original's: copied as stored
+    int kept = 0;    // frames of the original not given: kept as stored
+};
+
+struct pack_result {
+    kgf_status status = kgf_status::ok;
+    std::string subject; // the frame's file a refusal concerns; empty for the whole
+    pack_summary summary;
+};
+
+// A frame's name in an animation: the file's bare name, with its last three
+// characters replaced by "kgf" for a TGA file (a KGF file keeps its name).
+std::string frame_name_of_file(const std::string& file_name, frame_format format);
+
+// True when a file of that name gives the frame called frame_name: the same
+// names, their last three characters compared in any case.
+bool names_same_frame(const std::string& name, const std::string& frame_name);
+
+// Reads a frame file into its 16-bit first level: a KGF's as stored, a TGA
+// converted as TGA to KGF converts it under the quality options. A TGA that
+// is no frame's size gives bad_frame_size before its pixels are read.
+// Reports nothing but running out of memory; reading gets a KGF header's
+// warnings.
+kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_quality quality,
+                                image_buffer& picture, kgf_reading& reading);
+
+// Loads an animation to pack frames like, from its bytes.
+kgf_status decode_kaf_original(const uint8_t* bytes, size_t size, kaf_original& original);
+
+// Writes the animation of the frames into out. Without an original: the
+// frames in the order given, the long header form (the short one for 127
+// frames) with the bytes of unknown meaning zero, and each frame's lead
+// bytes those of a KGF. With one, see pack_kaf's definition: frames matched
+// by name, unchanged ones copied, the original's others kept in their
+// place. Refusals leave out empty and name the frame's file in subject.
+pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* original,
+                     const pack_options& options, std::vector<uint8_t>& out);
