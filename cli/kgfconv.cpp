@@ -15,9 +15,10 @@ namespace {
 
 const char exit_statuses[] =
     "Exit status:\n"
-    "  0  every file was converted (or described; settings shown or saved)\n"
+    "  0  every file was converted (or described; settings shown or saved; the "
+    "animation packed)\n"
     "  1  a file failed, each failure named on standard error (with -r too); or the "
-    "settings could not be saved\n"
+    "settings could not be saved; or pack refused a frame and wrote nothing\n"
     "  2  a usage error, a setting refused, KAF output asked for, or nothing to convert: "
     "no file named (or found below a folder with -r) of a type that converts";
 
@@ -35,7 +36,7 @@ const char json_fields[] =
     "another type: the message\n"
     "Names are valid JSON: bytes that are not UTF-8 become U+FFFD.";
 
-const char* const command_names = "info, convert and settings";
+const char* const command_names = "info, convert, pack and settings";
 
 // -j takes a count of files, as a whole number that the threads can use.
 std::string jobs_check(std::string& text) {
@@ -175,6 +176,32 @@ int main(int argc, char** argv) {
                       "files. Links are not followed out of a folder.");
     convert->add_option("FILE", options.files, "Files to convert (folders with -r)")->required();
 
+    pack_command pack_options;
+    CLI::App* pack = app.add_subcommand(
+        "pack", "Write one animation (KAF) of frames (KGF or TGA files), such as the frames of "
+                "a split animation after editing");
+    pack->add_option("-o,--output", pack_options.output,
+                     "The animation to write; its name ends in kaf")
+        ->required();
+    pack->add_option("--like", pack_options.like,
+                     "The original animation: its header, each frame's lead bytes, and every "
+                     "frame whose first level did not change are taken from it, frames matched "
+                     "by name; its frames not given are kept in their place");
+    pack->add_option("--levels", pack_options.levels,
+                     "Mip levels of each frame encoded: 1 or 5 (default: the original frame's "
+                     "count with --like, else the stored setting)")
+        ->check(CLI::IsMember({1, 5}));
+    pack->add_flag("--yes", pack_options.yes,
+                   "Pack frame names of 36 characters or more, which the game cannot read");
+    pack->add_flag("--quiet", pack_options.quiet, "No summary line; errors still show");
+    pack->add_option("FRAME", pack_options.frames,
+                     "Frames in the order given: KGF or TGA files, or a folder of a split "
+                     "(its frames in the original's order with --like, else by name); a frame's "
+                     "name is its file's name ending in kgf")
+        ->required();
+    pack->footer("Frames are 1 to 128 pixels a side; an animation holds 1 to 255 frames. "
+                 "Nothing is written when a frame is refused.");
+
     std::vector<std::string> assignments;
     CLI::App* settings_command =
         app.add_subcommand("settings", "Print the stored settings, or check and save new values");
@@ -195,6 +222,10 @@ int main(int argc, char** argv) {
     if (info->parsed()) {
         install_console_messages(false);
         return run_info(info_files, info_json);
+    }
+    if (pack->parsed()) {
+        install_console_messages(pack_options.yes);
+        return run_pack(pack_options);
     }
     options.output_dir_given = convert->count("-o") > 0;
     options.suffix_given = convert->count("--suffix") > 0;

@@ -27,6 +27,15 @@ struct convert_options {
     std::vector<std::string> files;
 };
 
+struct pack_command {
+    std::string output;
+    std::string like; // empty: no original
+    int levels = 0;   // 0: the original frame's count, else the stored setting
+    bool yes = false;
+    bool quiet = false;
+    std::vector<std::string> frames;
+};
+
 // Exit statuses.
 constexpr int exit_ok = 0;
 constexpr int exit_failed = 1;
@@ -35,6 +44,8 @@ constexpr int exit_usage = 2;
 // Describes each file; with json, as one JSON array on standard output.
 int run_info(const std::vector<std::string>& files, bool json);
 int run_convert(const convert_options& options);
+// Writes one animation of the frames; see the pack command's help.
+int run_pack(const pack_command& command);
 // No assignments: prints the settings in effect; NAME=VALUE...: saves them.
 int run_settings(const std::vector<std::string>& assignments);
 extern const char settings_help[]; // the settings command's --help text

@@ -1,0 +1,252 @@
+#include "cli/kgfconv.h"
+
+#include "convert/convert.h"
+#include "formats/kaf_pack.h"
+#include "platform/files.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct frame_file {
+    std::string path;
+    frame_format format = frame_format::kgf;
+};
+
+bool frame_format_of(const std::string& name, frame_format& format) {
+    const file_type type = type_from_ending(name.c_str(), ending_case::any);
+    format = type == file_type::tga ? frame_format::tga : frame_format::kgf;
+    return type == file_type::kgf || type == file_type::tga;
+}
+
+// Name order in which numbers count as numbers: walk2 before walk10.
+bool natural_less(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            size_t ei = i, ej = j;
+            while (ei < a.size() && digit(a[ei]))
+                ++ei;
+            while (ej < b.size() && digit(b[ej]))
+                ++ej;
+            // Leading zeros aside, a longer number is a larger one.
+            size_t si = i, sj = j;
+            while (si + 1 < ei && a[si] == '0')
+                ++si;
+            while (sj + 1 < ej && b[sj] == '0')
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            const int order = a.compare(si, ei - si, b, sj, ej - sj);
+            if (order != 0)
+                return order < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j || (a.size() - i == b.size() - j && a < b);
+}
+
+// The frame files of a folder: those of the original's frames in its
+// order, or every KGF and TGA file in name order.
+std::vector<frame_file> folder_frames(const std::string& folder, const kaf_original* original) {
+    std::vector<frame_file> all;
+    for (const std::string& name : folder_names(folder.c_str())) {
+        unsigned long owner = 0;
+        frame_file file;
+        if (is_temporary_name(name, owner) || !frame_format_of(name, file.format))
+            continue;
+        file.path = path_text(text_path(folder) / text_path(name));
+        std::error_code error;
+        if (fs::is_regular_file(text_path(file.path), error))
+            all.push_back(file);
+    }
+    auto name_of = [](const frame_file& file) {
+        return path_text(text_path(file.path).filename());
+    };
+    if (original == nullptr) {
+        std::sort(all.begin(), all.end(), [&](const frame_file& a, const frame_file& b) {
+            return natural_less(name_of(a), name_of(b));
+        });
+        return all;
+    }
+    std::vector<frame_file> ordered;
+    std::vector<bool> taken(all.size(), false);
+    for_each_kaf_frame(original->animation, [&](int32_t, const kaf_frame&, const char* slot) {
+        for (size_t i = 0; i < all.size(); ++i)
+            if (!taken[i] &&
+                names_same_frame(frame_name_of_file(name_of(all[i]), all[i].format), slot)) {
+                taken[i] = true;
+                ordered.push_back(all[i]);
+            }
+    });
+    return ordered;
+}
+
+// The frame files the arguments name, folders opened; false after a
+// message for an argument that gives none.
+bool list_frames(const std::vector<std::string>& arguments, const kaf_original* original,
+                 std::vector<frame_file>& files) {
+    bool ok = true;
+    for (const std::string& argument : arguments) {
+        std::error_code error;
+        if (fs::is_directory(text_path(argument), error)) {
+            const std::vector<frame_file> found = folder_frames(argument, original);
+            if (found.empty()) {
+                print_file_message(argument, original != nullptr
+                                                 ? "No file of the original's frames in this folder"
+                                                 : "No KGF or TGA file in this folder");
+                ok = false;
+            }
+            files.insert(files.end(), found.begin(), found.end());
+            continue;
+        }
+        frame_file file;
+        file.path = argument;
+        if (!frame_format_of(argument, file.format)) {
+            print_file_message(argument, "Unsupported file type; frames are KGF or TGA files");
+            ok = false;
+            continue;
+        }
+        files.push_back(file);
+    }
+    return ok;
+}
+
+// Reads each frame's first level; every file that fails is named.
+bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
+                 std::vector<pack_frame>& frames) {
+    bool ok = true;
+    for (const frame_file& file : files) {
+        begin_file_messages(file.path, nullptr);
+        pack_frame frame;
+        frame.file = file.path;
+        frame.name = frame_name_of_file(path_text(text_path(file.path).filename()), file.format);
+        kgf_reading reading;
+        const kgf_status status = decode_file(file.path.c_str(), [&](byte_reader& reader) {
+            return decode_frame_picture(reader, file.format, quality, frame.picture, reading);
+        });
+        report_kgf_reading(reading, status, file.path.c_str());
+        end_file_messages();
+        if (status != kgf_status::ok) {
+            ok = false;
+            continue;
+        }
+        frames.push_back(std::move(frame));
+    }
+    return ok;
+}
+
+bool read_original(const std::string& path, kaf_original& original) {
+    begin_file_messages(path, nullptr);
+    std::vector<uint8_t> bytes;
+    kgf_status status = decode_file(path.c_str(), [&](byte_reader& reader) {
+        // Frame data past the largest is never read: the header and no more.
+        const int64_t wanted = std::min<int64_t>(bytes_left(reader), largest_frame_data + 17);
+        if (!read_block(reader, wanted, bytes))
+            return kgf_status::no_memory;
+        return reader.failed ? kgf_status::io_error : kgf_status::ok;
+    });
+    if (status == kgf_status::ok)
+        status = decode_kaf_original(bytes.data(), bytes.size(), original);
+    report_status(status, path.c_str());
+    end_file_messages();
+    return status == kgf_status::ok;
+}
+
+std::string summary_line(const pack_command& command, const pack_summary& summary) {
+    std::string line = "kgfconv: " + command.output + ": " + std::to_string(summary.frames) +
+                       (summary.frames == 1 ? " frame" : " frames");
+    if (command.like.empty())
+        return line + " encoded";
+    return line + ": " + std::to_string(summary.encoded) + " encoded, " +
+           std::to_string(summary.copied) + " copied and " + std::to_string(summary.kept) +
+           " kept from " + command.like;
+}
+
+int run_pack_unguarded(const pack_command& command) {
+    if (type_from_ending(command.output.c_str(), ending_case::any) != file_type::kaf) {
+        // A usage error, told as the others are: then where help is.
+        print_file_message(command.output, "An animation's name ends in kaf");
+        print_line("Run 'kgfconv pack --help' for more information.");
+        return exit_usage;
+    }
+    load_settings();
+    kaf_original original;
+    const bool has_original = !command.like.empty();
+    if (has_original && !read_original(command.like, original))
+        return exit_failed;
+    const kaf_original* like = has_original ? &original : nullptr;
+
+    std::vector<frame_file> files;
+    bool ok = list_frames(command.frames, like, files);
+    // TGA frames and the levels encoded follow the stored quality options,
+    // as a TGA to KGF conversion does.
+    const kgf_quality quality = options_from_settings(settings).quality;
+    std::vector<pack_frame> frames;
+    ok = read_frames(files, quality, frames) && ok;
+    if (!ok)
+        return exit_failed;
+
+    pack_options options;
+    options.levels = command.levels > 0 ? command.levels : 0;
+    options.default_levels = settings.num_mipmaps;
+    options.long_names = command.yes ? long_frame_names::packed : long_frame_names::refused;
+    options.quality = quality;
+    std::vector<uint8_t> bytes;
+    const pack_result result = pack_kaf(frames, like, options, bytes);
+    if (result.status != kgf_status::ok) {
+        const std::string subject = result.subject.empty() ? command.output : result.subject;
+        begin_file_messages(subject, nullptr);
+        report_status(result.status, subject.c_str());
+        if (result.status == kgf_status::frame_name_too_long)
+            file_message("not packed (--yes packs it)");
+        end_file_messages();
+        return exit_failed;
+    }
+
+    // The animation's folder is made with its parents when missing, as
+    // convert makes its output folder; a failure shows as "Cannot create".
+    const fs::path folder = text_path(command.output).parent_path();
+    std::error_code error;
+    if (!folder.empty())
+        fs::create_directories(folder, error);
+    remove_stale_temporaries(folder.empty() ? "." : path_text(folder).c_str());
+    const kgf_status written =
+        write_output_file(command.output.c_str(), bytes.data(), bytes.size());
+    if (written != kgf_status::ok) {
+        begin_file_messages(command.output, nullptr);
+        report_status(written, command.output.c_str());
+        end_file_messages();
+        return exit_failed;
+    }
+    if (!command.quiet)
+        print_line(summary_line(command, result.summary));
+    return exit_ok;
+}
+
+} // namespace
+
+int run_pack(const pack_command& command) {
+    try {
+        return run_pack_unguarded(command);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    report_status(kgf_status::no_memory, nullptr);
+    return exit_failed;
+}
