@@ -3,7 +3,9 @@
 // real files read for the preview, and the animation stepped by hand.
 #include "convert/batch.h"
 #include "convert/convert.h"
+#include "formats/byte_reader.h"
 #include "formats/image_info.h"
+#include "formats/kaf_pack.h"
 #include "formats/kgf.h"
 #include "platform/files.h"
 #include "platform/message.h"
@@ -703,6 +705,78 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
         EXPECT_EQ(drawn.top, row.quarter.top) << row.name;
         EXPECT_EQ(drawn.right, row.quarter.right) << row.name;
         EXPECT_EQ(drawn.bottom, row.quarter.bottom) << row.name;
+    }
+}
+
+// A frame file read as kgfconv pack reads it.
+pack_frame packed_frame(const std::string& path, const std::string& name) {
+    pack_frame frame;
+    frame.name = name;
+    frame.file = path;
+    kgf_reading reading;
+    EXPECT_EQ(decode_file(path.c_str(),
+                          [&](byte_reader& reader) {
+                              return decode_frame_picture(reader, frame_format::tga,
+                                                          kgf_quality::none, frame.picture,
+                                                          reading);
+                          }),
+              kgf_status::ok);
+    return frame;
+}
+
+TEST_F(panel_test, an_animation_the_writer_packed_plays_frame_by_frame) {
+    scratch_folder folder;
+    current_folder_change here(folder.path);
+    write_tga(folder.file("a.tga"), 64, 64, 24, fill::magenta_quarter);
+    write_tga(folder.file("b.tga"), 64, 64, 24, fill::pattern);
+    // The edit: the whole second frame magenta.
+    std::vector<uint8_t> edited = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0};
+    for (int i = 0; i < 64 * 64; ++i)
+        edited.insert(edited.end(), {0xFF, 0, 0xFF});
+    write_file_bytes(folder.file("edited.tga"), edited);
+    // The original, then its second frame edited and packed like it.
+    std::vector<uint8_t> original_bytes;
+    ASSERT_EQ(pack_kaf({packed_frame(folder.file("a.tga"), "a.kgf"),
+                        packed_frame(folder.file("b.tga"), "b.kgf")},
+                       nullptr, pack_options{}, original_bytes)
+                  .status,
+              kgf_status::ok);
+    kaf_original original;
+    ASSERT_EQ(decode_kaf_original(original_bytes.data(), original_bytes.size(), original),
+              kgf_status::ok);
+    std::vector<uint8_t> packed;
+    const pack_result result = pack_kaf({packed_frame(folder.file("a.tga"), "a.kgf"),
+                                         packed_frame(folder.file("edited.tga"), "b.kgf")},
+                                        &original, pack_options{}, packed);
+    ASSERT_EQ(result.status, kgf_status::ok);
+    ASSERT_EQ(result.summary.copied, 1);
+    write_file_bytes(folder.file("packed.kaf"), packed);
+
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
+    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
+    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    file_dialog.highlight("packed.kaf");
+    ASSERT_TRUE(panel_state.preview_loaded);
+    EXPECT_EQ(std::string(image_info.type_name), "KAF");
+    EXPECT_EQ(image_info.frames, 2);
+    // Paused, so that no timer of the window's own steps it; the ticks step
+    // it instead. The magenta as drawn: the copied frame's top left quarter,
+    // the whole edited frame, and the first frame again.
+    const RECT preview = preview_rectangle(file_dialog.panel);
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
+    ASSERT_FALSE(panel_state.playing);
+    pump();
+    const RECT quarters[] = {{16, 16, 32, 32}, {16, 16, 64, 64}, {16, 16, 32, 32}};
+    for (const RECT& quarter : quarters) {
+        tick(file_dialog);
+        paint_panel(file_dialog.panel);
+        const RECT drawn = drawn_rectangle(area);
+        EXPECT_EQ(drawn.left, quarter.left);
+        EXPECT_EQ(drawn.top, quarter.top);
+        EXPECT_EQ(drawn.right, quarter.right);
+        EXPECT_EQ(drawn.bottom, quarter.bottom);
     }
 }
 
