@@ -194,8 +194,8 @@ int run_pack_unguarded(const pack_command& command) {
 
     std::vector<frame_file> files;
     bool ok = list_frames(command.frames, like, files);
-    // TGA frames and the levels encoded follow the stored quality options,
-    // as a TGA to KGF conversion does.
+    // TGA frames and the levels encoded are made as a TGA to KGF conversion
+    // makes them from the settings.
     const kgf_quality quality = options_from_settings(settings).quality;
     std::vector<pack_frame> frames;
     ok = read_frames(files, quality, frames) && ok;
