@@ -80,6 +80,21 @@ int is_plain_frame_name(const char* name) {
     return std::strpbrk(name, "/\\:") == nullptr ? 1 : 0;
 }
 
+int64_t kaf_chain_pixels(int levels, int width, int height) {
+    return chain_pixels(levels, width, height);
+}
+
+int64_t kaf_frame_shortfall(const std::vector<uint8_t>& data, const kaf_frame& frame) {
+    const int64_t total = chain_pixels(frame.mip_count, frame.width, frame.height);
+    const int64_t end = std::min<int64_t>(frame.end, static_cast<int64_t>(data.size()));
+    if (end - frame.runs < run_bytes)
+        return std::max<int64_t>(total, 1);
+    int64_t sum = 0;
+    for (int64_t k = frame.runs; k + run_bytes <= end; k += run_bytes)
+        sum += run_pixels(data[static_cast<size_t>(k)]);
+    return std::max<int64_t>(total - sum, 0);
+}
+
 bool locate_kaf_frame(const std::vector<uint8_t>& data, int64_t start, kaf_frame& frame) {
     const int64_t size = static_cast<int64_t>(data.size());
     frame = kaf_frame{};

@@ -42,6 +42,16 @@ struct kaf_animation {
 // are filled all the same.
 bool locate_kaf_frame(const std::vector<uint8_t>& data, int64_t start, kaf_frame& frame);
 
+// Pixels of a frame's chain of that many levels: level k holds
+// w * h / 4^k of them, and the chain ends at the first level of none.
+int64_t kaf_chain_pixels(int levels, int width, int height);
+
+// Pixels a located frame's runs fall short of its chain: 0 for a whole
+// frame; more only for the last frame of a file that ends early. A frame
+// without a run at all is one short, as a walker takes the next bytes for
+// its first run.
+int64_t kaf_frame_shortfall(const std::vector<uint8_t>& data, const kaf_frame& frame);
+
 // Calls visit(index, frame, name) for every frame of a parsed animation in
 // stored order: the frame located in the data, and its name as the
 // animation keeps it (cut to its 36-byte slot).

@@ -108,6 +108,32 @@ bool append_encoded_frame(std::vector<uint8_t>& out, const uint8_t* lead, const 
     return true;
 }
 
+// Appends a frame of the original as stored. A last frame cut short by the
+// end of its file is completed with transparent black runs, level by level,
+// so that the frame after it is still found where it starts.
+void append_stored_frame(std::vector<uint8_t>& out, const kaf_animation& animation,
+                         const kaf_frame& frame) {
+    const std::vector<uint8_t>& data = animation.frame_data;
+    out.insert(out.end(), data.begin() + frame.start, data.begin() + frame.end);
+    int64_t missing = kaf_frame_shortfall(data, frame);
+    const int64_t total = kaf_chain_pixels(frame.mip_count, frame.width, frame.height);
+    int64_t at = total - missing;
+    for (int level = 1; missing > 0; ++level) {
+        // A frame of no pixels takes one run all the same.
+        const int64_t level_end =
+            total > 0 ? kaf_chain_pixels(level, frame.width, frame.height) : at + 1;
+        while (at < level_end && missing > 0) {
+            const int64_t count = std::min<int64_t>(
+                {level_end - at, missing, static_cast<int64_t>(longest_written_run)});
+            out.push_back(static_cast<uint8_t>(count == 1 ? 0 : count));
+            out.push_back(0);
+            out.push_back(0);
+            at += count;
+            missing -= count;
+        }
+    }
+}
+
 // True when the frame's first level as stored is the picture.
 bool frame_shows(const kaf_animation& animation, const kaf_frame& frame,
                  const image_buffer& picture) {
@@ -253,9 +279,8 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
     for (size_t p = 0; p < order.size(); ++p) {
         const entry& e = order[p];
         if (e.kept >= 0) {
-            const kaf_frame& frame = originals[static_cast<size_t>(e.kept)].frame;
-            const auto& data = original->animation.frame_data;
-            out.insert(out.end(), data.begin() + frame.start, data.begin() + frame.end);
+            append_stored_frame(out, original->animation,
+                                originals[static_cast<size_t>(e.kept)].frame);
             ++result.summary.kept;
             continue;
         }
@@ -265,8 +290,7 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
             const original_frame& like = originals[static_cast<size_t>(j)];
             const auto& data = original->animation.frame_data;
             if (frame_shows(original->animation, like.frame, given.picture)) {
-                out.insert(out.end(), data.begin() + like.frame.start,
-                           data.begin() + like.frame.end);
+                append_stored_frame(out, original->animation, like.frame);
                 ++result.summary.copied;
                 continue;
             }

@@ -92,6 +92,13 @@ void check_written(const std::vector<pack_frame>& frames, const pack_result& res
 void check_round_trip(const uint8_t* data, size_t size, const kaf_original& original, int levels) {
     if (original.animation.frame_count < 1 || original.header.empty())
         return;
+    // A last frame cut short by the end of the file is completed.
+    bool cut_short = false;
+    for_each_kaf_frame(original.animation, [&](int32_t, const kaf_frame& frame, const char*) {
+        cut_short = kaf_frame_shortfall(original.animation.frame_data, frame) > 0;
+    });
+    if (cut_short)
+        return;
     output_journal journal;
     if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr) != 0)
         return;

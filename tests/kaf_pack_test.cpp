@@ -197,6 +197,27 @@ TEST(kaf_pack, frames_not_given_keep_their_place) {
     EXPECT_EQ(records_of(out)[1][0], 0xAB);
 }
 
+TEST(kaf_pack, a_frame_cut_short_by_its_file_is_completed_where_it_is_kept) {
+    bytes file = original_animation(false);
+    file.resize(file.size() - 6); // the last frame loses two runs
+    const kaf_original original = decode_original(file);
+    bytes out;
+    const pack_result result =
+        pack_kaf({frame_of("new.kgf", pattern_image(4, 4, 16, 5))}, &original, pack_options{}, out);
+    ASSERT_EQ(result.status, kgf_status::ok);
+    const std::vector<bytes> records = records_of(out);
+    ASSERT_EQ(records.size(), 4u);
+    const bytes cut = records_of(file)[2];
+    ASSERT_GT(records[2].size(), cut.size());
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end(), records[2].begin()));
+    const kaf_original back = decode_original(out);
+    for_each_kaf_frame(back.animation, [&](int32_t i, const struct kaf_frame& frame, const char*) {
+        EXPECT_EQ(kaf_frame_shortfall(back.animation.frame_data, frame), 0) << i;
+    });
+    const std::vector<pack_frame> split = split_and_read(back, 1);
+    EXPECT_EQ(split[3].picture.data, pattern_image(4, 4, 16, 5).data);
+}
+
 TEST(kaf_pack, refusals_name_the_frame_and_write_nothing) {
     const image_buffer small = pattern_image(4, 4, 16, 1);
     struct refusal_case {
