@@ -97,13 +97,20 @@ bool append_encoded_frame(std::vector<uint8_t>& out, const uint8_t* lead, const 
         return false;
     std::vector<uint8_t> levels_data;
     std::vector<int64_t> ends;
-    int64_t pixels = int64_t{picture.width} * picture.height;
-    for (int k = 0; k < levels && pixels > 0; ++k, pixels /= 4) {
+    for (int k = 0; k < levels; ++k) {
+        const int64_t pixels = kaf_chain_pixels(k + 1, picture.width, picture.height) -
+                               kaf_chain_pixels(k, picture.width, picture.height);
+        if (pixels <= 0)
+            break;
         const int64_t from = mip_chain_bytes(k, picture.width, picture.height, 16);
         levels_data.insert(levels_data.end(), chain.data.begin() + from,
                            chain.data.begin() + from + 2 * pixels);
         ends.push_back(static_cast<int64_t>(levels_data.size()));
     }
+    // The first level is the picture as given, whatever a quality option
+    // would make of a 16-bit one.
+    std::copy(picture.data.begin(), picture.data.begin() + static_cast<std::ptrdiff_t>(ends[0]),
+              levels_data.begin());
     encode_runs(out, levels_data.data(), static_cast<int64_t>(levels_data.size()), ends);
     return true;
 }
