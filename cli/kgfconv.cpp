@@ -74,6 +74,52 @@ int usage_error(const CLI::App& app, const CLI::Error& error) {
     return exit_usage;
 }
 
+// The quality flags of a command that makes KGF chains.
+struct quality_flags {
+    CLI::Option* dither;
+    CLI::Option* srgb_mips;
+    CLI::Option* alpha_mips;
+    CLI::Option* best;
+};
+
+quality_flags add_quality_flags(CLI::App* command) {
+    quality_flags flags;
+    // Each quality flag has its --no- form, for a setting stored as on.
+    flags.dither =
+        command->add_flag("--dither,!--no-dither")
+            ->description(
+                "Dither where 8-bit channels become KGF's 5 bits (blue noise): no bands in smooth "
+                "gradients (default: stored; off at first)");
+    flags.srgb_mips =
+        command->add_flag("--srgb-mips,!--no-srgb-mips")
+            ->description(
+                "Average the lower mip levels in linear light: fine patterns keep their brightness "
+                "(default: stored; off at first)");
+    flags.alpha_mips =
+        command->add_flag("--alpha-mips,!--no-alpha-mips")
+            ->description(
+                "Lower mip levels keep the first level's share of opaque pixels, take colours from "
+                "opaque pixels only, and transparent pixels take their nearest opaque colour: "
+                "cut-outs neither thicken nor darken (default: stored; off at first)");
+    flags.best = command->add_flag("--best")->description(
+        "The three above: --dither --srgb-mips --alpha-mips");
+    return flags;
+}
+
+// The last of a flag and its --no- form given counts; --best turns on
+// whichever of the three is not turned off after it.
+void read_quality_flags(const quality_flags& flags, int& dither, int& srgb_mips, int& alpha_mips) {
+    const auto quality_flag = [&](CLI::Option* flag, int& value) {
+        if (flags.best->count() > 0)
+            value = 1;
+        for (const std::string& given : flag->results())
+            value = given == "-1" || given == "false" ? 0 : 1;
+    };
+    quality_flag(flags.dither, dither);
+    quality_flag(flags.srgb_mips, srgb_mips);
+    quality_flag(flags.alpha_mips, alpha_mips);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -141,25 +187,7 @@ int main(int argc, char** argv) {
                 return text.size() <= 9 ? std::string() : "at most 9 characters";
             },
             "TEXT", "suffix"));
-    // Each quality flag has its --no- form, for a setting stored as on.
-    auto* dither =
-        convert->add_flag("--dither,!--no-dither")
-            ->description(
-                "Dither where 8-bit channels become KGF's 5 bits (blue noise): no bands in smooth "
-                "gradients (default: stored; off at first)");
-    auto* srgb_mips =
-        convert->add_flag("--srgb-mips,!--no-srgb-mips")
-            ->description(
-                "Average the lower mip levels in linear light: fine patterns keep their brightness "
-                "(default: stored; off at first)");
-    auto* alpha_mips =
-        convert->add_flag("--alpha-mips,!--no-alpha-mips")
-            ->description(
-                "Lower mip levels keep the first level's share of opaque pixels, take colours from "
-                "opaque pixels only, and transparent pixels take their nearest opaque colour: "
-                "cut-outs neither thicken nor darken (default: stored; off at first)");
-    auto* best = convert->add_flag("--best")->description(
-        "The three above: --dither --srgb-mips --alpha-mips");
+    const quality_flags convert_quality = add_quality_flags(convert);
     convert->add_flag("--yes", options.yes,
                       "Write KGF names of 36 characters or more, which the game cannot read; "
                       "without it such a file is not written and fails");
@@ -191,6 +219,7 @@ int main(int argc, char** argv) {
                      "Mip levels of each frame encoded: 1 or 5 (default: the original frame's "
                      "count with --like, else the stored setting)")
         ->check(CLI::IsMember({1, 5}));
+    const quality_flags pack_quality = add_quality_flags(pack);
     pack->add_flag("--yes", pack_options.yes,
                    "Pack frame names of 36 characters or more, which the game cannot read");
     pack->add_flag("--quiet", pack_options.quiet, "No summary line; errors still show");
@@ -224,6 +253,8 @@ int main(int argc, char** argv) {
         return run_info(info_files, info_json);
     }
     if (pack->parsed()) {
+        read_quality_flags(pack_quality, pack_options.dither, pack_options.srgb_mips,
+                           pack_options.alpha_mips);
         install_console_messages(pack_options.yes);
         return run_pack(pack_options);
     }
@@ -233,17 +264,7 @@ int main(int argc, char** argv) {
         options.mipmaps = 1;
     if (first_level->count() > 0)
         options.mipmaps = 0;
-    // The last of a flag and its --no- form given counts; --best turns on
-    // whichever of the three is not turned off after it.
-    const auto quality_flag = [&](CLI::Option* flag, int& value) {
-        if (best->count() > 0)
-            value = 1;
-        for (const std::string& given : flag->results())
-            value = given == "-1" || given == "false" ? 0 : 1;
-    };
-    quality_flag(dither, options.dither);
-    quality_flag(srgb_mips, options.srgb_mips);
-    quality_flag(alpha_mips, options.alpha_mips);
+    read_quality_flags(convert_quality, options.dither, options.srgb_mips, options.alpha_mips);
     install_console_messages(options.yes);
     return run_convert(options);
 }

@@ -1,6 +1,7 @@
 // The command-line converter's commands.
 #pragma once
 
+#include "formats/kgf_quality.h"
 #include "formats/output_file.h"
 
 #include <string>
@@ -31,10 +32,17 @@ struct pack_command {
     std::string output;
     std::string like; // empty: no original
     int levels = 0;   // 0: the original frame's count, else the stored setting
+    int dither = -1;  // quality options as for convert
+    int srgb_mips = -1;
+    int alpha_mips = -1;
     bool yes = false;
     bool quiet = false;
     std::vector<std::string> frames;
 };
+
+// The quality of the stored settings with the flags given (1 on, 0 off,
+// -1 as stored) applied.
+kgf_quality chosen_quality(kgf_quality stored, int dither, int srgb_mips, int alpha_mips);
 
 // Exit statuses.
 constexpr int exit_ok = 0;

@@ -29,6 +29,25 @@ file_type type_named(const std::string& type) {
     return file_type::none;
 }
 
+} // namespace
+
+kgf_quality chosen_quality(kgf_quality stored, int dither, int srgb_mips, int alpha_mips) {
+    kgf_quality result = stored;
+    const auto choose = [&result](int given, kgf_quality flag) {
+        if (given < 0)
+            return;
+        const auto bits = static_cast<uint8_t>(result);
+        const auto mask = static_cast<uint8_t>(flag);
+        result = static_cast<kgf_quality>(given != 0 ? bits | mask : bits & ~mask);
+    };
+    choose(dither, kgf_quality::dither);
+    choose(srgb_mips, kgf_quality::srgb_mips);
+    choose(alpha_mips, kgf_quality::alpha_mips);
+    return result;
+}
+
+namespace {
+
 // The stored settings with the options given on the command line.
 conversion_options batch_options(const convert_options& options) {
     conversion_options result = options_from_settings(settings);
@@ -40,16 +59,8 @@ conversion_options batch_options(const convert_options& options) {
         result.mipmaps = static_cast<uint8_t>(options.mipmaps);
     if (options.suffix_given)
         std::snprintf(result.suffix, sizeof result.suffix, "%s", options.suffix.c_str());
-    const auto choose = [&result](int given, kgf_quality flag) {
-        if (given < 0)
-            return;
-        const auto bits = static_cast<uint8_t>(result.quality);
-        const auto mask = static_cast<uint8_t>(flag);
-        result.quality = static_cast<kgf_quality>(given != 0 ? bits | mask : bits & ~mask);
-    };
-    choose(options.dither, kgf_quality::dither);
-    choose(options.srgb_mips, kgf_quality::srgb_mips);
-    choose(options.alpha_mips, kgf_quality::alpha_mips);
+    result.quality =
+        chosen_quality(result.quality, options.dither, options.srgb_mips, options.alpha_mips);
     return result;
 }
 

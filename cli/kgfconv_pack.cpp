@@ -195,8 +195,10 @@ int run_pack_unguarded(const pack_command& command) {
     std::vector<frame_file> files;
     bool ok = list_frames(command.frames, like, files);
     // TGA frames and the levels encoded are made as a TGA to KGF conversion
-    // makes them from the settings.
-    const kgf_quality quality = options_from_settings(settings).quality;
+    // with the same quality options makes them.
+    const kgf_quality quality =
+        chosen_quality(options_from_settings(settings).quality, command.dither, command.srgb_mips,
+                       command.alpha_mips);
     std::vector<pack_frame> frames;
     ok = read_frames(files, quality, frames) && ok;
     if (!ok)

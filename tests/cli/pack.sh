@@ -42,6 +42,15 @@ check "frames in name order, numbers counted" \
     test "$(grep '"name"' info.json | tr -d ' ,\n')" = '"name":"w1.kgf""name":"w2.kgf""name":"w10.kgf"'
 check "with the levels asked for" test "$(grep -c '"mipmaps": 5' info.json)" -eq 4
 
+# The quality options make frames as they make a converted TGA's chain.
+"$kgfconv" pack --quiet -o plain.kaf --levels 5 wall.tga 2>err.txt
+"$kgfconv" pack --quiet -o best.kaf --levels 5 --best wall.tga 2>err.txt
+check "--best packs" test $? -eq 0
+check "and changes the frame" test -n "$(cmp plain.kaf best.kaf)"
+"$kgfconv" convert --to kgf --levels 1 --best -o bestkgf wall.tga 2>err.txt
+"$kgfconv" convert --to kgf --levels 1 -o bestframe best.kaf 2>err.txt
+check "its first level as TGA to KGF with --best makes it" cmp -s bestframe/wall.kgf bestkgf/wall.kgf
+
 # Refusals: named, exit 1, nothing written.
 printf '\000\000\002\000\000\000\000\000\000\000\000\000\310\000\001\000\030\000' >wide.tga
 "$kgfconv" pack -o refused.kaf wall.tga wide.tga 2>err.txt
