@@ -109,9 +109,17 @@ int run_convert(const convert_options& options) {
     const convert_list list = list_inputs(options.files, base_folder, options.recursive, forced);
     const int count = static_cast<int>(list.items.size());
 
+    // Every input is known before the first output is written, so that no
+    // output replaces one, whatever the order of the files or -j.
+    run_inputs inputs;
+    for (const convert_item& item : list.items)
+        if (!item.is_folder)
+            add_run_input(inputs, item.input);
+
     // Each output folder's text once, its leftovers of killed runs removed.
     std::vector<std::string> folders(static_cast<size_t>(count));
-    std::vector<int> in_output_folder(static_cast<size_t>(count), 0);
+    std::vector<int> after_outputs(static_cast<size_t>(count), 0);
+    std::set<fs::path> earlier_output_folders;
     std::set<std::string> cleaned;
     // Each folder's identity is looked up once: a tree has many files a folder.
     std::map<fs::path, fs::path> identities;
@@ -132,19 +140,21 @@ int run_convert(const convert_options& options) {
         }
         if (item.type != file_type::none || item.is_folder)
             ++convertible;
+        // An earlier file could write into this one's folder: it waits until
+        // every earlier file is finished.
+        after_outputs[static_cast<size_t>(i)] =
+            earlier_output_folders.count(identity_of(text_path(item.input).parent_path()));
         if (folders[static_cast<size_t>(i)].empty())
             continue;
+        earlier_output_folders.insert(identity_of(text_path(folder)));
         if (cleaned.insert(folders[static_cast<size_t>(i)]).second)
             remove_stale_temporaries(folder);
-        // An earlier file could write this one's input: it waits its turn.
-        in_output_folder[static_cast<size_t>(i)] =
-            identity_of(text_path(item.input).parent_path()) == identity_of(text_path(folder));
     }
 
     job_plan plan;
     plan.count = count;
     plan.threads = options.jobs > 0 ? options.jobs : default_jobs();
-    plan.must_wait = [&](int index) { return in_output_folder[static_cast<size_t>(index)]; };
+    plan.must_wait = [&](int index) { return after_outputs[static_cast<size_t>(index)]; };
     plan.file_of = [&](int index) { return list.items[static_cast<size_t>(index)].input; };
 
     const job_work work = [&](int index, output_journal* journal) {
@@ -175,6 +185,7 @@ int run_convert(const convert_options& options) {
         request.folder = folder.c_str();
         request.options = batch;
         request.journal = journal;
+        request.inputs = &inputs;
         request.report_cannot_open = true;
         outcome.ok = convert_file(request, outcome.shown_name);
         return outcome;

@@ -142,20 +142,20 @@ void show_action_message(batch_action action) {
         show_error("Unsupported conversion");
 }
 
-int run_action(batch_action action, char* folder, char* name) {
+int run_action(batch_action action, char* folder, char* name, const run_inputs* inputs) {
     switch (action) {
     case batch_action::kgf_to_tga:
-        return convert_kgf_to_tga(folder, name);
+        return convert_in_batch(file_type::kgf, file_type::tga, folder, name, inputs);
     case batch_action::tga_to_kgf:
-        return convert_tga_to_kgf(folder, name);
+        return convert_in_batch(file_type::tga, file_type::kgf, folder, name, inputs);
     case batch_action::kaf_to_kgf:
-        return convert_kaf_to_kgf(folder, name);
+        return convert_in_batch(file_type::kaf, file_type::kgf, folder, name, inputs);
     case batch_action::kaf_to_tga:
-        return convert_kaf_to_tga(folder, name);
+        return convert_in_batch(file_type::kaf, file_type::tga, folder, name, inputs);
     case batch_action::tga_to_tga:
-        return convert_tga_to_tga(folder, name);
+        return convert_in_batch(file_type::tga, file_type::tga, folder, name, inputs);
     case batch_action::kgf_to_kgf:
-        return convert_kgf_to_kgf(folder, name);
+        return convert_in_batch(file_type::kgf, file_type::kgf, folder, name, inputs);
     case batch_action::sorry:
     case batch_action::unsupported:
         break;
@@ -167,6 +167,16 @@ int convert_selection(batch_action action, char* buffer, size_t size, size_t nam
                       char* folder, batch_progress progress, void* context) {
     // What a killed earlier batch left half-written goes first.
     remove_stale_temporaries(folder);
+    // Every selected file is known before the first output is written: an
+    // output folder that is the selection's own never loses one unread.
+    run_inputs inputs;
+    for (size_t at = name_offset; at < size && buffer[at] != '\0';) {
+        const size_t length = strnlen(buffer + at, size - at);
+        if (length == size - at)
+            break;
+        add_run_input(inputs, std::string(buffer + at, length));
+        at += length + 1;
+    }
     int failed = 0;
     size_t position = name_offset;
     for (int done = 0; done < count && position < size; ++done) {
@@ -179,7 +189,7 @@ int convert_selection(batch_action action, char* buffer, size_t size, size_t nam
         int ok = 0;
         {
             one_message_per_file quiet_after_first;
-            ok = run_action(action, folder, name);
+            ok = run_action(action, folder, name, &inputs);
         }
         if (!ok)
             ++failed;

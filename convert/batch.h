@@ -2,6 +2,8 @@
 // input type, choosing the action and running it per name.
 #pragma once
 
+#include "formats/output_guard.h"
+
 #include <cstddef>
 
 constexpr size_t selection_buffer_bytes = 40000;
@@ -46,15 +48,17 @@ batch_action choose_action();
 // Shows the message of a message row (sorry, unsupported); nothing otherwise.
 void show_action_message(batch_action action);
 
-// Runs one per-file action on one name; 1 when the file converted.
-int run_action(batch_action action, char* folder, char* name);
+// Runs one per-file action on one name; 1 when the file converted. No
+// output replaces one of inputs (when given) but a file converted in place.
+int run_action(batch_action action, char* folder, char* name, const run_inputs* inputs = nullptr);
 
 // Called after each file: its 1-based position, the count, the name as the
 // action left it and whether it converted.
 using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);
 
 // Runs a per-file action over count names from name_offset, with folder as
-// the output folder, testing cancel_requested before each file. A file shows
+// the output folder, testing cancel_requested before each file. No output
+// replaces a selected file, except a file converted to its own type. A file shows
 // at most one message (its first failure); questions are always asked.
 // Returns the number of files that failed.
 int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,

@@ -84,9 +84,25 @@ int make_chain_releasing_source(image_buffer& destination, image_buffer& source,
     return 1;
 }
 
+// The path of an output named name in the request's folder, when it may be
+// written: a name that stays in the folder, a path that fits, and a file
+// the guard lets this input write. Reports the refusal otherwise.
+bool output_path(const conversion_request& request, output_guard& guard, const std::string& name,
+                 std::string& path) {
+    if (!is_plain_file_name(name.c_str())) {
+        report_status(kgf_status::bad_output_name, name.c_str());
+        return false;
+    }
+    if (!join_output_path(request.folder, name, path))
+        return false;
+    const kgf_status claim = claim_output(guard, path);
+    report_status(claim, path.c_str());
+    return claim == kgf_status::ok;
+}
+
 // Writes a finished chain as one KGF file named after name; releases it.
-int deliver_kgf_chain(const conversion_request& request, const std::string& name,
-                      image_buffer& destination, std::string& shown_name) {
+int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
+                      const std::string& name, image_buffer& destination, std::string& shown_name) {
     shown_name = name;
     if (!name_length_accepted(name)) {
         release_image_data(destination);
@@ -96,7 +112,7 @@ int deliver_kgf_chain(const conversion_request& request, const std::string& name
     shown_name = output_name;
     std::string path;
     int ok = 0;
-    if (join_output_path(request.folder, output_name, path)) {
+    if (output_path(request, guard, output_name, path)) {
         std::vector<uint8_t> bytes;
         const int64_t chain = mip_chain_bytes(destination);
         // Reserved for the most runs the chain can need: untouched, the
@@ -111,8 +127,9 @@ int deliver_kgf_chain(const conversion_request& request, const std::string& name
 }
 
 // Writes the source as one KGF file named after name; releases both blocks.
-int write_kgf_output(const conversion_request& request, const std::string& name,
-                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+int write_kgf_output(const conversion_request& request, output_guard& guard,
+                     const std::string& name, image_buffer& source, image_buffer& destination,
+                     std::string& shown_name) {
     shown_name = name;
     const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps,
                                                  request.options.quality);
@@ -121,12 +138,12 @@ int write_kgf_output(const conversion_request& request, const std::string& name,
         release_image_data(destination);
         return 0;
     }
-    return deliver_kgf_chain(request, name, destination, shown_name);
+    return deliver_kgf_chain(request, guard, name, destination, shown_name);
 }
 
 // Writes the source as one TGA file, or one per level; releases both blocks.
-int write_tga_outputs(const conversion_request& request, const std::string& name,
-                      image_buffer& source, image_buffer& destination) {
+int write_tga_outputs(const conversion_request& request, output_guard& guard,
+                      const std::string& name, image_buffer& source, image_buffer& destination) {
     destination.num_mipmaps = source.num_mipmaps;
     destination.width = source.width;
     destination.height = source.height;
@@ -151,7 +168,7 @@ int write_tga_outputs(const conversion_request& request, const std::string& name
                                            : level_file_name(working_name, suffix.c_str(), level);
         std::string path;
         std::vector<uint8_t> bytes;
-        if (!join_output_path(request.folder, level_name, path) ||
+        if (!output_path(request, guard, level_name, path) ||
             !encode_tga(bytes, destination, offset) ||
             !deliver_output(request.journal, request.folder, path, std::move(bytes)))
             ok = 0;
@@ -211,8 +228,8 @@ bool read_source(const conversion_request& request, image_buffer& source) {
 // TGA to KGF. Uncompressed 24- and 32-bit files go straight into the
 // chain a band of rows at a time: the picture is never held at its own
 // depth, which for a large one is most of the time and memory.
-int convert_tga_file_to_kgf(const conversion_request& request, const std::string& name,
-                            std::string& shown_name) {
+int convert_tga_file_to_kgf(const conversion_request& request, output_guard& guard,
+                            const std::string& name, std::string& shown_name) {
     image_buffer source, chain;
     bool direct = false;
     const bool ok = read_input(request, [&](byte_reader& reader) {
@@ -230,10 +247,10 @@ int convert_tga_file_to_kgf(const conversion_request& request, const std::string
     }
     if (!direct) {
         init_image_buffer(chain, 16);
-        return write_kgf_output(request, name, source, chain, shown_name);
+        return write_kgf_output(request, guard, name, source, chain, shown_name);
     }
     build_mip_chain(chain);
-    return deliver_kgf_chain(request, name, chain, shown_name);
+    return deliver_kgf_chain(request, guard, name, chain, shown_name);
 }
 
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
@@ -250,11 +267,11 @@ bool read_animation(const conversion_request& request, kaf_animation& animation)
 // Each frame as stored, with its own levels, read back from memory and
 // written as TGA files named after the frame: no frame file ever passes
 // through the output folder.
-int convert_animation_to_tga(const conversion_request& request, const kaf_animation& animation) {
+int convert_animation_to_tga(const conversion_request& request, output_guard& guard,
+                             const kaf_animation& animation) {
     int ok = 1;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
-        if (!is_plain_frame_name(name)) {
-            report_status(kgf_status::bad_frame_name, name);
+        if (check_frame_name(animation, frame, name) != kgf_status::ok) {
             ok = 0;
             return;
         }
@@ -272,7 +289,7 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
             return;
         }
         kgf_file = std::vector<uint8_t>();
-        if (!write_tga_outputs(request, name, source, destination))
+        if (!write_tga_outputs(request, guard, name, source, destination))
             ok = 0;
     });
     return ok;
@@ -281,8 +298,9 @@ int convert_animation_to_tga(const conversion_request& request, const kaf_animat
 // The request the specified routines make: the stored settings, the name
 // opened from the current folder, outputs written at once.
 conversion_request routine_request(file_type from, file_type to, const char* folder,
-                                   const char* name) {
+                                   const char* name, const run_inputs* inputs = nullptr) {
     conversion_request request;
+    request.inputs = inputs;
     request.from = from;
     request.to = to;
     request.input = name;
@@ -293,16 +311,25 @@ conversion_request routine_request(file_type from, file_type to, const char* fol
 
 // Runs a routine's conversion; the name changes in place as the batch
 // shows it, when the new name fits.
-int run_routine(file_type from, file_type to, char* folder, char* name) {
+} // namespace
+
+int convert_in_batch(file_type from, file_type to, char* folder, char* name,
+                     const run_inputs* inputs) {
     if (!ensure_trailing_separator(folder)) {
         report_status(kgf_status::path_too_long, folder);
         return 0;
     }
     std::string shown_name;
-    const int ok = convert_file(routine_request(from, to, folder, name), shown_name);
+    const int ok = convert_file(routine_request(from, to, folder, name, inputs), shown_name);
     if (shown_name.size() == std::strlen(name))
         std::memcpy(name, shown_name.c_str(), shown_name.size());
     return ok;
+}
+
+namespace {
+
+int run_routine(file_type from, file_type to, char* folder, char* name) {
+    return convert_in_batch(from, to, folder, name, nullptr);
 }
 
 } // namespace
@@ -343,28 +370,34 @@ namespace {
 int convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
     const std::string name = bare_name(request.input);
     shown_name = name;
+    output_guard guard = guard_for_input(request.inputs, request.input, request.from == request.to);
     if (request.from == file_type::kaf) {
         kaf_animation animation;
         if (!read_animation(request, animation))
             return 0;
+        // Nothing written is no conversion: say so rather than report one.
+        if (animation.frame_count == 0) {
+            report_status(kgf_status::no_frames, request.input);
+            return 0;
+        }
         if (request.to == file_type::kgf)
             return split_frames(animation, request.folder, request.options.num_mipmaps,
-                                request.options.quality, request.journal, nullptr) == 0
+                                request.options.quality, request.journal, nullptr, &guard) == 0
                        ? 1
                        : 0;
-        return convert_animation_to_tga(request, animation);
+        return convert_animation_to_tga(request, guard, animation);
     }
     if (request.from == file_type::tga && request.to == file_type::kgf)
-        return convert_tga_file_to_kgf(request, name, shown_name);
+        return convert_tga_file_to_kgf(request, guard, name, shown_name);
     image_buffer source, destination;
     if (!read_source(request, source))
         return 0;
     if (request.to == file_type::kgf) {
         init_image_buffer(destination, 16);
-        return write_kgf_output(request, name, source, destination, shown_name);
+        return write_kgf_output(request, guard, name, source, destination, shown_name);
     }
     init_image_buffer(destination, 32);
-    return write_tga_outputs(request, name, source, destination);
+    return write_tga_outputs(request, guard, name, source, destination);
 }
 
 } // namespace
@@ -406,8 +439,9 @@ int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& de
     }
     const conversion_request request =
         routine_request(file_type::none, file_type::kgf, folder, name);
+    output_guard guard;
     std::string shown_name;
-    const int ok = write_kgf_output(request, name, source, destination, shown_name);
+    const int ok = write_kgf_output(request, guard, name, source, destination, shown_name);
     if (shown_name.size() == std::strlen(name))
         std::memcpy(name, shown_name.c_str(), shown_name.size());
     return ok;
@@ -421,7 +455,8 @@ int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& de
     }
     const conversion_request request =
         routine_request(file_type::none, file_type::tga, folder, name);
-    return write_tga_outputs(request, name, source, destination);
+    output_guard guard;
+    return write_tga_outputs(request, guard, name, source, destination);
 }
 
 int convert_kgf_to_tga(char* folder, char* name) {

@@ -5,6 +5,7 @@
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
+#include "formats/output_guard.h"
 #include "settings/settings.h"
 
 #include <string>
@@ -37,13 +38,16 @@ struct conversion_request {
     size_t input_size = 0;
     const char* folder = ""; // output folder, ending in a separator
     conversion_options options;
-    output_journal* journal = nullptr; // outputs held back, or written at once
-    bool report_cannot_open = false;   // the dialog lists only files that are there
+    output_journal* journal = nullptr;  // outputs held back, or written at once
+    const run_inputs* inputs = nullptr; // the run's inputs: no output replaces one
+    bool report_cannot_open = false;    // the dialog lists only files that are there
 };
 
 // Converts one file into the folder. Returns 1 when the input was read and
-// every output was written. shown_name gets the input's bare name as the
-// batch shows it afterwards: ending in "kgf" once a KGF was written.
+// every output was written. An output that would replace another input of
+// the run, or an earlier output of this one, is refused by name and fails
+// the file; a file converted to its own type may replace itself. shown_name gets the input's bare
+// name as the batch shows it afterwards: ending in "kgf" once a KGF was written.
 int convert_file(const conversion_request& request, std::string& shown_name);
 
 // Each routine takes the output folder (a 256-byte text that gains a
@@ -57,6 +61,11 @@ int convert_kgf_to_kgf(char* folder, char* name);
 int convert_kaf_to_tga(char* folder, char* name);
 // KAF to KGF is the splitter alone; the frame names are released at once.
 int convert_kaf_to_kgf(char* folder, char* name);
+
+// The routine of the pair (from, to) run inside a batch, whose inputs no
+// output may replace (none: nothing protected).
+int convert_in_batch(file_type from, file_type to, char* folder, char* name,
+                     const run_inputs* inputs);
 
 // Writing drivers. Both release the two pixel blocks before returning and
 // return 1 when every output file was written.

@@ -75,9 +75,30 @@ void report_unwritten(std::vector<int32_t>* unwritten, int32_t index) {
 
 // A frame name must be a bare file name: nothing that leads out of the folder.
 int is_plain_frame_name(const char* name) {
-    if (name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-        return 0;
-    return std::strpbrk(name, "/\\:") == nullptr ? 1 : 0;
+    return is_plain_file_name(name) ? 1 : 0;
+}
+
+std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& frame) {
+    const int64_t name = frame.start + lead_bytes;
+    const int64_t size = static_cast<int64_t>(animation.frame_data.size());
+    if (name < 0 || name > size)
+        return std::string();
+    const int64_t length = std::min(frame.name_length, size - name);
+    return std::string(reinterpret_cast<const char*>(animation.frame_data.data() + name),
+                       static_cast<size_t>(length));
+}
+
+kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
+                            const char* name) {
+    if (frame.name_length >= kaf_name_bytes) {
+        report_status(kgf_status::frame_name_cut, stored_frame_name(animation, frame).c_str());
+        return kgf_status::frame_name_cut;
+    }
+    if (!is_plain_frame_name(name)) {
+        report_status(kgf_status::bad_frame_name, name);
+        return kgf_status::bad_frame_name;
+    }
+    return kgf_status::ok;
 }
 
 int64_t kaf_chain_pixels(int levels, int width, int height) {
@@ -263,17 +284,23 @@ void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, co
 }
 
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten) {
+                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
+                 output_guard* guard) {
+    output_guard own_guard;
+    if (guard == nullptr)
+        guard = &own_guard;
     int failed = 0;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string path = std::string(folder) + name;
-        kgf_status refusal = kgf_status::ok;
-        if (!is_plain_frame_name(name))
-            refusal = kgf_status::bad_frame_name;
-        else if (path.size() + 1 > static_cast<size_t>(path_bytes))
+        kgf_status refusal = check_frame_name(animation, frame, name);
+        if (refusal == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes)) {
             refusal = kgf_status::path_too_long;
-        if (refusal != kgf_status::ok)
             report_status(refusal, name);
+        }
+        if (refusal == kgf_status::ok) {
+            refusal = claim_output(*guard, path);
+            report_status(refusal, path.c_str());
+        }
         std::vector<uint8_t> bytes;
         if (refusal != kgf_status::ok ||
             !make_frame_kgf(animation.frame_data, frame, name, levels, quality, bytes) ||

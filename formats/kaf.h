@@ -6,9 +6,11 @@
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
+#include "formats/output_guard.h"
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 // Where one frame record lies in the frame data, and its header fields.
@@ -102,12 +104,24 @@ void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, co
 // joined to; frames with other names are refused by the splitter.
 int is_plain_frame_name(const char* name);
 
+// The frame's name as stored, whole, rather than cut to its slot.
+std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& frame);
+
+// Whether a frame's name (as the animation keeps it) may name its outputs:
+// ok, frame_name_cut when the stored name did not fit its slot (cut, it
+// could name another frame's output), or bad_frame_name. Reports the
+// refusal by the frame's whole name.
+kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
+                            const char* name);
+
 // Writes each frame of a parsed animation as folder + frame name (a KGF file
 // of the given level count), now or into the journal. Every frame that is
-// not written is reported by name and counted in unwritten. Returns the
-// number of frames not written.
+// not written is reported by name and counted in unwritten; so is a frame
+// whose output the guard refuses (a file the run reads, or a name an
+// earlier frame took). Returns the number of frames not written.
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten);
+                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
+                 output_guard* guard = nullptr);
 
 // Writes each frame as folder + frame name (a KGF file). Returns 1 and the
 // packed frame names when every frame was written; 0 otherwise, with the

@@ -37,6 +37,11 @@ constexpr status_entry status_table[] = {
     {kgf_status::bad_frame_count, "%s: An animation holds 1 to 255 frames"},
     {kgf_status::conversion_terminated, "Conversion terminated."},
     {kgf_status::unsupported_conversion, "Unsupported conversion"},
+    {kgf_status::replaces_input, "Cannot replace %s: it is an input of this run"},
+    {kgf_status::same_output, "%s: an earlier frame has the same output name; not written"},
+    {kgf_status::frame_name_cut, "Frame name longer than 35 characters: %s"},
+    {kgf_status::no_frames, "%s: No frames; nothing written"},
+    {kgf_status::bad_output_name, "Not a file name inside the output folder: %s"},
 };
 
 constexpr bool table_in_order() {
@@ -44,7 +49,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::unsupported_conversion) + 1;
+    return index == static_cast<size_t>(kgf_status::bad_output_name) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 

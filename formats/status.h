@@ -27,6 +27,11 @@ enum class kgf_status : uint8_t {
     bad_frame_count,      // an animation of no frames or of more than 255
     conversion_terminated,
     unsupported_conversion,
+    replaces_input,  // an output that would replace another input of the run
+    same_output,     // an output named as an earlier output of the same input
+    frame_name_cut,  // a stored frame name that does not fit its 36-byte slot
+    no_frames,       // an animation that holds no frame: nothing to write
+    bad_output_name, // an output name that would leave the output folder
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -80,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fail("frames lost between the written and the unwritten", animation.frame_count);
 
     size_t next = 0;
+    std::set<std::string> paths;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char*) {
         if (std::find(unwritten.begin(), unwritten.end(), i) != unwritten.end())
             return;
@@ -88,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             !is_plain_frame_name(entry.path.c_str() + folder.size()) ||
             entry.path.size() >= static_cast<size_t>(path_bytes))
             fail("written outside the output folder", i);
+        if (!paths.insert(entry.path).second)
+            fail("two frames written to one file", i);
         check_frame_file(animation, frame, levels, quality, entry.bytes, i);
     });
     return 0;

@@ -286,3 +286,42 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     EXPECT_EQ(messages.texts()[1], "Cannot create " + blocked + std::string(36, 'n') + ".kgf");
     EXPECT_EQ(current_message_handler(), recorder);
 }
+
+TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
+    // The output folder is the selection's own.
+    std::snprintf(folder, sizeof folder, "%s", input.folder_text().c_str());
+    write_kgf_file(input.file("a.kgf"), "a.kgf", pattern_image(8, 8, 16, 9), 1);
+    write_tga_file(input.file("a.tga"), pattern_image(4, 2, 24, 9));
+    const std::vector<uint8_t> kept = read_file_bytes(input.file("a.tga"));
+    selection two = several_files(input.path, {"a.kgf", "a.tga"});
+    choose(tga);
+    decide_input_type(2, "");
+    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
+                                2, folder, nullptr, nullptr),
+              2); // and a.tga, read as a KGF, fails on its own
+    EXPECT_EQ(messages.texts()[0],
+              "Cannot replace " + input.folder_text() + "a.tga: it is an input of this run");
+    EXPECT_EQ(read_file_bytes(input.file("a.tga")), kept);
+}
+
+TEST_F(BatchTest, FramesThatWouldShareAnOutputFailByName) {
+    const std::string long_name = std::string(36, 'L') + "1.kgf";
+    std::vector<std::vector<uint8_t>> frames = {
+        kaf_frame("twice.kgf", pattern_image(4, 4, 16, 1), 4),
+        kaf_frame("twice.kgf", pattern_image(4, 4, 16, 2), 4),
+        kaf_frame(long_name, pattern_image(4, 4, 16, 3), 4)};
+    write_file_bytes(input.file("fire.kaf"), kaf_file(frames));
+    selection single = one_file(input.path, "fire.kaf");
+    choose(kgf);
+    decide_input_type(1, "");
+    messages.clear();
+    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
+                                single.offset, 1, folder, nullptr, nullptr),
+              1);
+    // The dialog shows the first refusal of the file.
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{std::string(folder) +
+                                       "twice.kgf: an earlier frame has the same output name; "
+                                       "not written"});
+    EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"twice.kgf"});
+}

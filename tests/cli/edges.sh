@@ -1,0 +1,37 @@
+# Everyday commands that must lose no file: inputs replaced during their
+# own run, stored settings that cannot work, frames that land on each
+# other, folders skipped, settings saves that race.
+. "$(dirname "$0")/common.inc"
+export XDG_CONFIG_HOME="$work/config"
+
+# An output never replaces another input of the run, in any order or -j.
+for order in "a.tga a.kgf" "a.kgf a.tga"; do
+    for jobs in 1 2; do
+        cp stone.kgf a.kgf
+        cp wall.tga a.tga
+        # shellcheck disable=SC2086
+        "$kgfconv" convert --to kgf -j $jobs -o . $order 2>err.txt
+        check "$order -j $jobs fails" test $? -eq 1
+        check "$order -j $jobs names the input it keeps" \
+            grep -qx "kgfconv: a.tga: Cannot replace ./a.kgf: it is an input of this run" err.txt
+        "$kgfconv" info a.kgf >info.txt
+        check "$order -j $jobs keeps the 64 x 64 a.kgf" grep -qx "  Resolution: 64x64" info.txt
+    done
+done
+# A file converted to its own type may replace itself, as in-place editors do.
+cp wall.tga a.tga
+"$kgfconv" convert --to tga --bpp 32 -o . a.tga 2>err.txt
+check "TGA to TGA in place" test "$(od -An -tu1 -j16 -N1 a.tga | tr -d ' ')" -eq 32
+# A tree whose output folder holds its own inputs: -j 2 gives what -j 1 gives.
+mkdir -p mod/a/a
+cp wall.tga mod/a/y.tga
+"$kgfconv" convert --to tga --bpp 32 -o mod/a/a --levels 5 stone.kgf 2>/dev/null
+mv mod/a/a/stone.tga mod/a/a/y.tga
+for jobs in 1 2; do
+    "$kgfconv" convert -r --to tga --bpp 32 -j $jobs -o mod mod/a 2>err.txt
+    check "-r -j $jobs refuses the output over an input" test $? -eq 1
+    check "-r -j $jobs converts the other" cmp -s mod/y.tga a.tga
+    rm -f mod/y.tga
+done
+
+finish
