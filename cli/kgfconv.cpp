@@ -4,6 +4,7 @@
 #include "cli/kgfconv_completion.h"
 #include "cli/kgfconv_jobs.h"
 #include "convert/batch.h"
+#include "settings/setting_fields.h"
 
 #include <CLI/CLI.hpp>
 
@@ -181,10 +182,14 @@ int main(int argc, char** argv) {
     convert
         ->add_option("--suffix", options.suffix,
                      "Text between the name and the level number of per-level TGA files, at "
-                     "most 9 characters (default: stored; _MM at first)")
+                     "most 9 characters and no /, \\ or : (default: stored; _MM at first)")
         ->check(CLI::Validator(
             [](std::string& text) {
-                return text.size() <= 9 ? std::string() : "at most 9 characters";
+                // The stored setting's own check.
+                settings_record scratch{};
+                const setting_check check = set_setting(scratch, "suffix", text.c_str());
+                return check == setting_check::ok ? std::string()
+                                                  : setting_check_text(check, "suffix");
             },
             "TEXT", "suffix"));
     const quality_flags convert_quality = add_quality_flags(convert);
@@ -245,8 +250,10 @@ int main(int argc, char** argv) {
         return usage_error(app, error);
     }
 
-    if (settings_command->parsed())
+    if (settings_command->parsed()) {
+        install_console_messages(false);
         return run_settings(assignments);
+    }
     init_format_descriptions();
     if (info->parsed()) {
         install_console_messages(false);

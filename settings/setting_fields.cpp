@@ -35,6 +35,44 @@ bool allowed(const setting_field& field, uint8_t value) {
     return value >= field.low && value <= field.high;
 }
 
+bool ends_in_separator(std::string_view text) {
+    return !text.empty() && (text.back() == '/' || text.back() == '\\');
+}
+
+// A folder gains a separator before any name is joined to it: the text
+// and that separator must fit the field.
+setting_check folder_with_room(std::string_view text) {
+    return ends_in_separator(text) || text.size() + 2 <= sizeof settings_record::output_dir
+               ? setting_check::ok
+               : setting_check::no_room;
+}
+
+// Separators of every platform, so that a stored value means the same on
+// each: the suffix goes between a name and a level number.
+setting_check part_of_a_name(std::string_view text) {
+    return text.find_first_of("/\\:") == std::string_view::npos ? setting_check::ok
+                                                                : setting_check::holds_separator;
+}
+
+// The texts that have rules of their own; byte fields take their values
+// from setting_fields.
+struct text_rule {
+    const char* name;
+    setting_check (*check)(std::string_view text);
+};
+
+constexpr text_rule text_rules[] = {
+    {"output_dir", folder_with_room},
+    {"suffix", part_of_a_name},
+};
+
+setting_check check_text(const setting_field& field, std::string_view text) {
+    for (const text_rule& rule : text_rules)
+        if (std::string_view(rule.name) == field.name)
+            return rule.check(text);
+    return setting_check::ok;
+}
+
 } // namespace
 
 const setting_field* find_setting(std::string_view name) {
@@ -93,9 +131,36 @@ setting_check set_setting(settings_record& record, const char* name, const char*
     // A line break would end the value early in the settings file.
     if (text.find_first_of("\r\n") != std::string_view::npos)
         return setting_check::line_break;
+    if (text.size() + 1 > field->size)
+        return setting_check::too_long;
+    const setting_check rule = check_text(*field, text);
+    if (rule != setting_check::ok)
+        return rule;
     if (!put_setting_text(record, *field, text))
         return setting_check::too_long;
     return setting_check::ok;
+}
+
+setting_check check_setting_value(const settings_record& record, const setting_field& field) {
+    const char* bytes = field_bytes(record, field);
+    if (field.kind == setting_kind::byte)
+        return allowed(field, static_cast<uint8_t>(*bytes)) ? setting_check::ok
+                                                            : setting_check::not_allowed;
+    return check_text(field, std::string_view(bytes, strnlen(bytes, field.size - 1)));
+}
+
+std::vector<std::string> repair_settings(settings_record& record, const settings_record& defaults) {
+    std::vector<std::string> notes;
+    for (const auto& field : setting_fields) {
+        const setting_check check = check_setting_value(record, field);
+        if (check == setting_check::ok)
+            continue;
+        notes.push_back(std::string(field.name) + "=" + setting_value(record, field) + ": " +
+                        setting_check_text(check, field.name) + "; the default " +
+                        setting_value(defaults, field) + " is used");
+        std::memcpy(field_bytes(record, field), field_bytes(defaults, field), field.size);
+    }
+    return notes;
 }
 
 std::string setting_check_text(setting_check check, const char* name) {
@@ -120,6 +185,10 @@ std::string setting_check_text(setting_check check, const char* name) {
         return "longer than " + std::to_string(field->size - 1) + " characters";
     case setting_check::line_break:
         return "holds a line break";
+    case setting_check::no_room:
+        return "longer than 254 characters, with no room for the separator before a name";
+    case setting_check::holds_separator:
+        return "holds /, \\ or :, which would put files outside the output folder";
     }
     return "not accepted";
 }

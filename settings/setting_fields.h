@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class setting_kind { text, byte };
 
@@ -43,9 +44,11 @@ bool parse_setting_byte(std::string_view text, uint8_t& value);
 enum class setting_check {
     ok,
     unknown_name,
-    not_allowed, // a byte that is no number or outside its values
-    too_long,    // a text longer than its field holds
-    line_break,  // a text holding a line break
+    not_allowed,     // a byte that is no number or outside its values
+    too_long,        // a text longer than its field holds
+    line_break,      // a text holding a line break
+    no_room,         // a folder with no room left for the separator a path needs
+    holds_separator, // a part of a file name holding a separator: it would leave the folder
 };
 
 // Checks one value given by name and stores it when it passes; the record
@@ -54,3 +57,13 @@ setting_check set_setting(settings_record& record, const char* name, const char*
 
 // Why set_setting refused a value of the named setting, for the user.
 std::string setting_check_text(setting_check check, const char* name);
+
+// Whether the value a field holds can work: a byte among the field's
+// values, a folder with room for its separator, a suffix that stays part of
+// a file name.
+setting_check check_setting_value(const settings_record& record, const setting_field& field);
+
+// Replaces every value of record that cannot work by its value in
+// defaults, so that none is ever used to write a file. Returns one text per
+// value replaced, naming the setting, its value and the default taken.
+std::vector<std::string> repair_settings(settings_record& record, const settings_record& defaults);

@@ -1,6 +1,8 @@
 #include "settings/settings.h"
 
 #include "platform/files.h"
+#include "platform/message.h"
+#include "settings/setting_fields.h"
 
 #include <cstring>
 #include <string>
@@ -32,8 +34,10 @@ void set_default_settings() {
     const std::string start = current_folder();
     if (!copy_field(settings.install_dir, sizeof settings.install_dir, start))
         copy_field(settings.install_dir, sizeof settings.install_dir, ".");
+    // The folder keeps room for the separator that joins a name to it.
     const std::string output = start + path_separator + "output";
-    if (!copy_field(settings.output_dir, sizeof settings.output_dir, output))
+    if (output.size() + 2 > sizeof settings.output_dir ||
+        !copy_field(settings.output_dir, sizeof settings.output_dir, output))
         copy_field(settings.output_dir, sizeof settings.output_dir, "output");
     settings.mipmaps = 0;
     settings.input_type = 1;
@@ -41,4 +45,13 @@ void set_default_settings() {
     settings.bpp = 24;
     copy_field(settings.suffix, sizeof settings.suffix, "_MM");
     settings.num_mipmaps = 1;
+}
+
+void check_loaded_settings() {
+    const settings_record loaded = settings;
+    set_default_settings();
+    const settings_record defaults = settings;
+    settings = loaded;
+    for (const std::string& note : repair_settings(settings, defaults))
+        show_error((settings_location() + ": " + note).c_str());
 }

@@ -21,8 +21,13 @@ extern settings_record settings;
 // Puts the defaults into the record (no persistence involved).
 void set_default_settings();
 
-// Defaults, then whatever the store holds; returns 1 in every case.
+// Defaults, then whatever the store holds; returns 1 in every case. A
+// stored value that cannot work is replaced by its default, with a message
+// naming the setting.
 int load_settings();
+
+// That check of the values just loaded, shared by the stores.
+void check_loaded_settings();
 
 // Writes every field to the store; returns 1 in every case.
 int save_settings();

@@ -222,6 +222,7 @@ std::string format_settings_text(const settings_record& record) {
 int load_settings() {
     set_default_settings();
     parse_settings_text(read_settings_file(settings_location()), settings);
+    check_loaded_settings();
     return 1;
 }
 

@@ -105,6 +105,7 @@ int load_settings() {
         if (open_key(tool.handle, "kgf", KEY_READ, kgf))
             read_byte(kgf.handle, "num_mipmaps", settings.num_mipmaps);
     }
+    check_loaded_settings();
     return 1;
 }
 

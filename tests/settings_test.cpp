@@ -146,17 +146,13 @@ TEST_F(settings_store, saved_fields_load_back) {
     set_text(longest.input_dir, 256, std::string(255, 'n'));
     set_text(longest.output_dir, 256, std::string(254, 'o') + path_separator);
     set_text(longest.suffix, 10, "ABCDEFGHI");
-    settings_record extremes = changed_settings();
-    set_text(extremes.suffix, 10, "");
-    extremes.input_type = 0;
-    extremes.output_type = 255;
-    extremes.bpp = 0;
-    extremes.mipmaps = 255;
-    extremes.num_mipmaps = 0;
+    settings_record empty_suffix = changed_settings();
+    set_text(empty_suffix.suffix, 10, "");
+    empty_suffix.input_type = 0;
     const sample samples[] = {
         {"every field changed", changed_settings()},
         {"texts filling their fields", longest},
-        {"empty suffix and byte extremes, taken unchecked", extremes},
+        {"empty suffix and lowest type", empty_suffix},
     };
     for (const auto& s : samples) {
         SCOPED_TRACE(s.what);
@@ -166,6 +162,39 @@ TEST_F(settings_store, saved_fields_load_back) {
         EXPECT_EQ(load_settings(), 1);
         expect_same_settings(settings, s.record);
     }
+}
+
+TEST_F(settings_store, stored_values_that_cannot_work_load_as_their_defaults) {
+    message_recorder messages;
+    settings_record bad = changed_settings();
+    bad.output_type = 255;
+    bad.bpp = 0;
+    bad.mipmaps = 255;
+    bad.num_mipmaps = 0;
+    set_text(bad.suffix, 10, "/../../");
+    set_text(bad.output_dir, 256, std::string(255, 'o'));
+    settings = bad;
+    EXPECT_TRUE(try_save_settings());
+    settings = settings_record{};
+    load_settings();
+    const settings_record loaded = settings;
+    set_default_settings();
+    settings_record expected = changed_settings();
+    expected.output_type = 2;
+    expected.bpp = 24;
+    expected.mipmaps = 0;
+    expected.num_mipmaps = 1;
+    set_text(expected.suffix, 10, "_MM");
+    std::memcpy(expected.output_dir, settings.output_dir, sizeof expected.output_dir);
+    expect_same_settings(loaded, expected);
+    // One message per setting, in the record's order, naming it.
+    const std::vector<std::string> texts = messages.texts();
+    ASSERT_EQ(texts.size(), 6u);
+    const std::string where = settings_location() + ": ";
+    EXPECT_EQ(texts[1], where + "output_type=255: must be 0 to 2; the default 2 is used");
+    EXPECT_EQ(texts[5], where + "num_mipmaps=0: must be 1 or 5; the default 1 is used");
+    EXPECT_EQ(texts[4].substr(0, where.size() + 15), where + "suffix=/../../:");
+    EXPECT_EQ(texts[0].substr(0, where.size() + 11), where + "output_dir=");
 }
 
 TEST_F(settings_store, save_writes_nothing_behind_a_terminator) {
@@ -215,7 +244,14 @@ TEST(set_setting, checks_each_value_before_storing_it) {
         {"suffix", "ABCDEFGHIJ", setting_check::too_long, "longer than 9 characters"},
         {"suffix", "a\nb", setting_check::line_break, "holds a line break"},
         {"output_dir", " /out put ", setting_check::ok, ""},
-        {"output_dir", nul_free_255, setting_check::ok, ""},
+        {"output_dir", nul_free_255.substr(1), setting_check::ok, ""},
+        {"output_dir", nul_free_255, setting_check::no_room, "longer than 254 characters"},
+        {"output_dir", nul_free_255.substr(1) + "/", setting_check::ok, ""},
+        {"install_dir", nul_free_255, setting_check::ok, ""},
+        {"suffix", "/../../", setting_check::holds_separator, "holds /, \\ or :"},
+        {"suffix", "a\\b", setting_check::holds_separator, "holds /, \\ or :"},
+        {"suffix", "c:", setting_check::holds_separator, "holds /, \\ or :"},
+        {"suffix", "..", setting_check::ok, ""},
         {"output_dir", nul_free_255 + "f", setting_check::too_long, "longer than 255 characters"},
         {"install_dir", "/a\rb", setting_check::line_break, "holds a line break"},
         {"colour", "red", setting_check::unknown_name, "unknown setting"},

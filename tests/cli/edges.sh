@@ -34,4 +34,21 @@ for jobs in 1 2; do
     rm -f mod/y.tga
 done
 
+# Stored values that cannot work are replaced by their defaults, by name;
+# what is written reads back.
+ini="$XDG_CONFIG_HOME/kgf-tool/settings.ini"
+mkdir -p "$(dirname "$ini")"
+printf '%s\n' "[KGF Tool\\tga]" "suffix=/../../" "[KGF Tool\\kgf]" num_mipmaps=0 >"$ini"
+"$kgfconv" convert --to kgf -o stored wall.tga 2>err.txt
+check "num_mipmaps=0 is named" grep -qx "kgfconv: $ini: num_mipmaps=0: must be 1 or 5; the default 1 is used" err.txt
+check "a stored suffix with separators is named" grep -q "^kgfconv: $ini: suffix=/../../: holds /" err.txt
+check "the KGF written reads back" "$kgfconv" info stored/wall.kgf
+mkdir -p out/stone
+"$kgfconv" convert --to tga --all-levels --suffix '/../../' -o out stone.kgf >out.txt 2>&1
+check "a suffix given with separators is a usage error" test $? -eq 2
+check "and nothing lands outside the output folder" test ! -e 1.tga -a ! -e out/1.tga
+long=$(printf 'o%.0s' $(seq 255))
+"$kgfconv" settings "output_dir=$long" >out.txt 2>err.txt
+check "a folder with no room for its separator is refused" test $? -eq 2
+
 finish
