@@ -1,5 +1,6 @@
 #include "formats/status.h"
 
+#include "platform/files.h"
 #include "platform/message.h"
 
 #include <cstdio>
@@ -73,10 +74,21 @@ void report_status(kgf_status status, const char* subject) {
         show_message(status_text(status), status_caption(status), message_ok);
         return;
     }
-    const std::string pattern = status_text(status);
+    std::string pattern = status_text(status);
     if (pattern.find("%s") == std::string::npos) {
         show_error(pattern.c_str());
         return;
+    }
+    // A file the system would not open or write: its words for why.
+    if (status == kgf_status::cannot_open || status == kgf_status::cannot_create ||
+        status == kgf_status::cannot_write) {
+        std::string reason = last_file_error();
+        if (!reason.empty()) {
+            for (size_t at = reason.find('%'); at != std::string::npos;
+                 at = reason.find('%', at + 2))
+                reason.insert(at, 1, '%');
+            pattern += ": " + reason;
+        }
     }
     show_error_about(pattern.c_str(), subject != nullptr ? subject : "");
 }

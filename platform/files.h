@@ -20,6 +20,11 @@ constexpr char path_separator = '/';
 std::string path_text(const std::filesystem::path& path);
 std::filesystem::path text_path(const std::string& text);
 
+// The system's words for why this thread's last open, create, write or
+// rename of a file failed, such as "No such file or directory"; empty when
+// it gave none.
+std::string last_file_error();
+
 // Creates the last component of the path; the result may be ignored.
 int create_folder(const char* path);
 

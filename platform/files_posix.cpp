@@ -10,8 +10,27 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+// The errno of this thread's last failed file operation.
+thread_local int last_failure = 0;
+
+// Keeps errno as the reason of the failure being returned.
+int failed() {
+    last_failure = errno;
+    return 0;
+}
+
+} // namespace
+
+std::string last_file_error() {
+    return last_failure == 0 ? std::string()
+                             : std::error_code(last_failure, std::generic_category()).message();
+}
 
 std::string path_text(const std::filesystem::path& path) {
     return path.string();
@@ -35,9 +54,11 @@ int may_replace_file(const char* path) {
     if (lstat(path, &status) != 0)
         return 1;
     // No write bit at all is read-only even to the superuser.
-    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return 0;
-    return access(path, W_OK) == 0 || errno == ENOENT ? 1 : 0;
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        errno = EACCES;
+        return failed();
+    }
+    return access(path, W_OK) == 0 || errno == ENOENT ? 1 : failed();
 }
 
 int delete_file(const char* path) {
@@ -45,7 +66,7 @@ int delete_file(const char* path) {
 }
 
 int replace_file(const char* from, const char* to) {
-    return std::rename(from, to) == 0 ? 1 : 0;
+    return std::rename(from, to) == 0 ? 1 : failed();
 }
 
 std::string current_folder() {
@@ -68,14 +89,18 @@ std::string home_folder() {
 input_open_result open_input_file(const char* path, input_file& file) {
     file = input_file{};
     struct stat status;
-    if (stat(path, &status) != 0)
+    if (stat(path, &status) != 0) {
+        failed();
         return input_open_result::cannot_open;
+    }
     if (!S_ISREG(status.st_mode))
         return input_open_result::not_regular;
     // Non-blocking, in case something else took the name since the check.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        failed();
         return input_open_result::cannot_open;
+    }
     if (fstat(fd, &status) != 0) {
         close(fd);
         return input_open_result::failed;
@@ -120,7 +145,7 @@ int create_new_file(const char* path, new_file& file) {
     file = new_file{};
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
-        return 0;
+        return failed();
     flock(fd, LOCK_EX | LOCK_NB);
     file.handle = fd;
     return 1;
@@ -133,15 +158,17 @@ int write_new_file(new_file& file, const void* bytes, size_t count) {
                                   static_cast<const char*>(bytes) + done, count - done);
         if (put < 0 && errno == EINTR)
             continue;
+        if (put == 0)
+            errno = ENOSPC;
         if (put <= 0)
-            return 0;
+            return failed();
         done += static_cast<size_t>(put);
     }
     return 1;
 }
 
 int close_new_file(new_file& file) {
-    const int ok = file.handle >= 0 && close(static_cast<int>(file.handle)) == 0 ? 1 : 0;
+    const int ok = file.handle >= 0 && close(static_cast<int>(file.handle)) == 0 ? 1 : failed();
     file = new_file{};
     return ok;
 }

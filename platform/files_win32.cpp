@@ -30,7 +30,35 @@ std::wstring wide_path(const char* path) {
     return L"\\\\?\\" + full;
 }
 
+// The error of this thread's last failed file operation.
+thread_local DWORD last_failure = 0;
+
+// Keeps the system's error as the reason of the failure being returned.
+int failed() {
+    last_failure = GetLastError();
+    return 0;
+}
+
 } // namespace
+
+std::string last_file_error() {
+    if (last_failure == 0)
+        return std::string();
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, last_failure, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    // One line, without the closing full stop, like the other platforms' texts.
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "system error " + std::to_string(last_failure);
+    return reason;
+}
 
 std::string path_text(const std::filesystem::path& path) {
     const std::wstring& wide = path.native();
@@ -68,7 +96,10 @@ int path_exists(const char* path) {
 
 int may_replace_file(const char* path) {
     const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return 1;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return failed();
 }
 
 int delete_file(const char* path) {
@@ -79,7 +110,7 @@ int replace_file(const char* from, const char* to) {
     return MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 1
-               : 0;
+               : failed();
 }
 
 std::string current_folder() {
@@ -93,14 +124,18 @@ std::string current_folder() {
 input_open_result open_input_file(const char* path, input_file& file) {
     file = input_file{};
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        failed();
         return input_open_result::cannot_open;
+    }
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
         return input_open_result::not_regular;
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        failed();
         return input_open_result::cannot_open;
+    }
     // Device names such as NUL or CON open as character devices.
     LARGE_INTEGER size = {};
     if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -151,7 +186,7 @@ int create_new_file(const char* path, new_file& file) {
     HANDLE handle = CreateFileW(wide_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return 0;
+        return failed();
     file.handle = reinterpret_cast<intptr_t>(handle);
     return 1;
 }
@@ -162,16 +197,20 @@ int write_new_file(new_file& file, const void* bytes, size_t count) {
     while (done < count) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
         DWORD put = 0;
-        if (!WriteFile(handle, static_cast<const char*>(bytes) + done, chunk, &put, nullptr) ||
-            put == 0)
-            return 0;
+        if (!WriteFile(handle, static_cast<const char*>(bytes) + done, chunk, &put, nullptr))
+            return failed();
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return failed();
+        }
         done += put;
     }
     return 1;
 }
 
 int close_new_file(new_file& file) {
-    const int ok = file.handle != -1 && CloseHandle(reinterpret_cast<HANDLE>(file.handle)) ? 1 : 0;
+    const int ok =
+        file.handle != -1 && CloseHandle(reinterpret_cast<HANDLE>(file.handle)) ? 1 : failed();
     file = new_file{};
     return ok;
 }

@@ -293,8 +293,9 @@ TEST_F(ConvertTest, FailedWriteKeepsTheOldFileAndLeavesNoPart) {
         EXPECT_EQ(convert_tga_to_kgf(folder, name_of("w.tga")), 0);
         EXPECT_EQ(convert_tga_to_tga(folder, name_of("w.tga")), 0);
     }
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Cannot write " + output.file("w.kgf"),
-                                                          "Cannot write " + output.file("w.tga")}));
+    EXPECT_EQ(without_reasons(messages.texts()),
+              (std::vector<std::string>{"Cannot write " + output.file("w.kgf"),
+                                        "Cannot write " + output.file("w.tga")}));
     EXPECT_EQ(read_file_bytes(output.file("w.kgf")), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(read_file_bytes(output.file("w.tga")), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"w.kgf", "w.tga"}));

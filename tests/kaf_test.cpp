@@ -594,7 +594,8 @@ TEST_F(kaf_test, frame_that_cannot_be_written_is_left_out) {
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
     EXPECT_EQ(read_file_bytes(output.file("a.kgf")), copied_kgf(a, 1, a.runs));
     EXPECT_EQ(read_file_bytes(output.file("c.kgf")), copied_kgf(c, 1, c.runs));
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Cannot write " + output.file("b.kgf")});
+    EXPECT_EQ(without_reasons(recorder.texts()),
+              std::vector<std::string>{"Cannot write " + output.file("b.kgf")});
 
     // An output folder that cannot exist: every frame is reported.
     recorder.clear();
@@ -604,9 +605,10 @@ TEST_F(kaf_test, frame_that_cannot_be_written_is_left_out) {
     EXPECT_EQ(none.ok, 0);
     EXPECT_EQ(names_of(none.frame_names, none.frame_count).size(), 3u);
     EXPECT_EQ(none.unwritten, (std::vector<int32_t>{0, 1, 2}));
-    EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"Cannot create " + blocked + "a.kgf",
-                                                          "Cannot create " + blocked + "b.kgf",
-                                                          "Cannot create " + blocked + "c.kgf"}));
+    EXPECT_EQ(without_reasons(recorder.texts()),
+              (std::vector<std::string>{"Cannot create " + blocked + "a.kgf",
+                                        "Cannot create " + blocked + "b.kgf",
+                                        "Cannot create " + blocked + "c.kgf"}));
 }
 
 TEST_F(kaf_test, path_longer_than_255_is_refused_per_frame) {

@@ -104,7 +104,7 @@ head -c 100 stone.kgf >cut.kgf
 "$kgfconv" convert --to tga -o cut cut.kgf missing.kgf wall.tga 2>err.txt
 check "failures make the status 1" test $? -eq 1
 check "a cut file reports missing data, by name" grep -qx "kgfconv: cut.kgf: File is missing some data; do not use" err.txt
-check "a missing file is reported" grep -qx "kgfconv: missing.kgf: Cannot open missing.kgf" err.txt
+check "a missing file is reported" grep -qx "kgfconv: missing.kgf: Cannot open missing.kgf: No such file or directory" err.txt
 check "the good file still converts" test -f cut/wall.tga
 check "with the only progress line" test "$(cat err.txt | grep -c '^\[')" -eq 1
 "$kgfconv" convert --to tga -o cut --quiet cut.kgf 2>err.txt

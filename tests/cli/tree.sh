@@ -98,7 +98,7 @@ cat >expected.json <<'END'
   },
   {
     "file": "notes.bmp",
-    "error": "Cannot open notes.bmp"
+    "error": "Cannot open notes.bmp: No such file or directory"
   },
   {
     "file": "notes.txt",

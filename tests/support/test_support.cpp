@@ -130,3 +130,12 @@ void reset_core_state() {
     set_default_settings();
     image_info = image_info_record{};
 }
+
+std::vector<std::string> without_reasons(std::vector<std::string> texts) {
+    for (std::string& text : texts) {
+        const size_t reason = text.rfind(": ");
+        if (text.rfind("Cannot ", 0) == 0 && reason != std::string::npos)
+            text.resize(reason);
+    }
+    return texts;
+}

@@ -53,5 +53,9 @@ std::vector<std::string> list_folder(const std::string& path); // sorted names
 void put_u16(std::vector<uint8_t>& bytes, unsigned value);
 void put_text(std::vector<uint8_t>& bytes, const std::string& text); // with its NUL
 
+// The texts with the system's reason cut from every "Cannot ..." message,
+// for checks that hold on every platform (the reasons are worded by each).
+std::vector<std::string> without_reasons(std::vector<std::string> texts);
+
 // Resets settings to their defaults and image_info to zeros.
 void reset_core_state();
