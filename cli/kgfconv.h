@@ -75,6 +75,11 @@ void file_message(const std::string& text);
 // with it), or "kgfconv: text" when no file is concerned.
 void print_file_message(const std::string& file, const std::string& text);
 
+// Flushes standard output: status when everything printed reached it, or
+// exit_failed after naming the failure ("kgfconv: standard output: No space
+// left on device").
+int finish_standard_output(int status);
+
 // Prints a line of its own on standard error, such as a progress line,
 // above the progress bar when one is shown.
 void print_line(const std::string& line);

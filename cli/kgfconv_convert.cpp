@@ -3,6 +3,7 @@
 #include "cli/kgfconv_jobs.h"
 #include "cli/kgfconv_tree.h"
 #include "convert/convert.h"
+#include "formats/byte_reader.h"
 #include "platform/files.h"
 #include "platform/message.h"
 #include "settings/settings.h"
@@ -138,7 +139,8 @@ int run_convert(const convert_options& options) {
             if (ensure_trailing_separator(folder))
                 folders[static_cast<size_t>(i)] = folder;
         }
-        if (item.type != file_type::none || item.is_folder)
+        if (item.type != file_type::none || item.is_folder || item.missing ||
+            !item.unreadable.empty())
             ++convertible;
         // An earlier file could write into this one's folder: it waits until
         // every earlier file is finished.
@@ -163,6 +165,17 @@ int run_convert(const convert_options& options) {
         const std::string& folder = folders[static_cast<size_t>(index)];
         if (item.is_folder) {
             file_message("Is a folder; -r converts the files below it");
+            return outcome;
+        }
+        if (!item.unreadable.empty()) {
+            file_message("Cannot open " + item.input + ": " + item.unreadable);
+            return outcome;
+        }
+        if (item.missing) {
+            // The system's own words for it, as for any input that will not open.
+            input_file probe;
+            report_status(open_reader_file(item.input.c_str(), probe), item.input.c_str());
+            close_input_file(probe);
             return outcome;
         }
         if (item.type == file_type::none) {
@@ -204,11 +217,11 @@ int run_convert(const convert_options& options) {
         }
         if (!outcome.ok || options.quiet)
             return;
-        // The name as converted, in the folder it was given in.
+        // The input as given (or found below a folder): the outputs of one
+        // file can be many, and only the input names them all.
         char line[64];
         std::snprintf(line, sizeof line, "[%d/%d] ", index + 1, count);
-        const fs::path given = text_path(list.items[static_cast<size_t>(index)].input);
-        print_line(line + path_text(given.parent_path() / text_path(outcome.shown_name)));
+        print_line(line + list.items[static_cast<size_t>(index)].input);
     };
     if (bar)
         start_progress(count);

@@ -87,8 +87,7 @@ int run_info_json(const std::vector<std::string>& files) {
     // Names come from files and arguments: bytes that are not UTF-8 are
     // replaced rather than written broken.
     std::printf("%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    std::fflush(stdout);
-    return status;
+    return finish_standard_output(status);
 }
 
 } // namespace
@@ -109,6 +108,5 @@ int run_info(const std::vector<std::string>& files, bool json) {
                     file.c_str(), info.type_name, info.resolution, info.color_depth,
                     info.mip_levels, info.frames);
     }
-    std::fflush(stdout);
-    return status;
+    return finish_standard_output(status);
 }

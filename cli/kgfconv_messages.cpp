@@ -3,10 +3,12 @@
 #include "platform/message.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <system_error>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -110,6 +112,15 @@ void print_file_message(const std::string& file, const std::string& text) {
         line += file + ": ";
     line += text;
     print_line(line);
+}
+
+int finish_standard_output(int status) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
+        return status;
+    const int error = errno != 0 ? errno : EIO;
+    print_file_message("standard output", std::generic_category().message(error));
+    return exit_failed;
 }
 
 void print_line(const std::string& line) {

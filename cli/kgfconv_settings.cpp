@@ -46,7 +46,7 @@ int run_settings(const std::vector<std::string>& assignments) {
     load_settings();
     if (assignments.empty()) {
         print_settings();
-        return std::fflush(stdout) == 0 ? exit_ok : exit_failed;
+        return finish_standard_output(exit_ok);
     }
     // Every value is checked before anything is saved.
     settings_record changed = settings;

@@ -40,6 +40,14 @@ void walk(const fs::path& folder, const tree& where, convert_list& list) {
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         entries.push_back(*it);
+    if (error) {
+        // Never passed over in silence: the folder fails in its place.
+        convert_item item;
+        item.input = path_text(folder);
+        item.unreadable = error.message();
+        list.items.push_back(item);
+        return;
+    }
     std::sort(entries.begin(), entries.end(),
               [](const fs::directory_entry& a, const fs::directory_entry& b) {
                   return a.path().filename() < b.path().filename();
@@ -86,6 +94,7 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
     for (const std::string& argument : arguments) {
         std::error_code error;
         const fs::path given = text_path(argument);
+        const fs::file_status own = fs::symlink_status(given, error);
         const bool folder = fs::is_directory(given, error);
         if (folder && recursive) {
             // "mod/" and "mod" are the same tree.
@@ -108,6 +117,7 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
         item.output_dir = output_dir;
         item.type = type_of(given, forced);
         item.is_folder = folder;
+        item.missing = own.type() == fs::file_type::not_found;
         list.items.push_back(item);
     }
     return list;

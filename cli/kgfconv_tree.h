@@ -13,6 +13,8 @@ struct convert_item {
     std::string output_dir; // the output folder, below -o as the input lies below its folder
     file_type type = file_type::none;
     bool is_folder = false; // a folder given without -r
+    bool missing = false;   // an argument naming nothing: fails as "Cannot open"
+    std::string unreadable; // a folder below which nothing could be listed: why
 };
 
 struct convert_list {
@@ -23,6 +25,8 @@ struct convert_list {
 // Expands the arguments. Without recursion every argument is an item. With
 // it, a folder gives every regular file below it whose ending is kgf, tga or
 // kaf in any case, in name order; links to folders are not followed, and a
-// link to a file is followed only when the file lies inside the tree.
+// link to a file is followed only when the file lies inside the tree. A
+// folder that cannot be listed is an item of its own, in its place, that
+// fails.
 convert_list list_inputs(const std::vector<std::string>& arguments, const std::string& output_dir,
                          bool recursive, file_type forced);

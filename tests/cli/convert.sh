@@ -7,8 +7,8 @@ export XDG_CONFIG_HOME="$work/config"
 check "TGA to KGF exits 0" test $? -eq 0
 check "TGA to KGF writes wall.kgf" test -f out/wall.kgf
 check "TGA to KGF writes glass.kgf" test -f out/glass.kgf
-check "progress lines show the output names" grep -qx "\[1/2\] wall.kgf" err.txt
-check "second progress line" grep -qx "\[2/2\] glass.kgf" err.txt
+check "progress lines name the inputs as given" grep -qx "\[1/2\] wall.tga" err.txt
+check "second progress line" grep -qx "\[2/2\] glass.tga" err.txt
 "$kgfconv" info out/wall.kgf >info.txt 2>&1
 check "the KGF reads back at one level" grep -qx "  Mipmaps: 1" info.txt
 
@@ -67,7 +67,7 @@ check "a file of no known type makes the exit status 1" test $? -eq 1
 check "it gets Unsupported conversion, by name" grep -qx "kgfconv: notes.bmp: Unsupported conversion" err.txt
 check "the others convert" test -f cases/UP.kgf -a -f cases/mixed.kgf
 check "progress lines for converted files only" test "$(grep -c '^\[' err.txt)" -eq 2
-check "and numbered in input order" grep -qx "\[3/3\] mixed.kgf" err.txt
+check "and numbered in input order" grep -qx "\[3/3\] mixed.Tga" err.txt
 "$kgfconv" convert --to kgf --from tga -o forced notes.bmp 2>err.txt
 check "--from forces the type" test -f forced/notes.kgf
 

@@ -50,5 +50,45 @@ check "and nothing lands outside the output folder" test ! -e 1.tga -a ! -e out/
 long=$(printf 'o%.0s' $(seq 255))
 "$kgfconv" settings "output_dir=$long" >out.txt 2>err.txt
 check "a folder with no room for its separator is refused" test $? -eq 2
+rm -f "$ini"
+
+# A folder that cannot be read is named and fails; so does a name of
+# nothing. The check runs as an ordinary user: root reads every folder.
+as_user=""
+if [ "$(id -u)" -eq 0 ]; then
+    as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+    chmod 755 "$work"
+fi
+mkdir -p locked/open locked/shut
+mkdir -m 777 unlocked
+cp wall.tga locked/open/
+cp wall.tga locked/shut/
+chmod 000 locked/shut
+if $as_user test -r locked/open/wall.tga && ! $as_user ls locked/shut >/dev/null 2>&1; then
+    $as_user "$kgfconv" convert -r --to kgf -o "$work/unlocked" locked 2>err.txt
+    check "an unreadable folder fails the run" test $? -eq 1
+    check "it is named with the reason" grep -qx "kgfconv: locked/shut: Cannot open locked/shut: Permission denied" err.txt
+    check "and counted" test "$(tail -1 err.txt)" = "kgfconv: converted 1, failed 1, skipped 0"
+    $as_user "$kgfconv" convert -r --to kgf -o "$work/unlocked" locked/shut 2>err.txt
+    check "an unreadable folder given fails too" test $? -eq 1
+else
+    echo "skipped: no ordinary user to read folders as"
+fi
+chmod 755 locked/shut
+"$kgfconv" convert -r --to kgf nothere 2>err.txt
+check "-r on nothing fails" test $? -eq 1
+check "saying it is not there" grep -qx "kgfconv: nothere: Cannot open nothere: No such file or directory" err.txt
+"$kgfconv" convert --to kgf --from kaf -o frames wall.tga 2>err.txt
+check "an animation of no frames fails" test $? -eq 1
+check "by name" test "$(cat err.txt)" = "kgfconv: wall.tga: No frames; nothing written"
+
+# Output that cannot be written fails the command, by name.
+if [ -w /dev/full ]; then
+    "$kgfconv" info --json wall.tga >/dev/full 2>err.txt
+    check "info into a full device exits 1" test $? -eq 1
+    check "naming standard output" grep -qx "kgfconv: standard output: No space left on device" err.txt
+    "$kgfconv" settings >/dev/full 2>err.txt
+    check "so does settings" test $? -eq 1
+fi
 
 finish
