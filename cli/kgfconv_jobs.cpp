@@ -25,10 +25,12 @@ struct job_board {
     int next_to_finish = 0; // every file before it is finished and shown
 };
 
-// Files may run ahead of the one being finished by this many, so that what
-// they hold back stays bounded.
+// Files may run ahead of the one being finished by this many, counting the
+// ones running: what they hold back is bounded by what the workers need.
+// Each file ahead holds all its outputs, a large picture's many megabytes,
+// until its turn; a wider window would add little speed for much memory.
 int window_of(int threads) {
-    return std::max(4 * threads, 8);
+    return threads;
 }
 
 void worker(job_board& board, const job_plan& plan, const job_work& work) {

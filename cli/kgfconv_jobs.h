@@ -33,7 +33,8 @@ struct job_plan {
 };
 
 // Threads a batch runs on at most, whatever is asked: each file ahead of its
-// turn holds its outputs in memory.
+// turn holds its outputs in memory, and no more files than threads are ever
+// started and not yet finished in turn.
 constexpr int most_threads = 64;
 
 // Runs every job and returns the number that failed.

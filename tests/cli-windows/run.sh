@@ -44,9 +44,19 @@ check "failures make the status 1" test $? -eq 1
 # A display of its own per run (no DISPLAY) says so on the way out.
 tr -d '\r' <err.txt | grep -v '^X connection to ' >err-lf.txt
 printf '%s\n' "kgfconv: cut.kgf: File is missing some data; do not use" \
-    "kgfconv: dir.tga: Is a folder; -r converts the files below it" "[3/4] wall.kgf" "[4/4] glass.kgf" \
+    "kgfconv: dir.tga: Is a folder; -r converts the files below it" "[3/4] wall.tga" "[4/4] glass.tga" \
     >expected.txt
 check "failures named in order, on several threads" cmp -s err-lf.txt expected.txt
+
+# Names differing in case are one file here: an output never replaces
+# another input of the run that way either.
+cp stone.kgf a.kgf
+cp wall.tga A.tga
+"$wine_run" "$kgfconv" convert --to kgf -j 2 -o . A.tga a.kgf >out.txt 2>err.txt
+check "an output over another input fails" test $? -eq 1
+check "and is named" grep -q "^kgfconv: A.tga: Cannot replace .*A.kgf: it is an input of this run" err.txt
+"$wine_run" "$kgfconv" info a.kgf >info.txt 2>&1
+check "the input stays a 64 x 64 texture" grep -q "^  Resolution: 64x64" info.txt
 "$wine_run" "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is status 2" test $? -eq 2
 
