@@ -61,6 +61,8 @@ int run_settings(const std::vector<std::string>& assignments) {
         const std::string name = assignment.substr(0, equals);
         const std::string value = assignment.substr(equals + 1);
         const setting_check check = set_setting(changed, name.c_str(), value.c_str());
+        if (check == setting_check::ok)
+            keep_setting(name.c_str());
         if (check != setting_check::ok) {
             std::fprintf(stderr, "kgfconv: %s: %s\n", assignment.c_str(),
                          setting_check_text(check, name.c_str()).c_str());
@@ -71,8 +73,9 @@ int run_settings(const std::vector<std::string>& assignments) {
         return exit_usage;
     settings = changed;
     if (!try_save_settings()) {
-        std::fprintf(stderr, "kgfconv: %s: the settings could not be saved\n",
-                     settings_location().c_str());
+        const std::string reason =
+            settings_failure().empty() ? settings_location() : settings_failure();
+        std::fprintf(stderr, "kgfconv: the settings could not be saved: %s\n", reason.c_str());
         return exit_failed;
     }
     return exit_ok;

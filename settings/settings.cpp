@@ -5,6 +5,7 @@
 #include "settings/setting_fields.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 
 settings_record settings = {};
@@ -54,4 +55,27 @@ void check_loaded_settings() {
     settings = loaded;
     for (const std::string& note : repair_settings(settings, defaults))
         show_error((settings_location() + ": " + note).c_str());
+}
+
+namespace {
+
+std::string last_failure;
+std::set<std::string> kept_names;
+
+} // namespace
+
+const std::string& settings_failure() {
+    return last_failure;
+}
+
+void set_settings_failure(const std::string& reason) {
+    last_failure = reason;
+}
+
+void keep_setting(const char* name) {
+    kept_names.insert(name);
+}
+
+bool setting_kept(const char* name) {
+    return kept_names.count(name) != 0;
 }

@@ -33,8 +33,17 @@ void check_loaded_settings();
 int save_settings();
 
 // The same save for callers that report a failure: false when the store
-// could not be written.
+// could not be written (settings_failure then says why, when it is known).
 bool try_save_settings();
+
+// Why the last save failed, naming the file; empty when no reason is known.
+const std::string& settings_failure();
+void set_settings_failure(const std::string& reason);
+
+// Marks a value the user set: it is saved even when it equals its default
+// (a folder at its default that nobody set follows the current folder).
+void keep_setting(const char* name);
+bool setting_kept(const char* name);
 
 // Where the store lives, for the user: the settings file's path, or the
 // registry key.

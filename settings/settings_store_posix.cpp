@@ -6,6 +6,7 @@
 #include "settings/settings.h"
 
 #include "platform/files.h"
+#include "platform/message.h"
 #include "settings/setting_fields.h"
 #include "settings/settings_text.h"
 
@@ -59,27 +60,67 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// Whole file as text, or empty when it is missing, not a plain file, too big
-// or unreadable.
-std::string read_settings_file(const std::string& path) {
+std::string reason_of(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// Whole file as text; empty when it is missing, or, with problem set to
+// why, when it is no plain file, too big to be this program's, or cannot
+// be read.
+std::string read_settings_file(const std::string& path, std::string& problem) {
+    problem.clear();
     // Non-blocking: a pipe under the name must not wait for a writer.
     file_descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.fd < 0)
+    if (file.fd < 0) {
+        if (errno != ENOENT)
+            problem = reason_of(errno);
         return {};
+    }
     struct stat info {};
-    if (fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > max_file_bytes)
+    if (fstat(file.fd, &info) != 0) {
+        problem = reason_of(errno);
         return {};
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = "not a regular file";
+        return {};
+    }
+    if (info.st_size > max_file_bytes) {
+        problem = "larger than " + std::to_string(max_file_bytes) +
+                  " bytes, so not a settings file of this program";
+        return {};
+    }
     std::string text(static_cast<size_t>(info.st_size), '\0');
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t got = read(file.fd, text.data() + done, text.size() - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
+        if (got <= 0) {
+            problem = got < 0 ? reason_of(errno) : "it shrank while it was read";
             return {};
+        }
         done += static_cast<size_t>(got);
     }
     return text;
+}
+
+// The file a link leads to, through every link on the way; the path itself
+// when it is no link. A save writes through links rather than over them.
+std::string file_behind_links(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error)))
+            return current;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error)
+            return current;
+        current = target.is_absolute()
+                      ? target.string()
+                      : (std::filesystem::path(current).parent_path() / target).string();
+    }
+    return current;
 }
 
 // Blanks around a value are not part of it; double quotes around it keep
@@ -143,21 +184,61 @@ void add_value(std::string& out, const settings_record& record, const setting_fi
     out.append("\n");
 }
 
-// Writes the new file beside the old one and renames it over, so the old
-// file stays whole until the new one is complete on disk.
-bool replace_settings_file(const std::string& folder, const std::string& text) {
-    const std::string path = folder + "/settings.ini";
-    const std::string temporary = path + ".new";
-    // A file left by an interrupted save is stale.
-    unlink(temporary.c_str());
+// Removes what interrupted saves left beside the file: the one temporary
+// name of earlier versions, and the names of processes that are gone.
+void remove_stale_temporaries(const std::string& folder, const std::string& name) {
+    for (const std::string& entry : folder_names(folder.c_str())) {
+        if (entry == name + ".new") {
+            unlink((folder + "/" + entry).c_str());
+            continue;
+        }
+        const std::string lead = name + ".";
+        if (entry.size() <= lead.size() + 4 || entry.compare(0, lead.size(), lead) != 0 ||
+            entry.compare(entry.size() - 4, 4, ".new") != 0)
+            continue;
+        const std::string digits = entry.substr(lead.size(), entry.size() - lead.size() - 4);
+        if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const unsigned long owner = std::stoul(digits);
+        if (owner != current_process_id() && !process_may_be_running(owner))
+            unlink((folder + "/" + entry).c_str());
+    }
+}
+
+// Writes the new file beside the old one, under a name of this process's
+// own, and renames it over: the old file stays whole until the new one is
+// complete on disk, and saves running at once never take each other's
+// file (the last to rename wins, whole). A link is written through.
+bool replace_settings_file(const std::string& path, const std::string& text) {
+    const std::string target = file_behind_links(path);
+    std::string problem;
+    read_settings_file(target, problem);
+    if (!problem.empty()) {
+        set_settings_failure(target + ": " + problem + "; it is not replaced");
+        return false;
+    }
+    const std::filesystem::path where(target);
+    const std::string folder = where.parent_path().empty() ? "." : where.parent_path().string();
+    const std::string name = where.filename().string();
+    remove_stale_temporaries(folder, name);
+    const std::string temporary =
+        folder + "/" + name + "." + std::to_string(current_process_id()) + ".new";
+    unlink(temporary.c_str()); // this process's own, left by a save that failed
     file_descriptor file(
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (file.fd < 0)
+    if (file.fd < 0) {
+        set_settings_failure(temporary + ": " + reason_of(errno));
         return false;
+    }
     bool ok = write_all(file.fd, text) && fsync(file.fd) == 0;
+    int error = errno;
     ok = close(file.fd) == 0 && ok;
     file.fd = -1;
-    if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (ok && rename(temporary.c_str(), target.c_str()) != 0)
+        ok = false;
+    if (!ok) {
+        error = errno != 0 ? errno : error;
+        set_settings_failure(target + ": " + reason_of(error != 0 ? error : EIO));
         unlink(temporary.c_str());
         return false;
     }
@@ -196,8 +277,9 @@ void parse_settings_text(std::string_view text, settings_record& record) {
 }
 
 // The fields in the record's order; each group's fields follow each other.
-// A folder still at its default is left out, so that it goes on following
-// the folder the program runs in rather than being fixed to today's.
+// A folder at its default that nobody set is left out, so that it goes on
+// following the folder the program runs in rather than being fixed to
+// today's; one the file held or the user set is kept.
 std::string format_settings_text(const settings_record& record) {
     const settings_record kept = settings;
     set_default_settings();
@@ -207,7 +289,8 @@ std::string format_settings_text(const settings_record& record) {
     std::string group;
     for (const auto& field : setting_fields) {
         const bool folder = field.kind == setting_kind::text && field.size > suffix_field_bytes;
-        if (folder && setting_value(record, field) == setting_value(defaults, field))
+        if (folder && !setting_kept(field.name) &&
+            setting_value(record, field) == setting_value(defaults, field))
             continue;
         const std::string next = group_text(field);
         if (next != group) {
@@ -221,16 +304,32 @@ std::string format_settings_text(const settings_record& record) {
 
 int load_settings() {
     set_default_settings();
-    parse_settings_text(read_settings_file(settings_location()), settings);
+    std::string problem;
+    const std::string text = read_settings_file(settings_location(), problem);
+    if (!problem.empty())
+        show_error((settings_location() + ": " + problem + "; the defaults are used").c_str());
+    parse_settings_text(text, settings);
+    // The folders the file holds stay in it, even at their defaults: a
+    // record whose folders no value can equal tells which those are.
+    settings_record marked = settings;
+    for (const auto& field : setting_fields)
+        if (field.kind == setting_kind::text && field.size > suffix_field_bytes)
+            put_setting_text(marked, field, "\n");
+    parse_settings_text(text, marked);
+    for (const auto& field : setting_fields)
+        if (field.kind == setting_kind::text && field.size > suffix_field_bytes &&
+            setting_value(marked, field) != "\n")
+            keep_setting(field.name);
     check_loaded_settings();
     return 1;
 }
 
 bool try_save_settings() {
+    set_settings_failure(std::string());
     const std::string folder = settings_folder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    return replace_settings_file(folder, format_settings_text(settings));
+    return replace_settings_file(settings_location(), format_settings_text(settings));
 }
 
 int save_settings() {

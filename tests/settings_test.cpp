@@ -593,7 +593,7 @@ class failed_save : public settings_store {
 };
 
 TEST_F(failed_save, temporary_name_taken_by_a_folder) {
-    std::filesystem::create_directories(file() + ".new/inside");
+    std::filesystem::create_directories(file() + "." + std::to_string(getpid()) + ".new/inside");
     EXPECT_EQ(save_settings(), 1);
     expect_old_file();
     // The command line's save tells of the failure.
@@ -614,7 +614,7 @@ TEST_F(failed_save, write_error_keeps_the_old_file) {
     setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
     EXPECT_FALSE(saved);
-    EXPECT_FALSE(file_exists(file() + ".new"));
+    EXPECT_FALSE(file_exists(file() + "." + std::to_string(getpid()) + ".new"));
     expect_old_file();
 }
 

@@ -82,6 +82,38 @@ check "saying it is not there" grep -qx "kgfconv: nothere: Cannot open nothere: 
 check "an animation of no frames fails" test $? -eq 1
 check "by name" test "$(cat err.txt)" = "kgfconv: wall.tga: No frames; nothing written"
 
+# Saves at once each succeed, and one whole set wins.
+round=0
+while [ $round -lt 10 ]; do
+    "$kgfconv" settings bpp=32 suffix=_A 2>race1.txt &
+    first=$!
+    "$kgfconv" settings bpp=24 suffix=_B 2>race2.txt
+    second=$?
+    wait $first
+    check "round $round: both saves exit 0" test $? -eq 0 -a $second -eq 0
+    "$kgfconv" settings >now.txt
+    check "round $round: one whole set" sh -c '{ grep -qx bpp=32 now.txt && grep -qx suffix=_A now.txt; } ||
+        { grep -qx bpp=24 now.txt && grep -qx suffix=_B now.txt; }'
+    round=$((round + 1))
+done
+check "no temporary file is left" test "$(ls "$(dirname "$ini")")" = settings.ini
+# A folder set to what is today's default is kept; a link is written through.
+"$kgfconv" settings "output_dir=$(pwd -P)/output" >/dev/null
+mkdir -p elsewhere
+(cd elsewhere && "$kgfconv" settings) >now.txt
+check "a folder set to the default is kept" grep -qx "output_dir=$(pwd -P)/output" now.txt
+mv "$ini" real.ini
+ln -s "$work/real.ini" "$ini"
+"$kgfconv" settings bpp=32 >/dev/null
+check "a linked settings file stays a link" test -L "$ini"
+check "and is written through" grep -qx bpp=32 real.ini
+rm "$ini"
+head -c 70000 /dev/zero | tr '\0' '#' >"$ini"
+"$kgfconv" settings bpp=24 >out.txt 2>err.txt
+check "a settings file too large to be ours is not replaced" test $? -eq 1 -a "$(wc -c <"$ini")" -eq 70000
+check "and the reason is given" grep -q "larger than 65536 bytes" err.txt
+rm -f "$ini"
+
 # Output that cannot be written fails the command, by name.
 if [ -w /dev/full ]; then
     "$kgfconv" info --json wall.tga >/dev/full 2>err.txt
