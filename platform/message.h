@@ -2,6 +2,9 @@
 // message box without owner; elsewhere the front end installs its own.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 // Style bits, equal to the Win32 message-box flags they stand for.
 constexpr unsigned message_ok = 0x00;
 constexpr unsigned message_yes_no = 0x04;
@@ -28,3 +31,13 @@ void show_error(const char* text);
 
 // show_error with text formatted from a pattern holding one %s.
 void show_error_about(const char* pattern, const char* subject);
+
+// The most characters a path or other unbroken word keeps in a message box:
+// a box is as wide as its longest word.
+constexpr size_t message_word_limit = 64;
+
+// The text with every longer path shortened in the middle, keeping its
+// start and its last components (C:\first\...\last\name), and every other
+// longer word likewise. A path runs from a drive or "\\" to a colon, a
+// line's end or the text's end.
+std::string shorten_long_words(const std::string& text, size_t limit = message_word_limit);

@@ -1,5 +1,6 @@
 #include "formats/image_info.h"
 #include "resources/resource_ids.h"
+#include "ui/panel.h"
 #include "ui/ui.h"
 
 #include <cstring>
@@ -15,6 +16,14 @@ template <size_t size> std::string field_text(const char (&field)[size]) {
 }
 
 void fill_info(HWND window) {
+    if (panel_state.highlight_unreadable) {
+        // Blank fields, and the word that says why.
+        SetDlgItemTextA(window, IDC_INFO_TYPE, unreadable_type_text);
+        for (int id :
+             {IDC_INFO_RESOLUTION, IDC_INFO_COLOR_DEPTH, IDC_INFO_MIPMAPS, IDC_INFO_FRAMES})
+            SetDlgItemTextA(window, id, "");
+        return;
+    }
     SetDlgItemTextA(window, IDC_INFO_TYPE, field_text(image_info.type_name).c_str());
     SetDlgItemTextA(window, IDC_INFO_RESOLUTION, field_text(image_info.resolution).c_str());
     SetDlgItemInt(window, IDC_INFO_COLOR_DEPTH, image_info.color_depth, FALSE);

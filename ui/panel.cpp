@@ -3,22 +3,35 @@
 #include "convert/batch.h"
 #include "convert/convert.h"
 #include "convert/describe.h"
+#include "formats/status.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "settings/settings.h"
 #include "ui/preview.h"
 #include "ui/ui.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 panel_state_record panel_state;
 
+const char* const empty_output_folder =
+    "The output folder is empty. Enter the folder the converted files go to.";
+
 namespace {
+
+// The next highlight is read whatever it is.
+void forget_highlight() {
+    panel_state.highlight_known = false;
+    panel_state.highlight_key.clear();
+}
 
 // The file dialog's own items.
 constexpr int file_name_field = edt1;       // 1152
@@ -54,11 +67,86 @@ void read_output_type_text(HWND panel) {
                         reinterpret_cast<LPARAM>(output_type_text));
 }
 
-void read_output_folder(HWND panel) {
+// Stores the folder field as the output folder; false, leaving the stored
+// folder as it was, when the field is blank.
+bool read_output_folder(HWND panel) {
     char text[panel_text_bytes] = {};
     GetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, text, sizeof text);
-    store_output_folder(settings.output_dir, text);
+    return store_output_folder(settings.output_dir, text);
 }
+
+std::string window_text(HWND window) {
+    const int length = window != nullptr ? GetWindowTextLengthA(window) : 0;
+    if (length <= 0)
+        return std::string();
+    std::vector<char> text(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    return text.data();
+}
+
+// The folder the file dialog shows, as it will join it to the names.
+std::string shown_folder(HWND dialog) {
+    char folder[1024] = {};
+    const LRESULT length =
+        SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(folder));
+    if (length > 0 && static_cast<size_t>(length) <= sizeof folder)
+        return folder;
+    const DWORD current = GetCurrentDirectoryA(sizeof folder, folder);
+    return current > 0 && current < sizeof folder ? folder : "";
+}
+
+// The first name of the file-name field whose full path would not fit, or
+// an empty text. The field holds one name, or several in double quotes.
+std::string overlong_selection(HWND dialog) {
+    const std::string text = window_text(name_field(dialog));
+    std::vector<std::string> names;
+    if (text.find('"') == std::string::npos) {
+        names.push_back(text);
+    } else {
+        size_t open = text.find('"');
+        while (open != std::string::npos) {
+            const size_t close = text.find('"', open + 1);
+            names.push_back(
+                text.substr(open + 1, close == std::string::npos ? close : close - open - 1));
+            open = close == std::string::npos ? close : text.find('"', close + 1);
+        }
+    }
+    const std::string folder = shown_folder(dialog);
+    for (const std::string& name : names) {
+        if (name.empty())
+            continue;
+        const bool absolute = name[0] == '\\' || (name.size() > 1 && name[1] == ':');
+        std::string path = absolute ? name : folder;
+        if (!absolute) {
+            if (!path.empty() && path.back() != '\\')
+                path += '\\';
+            path += name;
+        }
+        if (path.size() >= static_cast<size_t>(panel_text_bytes))
+            return path;
+    }
+    return std::string();
+}
+
+// The file dialog's own window procedure, subclassed: a selection whose
+// full path does not fit in 256 characters is refused before the dialog's
+// OK handling sees it. That handling copies the path into fixed buffers of
+// its own, and the batch could not open the file through the ANSI calls.
+LRESULT CALLBACK file_dialog_guard(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam,
+                                   UINT_PTR id, DWORD_PTR) {
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) {
+        const std::string path = overlong_selection(dialog);
+        if (!path.empty()) {
+            report_status(kgf_status::path_too_long, path.c_str());
+            return 0;
+        }
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(dialog, file_dialog_guard, id);
+    return DefSubclassProc(dialog, message, wparam, lparam);
+}
+
+constexpr UINT_PTR file_dialog_guard_id = 1;
 
 void set_up(HWND panel) {
     release_image_data(panel_state.preview);
@@ -69,6 +157,8 @@ void set_up(HWND panel) {
     SendMessageA(dialog, CDM_HIDECONTROL, dialog_help_button, 0);
     SendMessageA(dialog, CDM_SETCONTROLTEXT, IDOK, reinterpret_cast<LPARAM>("&Start"));
     SendMessageA(dialog, CDM_SETCONTROLTEXT, IDCANCEL, reinterpret_cast<LPARAM>("E&xit"));
+    SetWindowSubclass(dialog, file_dialog_guard, file_dialog_guard_id, 0);
+    forget_highlight();
     SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_RESETCONTENT, 0, 0);
     for (const char* description : format_descriptions)
         SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_ADDSTRING, 0,
@@ -81,6 +171,7 @@ void set_up(HWND panel) {
 
 void folder_changed() {
     empty_name_field();
+    forget_highlight();
     char folder[panel_text_bytes] = {};
     const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
     // A folder too long for the field keeps the previous one.
@@ -94,16 +185,25 @@ void type_changed(const OFNOTIFYA& notice) {
     if (index >= 1 && index <= 4)
         settings.input_type = static_cast<uint8_t>(index - 1);
     release_preview();
+    forget_highlight();
     invalidate_preview(true);
 }
 
-// Reads the highlighted file for the preview, by its exact ending.
-void selection_changed() {
+// Reads the highlighted file for the preview, by its exact ending. The file
+// dialog reports one click more than once; a file that is already the one
+// previewed is not read again, so its messages show once.
+void read_highlight() {
     panel_state_record& s = panel_state;
-    s.highlighted_name[0] = '\0';
+    char text[panel_text_bytes] = {};
     HWND field = name_field(s.open_dialog);
     if (field != nullptr)
-        GetWindowTextA(field, s.highlighted_name, sizeof s.highlighted_name);
+        GetWindowTextA(field, text, sizeof text);
+    const std::string highlight = shown_folder(s.open_dialog) + '|' + text;
+    if (s.highlight_known && highlight == s.highlight_key)
+        return;
+    s.highlight_key = highlight;
+    s.highlight_known = true;
+    std::memcpy(s.highlighted_name, text, sizeof text);
     release_preview();
 
     const char* name = s.highlighted_name;
@@ -129,18 +229,43 @@ void selection_changed() {
         else
             release_preview();
     }
-    update_image_info();
+    update_image_info(tried ? (ok ? highlight_outcome::read : highlight_outcome::unreadable)
+                            : highlight_outcome::not_read);
     invalidate_preview(true);
 }
 
-void accepted(HWND panel) {
+// A read shows its messages in boxes whose loops deliver further
+// notifications: those are taken up once the read is over, never inside it.
+void selection_changed() {
+    panel_state_record& s = panel_state;
+    if (s.reading) {
+        s.selection_pending = true;
+        return;
+    }
+    s.reading = true;
+    do {
+        s.selection_pending = false;
+        read_highlight();
+    } while (s.selection_pending);
+    s.reading = false;
+}
+
+// "&Start": an empty output folder is refused, the dialog stays. Returns
+// whether the selection is accepted.
+bool accepted(HWND panel) {
+    if (!read_output_folder(panel)) {
+        show_error(empty_output_folder);
+        return false;
+    }
     stop_animation();
     read_output_type_text(panel);
-    read_output_folder(panel);
+    return true;
 }
 
 void destroyed(HWND panel) {
     read_output_folder(panel);
+    RemoveWindowSubclass(panel_state.open_dialog, file_dialog_guard, file_dialog_guard_id);
+    forget_highlight();
     stop_animation();
     release_image_data(panel_state.preview);
     info_window = nullptr;
@@ -213,9 +338,11 @@ void command(HWND panel, int id, int code) {
     }
 }
 
-// Dialog notifications; every one is answered with "go on".
+// Dialog notifications; every one but a refused acceptance is answered
+// with "go on".
 void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
     const OFNOTIFYA& notice = *reinterpret_cast<const OFNOTIFYA*>(lparam);
+    LONG_PTR result = 0;
     switch (header.code) {
     case CDN_INITDONE:
         set_up(panel);
@@ -230,29 +357,29 @@ void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
         selection_changed();
         break;
     case CDN_FILEOK:
-        accepted(panel);
+        result = accepted(panel) ? 0 : 1;
         break;
     default:
         break;
     }
-    SetWindowLongPtrA(panel, DWLP_MSGRESULT, 0);
+    SetWindowLongPtrA(panel, DWLP_MSGRESULT, result);
 }
 
 } // namespace
 
-void store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
+bool store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
     const size_t length = strnlen(text, panel_text_bytes - 1);
+    // A cleared field would make the folder the drive's root.
+    if (std::strspn(text, " \t") >= length)
+        return false;
     std::memcpy(folder, text, length);
     folder[length] = '\0';
-    if (length == 0) {
-        std::snprintf(folder, panel_text_bytes, "\\");
-        return;
-    }
     // A folder of 255 characters has no room left: it stays as typed.
     if (folder[length - 1] != '\\' && length + 1 < panel_text_bytes) {
         folder[length] = '\\';
         folder[length + 1] = '\0';
     }
+    return true;
 }
 
 UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam) {

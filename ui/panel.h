@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 constexpr int panel_text_bytes = 256;
@@ -15,12 +16,19 @@ struct panel_state_record {
     HWND open_dialog = nullptr; // the file dialog: owner of what the panel opens
     HWND panel = nullptr;       // the panel itself: owner of the animation timer
     char highlighted_name[panel_text_bytes] = {};
+    // The folder and name last read, so that a repeated notification for
+    // the same highlight reads nothing.
+    std::string highlight_key;
+    bool highlight_known = false;
+    bool reading = false;           // a highlight is being read
+    bool selection_pending = false; // another arrived meanwhile
 
     // The picture in the preview area, rows bottom first.
     image_buffer preview;
     BITMAPINFOHEADER display_header = {};
-    bool read_ok = false;        // the most recent read succeeded
-    bool preview_loaded = false; // a file was read at the current highlight
+    bool read_ok = false;              // the most recent read succeeded
+    bool preview_loaded = false;       // a file was read at the current highlight
+    bool highlight_unreadable = false; // the highlighted file could not be read
 
     // Animation buffers as the KAF parser returns them.
     std::vector<uint8_t> frame_data;
@@ -41,6 +49,9 @@ extern panel_state_record panel_state;
 UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Stores a folder field's text as the output folder: at most 255
-// characters, a trailing backslash added when missing and when it fits, an
-// empty text turned into a single backslash.
-void store_output_folder(char (&folder)[panel_text_bytes], const char* text);
+// characters, a trailing backslash added when missing and when it fits.
+// A blank text is no folder: false, and the stored folder stays.
+bool store_output_folder(char (&folder)[panel_text_bytes], const char* text);
+
+// The message that refuses "&Start" with an empty output folder.
+extern const char* const empty_output_folder;

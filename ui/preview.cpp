@@ -163,14 +163,14 @@ void accept_preview(preview_type type) {
     }
 }
 
-void update_image_info() {
-    const panel_state_record& s = panel_state;
-    if (!s.read_ok)
-        return;
-    std::snprintf(image_info.resolution, sizeof image_info.resolution, "%dx%d", s.preview.width,
-                  s.preview.height);
-    image_info.color_depth = s.preview.bpp;
-    if (!s.preview_loaded) {
+void update_image_info(highlight_outcome outcome) {
+    panel_state_record& s = panel_state;
+    s.highlight_unreadable = outcome == highlight_outcome::unreadable;
+    if (outcome == highlight_outcome::read && s.preview_loaded) {
+        std::snprintf(image_info.resolution, sizeof image_info.resolution, "%dx%d", s.preview.width,
+                      s.preview.height);
+        image_info.color_depth = s.preview.bpp;
+    } else {
         image_info.type_name[0] = '\0';
         image_info.resolution[0] = '\0';
         image_info.color_depth = 0;

@@ -18,9 +18,17 @@ void release_preview();
 // starts the animation of a KAF.
 void accept_preview(preview_type type);
 
-// Refreshes image_info from the preview after a highlight change and asks an
-// open image-information window to show it.
-void update_image_info();
+// What reading the highlighted file came to.
+enum class highlight_outcome {
+    read,       // the preview holds it
+    unreadable, // a reader refused it
+    not_read,   // no file of a known type: nothing was read
+};
+
+// Describes the highlighted file in image_info after a highlight change,
+// from the preview or as unreadable or blank, never as the file before, and
+// asks an open image-information window to show it.
+void update_image_info(highlight_outcome outcome);
 
 // Marks the preview area for repainting and repaints the panel at once.
 void invalidate_preview(bool erase);

@@ -8,12 +8,17 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 // The program's module, for dialog templates and strings.
 extern HINSTANCE app_instance;
 
 // The open image-information window, or null.
 extern HWND info_window;
+
+// What the image-information window shows as the type of a highlighted
+// file that could not be read; its other fields are then blank.
+constexpr const char* unreadable_type_text = "Unreadable";
 
 // Asks the image-information window to show image_info again.
 constexpr UINT refresh_info_message = WM_APP + 1;
@@ -71,7 +76,11 @@ extern shell_execute_function shell_execute;
 // The platform's file-not-found answer of ShellExecuteA.
 constexpr INT_PTR shell_file_not_found = 2;
 
-// Starts the text editor on readme.txt in settings.install_dir.
+// The folder whose readme.txt the Help buttons open: settings.install_dir
+// when the guide is there, else the folder of the program itself.
+std::string help_text_folder();
+
+// Starts the text editor on readme.txt in help_text_folder().
 void open_help_text(HWND owner);
 
 // Opens the project's web page with the first browser that can be started,

@@ -18,8 +18,10 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -261,6 +263,169 @@ TEST_F(batch_window, an_output_that_cannot_be_created_shows_one_message_per_file
     EXPECT_EQ(without_reasons(messages.texts()),
               (std::vector<std::string>{"Cannot create " + blocked + "\\a_MM1.tga",
                                         "Cannot create " + blocked + "\\b_MM1.tga"}));
+}
+
+} // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// A careless or hostile user.
+
+HWND panel_item(HWND dialog, int id) {
+    return find_descendant(dialog, id, "Button");
+}
+
+TEST_F(batch_window, a_path_too_long_for_the_dialog_is_refused_and_the_program_goes_on) {
+    // With the folder, the full path passes 260 characters.
+    const std::string name = std::string(242, 'l') + ".tga";
+    write_tga(input + "\\" + name);
+    ASSERT_TRUE(file_exists(input + "\\" + name));
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, name, 1, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !messages.texts().empty(); }, step_timeout_ms));
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"Path is too long: " + input + "\\" + name});
+    // Still running: the dialog stays, and takes the next selection.
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_FALSE(batch.finished);
+    write_tga(input + "\\short.tga");
+    SetWindowTextA(GetDlgItem(dialog, edt1), "short.tga");
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_EQ(list_folder(output), std::vector<std::string>{"short.kgf"});
+}
+
+TEST_F(batch_window, an_empty_output_folder_is_refused_and_nothing_goes_to_the_root) {
+    const std::string name = "kgf_empty_folder_test.tga";
+    write_tga(input + "\\" + name);
+    const std::string root = input.substr(0, 3); // the drive of the input
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, name, 1, ""}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !messages.texts().empty(); }, step_timeout_ms));
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{empty_output_folder});
+    EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays for a folder";
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 0);
+    EXPECT_FALSE(file_exists(root + "kgf_empty_folder_test.kgf"));
+    EXPECT_STRNE(settings.output_dir, "\\") << "an empty field is not stored";
+}
+
+TEST_F(batch_window, each_highlight_reads_once_and_the_information_is_its_own) {
+    write_tga(input + "\\good.tga");
+    write_file_bytes(input + "\\cut.tga", {0, 0, 2, 0});
+    // A KGF with three faults: filler, format field and a negative width.
+    write_file_bytes(input + "\\damaged.kgf",
+                     {0, 0, 'z', 'd', '.', 'k',  'g',  'f', 0, 1,    1,    1, 1, 0,
+                      0, 0, 0,   0,   0,   0xFF, 0xFF, 2,   0, 0x11, 0x11, 0, 0, 0});
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 3, "", 2, output}));
+    HWND info_button = panel_item(dialog, IDC_PANEL_IMAGE_INFO);
+    ASSERT_NE(info_button, nullptr);
+    PostMessageA(info_button, BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_until([] { return info_window != nullptr; }, step_timeout_ms));
+    auto info = [](int id) {
+        char text[64] = {};
+        GetDlgItemTextA(info_window, id, text, sizeof text);
+        return std::string(text);
+    };
+
+    ASSERT_TRUE(wait_until([&] { return select_file(dialog, "good.tga"); }, step_timeout_ms));
+    ASSERT_TRUE(wait_until([] { return panel_state.preview_loaded; }, step_timeout_ms));
+    EXPECT_EQ(info(1031), "TGA");
+    EXPECT_EQ(info(1032), "4x4");
+
+    // An unreadable file: one message, and the window says so.
+    ASSERT_TRUE(select_file(dialog, "cut.tga"));
+    ASSERT_TRUE(wait_until([] { return std::string(panel_state.highlighted_name) == "cut.tga"; },
+                           step_timeout_ms));
+    ASSERT_TRUE(wait_until([&] { return info(1031) == "Unreadable"; }, step_timeout_ms));
+    for (int id : {1032, 1033, 1034, 1035})
+        EXPECT_EQ(info(id), "") << id;
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File is missing some data; do not use"});
+
+    // A damaged KGF: each of its three messages once.
+    messages.clear();
+    ASSERT_TRUE(select_file(dialog, "damaged.kgf"));
+    ASSERT_TRUE(
+        wait_until([] { return std::string(panel_state.highlighted_name) == "damaged.kgf"; },
+                   step_timeout_ms));
+    Sleep(500); // a repeated notification would come now
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"damaged.kgf: Bad filler!", "damaged.kgf: Bad field value!",
+                                        "damaged.kgf: Bad image size!"}));
+    EXPECT_EQ(info(1031), "Unreadable");
+    EXPECT_STREQ(image_info.type_name, "");
+    EXPECT_EQ(image_info.frames, 0);
+
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+}
+
+// What the Help buttons started.
+std::vector<std::string> help_folders;
+HINSTANCE WINAPI record_help(HWND, LPCSTR, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT) {
+    help_folders.push_back(std::string(file) + " " + parameters + " in " + folder);
+    return reinterpret_cast<HINSTANCE>(33);
+}
+
+TEST_F(batch_window, help_finds_the_guide_beside_the_program_when_install_dir_has_none) {
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string program_folder = program;
+    program_folder.resize(program_folder.find_last_of('\\'));
+    const std::string elsewhere = folder.file("elsewhere");
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    const std::string guided = folder.file("guided");
+    CreateDirectoryA(guided.c_str(), nullptr);
+    write_file_bytes(guided + "\\readme.txt", {'h', 'i'});
+
+    help_folders.clear();
+    shell_execute = record_help;
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND help = panel_item(dialog, IDC_PANEL_HELP);
+    ASSERT_NE(help, nullptr);
+    for (const std::string& install : {elsewhere, guided}) {
+        std::snprintf(settings.install_dir, sizeof settings.install_dir, "%s", install.c_str());
+        const size_t before = help_folders.size();
+        PostMessageA(help, BM_CLICK, 0, 0);
+        ASSERT_TRUE(wait_until([&] { return help_folders.size() > before; }, step_timeout_ms));
+    }
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+    shell_execute = ShellExecuteA;
+    EXPECT_EQ(help_folders, (std::vector<std::string>{"notepad.exe readme.txt in " + program_folder,
+                                                      "notepad.exe readme.txt in " + guided}));
+    EXPECT_EQ(std::string(settings.install_dir), guided) << "the stored value is not changed";
+}
+
+TEST_F(batch_window, alt_m_reaches_image_info_past_the_dialog_own_letters) {
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    GUITHREADINFO thread = {sizeof thread};
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread) &&
+                   thread.hwndFocus != nullptr;
+        },
+        step_timeout_ms));
+    PostMessageA(thread.hwndFocus, WM_SYSCHAR, 'm', 0x20000001);
+    EXPECT_TRUE(wait_until([] { return info_window != nullptr; }, step_timeout_ms));
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -1064,7 +1065,9 @@ TEST_F(dialogs, about_visit_tries_each_browser_and_reports_only_file_not_found) 
 }
 
 TEST_F(dialogs, about_help_starts_the_editor_on_the_read_me_in_the_install_folder) {
-    std::strcpy(settings.install_dir, "C:\\Games\\KGF Tool");
+    scratch_folder installed;
+    write_file_bytes(installed.file("readme.txt"), {'h', 'i'});
+    std::snprintf(settings.install_dir, sizeof settings.install_dir, "%s", installed.path.c_str());
     modeless_dialog about(117, about_procedure);
     for (INT_PTR answer : {INT_PTR{42}, INT_PTR{2}}) {
         message_recorder messages;
@@ -1073,7 +1076,7 @@ TEST_F(dialogs, about_help_starts_the_editor_on_the_read_me_in_the_install_folde
         ASSERT_EQ(shell_calls.size(), 1u);
         EXPECT_EQ(shell_calls[0].file, "notepad.exe");
         EXPECT_EQ(shell_calls[0].parameters, "readme.txt");
-        EXPECT_EQ(shell_calls[0].directory, "C:\\Games\\KGF Tool");
+        EXPECT_EQ(shell_calls[0].directory, installed.path);
         EXPECT_EQ(shell_calls[0].show, SW_SHOWNORMAL);
         EXPECT_TRUE(messages.messages().empty()); // the outcome is ignored
     }
@@ -1084,7 +1087,13 @@ TEST_F(dialogs, help_uses_an_install_folder_stored_without_terminator) {
     shell_recorder shell({42});
     open_help_text(nullptr);
     ASSERT_EQ(shell_calls.size(), 1u);
-    EXPECT_EQ(shell_calls[0].directory, std::string(sizeof settings.install_dir, 'D'));
+    // Read without running past the field; holding no guide, it gives way
+    // to the program's own folder.
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string program_folder = program;
+    program_folder.resize(program_folder.find_last_of('\\'));
+    EXPECT_EQ(shell_calls[0].directory, program_folder);
 }
 
 TEST_F(dialogs, about_closes_with_close_escape_and_the_close_box) {

@@ -401,7 +401,6 @@ TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
     const case_row rows[] = {
         {"C:\\out", "C:\\out\\"},
         {"C:\\out\\", "C:\\out\\"},
-        {"", "\\"},
         {long_folder.c_str(), long_folder.c_str()}, // no room for the separator
     };
     for (const case_row& row : rows) {
@@ -415,8 +414,22 @@ TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
         EXPECT_STREQ(output_type_text, format_descriptions[2]);
     }
     char folder[panel_text_bytes];
-    store_output_folder(folder, too_long.c_str());
+    EXPECT_TRUE(store_output_folder(folder, too_long.c_str()));
     EXPECT_EQ(std::strlen(folder), 255u);
+
+    // A cleared field would write into the drive's root: refused, the
+    // dialog stays and the stored folder is kept, also at destruction.
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    for (const char* blank : {"", "   "}) {
+        messages.clear();
+        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, blank);
+        EXPECT_EQ(file_dialog.notify(CDN_FILEOK), 1) << "the selection is refused";
+        EXPECT_STREQ(settings.output_dir, long_folder.c_str());
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{empty_output_folder});
+    }
+    SendMessageA(file_dialog.panel, WM_DESTROY, 0, 0);
+    EXPECT_STREQ(settings.output_dir, long_folder.c_str());
 }
 
 TEST_F(panel_test, destruction_keeps_the_typed_folder_and_forgets_the_info_window) {
@@ -458,6 +471,7 @@ TEST_F(panel_test, unknown_events_are_left_and_the_context_menu_is_swallowed) {
     notice.lpOFN = &file_dialog.request;
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice)), 1u);
     notice.hdr.code = CDN_FILEOK;
+    SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, "C:\\out");
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice)), 1u);
     EXPECT_EQ(GetWindowLongPtrA(file_dialog.panel, DWLP_MSGRESULT), 0);
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_DESTROY, 0, 0), 0u);
@@ -509,7 +523,7 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
     EXPECT_TRUE(messages.texts().empty());
 }
 
-TEST_F(panel_test, a_failed_read_keeps_the_information_and_empties_the_preview) {
+TEST_F(panel_test, a_failed_read_blanks_the_information_and_empties_the_preview) {
     preview_files files;
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
@@ -520,10 +534,16 @@ TEST_F(panel_test, a_failed_read_keeps_the_information_and_empties_the_preview) 
     EXPECT_FALSE(panel_state.read_ok);
     EXPECT_FALSE(panel_state.preview_loaded);
     EXPECT_TRUE(panel_state.preview.data.empty());
-    EXPECT_EQ(info_text(), "TGA|8x6|24|1|1");
-    // An unknown ending after a failed read leaves everything as it was.
+    // Nothing of the file before: blank, and marked unreadable.
+    EXPECT_EQ(info_text(), "||0|0|0");
+    EXPECT_TRUE(panel_state.highlight_unreadable);
+    // The same highlight reported again reads nothing and shows nothing.
+    file_dialog.notify(CDN_SELCHANGE);
+    EXPECT_EQ(messages.texts().size(), 1u);
+    // An unknown ending is no unreadable file.
     file_dialog.highlight("notes.txt");
-    EXPECT_EQ(info_text(), "TGA|8x6|24|1|1");
+    EXPECT_EQ(info_text(), "||0|0|0");
+    EXPECT_FALSE(panel_state.highlight_unreadable);
 }
 
 TEST_F(panel_test, the_info_window_follows_the_highlight) {
