@@ -5,6 +5,8 @@
 #include "formats/mip.h"
 #include "formats/tga.h"
 #include "platform/message.h"
+#include "routines/kgf_file.h"
+#include "routines/tga_file.h"
 #include "settings/settings.h"
 
 #include <chrono>

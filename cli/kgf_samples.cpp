@@ -5,6 +5,7 @@
 #include "formats/image_buffer.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
+#include "formats/rle.h"
 #include "formats/tga.h"
 #include "platform/files.h"
 
@@ -48,7 +49,9 @@ bool write_tga(const std::string& path, image_buffer& image) {
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
         return false;
-    const int ok = write_tga_image(stream, image, 0);
+    std::vector<uint8_t> bytes;
+    const int ok = encode_tga(bytes, image, 0) &&
+                   std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
     return (std::fclose(stream) == 0) && ok;
 }
 
@@ -62,7 +65,9 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
         return false;
-    const int ok = write_kgf(stream, name, chain, mip_chain_bytes(chain));
+    std::vector<uint8_t> bytes;
+    const int ok = encode_kgf(bytes, name, chain, mip_chain_bytes(chain)) &&
+                   std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
     return (std::fclose(stream) == 0) && ok;
 }
 
@@ -70,17 +75,9 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
 bool append_frame(std::vector<uint8_t>& out, const char* name, int seed) {
     image_buffer frame;
     paint(frame, 32, 32, 16, seed);
-    FILE* scratch = std::tmpfile();
-    if (scratch == nullptr)
-        return false;
-    rle_encode(scratch, frame, mip_chain_bytes(frame));
-    const long size = std::ftell(scratch);
-    std::rewind(scratch);
-    std::vector<uint8_t> runs(static_cast<size_t>(size > 0 ? size : 0));
-    const size_t got = std::fread(runs.data(), 1, runs.size(), scratch);
-    std::fclose(scratch);
-    if (got != runs.size())
-        return false;
+    std::vector<uint8_t> runs;
+    encode_runs(runs, frame.data.data(), mip_chain_bytes(frame),
+                chain_level_ends(frame.num_mipmaps, frame.width, frame.height, frame.bpp));
     const uint8_t lead[3] = {0, 0, 0x7A};
     out.insert(out.end(), lead, lead + 3);
     out.insert(out.end(), name, name + std::string(name).size() + 1);

@@ -3,7 +3,6 @@
 
 #include "cli/kgfconv_completion.h"
 #include "cli/kgfconv_jobs.h"
-#include "convert/batch.h"
 #include "settings/setting_fields.h"
 
 #include <CLI/CLI.hpp>
@@ -254,7 +253,6 @@ int main(int argc, char** argv) {
         install_console_messages(false);
         return run_settings(assignments);
     }
-    init_format_descriptions();
     if (info->parsed()) {
         install_console_messages(false);
         return run_info(info_files, info_json);

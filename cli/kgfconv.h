@@ -3,6 +3,7 @@
 
 #include "formats/kgf_quality.h"
 #include "formats/output_file.h"
+#include "formats/report.h"
 
 #include <string>
 #include <vector>
@@ -58,9 +59,16 @@ int run_pack(const pack_command& command);
 int run_settings(const std::vector<std::string>& assignments);
 extern const char settings_help[]; // the settings command's --help text
 
-// Installs the handler that prints messages on standard error, each naming
-// the file it concerns, and answers the name-length question as told.
+// Sets the answer to the name-length question: Yes with --yes.
 void install_console_messages(bool answer_yes);
+
+// The sink of the core's findings: each printed on standard error naming
+// the file it concerns (or held, see begin_file_messages), the name-length
+// question answered as told.
+report_sink console_sink();
+
+// A status of this thread's file through the console sink; nothing for ok.
+void file_status(kgf_status status, const char* subject);
 
 // The messages of this thread concern file from now on; with a journal they
 // are held there instead of printed.

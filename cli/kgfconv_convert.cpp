@@ -5,7 +5,7 @@
 #include "convert/convert.h"
 #include "formats/byte_reader.h"
 #include "platform/files.h"
-#include "platform/message.h"
+#include "settings/conversion_settings.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -74,7 +74,7 @@ bool output_folder_text(const convert_options& options, char (&folder)[path_byte
         if (ensure_trailing_separator(folder))
             return true;
     }
-    report_status(kgf_status::path_too_long, given.c_str());
+    file_status(kgf_status::path_too_long, given.c_str());
     return false;
 }
 
@@ -174,16 +174,16 @@ int run_convert(const convert_options& options) {
         if (item.missing) {
             // The system's own words for it, as for any input that will not open.
             input_file probe;
-            report_status(open_reader_file(item.input.c_str(), probe), item.input.c_str());
+            file_status(open_reader_file(item.input.c_str(), probe), item.input.c_str());
             close_input_file(probe);
             return outcome;
         }
         if (item.type == file_type::none) {
-            report_status(kgf_status::unsupported_conversion, nullptr);
+            file_status(kgf_status::unsupported_conversion, nullptr);
             return outcome;
         }
         if (folder.empty()) {
-            report_status(kgf_status::path_too_long, item.output_dir.c_str());
+            file_status(kgf_status::path_too_long, item.output_dir.c_str());
             return outcome;
         }
         // A missing output folder is made with its parents, given or
@@ -200,6 +200,7 @@ int run_convert(const convert_options& options) {
         request.journal = journal;
         request.inputs = &inputs;
         request.report_cannot_open = true;
+        request.sink = console_sink();
         outcome.ok = convert_file(request, outcome.shown_name);
         return outcome;
     };

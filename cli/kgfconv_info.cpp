@@ -25,14 +25,14 @@ description describe(const std::string& file, output_journal* held) {
     begin_file_messages(file, held);
     input_file opened;
     const kgf_status status = open_reader_file(file.c_str(), opened);
-    report_status(status, file.c_str());
+    file_status(status, file.c_str());
     const file_type type = type_from_ending(file.c_str(), ending_case::any);
     if (status == kgf_status::ok && type == file_type::none) {
         file_message("Unsupported file type");
     } else if (status == kgf_status::ok) {
         byte_reader reader = file_reader(opened);
         const kgf_status read = describe_image(reader, type, result.found);
-        report_kgf_reading(result.found.kgf, read, file.c_str());
+        report_kgf_reading(console_sink(), result.found.kgf, read, file.c_str());
         result.ok = read == kgf_status::ok;
     }
     close_input_file(opened);

@@ -77,7 +77,7 @@ void release_journal(const std::string& file, job_slot& slot) {
             print_file_message(file, entry.text);
             continue;
         }
-        if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes))
+        if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink()))
             slot.outcome.ok = 0;
         entry.bytes = std::vector<uint8_t>();
     }

@@ -72,15 +72,24 @@ void hold_or_print(const std::string& text) {
     print_file_message(current.file, text);
 }
 
-int console_message(const char* text, const char* caption, unsigned style) {
+void console_finding(void*, kgf_status status, const char* subject) {
+    hold_or_print(status_message(status, subject));
+}
+
+bool console_question(void*, const char* question) {
+    hold_or_print(question);
+    // Nobody is asked: the answer comes from --yes, and a No fails the file.
+    hold_or_print(yes_to_questions ? "answered Yes (--yes)"
+                                   : "answered No: not written, the file fails (--yes "
+                                     "writes it)");
+    return yes_to_questions;
+}
+
+// The settings store's messages, which come through the message layer.
+int console_message(const char* text, const char*, unsigned style) {
+    if (style & message_yes_no)
+        return console_question(nullptr, text) ? answer_yes : answer_no;
     hold_or_print(text);
-    if (style & message_yes_no) {
-        // Nobody is asked: the answer comes from --yes, and a No fails the file.
-        hold_or_print(yes_to_questions ? "answered Yes (--yes)"
-                                       : "answered No: not written, the file fails (--yes "
-                                         "writes it)");
-        return yes_to_questions ? answer_yes : answer_no;
-    }
     return answer_ok;
 }
 
@@ -89,6 +98,17 @@ int console_message(const char* text, const char* caption, unsigned style) {
 void install_console_messages(bool answer_yes) {
     yes_to_questions = answer_yes;
     set_message_handler(console_message);
+}
+
+report_sink console_sink() {
+    report_sink sink;
+    sink.report = console_finding;
+    sink.accept_long_name = console_question;
+    return sink;
+}
+
+void file_status(kgf_status status, const char* subject) {
+    report(console_sink(), status, subject);
 }
 
 void begin_file_messages(const std::string& file, output_journal* journal) {

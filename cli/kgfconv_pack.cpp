@@ -1,15 +1,15 @@
 #include "cli/kgfconv.h"
 
 #include "convert/convert.h"
+#include "formats/allocation.h"
 #include "formats/kaf_pack.h"
 #include "platform/files.h"
+#include "settings/conversion_settings.h"
 #include "settings/settings.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <new>
-#include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -140,7 +140,7 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
         const kgf_status status = decode_file(file.path.c_str(), [&](byte_reader& reader) {
             return decode_frame_picture(reader, file.format, quality, frame.picture, reading);
         });
-        report_kgf_reading(reading, status, file.path.c_str());
+        report_kgf_reading(console_sink(), reading, status, file.path.c_str());
         end_file_messages();
         if (status != kgf_status::ok) {
             ok = false;
@@ -163,7 +163,7 @@ bool read_original(const std::string& path, kaf_original& original) {
     });
     if (status == kgf_status::ok)
         status = decode_kaf_original(bytes.data(), bytes.size(), original);
-    report_status(status, path.c_str());
+    file_status(status, path.c_str());
     end_file_messages();
     return status == kgf_status::ok;
 }
@@ -214,7 +214,7 @@ int run_pack_unguarded(const pack_command& command) {
     if (result.status != kgf_status::ok) {
         const std::string subject = result.subject.empty() ? command.output : result.subject;
         begin_file_messages(subject, nullptr);
-        report_status(result.status, subject.c_str());
+        file_status(result.status, subject.c_str());
         if (result.status == kgf_status::frame_name_too_long)
             file_message("not packed (--yes packs it)");
         end_file_messages();
@@ -232,7 +232,7 @@ int run_pack_unguarded(const pack_command& command) {
         write_output_file(command.output.c_str(), bytes.data(), bytes.size());
     if (written != kgf_status::ok) {
         begin_file_messages(command.output, nullptr);
-        report_status(written, command.output.c_str());
+        file_status(written, command.output.c_str());
         end_file_messages();
         return exit_failed;
     }
@@ -244,11 +244,10 @@ int run_pack_unguarded(const pack_command& command) {
 } // namespace
 
 int run_pack(const pack_command& command) {
-    try {
-        return run_pack_unguarded(command);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
+    int status = exit_failed;
+    if (!with_memory([&] { status = run_pack_unguarded(command); })) {
+        file_status(kgf_status::no_memory, nullptr);
+        status = exit_failed;
     }
-    report_status(kgf_status::no_memory, nullptr);
-    return exit_failed;
+    return status;
 }

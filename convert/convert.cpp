@@ -9,7 +9,6 @@
 #include "formats/tga.h"
 #include "formats/tga_to_kgf.h"
 #include "platform/files.h"
-#include "platform/message.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,7 +49,7 @@ std::string bare_name(const char* path) {
 }
 
 // Asks before a KGF whose name the game cannot read; 1 to go on.
-int name_length_accepted(const std::string& name) {
+int name_length_accepted(const conversion_request& request, const std::string& name) {
     if (name.size() + 1 <= static_cast<size_t>(game_name_bytes))
         return 1;
     char question[128];
@@ -58,7 +57,7 @@ int name_length_accepted(const std::string& name) {
                   "Filename exceeds %d characters, and will not readable by Corvane 3. Are you "
                   "sure you want to continue?",
                   game_name_bytes);
-    return show_message(question, "Error", message_yes_no) == answer_yes ? 1 : 0;
+    return accept_long_name(request.sink, question) ? 1 : 0;
 }
 
 // The KGF chain of the source, the source's block released as soon as its
@@ -90,13 +89,13 @@ int make_chain_releasing_source(image_buffer& destination, image_buffer& source,
 bool output_path(const conversion_request& request, output_guard& guard, const std::string& name,
                  std::string& path) {
     if (!is_plain_file_name(name.c_str())) {
-        report_status(kgf_status::bad_output_name, name.c_str());
+        report(request.sink, kgf_status::bad_output_name, name.c_str());
         return false;
     }
-    if (!join_output_path(request.folder, name, path))
+    if (!join_output_path(request.folder, name, path, request.sink))
         return false;
     const kgf_status claim = claim_output(guard, path);
-    report_status(claim, path.c_str());
+    report(request.sink, claim, path.c_str());
     return claim == kgf_status::ok;
 }
 
@@ -104,7 +103,7 @@ bool output_path(const conversion_request& request, output_guard& guard, const s
 int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
                       const std::string& name, image_buffer& destination, std::string& shown_name) {
     shown_name = name;
-    if (!name_length_accepted(name)) {
+    if (!name_length_accepted(request, name)) {
         release_image_data(destination);
         return 0;
     }
@@ -120,11 +119,13 @@ int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
         bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
         encode_kgf(bytes, output_name.c_str(), destination, chain);
         release_image_data(destination);
-        ok = deliver_output(request.journal, request.folder, path, std::move(bytes));
+        ok = deliver_output(request.journal, request.folder, path, std::move(bytes), request.sink);
     }
     release_image_data(destination);
     return ok;
 }
+
+} // namespace
 
 // Writes the source as one KGF file named after name; releases both blocks.
 int write_kgf_output(const conversion_request& request, output_guard& guard,
@@ -135,6 +136,7 @@ int write_kgf_output(const conversion_request& request, output_guard& guard,
                                                  request.options.quality);
     release_image_data(source);
     if (!made) {
+        report(request.sink, kgf_status::no_memory, nullptr);
         release_image_data(destination);
         return 0;
     }
@@ -149,6 +151,7 @@ int write_tga_outputs(const conversion_request& request, output_guard& guard,
     destination.height = source.height;
     destination.bpp = tga_output_depth(request.options);
     if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
+        report(request.sink, kgf_status::no_memory, nullptr);
         release_both(source, destination);
         return 0;
     }
@@ -170,7 +173,7 @@ int write_tga_outputs(const conversion_request& request, output_guard& guard,
         std::vector<uint8_t> bytes;
         if (!output_path(request, guard, level_name, path) ||
             !encode_tga(bytes, destination, offset) ||
-            !deliver_output(request.journal, request.folder, path, std::move(bytes)))
+            !deliver_output(request.journal, request.folder, path, std::move(bytes), request.sink))
             ok = 0;
         offset += level_size;
         level_size /= 4;
@@ -181,13 +184,17 @@ int write_tga_outputs(const conversion_request& request, output_guard& guard,
     return ok;
 }
 
+namespace {
+
 // Reads a KGF into source (16 bits) and shows its warnings under subject.
 bool read_kgf_source(byte_reader& reader, const conversion_request& request, const char* subject,
                      image_buffer& source) {
     kgf_reading reading;
     const kgf_status status =
-        decode_kgf(reader, source, request.options.mipmaps != 0, false, reading);
-    report_kgf_reading(reading, status, subject);
+        decode_kgf(reader, source,
+                   request.options.mipmaps != 0 ? kgf_levels::from_file : kgf_levels::first_only,
+                   row_order::top_first, reading);
+    report_kgf_reading(request.sink, reading, status, subject);
     return status == kgf_status::ok;
 }
 
@@ -205,7 +212,7 @@ template <typename read_with> bool read_input(const conversion_request& request,
     });
     // A file that is not there is reported only when the request asks.
     if (opened != kgf_status::cannot_open || request.report_cannot_open)
-        report_status(opened, request.input);
+        report(request.sink, opened, request.input);
     return opened == kgf_status::ok && ok;
 }
 
@@ -216,8 +223,8 @@ bool read_source(const conversion_request& request, image_buffer& source) {
             return read_kgf_source(reader, request, request.input, source);
         }
         init_image_buffer(source, 32);
-        const kgf_status status = decode_tga(reader, source, top_row_first);
-        report_status(status, request.input);
+        const kgf_status status = decode_tga(reader, source, row_order::top_first);
+        report(request.sink, status, request.input);
         return status == kgf_status::ok;
     });
     if (!ok)
@@ -238,7 +245,7 @@ int convert_tga_file_to_kgf(const conversion_request& request, output_guard& gua
         if (status == kgf_status::ok)
             status = decode_tga_for_kgf(reader, header, request.options.num_mipmaps,
                                         request.options.quality, chain, source, direct);
-        report_status(status, request.input);
+        report(request.sink, status, request.input);
         return status == kgf_status::ok;
     });
     if (!ok) {
@@ -256,11 +263,11 @@ int convert_tga_file_to_kgf(const conversion_request& request, output_guard& gua
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
     const bool ok = read_input(request, [&](byte_reader& reader) {
         const kgf_status status = decode_kaf(reader, animation);
-        report_status(status, request.input);
+        report(request.sink, status, request.input);
         return status == kgf_status::ok;
     });
     if (!ok)
-        report_status(kgf_status::conversion_terminated, nullptr);
+        report(request.sink, kgf_status::conversion_terminated, nullptr);
     return ok;
 }
 
@@ -271,7 +278,7 @@ int convert_animation_to_tga(const conversion_request& request, output_guard& gu
                              const kaf_animation& animation) {
     int ok = 1;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
-        if (check_frame_name(animation, frame, name) != kgf_status::ok) {
+        if (check_frame_name(animation, frame, name, request.sink) != kgf_status::ok) {
             ok = 0;
             return;
         }
@@ -293,43 +300,6 @@ int convert_animation_to_tga(const conversion_request& request, output_guard& gu
             ok = 0;
     });
     return ok;
-}
-
-// The request the specified routines make: the stored settings, the name
-// opened from the current folder, outputs written at once.
-conversion_request routine_request(file_type from, file_type to, const char* folder,
-                                   const char* name, const run_inputs* inputs = nullptr) {
-    conversion_request request;
-    request.inputs = inputs;
-    request.from = from;
-    request.to = to;
-    request.input = name;
-    request.folder = folder;
-    request.options = options_from_settings(settings);
-    return request;
-}
-
-// Runs a routine's conversion; the name changes in place as the batch
-// shows it, when the new name fits.
-} // namespace
-
-int convert_in_batch(file_type from, file_type to, char* folder, char* name,
-                     const run_inputs* inputs) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
-        return 0;
-    }
-    std::string shown_name;
-    const int ok = convert_file(routine_request(from, to, folder, name, inputs), shown_name);
-    if (shown_name.size() == std::strlen(name))
-        std::memcpy(name, shown_name.c_str(), shown_name.size());
-    return ok;
-}
-
-namespace {
-
-int run_routine(file_type from, file_type to, char* folder, char* name) {
-    return convert_in_batch(from, to, folder, name, nullptr);
 }
 
 } // namespace
@@ -355,16 +325,6 @@ file_type type_from_ending(const char* name, ending_case rule) {
     return file_type::none;
 }
 
-conversion_options options_from_settings(const settings_record& record) {
-    conversion_options options;
-    options.num_mipmaps = record.num_mipmaps;
-    options.bpp = record.bpp;
-    options.mipmaps = record.mipmaps;
-    std::memcpy(options.suffix, record.suffix, sizeof options.suffix);
-    options.suffix[sizeof options.suffix - 1] = '\0';
-    return options;
-}
-
 namespace {
 
 int convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
@@ -377,12 +337,13 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
             return 0;
         // Nothing written is no conversion: say so rather than report one.
         if (animation.frame_count == 0) {
-            report_status(kgf_status::no_frames, request.input);
+            report(request.sink, kgf_status::no_frames, request.input);
             return 0;
         }
         if (request.to == file_type::kgf)
             return split_frames(animation, request.folder, request.options.num_mipmaps,
-                                request.options.quality, request.journal, nullptr, &guard) == 0
+                                request.options.quality, request.journal, nullptr, request.sink,
+                                &guard) == 0
                        ? 1
                        : 0;
         return convert_animation_to_tga(request, guard, animation);
@@ -407,7 +368,7 @@ int convert_file(const conversion_request& request, std::string& shown_name) {
     // alone, as a block that cannot be had does.
     int ok = 0;
     if (!with_memory([&] { ok = convert_file_unguarded(request, shown_name); })) {
-        report_status(kgf_status::no_memory, nullptr);
+        report(request.sink, kgf_status::no_memory, nullptr);
         ok = 0;
     }
     return ok;
@@ -429,56 +390,4 @@ int ensure_trailing_separator(char* folder) {
     folder[length] = path_separator;
     folder[length + 1] = '\0';
     return 1;
-}
-
-int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
-        release_both(source, destination);
-        return 0;
-    }
-    const conversion_request request =
-        routine_request(file_type::none, file_type::kgf, folder, name);
-    output_guard guard;
-    std::string shown_name;
-    const int ok = write_kgf_output(request, guard, name, source, destination, shown_name);
-    if (shown_name.size() == std::strlen(name))
-        std::memcpy(name, shown_name.c_str(), shown_name.size());
-    return ok;
-}
-
-int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
-        release_both(source, destination);
-        return 0;
-    }
-    const conversion_request request =
-        routine_request(file_type::none, file_type::tga, folder, name);
-    output_guard guard;
-    return write_tga_outputs(request, guard, name, source, destination);
-}
-
-int convert_kgf_to_tga(char* folder, char* name) {
-    return run_routine(file_type::kgf, file_type::tga, folder, name);
-}
-
-int convert_tga_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::tga, file_type::kgf, folder, name);
-}
-
-int convert_tga_to_tga(char* folder, char* name) {
-    return run_routine(file_type::tga, file_type::tga, folder, name);
-}
-
-int convert_kgf_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::kgf, file_type::kgf, folder, name);
-}
-
-int convert_kaf_to_tga(char* folder, char* name) {
-    return run_routine(file_type::kaf, file_type::tga, folder, name);
-}
-
-int convert_kaf_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::kaf, file_type::kgf, folder, name);
 }

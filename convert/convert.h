@@ -6,7 +6,7 @@
 #include "formats/limits.h"
 #include "formats/output_file.h"
 #include "formats/output_guard.h"
-#include "settings/settings.h"
+#include "formats/report.h"
 
 #include <string>
 
@@ -28,8 +28,6 @@ struct conversion_options {
     kgf_quality quality = kgf_quality::none; // how KGF chains are made
 };
 
-conversion_options options_from_settings(const settings_record& record);
-
 struct conversion_request {
     file_type from = file_type::none;
     file_type to = file_type::none;
@@ -41,6 +39,7 @@ struct conversion_request {
     output_journal* journal = nullptr;  // outputs held back, or written at once
     const run_inputs* inputs = nullptr; // the run's inputs: no output replaces one
     bool report_cannot_open = false;    // the dialog lists only files that are there
+    report_sink sink;                   // where failures, warnings and the question go
 };
 
 // Converts one file into the folder. Returns 1 when the input was read and
@@ -50,27 +49,15 @@ struct conversion_request {
 // name as the batch shows it afterwards: ending in "kgf" once a KGF was written.
 int convert_file(const conversion_request& request, std::string& shown_name);
 
-// Each routine takes the output folder (a 256-byte text that gains a
-// trailing separator) and the input's bare name (changed in place by a KGF
-// output: its last three characters become "kgf"). Each returns 1 when the
-// input was read and every output file was written, 0 otherwise.
-int convert_kgf_to_tga(char* folder, char* name);
-int convert_tga_to_kgf(char* folder, char* name);
-int convert_tga_to_tga(char* folder, char* name);
-int convert_kgf_to_kgf(char* folder, char* name);
-int convert_kaf_to_tga(char* folder, char* name);
-// KAF to KGF is the splitter alone; the frame names are released at once.
-int convert_kaf_to_kgf(char* folder, char* name);
-
-// The routine of the pair (from, to) run inside a batch, whose inputs no
-// output may replace (none: nothing protected).
-int convert_in_batch(file_type from, file_type to, char* folder, char* name,
-                     const run_inputs* inputs);
-
-// Writing drivers. Both release the two pixel blocks before returning and
-// return 1 when every output file was written.
-int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination);
-int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination);
+// The writing drivers beneath convert_file, for a source already read: one
+// KGF file named after name, or its TGA files, each output claimed from the
+// guard. Both release the two pixel blocks and return 1 when every output
+// file was written.
+int write_kgf_output(const conversion_request& request, output_guard& guard,
+                     const std::string& name, image_buffer& source, image_buffer& destination,
+                     std::string& shown_name);
+int write_tga_outputs(const conversion_request& request, output_guard& guard,
+                      const std::string& name, image_buffer& source, image_buffer& destination);
 
 // The last three characters of a name (the whole name when shorter): the end
 // of the name itself.

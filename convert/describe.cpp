@@ -4,28 +4,6 @@
 
 #include <cstdio>
 
-int read_for_preview(const char* path, file_type type, image_buffer& image,
-                     kaf_animation& animation) {
-    switch (type) {
-    case file_type::tga:
-        init_image_buffer(image, 32);
-        return read_tga(path, image, bottom_row_first);
-    case file_type::kgf:
-        init_image_buffer(image, 16);
-        return read_kgf(path, image, first_level_only, for_preview);
-    case file_type::kaf: {
-        init_image_buffer(image, 16);
-        int64_t frame_data_size = 0;
-        animation = kaf_animation{};
-        return parse_kaf(path, &image, animation.frame_data, animation.frame_sizes,
-                         animation.frame_names, animation.frame_count, frame_data_size);
-    }
-    case file_type::none:
-        break;
-    }
-    return 0;
-}
-
 namespace {
 
 // The picture as the preview holds it, and the mip levels the file declares.
@@ -35,10 +13,11 @@ kgf_status read_picture(byte_reader& reader, file_type type, file_description& f
     case file_type::tga:
         init_image_buffer(image, 32);
         levels = 1;
-        return decode_tga(reader, image, bottom_row_first);
+        return decode_tga(reader, image, row_order::bottom_first);
     case file_type::kgf: {
         init_image_buffer(image, 16);
-        const kgf_status status = decode_kgf(reader, image, false, true, found.kgf);
+        const kgf_status status =
+            decode_kgf(reader, image, kgf_levels::first_only, row_order::bottom_first, found.kgf);
         levels = found.kgf.header.mip_count;
         return status;
     }

@@ -8,12 +8,6 @@
 #include "formats/kaf.h"
 #include "formats/kgf.h"
 
-// Reads a file as the preview does, by its type: a TGA as stored, a KGF's
-// first level for display, a KAF parsed into animation. The readers report
-// their own failures. Returns 1 on success; 0 when the read failed.
-int read_for_preview(const char* path, file_type type, image_buffer& image,
-                     kaf_animation& animation);
-
 // What a description found: the fields the window shows, the picture and a
 // KAF's frames as read, and a KGF's header for its warnings.
 struct file_description {

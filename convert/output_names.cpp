@@ -1,9 +1,6 @@
 #include "convert/output_names.h"
 
-#include "convert/convert.h"
-#include "platform/message.h"
-
-#include <cstdio>
+#include "formats/limits.h"
 
 std::string replace_extension(const std::string& name, const char* extension) {
     if (name.size() < 3)
@@ -16,10 +13,11 @@ std::string level_file_name(const std::string& name, const char* suffix, int lev
     return base + suffix + std::to_string(level) + ".tga";
 }
 
-int join_output_path(const char* folder, const std::string& name, std::string& path) {
+int join_output_path(const char* folder, const std::string& name, std::string& path,
+                     const report_sink& sink) {
     path = std::string(folder) + name;
     if (path.size() + 1 > static_cast<size_t>(path_bytes)) {
-        show_error_about("Path is too long: %s", path.c_str());
+        report(sink, kgf_status::path_too_long, path.c_str());
         return 0;
     }
     return 1;

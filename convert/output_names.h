@@ -1,6 +1,8 @@
 // Output names and paths of the conversion routines.
 #pragma once
 
+#include "formats/report.h"
+
 #include <string>
 
 // The name with its last three characters replaced by the extension; a name
@@ -12,6 +14,7 @@ std::string replace_extension(const std::string& name, const char* extension);
 // of fewer than five characters keeps all of them as the base.
 std::string level_file_name(const std::string& name, const char* suffix, int level);
 
-// Joins folder and name into a path that must fit a 256-byte buffer; shows
-// "Path is too long: <path>" and returns 0 when it does not.
-int join_output_path(const char* folder, const std::string& name, std::string& path);
+// Joins folder and name into a path that must fit a 256-byte buffer;
+// reports path_too_long for the path and returns 0 when it does not.
+int join_output_path(const char* folder, const std::string& name, std::string& path,
+                     const report_sink& sink);

@@ -2,7 +2,6 @@
 
 #include "formats/allocation.h"
 #include "formats/bytes.h"
-#include "formats/status.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -66,19 +65,11 @@ int grow_block(std::vector<uint8_t>& block, int64_t bytes) {
             block.resize(static_cast<size_t>(bytes), 0);
         }))
         return 1;
-    report_status(kgf_status::no_memory, nullptr);
-    return 0;
-}
-
-int allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
-    if (try_allocate_block(block, bytes))
-        return 1;
-    report_status(kgf_status::no_memory, nullptr);
     return 0;
 }
 
 int allocate_image_data(image_buffer& image, int64_t bytes) {
-    return allocate_block(image.data, bytes);
+    return try_allocate_block(image.data, bytes);
 }
 
 void release_image_data(image_buffer& image) {

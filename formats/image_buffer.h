@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+// The order a picture's rows are held in: the conversions hold the top row
+// first, the preview draws the bottom row first.
+enum class row_order : uint8_t { top_first, bottom_first };
+
 struct image_buffer {
     int16_t num_mipmaps = 1; // levels held in data; 1 is the full image only
     int16_t width = 0;       // first level, pixels
@@ -29,17 +33,12 @@ int block_size_fits(int64_t bytes, uint64_t largest = SIZE_MAX);
 // when it cannot be had, without a message.
 int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes);
 
-// Makes block longer, the new bytes zero; reports "Not enough memory to hold
-// the image." and returns 0 (block unchanged) when it cannot be had.
+// Makes block longer, the new bytes zero. Returns 0 (block unchanged) when
+// it cannot be had.
 int grow_block(std::vector<uint8_t>& block, int64_t bytes);
 
-// The same as try_allocate_block, reporting "Not enough memory to hold the
-// image." when it fails.
-int allocate_block(std::vector<uint8_t>& block, int64_t bytes);
-
 // Allocates a zero-filled block of the given size as the image's data.
-// Reports "Not enough memory to hold the image." and returns 0 when the
-// block cannot be had; the data is then empty.
+// Returns 0 when the block cannot be had; the data is then empty.
 int allocate_image_data(image_buffer& image, int64_t bytes);
 
 // Frees the pixel block (the record's "pointer" goes back to null).

@@ -1,10 +1,8 @@
 #include "formats/kaf.h"
 
-#include "formats/image_info.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/rle.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -89,13 +87,13 @@ std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& f
 }
 
 kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
-                            const char* name) {
+                            const char* name, const report_sink& sink) {
     if (frame.name_length >= kaf_name_bytes) {
-        report_status(kgf_status::frame_name_cut, stored_frame_name(animation, frame).c_str());
+        report(sink, kgf_status::frame_name_cut, stored_frame_name(animation, frame).c_str());
         return kgf_status::frame_name_cut;
     }
     if (!is_plain_frame_name(name)) {
-        report_status(kgf_status::bad_frame_name, name);
+        report(sink, kgf_status::bad_frame_name, name);
         return kgf_status::bad_frame_name;
     }
     return kgf_status::ok;
@@ -202,38 +200,8 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
     return kgf_status::ok;
 }
 
-int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame_data,
-              std::vector<int32_t>& frame_sizes, std::vector<char>& frame_names,
-              int32_t& frame_count, int64_t& frame_data_size) {
-    frame_data.clear();
-    frame_sizes.clear();
-    frame_names.clear();
-    frame_count = 0;
-    frame_data_size = 0;
-
-    kaf_animation animation;
-    const kgf_status status =
-        decode_file(path, [&](byte_reader& reader) { return decode_kaf(reader, animation); });
-    if (status == kgf_status::cannot_open)
-        return 0;
-    if (animation.any_header) {
-        image_info.mip_levels = static_cast<uint8_t>(animation.last_frame.mip_count);
-        if (image != nullptr) {
-            image->width = static_cast<int16_t>(animation.last_frame.width);
-            image->height = static_cast<int16_t>(animation.last_frame.height);
-        }
-    }
-    frame_count = animation.frame_count;
-    frame_data_size = static_cast<int64_t>(animation.frame_data.size());
-    frame_data = std::move(animation.frame_data);
-    frame_sizes = std::move(animation.frame_sizes);
-    frame_names = std::move(animation.frame_names);
-    report_status(status, path);
-    return status == kgf_status::ok ? 1 : 0;
-}
-
 bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
-                      image_buffer& image, bool for_display) {
+                      image_buffer& image, row_order rows) {
     init_image_buffer(image, 16);
     image.width = static_cast<int16_t>(frame.width);
     image.height = static_cast<int16_t>(frame.height);
@@ -245,13 +213,14 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
     const run_decoding result =
         decode_runs(data.data() + frame.runs, static_cast<size_t>(end - frame.runs),
                     image.data.data(), bytes, 0, bytes);
-    if (for_display)
+    if (rows == row_order::bottom_first)
         reverse_rows(image.data.data(), static_cast<size_t>(frame.width) * 2, frame.height);
     return result.complete;
 }
 
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, kgf_quality quality, std::vector<uint8_t>& out) {
+                   int levels, kgf_quality quality, std::vector<uint8_t>& out,
+                   const report_sink& sink) {
     if (levels < 2 && quality == kgf_quality::none) {
         copy_frame(data, frame, name, levels, out);
         return 1;
@@ -259,9 +228,9 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     // The frame's first level with a chain of that many levels built from
     // it; a first level that is not whole is copied as one level instead.
     image_buffer first;
-    if (!decode_kaf_frame(data, frame, frame.end, first, false)) {
+    if (!decode_kaf_frame(data, frame, frame.end, first, row_order::top_first)) {
         if (first.data.empty() && frame.width > 0 && frame.height > 0) {
-            report_status(kgf_status::no_memory, nullptr); // not a short frame
+            report(sink, kgf_status::no_memory, nullptr); // not a short frame
             return 0;
         }
         copy_frame(data, frame, name, 1, out);
@@ -269,8 +238,10 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     }
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, first, levels, quality))
+    if (!make_kgf_chain(chain, first, levels, quality)) {
+        report(sink, kgf_status::no_memory, nullptr);
         return 0;
+    }
     release_image_data(first);
     append_split_header(out, name, levels, data.data() + frame.header);
     encode_runs(out, chain.data.data(), mip_chain_bytes(chain),
@@ -285,47 +256,29 @@ void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, co
 
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
                  kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
-                 output_guard* guard) {
+                 const report_sink& sink, output_guard* guard) {
     output_guard own_guard;
     if (guard == nullptr)
         guard = &own_guard;
     int failed = 0;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string path = std::string(folder) + name;
-        kgf_status refusal = check_frame_name(animation, frame, name);
+        kgf_status refusal = check_frame_name(animation, frame, name, sink);
         if (refusal == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes)) {
             refusal = kgf_status::path_too_long;
-            report_status(refusal, name);
+            report(sink, refusal, name);
         }
         if (refusal == kgf_status::ok) {
             refusal = claim_output(*guard, path);
-            report_status(refusal, path.c_str());
+            report(sink, refusal, path.c_str());
         }
         std::vector<uint8_t> bytes;
         if (refusal != kgf_status::ok ||
-            !make_frame_kgf(animation.frame_data, frame, name, levels, quality, bytes) ||
-            !deliver_output(journal, folder, path, std::move(bytes))) {
+            !make_frame_kgf(animation.frame_data, frame, name, levels, quality, bytes, sink) ||
+            !deliver_output(journal, folder, path, std::move(bytes), sink)) {
             report_unwritten(unwritten, i);
             ++failed;
         }
     });
     return failed;
-}
-
-int split_kaf(const char* folder, const char* path, std::vector<char>& frame_names,
-              int32_t& frame_count, std::vector<int32_t>* unwritten_frames) {
-    kaf_animation animation;
-    int64_t frame_data_size = 0;
-    if (!parse_kaf(path, nullptr, animation.frame_data, animation.frame_sizes,
-                   animation.frame_names, animation.frame_count, frame_data_size)) {
-        frame_names.clear();
-        frame_count = 0;
-        report_status(kgf_status::conversion_terminated, nullptr);
-        return 0;
-    }
-    const int failed = split_frames(animation, folder, settings.num_mipmaps, kgf_quality::none,
-                                    nullptr, unwritten_frames);
-    frame_names = std::move(animation.frame_names);
-    frame_count = animation.frame_count;
-    return failed == 0 ? 1 : 0;
 }

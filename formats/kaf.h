@@ -7,6 +7,7 @@
 #include "formats/limits.h"
 #include "formats/output_file.h"
 #include "formats/output_guard.h"
+#include "formats/report.h"
 
 #include <cstdint>
 #include <cstring>
@@ -73,26 +74,20 @@ template <typename visitor> void for_each_kaf_frame(const kaf_animation& animati
 // Loads an animation and finds its frames; reports nothing.
 kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation);
 
-// Loads a KAF file and finds its frames. Returns 1 on success, 0 on failure
-// (after "File is missing some data; do not use" when a frame does not fit).
-int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame_data,
-              std::vector<int32_t>& frame_sizes, std::vector<char>& frame_names,
-              int32_t& frame_count, int64_t& frame_data_size);
-
 // Decodes a frame's first level into image (16 bits, the frame's width and
-// height), from its runs up to runs_end; excess pixels are dropped. Rows
-// come top first, or bottom first for display. False when the runs end
-// before the level is whole (the pixels decoded so far stay).
+// height), from its runs up to runs_end; excess pixels are dropped, the
+// rows in the order asked for. False when the runs end before the level is
+// whole (the pixels decoded so far stay).
 bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
-                      image_buffer& image, bool for_display);
+                      image_buffer& image, row_order rows);
 
 // The KGF file of a frame as the splitter writes it, with the given level
 // count: copied runs for one level without quality options, a rebuilt
-// chain otherwise. Returns 0,
-// having said "Not enough memory to hold the image.", when the chain's
+// chain otherwise. Returns 0, having reported no_memory, when the chain's
 // block cannot be had.
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, kgf_quality quality, std::vector<uint8_t>& out);
+                   int levels, kgf_quality quality, std::vector<uint8_t>& out,
+                   const report_sink& sink);
 
 // The KGF file of a frame with the levels the frame itself declares (one
 // at least), its runs copied as stored: what KAF to TGA reads back, so
@@ -112,7 +107,7 @@ std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& f
 // could name another frame's output), or bad_frame_name. Reports the
 // refusal by the frame's whole name.
 kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
-                            const char* name);
+                            const char* name, const report_sink& sink);
 
 // Writes each frame of a parsed animation as folder + frame name (a KGF file
 // of the given level count), now or into the journal. Every frame that is
@@ -121,11 +116,4 @@ kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& fra
 // earlier frame took). Returns the number of frames not written.
 int split_frames(const kaf_animation& animation, const char* folder, int levels,
                  kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
-                 output_guard* guard = nullptr);
-
-// Writes each frame as folder + frame name (a KGF file). Returns 1 and the
-// packed frame names when every frame was written; 0 otherwise, with the
-// names of the frames that were parsed. A file that does not parse gives
-// "Conversion terminated." and no names.
-int split_kaf(const char* folder, const char* path, std::vector<char>& frame_names,
-              int32_t& frame_count, std::vector<int32_t>* unwritten_frames = nullptr);
+                 const report_sink& sink, output_guard* guard = nullptr);

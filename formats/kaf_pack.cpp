@@ -147,7 +147,7 @@ bool frame_shows(const kaf_animation& animation, const kaf_frame& frame,
     if (frame.width != picture.width || frame.height != picture.height)
         return false;
     image_buffer stored;
-    return decode_kaf_frame(animation.frame_data, frame, frame.end, stored, false) &&
+    return decode_kaf_frame(animation.frame_data, frame, frame.end, stored, row_order::top_first) &&
            stored.data.size() <= picture.data.size() &&
            std::equal(stored.data.begin(), stored.data.end(), picture.data.begin());
 }
@@ -190,7 +190,7 @@ kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_qu
     reading = kgf_reading{};
     init_image_buffer(picture, 16);
     if (format == frame_format::kgf)
-        return decode_kgf(reader, picture, false, false, reading);
+        return decode_kgf(reader, picture, kgf_levels::first_only, row_order::top_first, reading);
     tga_header header;
     kgf_status status = read_tga_header(reader, header);
     if (status != kgf_status::ok)

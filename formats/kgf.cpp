@@ -1,10 +1,8 @@
 #include "formats/kgf.h"
 
 #include "formats/bytes.h"
-#include "formats/image_info.h"
 #include "formats/limits.h"
 #include "formats/rle.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -86,8 +84,9 @@ bool kgf_field_is_bad(const kgf_header& header) {
     return header.format_field != kgf_format_field;
 }
 
-kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_levels,
-                      bool for_display, kgf_reading& reading) {
+kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels levels, row_order rows,
+                      kgf_reading& reading) {
+    const bool for_display = rows == row_order::bottom_first;
     reading = kgf_reading{};
     std::vector<uint8_t> head;
     kgf_status status = kgf_status::ok;
@@ -107,7 +106,7 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
     if (checked != kgf_status::ok)
         return checked;
 
-    if (take_file_levels)
+    if (levels == kgf_levels::from_file)
         image.num_mipmaps = header.mip_count;
     image.width = header.width;
     image.height = header.height;
@@ -139,87 +138,35 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_l
     const run_decoding result =
         decode_runs(runs.data(), held, image.data.data(), static_cast<int64_t>(image.data.size()),
                     0, expected_bytes);
-    if (!result.complete) {
-        if (for_display)
-            std::fill(image.data.begin(), image.data.end(), uint8_t{0}); // nothing is moved
-        return kgf_status::missing_data;
-    }
-    if (for_display) {
-        // The first level turned upside down; any further level is dropped.
-        const size_t row = static_cast<size_t>(image.width) * 2;
-        const int64_t level = static_cast<int64_t>(row) * image.height;
-        if (level <= static_cast<int64_t>(image.data.size()))
-            reverse_rows(image.data.data(), row, image.height);
-        const size_t kept = static_cast<size_t>(
-            std::clamp<int64_t>(level, 0, static_cast<int64_t>(image.data.size())));
-        if (level > static_cast<int64_t>(image.data.size()))
-            std::fill(image.data.begin(), image.data.end(), uint8_t{0});
-        else
-            std::fill(image.data.begin() + static_cast<std::ptrdiff_t>(kept), image.data.end(),
-                      uint8_t{0});
-    }
-    return kgf_status::ok;
+    if (for_display)
+        keep_first_level_for_display(image, static_cast<int64_t>(image.data.size()),
+                                     result.complete);
+    return result.complete ? kgf_status::ok : kgf_status::missing_data;
 }
 
-int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display) {
-    kgf_reading reading;
-    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
-        return decode_kgf(reader, image, use_file_mipmaps != 0 && settings.mipmaps != 0,
-                          for_display != 0, reading);
-    });
-    if (status == kgf_status::cannot_open)
-        return 0;
-    if (reading.mip_count_read)
-        image_info.mip_levels = reading.header.mip_count;
-    report_kgf_reading(reading, status, path);
-    return status == kgf_status::ok ? 1 : 0;
+void keep_first_level_for_display(image_buffer& image, int64_t held, bool complete) {
+    uint8_t* data = image.data.data();
+    held = std::clamp<int64_t>(held, 0, static_cast<int64_t>(image.data.size()));
+    const size_t row = static_cast<size_t>(std::max<int>(image.width, 0)) * 2;
+    const int64_t level = static_cast<int64_t>(row) * std::max<int>(image.height, 0);
+    // Nothing is moved when the level is not whole.
+    if (!complete || level > held) {
+        std::fill(data, data + held, uint8_t{0});
+        return;
+    }
+    reverse_rows(data, row, image.height);
+    std::fill(data + level, data + held, uint8_t{0});
 }
 
-void report_kgf_reading(const kgf_reading& reading, kgf_status status, const char* subject) {
+void report_kgf_reading(const report_sink& sink, const kgf_reading& reading, kgf_status status,
+                        const char* subject) {
     if (reading.header_read) {
         if (kgf_filler_is_bad(reading.header))
-            report_status(kgf_status::bad_filler, subject);
+            report(sink, kgf_status::bad_filler, subject);
         if (kgf_field_is_bad(reading.header))
-            report_status(kgf_status::bad_field_value, subject);
+            report(sink, kgf_status::bad_field_value, subject);
     }
-    report_status(status, subject);
-}
-
-int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display) {
-    // Runs are taken from the stream a block at a time, as many as could
-    // still be needed and no more.
-    constexpr size_t runs_per_read = 4096;
-    uint8_t buffer[runs_per_read * run_bytes];
-    const int64_t held =
-        std::min(std::max<int64_t>(expected_bytes, 0), static_cast<int64_t>(image.data.size()));
-    int64_t p = 0;
-    bool stopped_early = false;
-    while (p < expected_bytes) {
-        const int64_t most_needed = (expected_bytes - p + 1) / 2;
-        const size_t wanted =
-            static_cast<size_t>(std::min<int64_t>(most_needed, runs_per_read)) * run_bytes;
-        const size_t got = std::fread(buffer, 1, wanted, stream);
-        p = decode_runs(buffer, got, image.data.data(), held, p, expected_bytes).decoded;
-        if (got == wanted || p >= expected_bytes)
-            continue;
-        if (std::feof(stream) || !std::ferror(stream)) {
-            stopped_early = true;
-            break;
-        }
-        return -1;
-    }
-    if (for_display != 0) {
-        uint8_t* data = image.data.data();
-        const size_t row = static_cast<size_t>(std::max<int>(image.width, 0)) * 2;
-        const int64_t level = static_cast<int64_t>(row) * std::max<int>(image.height, 0);
-        if (stopped_early || level > held) {
-            std::fill(data, data + held, uint8_t{0});
-        } else {
-            reverse_rows(data, row, image.height);
-            std::fill(data + level, data + held, uint8_t{0});
-        }
-    }
-    return p;
+    report(sink, status, subject);
 }
 
 kgf_header build_kgf_header(const image_buffer& image) {
@@ -253,20 +200,4 @@ int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& 
     encode_runs(out, image.data.data(), total_bytes,
                 chain_level_ends(image.num_mipmaps, image.width, image.height, image.bpp));
     return 1;
-}
-
-int write_kgf(FILE* stream, const char* name, const image_buffer& image, int64_t total_bytes) {
-    std::vector<uint8_t> bytes;
-    if (!encode_kgf(bytes, name, image, total_bytes))
-        return 0;
-    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() ? 1 : 0;
-}
-
-int rle_encode(FILE* stream, const image_buffer& image, int64_t total_bytes) {
-    if (total_bytes > static_cast<int64_t>(image.data.size()))
-        return 0;
-    std::vector<uint8_t> runs;
-    encode_runs(runs, image.data.data(), total_bytes,
-                chain_level_ends(image.num_mipmaps, image.width, image.height, image.bpp));
-    return runs.empty() || std::fwrite(runs.data(), 1, runs.size(), stream) == runs.size() ? 1 : 0;
 }

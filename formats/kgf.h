@@ -3,9 +3,9 @@
 
 #include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
+#include "formats/report.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 struct kgf_header {
@@ -21,11 +21,8 @@ constexpr uint16_t kgf_format_field = 0x2820;
 constexpr int kgf_fixed_header_bytes = 16; // mip_count .. format_field
 constexpr uint8_t kgf_prefix[3] = {0x00, 0x00, 0x7A};
 
-// Flags of read_kgf: how many levels, and for whom.
-constexpr int first_level_only = 0; // use_file_mipmaps
-constexpr int all_levels = 1;       // as many as the file declares, while "mipmaps" is on
-constexpr int for_conversion = 0;   // for_display: rows top first
-constexpr int for_preview = 1;      // rows bottom first, first level only
+// The levels decode_kgf takes: one, or as many as the file declares.
+enum class kgf_levels : uint8_t { first_only, from_file };
 
 // What the decoder learnt of a file besides its pixels.
 struct kgf_reading {
@@ -45,23 +42,22 @@ bool kgf_filler_is_bad(const kgf_header& header);
 bool kgf_field_is_bad(const kgf_header& header);
 
 // Decodes a whole KGF file into a 16-bit image prepared by
-// init_image_buffer. With take_file_levels the image gets the file's level
-// count; with for_display the first level's rows come bottom first. Reports
-// nothing: the caller shows the header's warnings and the result.
-kgf_status decode_kgf(byte_reader& reader, image_buffer& image, bool take_file_levels,
-                      bool for_display, kgf_reading& reading);
+// init_image_buffer. With kgf_levels::from_file the image gets the file's
+// level count. Bottom row first is for display: the first level alone,
+// turned, the rest of the block zero. Reports nothing: the caller shows the
+// header's warnings and the result.
+kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels levels, row_order rows,
+                      kgf_reading& reading);
 
-// Shows what a decode found under the subject's name: the header's warnings,
-// then the failure, if any.
-void report_kgf_reading(const kgf_reading& reading, kgf_status status, const char* subject);
+// Keeps the first level of a decoded chain for display: turned bottom row
+// first, every byte after it zero; all zero when the runs were not whole
+// (complete false) or the level does not fit the held bytes.
+void keep_first_level_for_display(image_buffer& image, int64_t held, bool complete);
 
-// Reads a KGF file into a 16-bit image prepared by init_image_buffer.
-// Returns 1 on success, 0 on failure; data may stay allocated on failure.
-int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int for_display);
-
-// Decodes run data from the stream's position into image.data. Returns the
-// bytes decoded (the whole of the last run counted), or -1 on a read error.
-int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display);
+// Hands what a decode found to the sink under the subject's name: the
+// header's warnings, then the failure, if any.
+void report_kgf_reading(const report_sink& sink, const kgf_reading& reading, kgf_status status,
+                        const char* subject);
 
 kgf_header build_kgf_header(const image_buffer& image);
 
@@ -69,9 +65,3 @@ kgf_header build_kgf_header(const image_buffer& image);
 // image's block does not hold total_bytes.
 int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
                int64_t total_bytes);
-
-// Writes a whole KGF file; returns 1 when every write succeeded, else 0.
-int write_kgf(FILE* stream, const char* name, const image_buffer& image, int64_t total_bytes);
-
-// Appends the run data of the image's chain; returns 1 on success, else 0.
-int rle_encode(FILE* stream, const image_buffer& image, int64_t total_bytes);

@@ -30,7 +30,7 @@ bool widen_source(const image_buffer& source, picture8& picture) {
     picture.width = std::max<int64_t>(source.width, 0);
     picture.height = std::max<int64_t>(source.height, 0);
     const int64_t pixels = picture.width * picture.height;
-    if (!allocate_block(picture.bgra, 4 * pixels))
+    if (!try_allocate_block(picture.bgra, 4 * pixels))
         return false;
     const int bytes = source.bpp / 8;
     if (source.bpp != 16 && source.bpp != 24 && source.bpp != 32)

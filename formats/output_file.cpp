@@ -83,18 +83,18 @@ kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size
     return kgf_status::ok;
 }
 
-int write_output_now(const char* folder, const std::string& path,
-                     const std::vector<uint8_t>& bytes) {
+int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
+                     const report_sink& sink) {
     create_folder(folder);
     const kgf_status status = write_output_file(path.c_str(), bytes.data(), bytes.size());
-    report_status(status, path.c_str());
+    report(sink, status, path.c_str());
     return status == kgf_status::ok ? 1 : 0;
 }
 
 int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes) {
+                   std::vector<uint8_t>&& bytes, const report_sink& sink) {
     if (journal == nullptr)
-        return write_output_now(folder, path, bytes);
+        return write_output_now(folder, path, bytes, sink);
     journal_entry entry;
     entry.is_output = true;
     entry.folder = folder;

@@ -4,6 +4,7 @@
 // never leaves a partial one under the final name.
 #pragma once
 
+#include "formats/report.h"
 #include "formats/status.h"
 
 #include <cstddef>
@@ -33,12 +34,12 @@ kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size
 // Creates the folder's last component, writes the file and reports a
 // failure by the output's path ("Cannot create %s", "Cannot write %s").
 // Returns 1 when the file is in place.
-int write_output_now(const char* folder, const std::string& path,
-                     const std::vector<uint8_t>& bytes);
+int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
+                     const report_sink& sink);
 
 // Writes the output now, or holds it in the journal when there is one.
 int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes);
+                   std::vector<uint8_t>&& bytes, const report_sink& sink);
 
 // 1 when the name is one of this program's temporary names; sets the id of
 // the process that made it.

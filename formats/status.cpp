@@ -1,9 +1,9 @@
 #include "formats/status.h"
 
-#include "platform/files.h"
-#include "platform/message.h"
+#include "formats/report.h"
 
-#include <cstdio>
+#include "platform/files.h"
+
 #include <string>
 
 namespace {
@@ -67,28 +67,27 @@ const char* status_caption(kgf_status status) {
     return status == kgf_status::conversion_terminated ? "Status" : "Error";
 }
 
-void report_status(kgf_status status, const char* subject) {
-    if (status == kgf_status::ok)
-        return;
-    if (status == kgf_status::conversion_terminated) {
-        show_message(status_text(status), status_caption(status), message_ok);
-        return;
-    }
-    std::string pattern = status_text(status);
-    if (pattern.find("%s") == std::string::npos) {
-        show_error(pattern.c_str());
-        return;
-    }
+std::string status_message(kgf_status status, const char* subject) {
+    std::string text = status_text(status);
+    const size_t at = text.find("%s");
+    if (at == std::string::npos)
+        return text;
+    text = text.substr(0, at) + (subject != nullptr ? subject : "") + text.substr(at + 2);
     // A file the system would not open or write: its words for why.
     if (status == kgf_status::cannot_open || status == kgf_status::cannot_create ||
         status == kgf_status::cannot_write) {
-        std::string reason = last_file_error();
-        if (!reason.empty()) {
-            for (size_t at = reason.find('%'); at != std::string::npos;
-                 at = reason.find('%', at + 2))
-                reason.insert(at, 1, '%');
-            pattern += ": " + reason;
-        }
+        const std::string reason = last_file_error();
+        if (!reason.empty())
+            text += ": " + reason;
     }
-    show_error_about(pattern.c_str(), subject != nullptr ? subject : "");
+    return text;
+}
+
+void report(const report_sink& sink, kgf_status status, const char* subject) {
+    if (status != kgf_status::ok && sink.report != nullptr)
+        sink.report(sink.context, status, subject);
+}
+
+bool accept_long_name(const report_sink& sink, const char* question) {
+    return sink.accept_long_name != nullptr && sink.accept_long_name(sink.context, question);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum class kgf_status : uint8_t {
     ok,
@@ -41,5 +42,5 @@ const char* status_text(kgf_status status);
 // failed split.
 const char* status_caption(kgf_status status);
 
-// Shows the status's text with subject put in for "%s"; nothing for ok.
-void report_status(kgf_status status, const char* subject);
+// The status's text with subject put in for "%s" (nothing for a null one).
+std::string status_message(kgf_status status, const char* subject);

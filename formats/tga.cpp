@@ -2,7 +2,6 @@
 
 #include "formats/allocation.h"
 #include "formats/bytes.h"
-#include "formats/image_info.h"
 #include "formats/limits.h"
 #include "formats/rle.h"
 
@@ -217,10 +216,10 @@ uint8_t origin_bits(const tga_header& header) {
 }
 
 // Brings the rows into the order asked for and every row to left to right.
-void orient(image_buffer& image, uint8_t origin, int as_stored) {
+void orient(image_buffer& image, uint8_t origin, row_order rows) {
     const int pixel_bytes = image.bpp / 8;
     const bool stored_top_first = (origin & top_to_bottom) != 0;
-    const bool wanted_top_first = as_stored == top_row_first;
+    const bool wanted_top_first = rows == row_order::top_first;
     if (stored_top_first != wanted_top_first)
         reverse_rows(image.data.data(), static_cast<size_t>(image.width) * pixel_bytes,
                      image.height);
@@ -320,16 +319,16 @@ kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int l
     return kgf_status::ok;
 }
 
-kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored) {
+kgf_status decode_tga(byte_reader& reader, image_buffer& image, row_order rows) {
     tga_header header;
     const kgf_status checked = read_tga_header(reader, header);
     if (checked != kgf_status::ok)
         return checked;
-    return decode_tga_after_header(reader, header, image, as_stored);
+    return decode_tga_after_header(reader, header, image, rows);
 }
 
 kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header,
-                                   image_buffer& image, int as_stored) {
+                                   image_buffer& image, row_order rows) {
     image.width = header.width;
     image.height = header.height;
     image.bpp = static_cast<uint8_t>(picture_bpp(header));
@@ -385,25 +384,8 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
     } else if (header.pixel_depth == 15) {
         set_alpha_bits(image.data.data(), pixels);
     }
-    orient(image, origin_bits(header), as_stored);
+    orient(image, origin_bits(header), rows);
     return kgf_status::ok;
-}
-
-int read_tga(const char* path, image_buffer& image, int as_stored) {
-    bool header_read = false;
-    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
-        const kgf_status decoded = decode_tga(reader, image, as_stored);
-        header_read = reader.position >= tga_header_size;
-        return decoded;
-    });
-    // A TGA holds one level; shown once the header is in.
-    if (header_read)
-        image_info.mip_levels = 1;
-    if (status == kgf_status::ok)
-        return 1;
-    if (status != kgf_status::cannot_open)
-        report_status(status, path);
-    return 0;
 }
 
 void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image) {
@@ -437,11 +419,4 @@ int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t off
         out.insert(out.end(), row, row + row_bytes);
     }
     return 1;
-}
-
-int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset) {
-    std::vector<uint8_t> bytes;
-    if (!encode_tga(bytes, image, offset))
-        return 0;
-    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() ? 1 : 0;
 }

@@ -9,14 +9,9 @@
 #include "formats/status.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 constexpr int tga_header_size = 18;
-
-// The row order a picture is read into (the as_stored argument).
-constexpr int top_row_first = 0;    // what the conversions hold
-constexpr int bottom_row_first = 1; // what the preview draws
 
 // The header's fields, in file order.
 struct tga_header {
@@ -60,16 +55,11 @@ kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int l
 // init_image_buffer: width, height, bpp (16, 24 or 32) and data. Reports
 // nothing. Colour-mapped and greyscale pictures come out at 24 bits, or 32
 // when the map holds alpha; 15-bit pixels come out as opaque ARGB1555.
-kgf_status decode_tga(byte_reader& reader, image_buffer& image, int as_stored);
+kgf_status decode_tga(byte_reader& reader, image_buffer& image, row_order rows);
 
 // The same, after read_tga_header gave ok for header.
 kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header,
-                                   image_buffer& image, int as_stored);
-
-// Reads a TGA file. as_stored is top_row_first or bottom_row_first. Returns
-// 1 on success, 0 on failure after a message naming the file, except for a
-// file that cannot be opened. On failure data may stay allocated.
-int read_tga(const char* path, image_buffer& image, int as_stored);
+                                   image_buffer& image, row_order rows);
 
 // The 18 header bytes for the image's current width, height and bpp.
 void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image);
@@ -78,7 +68,3 @@ void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image
 // data, last memory row first. Returns 0 (out unchanged) when the level does
 // not lie inside data or no room can be had for it.
 int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset);
-
-// Writes what encode_tga gives with one write. Returns 1 when every byte
-// was handed to the stream, 0 when the write failed or encode_tga refused.
-int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset);

@@ -9,5 +9,5 @@ kgf_status decode_tga_for_kgf(byte_reader& reader, const tga_header& header, int
     if (direct)
         return decode_tga_to_16(reader, header, levels, chain);
     init_image_buffer(source, 32);
-    return decode_tga_after_header(reader, header, source, top_row_first);
+    return decode_tga_after_header(reader, header, source, row_order::top_first);
 }

@@ -62,7 +62,8 @@ bool frame_shows_picture(const kaf_animation& animation, const pack_frame& given
             return;
         image_buffer picture;
         shown = shown ||
-                (decode_kaf_frame(animation.frame_data, frame, frame.end, picture, false) &&
+                (decode_kaf_frame(animation.frame_data, frame, frame.end, picture,
+                                  row_order::top_first) &&
                  std::equal(picture.data.begin(), picture.data.end(), given.picture.data.begin()));
     });
     return shown;
@@ -100,7 +101,8 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
     if (cut_short)
         return;
     output_journal journal;
-    if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr) != 0)
+    if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr,
+                     {}) != 0)
         return;
     std::vector<pack_frame> frames;
     bool whole = true;
@@ -110,7 +112,8 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
         const uint8_t* header = original.animation.frame_data.data() + frame.header;
         image_buffer first;
         whole = whole && header[11] == 0 && header[13] == 0 &&
-                decode_kaf_frame(original.animation.frame_data, frame, frame.end, first, false);
+                decode_kaf_frame(original.animation.frame_data, frame, frame.end, first,
+                                 row_order::top_first);
         pack_frame given;
         given.name = name;
         given.file = entry.path;

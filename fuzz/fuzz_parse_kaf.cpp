@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char*) {
         image_buffer image;
         decode_kaf_frame(animation.frame_data, frame,
-                         static_cast<int64_t>(animation.frame_data.size()), image, for_preview);
+                         static_cast<int64_t>(animation.frame_data.size()), image,
+                         row_order::bottom_first);
     });
     return 0;
 }

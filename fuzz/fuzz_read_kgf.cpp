@@ -1,5 +1,6 @@
 #include "formats/byte_reader.h"
 #include "formats/kgf.h"
+#include "routines/kgf_file.h"
 
 #include <cstdio>
 
@@ -34,18 +35,17 @@ void decode_stream(const uint8_t* data, size_t size, const kgf_header& header) {
 // conversion with the all-levels option off and on, and the preview.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     struct caller {
-        int levels;
-        int for_display;
+        kgf_levels levels;
+        row_order rows;
     };
     kgf_reading reading;
-    for (const caller& flags :
-         {caller{first_level_only, for_conversion}, caller{all_levels, for_conversion},
-          caller{first_level_only, for_preview}}) {
+    for (const caller& flags : {caller{kgf_levels::first_only, row_order::top_first},
+                                caller{kgf_levels::from_file, row_order::top_first},
+                                caller{kgf_levels::first_only, row_order::bottom_first}}) {
         byte_reader reader = memory_reader(data, size);
         image_buffer image;
         init_image_buffer(image, 16);
-        decode_kgf(reader, image, flags.levels == all_levels, flags.for_display == for_preview,
-                   reading);
+        decode_kgf(reader, image, flags.levels, flags.rows, reading);
     }
     if (reading.header_read)
         decode_stream(data, size, reading.header);

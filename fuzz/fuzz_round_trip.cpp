@@ -53,15 +53,16 @@ void check_kgf(const image_buffer& chain) {
         fail("the KGF writer refused a whole chain", chain);
     // A conversion reads every level; the preview reads the first, which a
     // chain of no levels lacks.
-    for (const int reader_for : {for_conversion, for_preview}) {
-        const bool preview = reader_for == for_preview;
+    for (const row_order rows : {row_order::top_first, row_order::bottom_first}) {
+        const bool preview = rows == row_order::bottom_first;
         if (preview && chain.num_mipmaps < 1)
             break;
         byte_reader reader = memory_reader(file.data(), file.size());
         image_buffer back;
         init_image_buffer(back, 16);
         kgf_reading reading;
-        if (decode_kgf(reader, back, !preview, preview, reading) != kgf_status::ok ||
+        if (decode_kgf(reader, back, preview ? kgf_levels::first_only : kgf_levels::from_file, rows,
+                       reading) != kgf_status::ok ||
             back.width != chain.width || back.height != chain.height)
             fail("the KGF file does not read back", chain);
         if (!preview) {
@@ -95,7 +96,7 @@ void check_tga(const image_buffer& image) {
         image_buffer back;
         init_image_buffer(back, 32);
         const size_t bytes = static_cast<size_t>(level.width) * level.height * pixel_bytes;
-        if (decode_tga(reader, back, top_row_first) != kgf_status::ok ||
+        if (decode_tga(reader, back, row_order::top_first) != kgf_status::ok ||
             back.width != level.width || back.height != level.height || back.bpp != image.bpp ||
             back.data.size() != bytes ||
             !same_bytes(back.data.data(), image.data.data() + offset, bytes))

@@ -25,7 +25,10 @@ void check_terminated(const settings_record& record) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_setup();
-    static const settings_record defaults = settings;
+    static const settings_record defaults = [] {
+        set_default_settings();
+        return settings;
+    }();
     settings_record record = defaults;
     parse_settings_text(std::string_view(reinterpret_cast<const char*>(data), size), record);
     check_terminated(record);

@@ -46,14 +46,15 @@ bool same_pixels(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& 
 void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, int levels,
                       kgf_quality quality, const std::vector<uint8_t>& file, int32_t index) {
     image_buffer first;
-    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, for_conversion) ||
+    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, row_order::top_first) ||
         !first_level_expected(animation, frame, levels, quality))
         return;
     byte_reader reader = memory_reader(file.data(), file.size());
     image_buffer image;
     init_image_buffer(image, 16);
     kgf_reading reading;
-    if (decode_kgf(reader, image, all_levels, for_conversion, reading) != kgf_status::ok)
+    if (decode_kgf(reader, image, kgf_levels::from_file, row_order::top_first, reading) !=
+        kgf_status::ok)
         fail("the split file does not read back", index);
     if (image.width != first.width || image.height != first.height ||
         image.data.size() < first.data.size() || !same_pixels(first.data, image.data, quality))
@@ -75,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string folder = "out/";
     output_journal journal;
     std::vector<int32_t> unwritten;
-    const int failed =
-        split_frames(animation, folder.c_str(), levels, quality, &journal, &unwritten);
+    const int failed = split_frames(animation, folder.c_str(), levels, quality, &journal,
+                                    &unwritten, report_sink{});
     if (failed != static_cast<int>(unwritten.size()) ||
         journal.entries.size() + unwritten.size() != static_cast<size_t>(animation.frame_count))
         fail("frames lost between the written and the unwritten", animation.frame_count);

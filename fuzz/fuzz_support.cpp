@@ -5,8 +5,6 @@
 #include "formats/output_file.h"
 #include "formats/tga.h"
 #include "platform/files.h"
-#include "platform/message.h"
-#include "settings/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +15,9 @@
 
 namespace {
 
-int question_answer = answer_no;
-
-int swallow(const char*, const char*, unsigned style) {
-    return (style & message_yes_no) ? question_answer : answer_ok;
+// Findings are dropped; the question gets the answer of the run.
+bool answer_of_run(void* context, const char*) {
+    return *static_cast<const bool*>(context);
 }
 
 std::string scratch_root;
@@ -69,8 +66,6 @@ void fuzz_setup() {
     static bool ready = false;
     if (ready)
         return;
-    set_message_handler(swallow);
-    set_default_settings();
     ready = true;
 }
 
@@ -84,7 +79,7 @@ fuzz_options options_from_byte(uint8_t bits, file_type from) {
     options.mipmaps = (bits & 4) ? 1 : 0;
     std::snprintf(options.suffix, sizeof options.suffix, "%s", suffixes[(bits >> 3) & 3]);
     chosen.name = input_name(from, (bits & 0x20) != 0);
-    chosen.answer = (bits & 0x40) ? answer_yes : answer_no;
+    chosen.write_long_name = (bits & 0x40) != 0;
     return chosen;
 }
 
@@ -137,7 +132,6 @@ int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t si
         return 0;
     fuzz_options chosen = options_from_byte(data[0], from);
     chosen.options.quality = quality;
-    question_answer = chosen.answer;
     const std::string& folder = empty_scratch_folder();
 
     conversion_request request;
@@ -148,6 +142,9 @@ int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t si
     request.input_size = size - 1;
     request.folder = folder.c_str();
     request.options = chosen.options;
+    bool answer = chosen.write_long_name;
+    request.sink.accept_long_name = answer_of_run;
+    request.sink.context = &answer;
     std::string shown_name;
     convert_file(request, shown_name);
     check_no_temporaries(folder);

@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <string>
 
-// Messages are swallowed (questions answered as the conversion's options say)
-// and the settings are at their defaults. Runs its work once per process.
+// Makes the process ready for the targets; runs its work once per process.
+// The conversions' findings are dropped, their question answered as the
+// run's options say.
 void fuzz_setup();
 
 // The options of one run, from the bits of one input byte: levels 1, 5, 0
@@ -19,7 +20,7 @@ void fuzz_setup();
 struct fuzz_options {
     conversion_options options;
     const char* name = "";
-    int answer = 0;
+    bool write_long_name = false;
 };
 
 fuzz_options options_from_byte(uint8_t bits, file_type from);

@@ -1,7 +1,7 @@
-#include "convert/batch.h"
 #include "convert/convert.h"
 #include "platform/files.h"
 #include "platform/message.h"
+#include "routines/batch.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"

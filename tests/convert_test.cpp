@@ -4,6 +4,8 @@
 #include "formats/tga.h"
 #include "platform/files.h"
 #include "platform/message.h"
+#include "routines/conversion.h"
+#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"

@@ -188,8 +188,7 @@ TEST(ConvertPixels, UnsupportedPairLeavesDestination) {
 
 // Address space limits and the sanitizers' allocators do not mix.
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
-TEST(ImageBuffer, FailedAllocationIsReported) {
-    message_recorder messages;
+TEST(ImageBuffer, FailedAllocationLeavesNoBlock) {
     rlimit previous{};
     getrlimit(RLIMIT_AS, &previous);
     rlimit limit = previous;
@@ -201,7 +200,6 @@ TEST(ImageBuffer, FailedAllocationIsReported) {
     setrlimit(RLIMIT_AS, &previous);
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(image.data.empty());
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Not enough memory to hold the image."});
 }
 #endif
 

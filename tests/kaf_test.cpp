@@ -1,9 +1,11 @@
-#include "formats/image_info.h"
 #include "formats/kaf.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "platform/files.h"
 #include "platform/message.h"
+#include "routines/image_info.h"
+#include "routines/kaf_file.h"
+#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 

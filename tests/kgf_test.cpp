@@ -1,6 +1,7 @@
-#include "formats/image_info.h"
 #include "formats/kgf.h"
 #include "platform/message.h"
+#include "routines/image_info.h"
+#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 

@@ -2,6 +2,7 @@
 // through every conversion under several settings, and the names and bytes
 // written must hash to the values stored here.
 #include "convert/convert.h"
+#include "routines/conversion.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"

@@ -1,6 +1,7 @@
-#include "formats/image_info.h"
 #include "formats/mip.h"
 #include "formats/tga.h"
+#include "routines/image_info.h"
+#include "routines/tga_file.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"
 #include "support/tga_files.h"
@@ -45,14 +46,14 @@ TEST_F(TgaTest, RowOrderOfBothModes) {
     write_file_bytes(path, tga_file(2, 2, 24, two_by_two));
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
     EXPECT_EQ(image.data, (std::vector<uint8_t>{3, 3, 3, 4, 4, 4, 1, 1, 1, 2, 2, 2}));
     EXPECT_EQ(image.bpp, 24);
     EXPECT_EQ(image.num_mipmaps, 1);
     EXPECT_EQ(image_info.mip_levels, 1);
 
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), bottom_row_first);
+    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1);
     EXPECT_EQ(image.data, two_by_two);
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -68,7 +69,7 @@ TEST_F(TgaTest, ReadThenWriteReproducesPixelsAndNormalisesHeader) {
     write_file_bytes(path, input);
     image_buffer image;
     init_image_buffer(image, 32);
-    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
 
     const std::string out = folder.file("out.tga");
     FILE* stream = std::fopen(out.c_str(), "wb");
@@ -156,11 +157,11 @@ TEST_F(TgaTest, LayoutsOfOtherWritersReadInBothRowOrders) {
         write_file_bytes(path, c.file);
         image_buffer image;
         init_image_buffer(image, 32);
-        ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first) << c.what;
+        ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1) << c.what;
         EXPECT_EQ(image.bpp, c.bpp) << c.what;
         EXPECT_EQ(image.data, c.top_first) << c.what;
         init_image_buffer(image, 32);
-        ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), bottom_row_first) << c.what;
+        ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1) << c.what;
         EXPECT_EQ(image.data,
                   rows_turned(c.top_first, static_cast<size_t>(image.width) * image.bpp / 8))
             << c.what;
@@ -173,7 +174,7 @@ TEST_F(TgaTest, EmptyImageReads) {
     write_file_bytes(path, tga_file(0, 0, 24, {}));
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), bottom_row_first);
+    EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
     EXPECT_TRUE(image.data.empty());
     EXPECT_TRUE(messages.messages().empty());
 }
@@ -181,7 +182,7 @@ TEST_F(TgaTest, EmptyImageReads) {
 TEST_F(TgaTest, MissingFileIsSilent) {
     image_buffer image;
     init_image_buffer(image, 32);
-    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), top_row_first);
+    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), 0);
     EXPECT_TRUE(messages.messages().empty());
     EXPECT_TRUE(image.data.empty());
 }
@@ -211,7 +212,7 @@ TEST_F(TgaTest, OwnFilesReadAsBefore) {
         for (int as_stored : {top_row_first, bottom_row_first}) {
             image_buffer image;
             init_image_buffer(image, 32);
-            ASSERT_EQ(read_tga(path.c_str(), image, as_stored), bottom_row_first);
+            ASSERT_EQ(read_tga(path.c_str(), image, as_stored), 1);
             EXPECT_EQ(image.data, as_stored == top_row_first
                                       ? picture.data
                                       : std::vector<uint8_t>(file.begin() + 18, file.end()));
@@ -272,7 +273,7 @@ TEST_F(TgaTest, HostileFilesAreRefusedWithAMessage) {
             messages.clear();
             image_buffer image;
             init_image_buffer(image, 32);
-            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), top_row_first) << c.file;
+            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), 0) << c.file;
             ASSERT_EQ(messages.messages().size(), 1u) << c.file;
             EXPECT_EQ(messages.messages()[0].text, expected) << c.file;
             EXPECT_EQ(messages.messages()[0].caption, "Error");
@@ -284,7 +285,8 @@ TEST_F(TgaTest, HostileFilesAreRefusedWithAMessage) {
         byte_reader reader = memory_reader(bytes.data(), bytes.size());
         image_buffer image;
         init_image_buffer(image, 32);
-        EXPECT_EQ(status_text(decode_tga(reader, image, top_row_first)), std::string(c.message))
+        EXPECT_EQ(status_text(decode_tga(reader, image, row_order::top_first)),
+                  std::string(c.message))
             << c.file;
         EXPECT_TRUE(messages.messages().empty());
     }
@@ -348,7 +350,8 @@ TEST_F(TgaTest, DirectSixteenBitRowsMatchTheWholePicture) {
                 byte_reader whole_reader = memory_reader(file.data(), cut);
                 image_buffer whole;
                 init_image_buffer(whole, 32);
-                const kgf_status whole_status = decode_tga(whole_reader, whole, top_row_first);
+                const kgf_status whole_status =
+                    decode_tga(whole_reader, whole, row_order::top_first);
                 image_buffer expected;
                 init_image_buffer(expected, 16);
                 if (whole_status == kgf_status::ok) {

@@ -1,8 +1,8 @@
 #include "ui/batch_window.h"
 
-#include "convert/batch.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
+#include "routines/batch.h"
 #include "settings/settings.h"
 #include "ui/panel.h"
 #include "ui/ui.h"

@@ -1,5 +1,5 @@
-#include "convert/batch.h"
 #include "resources/resource_ids.h"
+#include "routines/batch.h"
 #include "ui/ui.h"
 
 void load_format_descriptions(HINSTANCE instance) {

@@ -1,5 +1,5 @@
-#include "formats/image_info.h"
 #include "resources/resource_ids.h"
+#include "routines/image_info.h"
 #include "ui/panel.h"
 #include "ui/ui.h"
 

@@ -1,8 +1,8 @@
 #include "ui/preview.h"
 
-#include "formats/image_info.h"
 #include "formats/kaf.h"
 #include "resources/panel_ids.h"
+#include "routines/image_info.h"
 #include "ui/panel.h"
 #include "ui/ui.h"
 
@@ -57,7 +57,7 @@ void decode_frame(int32_t k) {
     // The runs are decoded up to the end of the data; a short level keeps
     // what was decoded.
     decode_kaf_frame(s.frame_data, frame, static_cast<int64_t>(s.frame_data.size()), s.preview,
-                     true);
+                     row_order::bottom_first);
 }
 
 // The picture laid out as the display header describes it: rows padded to

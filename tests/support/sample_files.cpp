@@ -3,6 +3,8 @@
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/tga.h"
+#include "routines/kgf_file.h"
+#include "routines/tga_file.h"
 #include "support/test_support.h"
 
 #include <cstdio>

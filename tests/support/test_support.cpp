@@ -1,7 +1,7 @@
 #include "support/test_support.h"
 
-#include "formats/image_info.h"
 #include "platform/message.h"
+#include "routines/image_info.h"
 #include "settings/settings.h"
 
 #include <algorithm>

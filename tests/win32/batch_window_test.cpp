@@ -1,9 +1,9 @@
 // Whole batches in process: run_batch shows the real file dialog with the
 // panel on a thread of its own while the test works the dialog's windows.
-#include "convert/batch.h"
-#include "formats/image_info.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
+#include "routines/batch.h"
+#include "routines/image_info.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"

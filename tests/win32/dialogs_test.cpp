@@ -1,9 +1,9 @@
 // The small dialogs, the splash and window placement, driven by messages in
 // process from the test program's own copy of the resources.
-#include "convert/batch.h"
-#include "formats/image_info.h"
 #include "platform/message.h"
 #include "resources/about_text.h"
+#include "routines/batch.h"
+#include "routines/image_info.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 #include "ui/ui.h"

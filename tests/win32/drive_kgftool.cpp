@@ -7,6 +7,7 @@
 // Usage: drive_kgftool <path of kgftool.exe> [GoogleTest options]
 #include "convert/convert.h"
 #include "platform/message.h"
+#include "routines/conversion.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 #include "win32/registry_support.h"

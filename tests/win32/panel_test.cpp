@@ -1,15 +1,17 @@
 // The file dialog's panel and the progress window, in process: the real
 // templates, the hook driven with the notifications the file dialog sends,
 // real files read for the preview, and the animation stepped by hand.
-#include "convert/batch.h"
 #include "convert/convert.h"
 #include "formats/byte_reader.h"
-#include "formats/image_info.h"
 #include "formats/kaf_pack.h"
 #include "formats/kgf.h"
 #include "platform/files.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
+#include "routines/batch.h"
+#include "routines/conversion.h"
+#include "routines/image_info.h"
+#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 #include "ui/batch_window.h"

@@ -1,8 +1,9 @@
-#include "convert/batch.h"
+#include "routines/batch.h"
 
 #include "convert/convert.h"
 #include "formats/output_file.h"
 #include "platform/message.h"
+#include "routines/conversion.h"
 #include "settings/settings.h"
 
 #include <cstdio>

@@ -1,3 +1,3 @@
-#include "formats/image_info.h"
+#include "routines/image_info.h"
 
 image_info_record image_info = {};

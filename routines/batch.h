@@ -1,5 +1,6 @@
-// The platform-free half of one batch: counting the selection, deciding the
-// input type, choosing the action and running it per name.
+// The dialog program's batch, without its windows: counting the selection,
+// deciding the input type from the process-wide texts, choosing the action
+// and running its routine per name.
 #pragma once
 
 #include "formats/output_guard.h"

@@ -1,0 +1,22 @@
+// Where the core's findings go. The core shows nothing itself: whoever calls
+// it turns each finding into a message box, a line on standard error or an
+// entry held for later. A sink without functions drops them.
+#pragma once
+
+#include "formats/status.h"
+
+struct report_sink {
+    // A failure or a warning (never ok) about subject: a file, a frame name
+    // or an output's path; null when the text names none.
+    void (*report)(void* context, kgf_status status, const char* subject) = nullptr;
+    // The question before a KGF whose name the game cannot read: true to
+    // write it all the same. Without it the answer is No.
+    bool (*accept_long_name)(void* context, const char* question) = nullptr;
+    void* context = nullptr;
+};
+
+// Hands a status other than ok to the sink.
+void report(const report_sink& sink, kgf_status status, const char* subject);
+
+// Asks the sink the name-length question.
+bool accept_long_name(const report_sink& sink, const char* question);

@@ -1,0 +1,104 @@
+#include "routines/conversion.h"
+
+#include "routines/messages.h"
+#include "settings/conversion_settings.h"
+#include "settings/settings.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// The request the specified routines make: the stored settings, the name
+// opened from the current folder, outputs written at once.
+conversion_request routine_request(file_type from, file_type to, const char* folder,
+                                   const char* name, const run_inputs* inputs = nullptr) {
+    conversion_request request;
+    request.inputs = inputs;
+    request.from = from;
+    request.to = to;
+    request.input = name;
+    request.folder = folder;
+    request.options = options_from_settings(settings);
+    request.sink = message_box_sink();
+    return request;
+}
+
+} // namespace
+
+// Runs a routine's conversion; the name changes in place as the batch
+// shows it, when the new name fits.
+int convert_in_batch(file_type from, file_type to, char* folder, char* name,
+                     const run_inputs* inputs) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
+        return 0;
+    }
+    std::string shown_name;
+    const int ok = convert_file(routine_request(from, to, folder, name, inputs), shown_name);
+    if (shown_name.size() == std::strlen(name))
+        std::memcpy(name, shown_name.c_str(), shown_name.size());
+    return ok;
+}
+
+namespace {
+
+int run_routine(file_type from, file_type to, char* folder, char* name) {
+    return convert_in_batch(from, to, folder, name, nullptr);
+}
+
+} // namespace
+
+int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
+        release_image_data(source);
+        release_image_data(destination);
+        return 0;
+    }
+    const conversion_request request =
+        routine_request(file_type::none, file_type::kgf, folder, name);
+    output_guard guard;
+    std::string shown_name;
+    const int ok = write_kgf_output(request, guard, name, source, destination, shown_name);
+    if (shown_name.size() == std::strlen(name))
+        std::memcpy(name, shown_name.c_str(), shown_name.size());
+    return ok;
+}
+
+int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination) {
+    if (!ensure_trailing_separator(folder)) {
+        report_status(kgf_status::path_too_long, folder);
+        release_image_data(source);
+        release_image_data(destination);
+        return 0;
+    }
+    const conversion_request request =
+        routine_request(file_type::none, file_type::tga, folder, name);
+    output_guard guard;
+    return write_tga_outputs(request, guard, name, source, destination);
+}
+
+int convert_kgf_to_tga(char* folder, char* name) {
+    return run_routine(file_type::kgf, file_type::tga, folder, name);
+}
+
+int convert_tga_to_kgf(char* folder, char* name) {
+    return run_routine(file_type::tga, file_type::kgf, folder, name);
+}
+
+int convert_tga_to_tga(char* folder, char* name) {
+    return run_routine(file_type::tga, file_type::tga, folder, name);
+}
+
+int convert_kgf_to_kgf(char* folder, char* name) {
+    return run_routine(file_type::kgf, file_type::kgf, folder, name);
+}
+
+int convert_kaf_to_tga(char* folder, char* name) {
+    return run_routine(file_type::kaf, file_type::tga, folder, name);
+}
+
+int convert_kaf_to_kgf(char* folder, char* name) {
+    return run_routine(file_type::kaf, file_type::kgf, folder, name);
+}

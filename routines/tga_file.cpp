@@ -1,0 +1,34 @@
+#include "routines/tga_file.h"
+
+#include "formats/byte_reader.h"
+#include "formats/tga.h"
+#include "routines/image_info.h"
+#include "routines/messages.h"
+
+#include <vector>
+
+int read_tga(const char* path, image_buffer& image, int as_stored) {
+    bool header_read = false;
+    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
+        const kgf_status decoded =
+            decode_tga(reader, image,
+                       as_stored == top_row_first ? row_order::top_first : row_order::bottom_first);
+        header_read = reader.position >= tga_header_size;
+        return decoded;
+    });
+    // A TGA holds one level; shown once the header is in.
+    if (header_read)
+        image_info.mip_levels = 1;
+    if (status == kgf_status::ok)
+        return 1;
+    if (status != kgf_status::cannot_open)
+        report_status(status, path);
+    return 0;
+}
+
+int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset) {
+    std::vector<uint8_t> bytes;
+    if (!encode_tga(bytes, image, offset))
+        return 0;
+    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() ? 1 : 0;
+}
