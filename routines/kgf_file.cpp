@@ -27,32 +27,43 @@ int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int fo
     return status == kgf_status::ok ? 1 : 0;
 }
 
-int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display) {
-    // Runs are taken from the stream a block at a time, as many as could
-    // still be needed and no more.
+namespace {
+
+// Reads runs from the stream into runs, a block at a time and no more than
+// could still be needed for expected_bytes. False on a read error; a stream
+// that ends early is no error.
+bool read_needed_runs(FILE* stream, int64_t expected_bytes, std::vector<uint8_t>& runs) {
     constexpr size_t runs_per_read = 4096;
-    uint8_t buffer[runs_per_read * run_bytes];
-    const int64_t held =
-        std::min(std::max<int64_t>(expected_bytes, 0), static_cast<int64_t>(image.data.size()));
-    int64_t p = 0;
-    bool stopped_early = false;
-    while (p < expected_bytes) {
-        const int64_t most_needed = (expected_bytes - p + 1) / 2;
+    uint8_t block[runs_per_read * run_bytes];
+    int64_t covered = 0;
+    while (covered < expected_bytes) {
+        const int64_t most_needed = (expected_bytes - covered + 1) / 2;
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(most_needed, runs_per_read)) * run_bytes;
-        const size_t got = std::fread(buffer, 1, wanted, stream);
-        p = decode_runs(buffer, got, image.data.data(), held, p, expected_bytes).decoded;
-        if (got == wanted || p >= expected_bytes)
+        const size_t got = std::fread(block, 1, wanted, stream);
+        runs.insert(runs.end(), block, block + got);
+        for (size_t k = 0; k + run_bytes <= got; k += run_bytes)
+            covered += 2 * run_pixels(block[k]);
+        if (got == wanted || covered >= expected_bytes)
             continue;
-        if (std::feof(stream) || !std::ferror(stream)) {
-            stopped_early = true;
-            break;
-        }
-        return -1;
+        return std::feof(stream) || !std::ferror(stream);
     }
+    return true;
+}
+
+} // namespace
+
+int64_t rle_decode(FILE* stream, image_buffer& image, int64_t expected_bytes, int for_display) {
+    std::vector<uint8_t> runs;
+    if (!read_needed_runs(stream, expected_bytes, runs))
+        return -1;
+    const int64_t held =
+        std::min(std::max<int64_t>(expected_bytes, 0), static_cast<int64_t>(image.data.size()));
+    const run_decoding result =
+        decode_runs(runs.data(), runs.size(), image.data.data(), held, 0, expected_bytes);
     if (for_display != 0)
-        keep_first_level_for_display(image, held, !stopped_early);
-    return p;
+        keep_first_level_for_display(image, held, result.complete);
+    return result.decoded;
 }
 
 int write_kgf(FILE* stream, const char* name, const image_buffer& image, int64_t total_bytes) {
