@@ -69,8 +69,7 @@ int usage_error(const CLI::App& app, const CLI::Error& error) {
     const std::string jobs_prefix = "--jobs: -j ";
     if (text.compare(0, jobs_prefix.size(), jobs_prefix) == 0)
         text.erase(0, jobs_prefix.size() - 3);
-    std::fprintf(stderr, "kgfconv: %s\nRun '%s' for more information.\n", text.c_str(),
-                 help.c_str());
+    print_to(stderr, "kgfconv: %s\nRun '%s' for more information.\n", text.c_str(), help.c_str());
     return exit_usage;
 }
 
@@ -123,6 +122,9 @@ void read_quality_flags(const quality_flags& flags, int& dither, int& srgb_mips,
 } // namespace
 
 int main(int argc, char** argv) {
+    use_program_code_page_in_console();
+    if (explained_when_started_alone(argc))
+        return exit_usage;
     CLI::App app{"kgfconv: converts Corvane 3 textures (KGF), animations (KAF) and TGA images"};
     app.set_version_flag("--version", std::string("kgfconv (KGF Tool) ") + KGF_VERSION);
     app.require_subcommand(1);

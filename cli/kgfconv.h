@@ -5,7 +5,9 @@
 #include "formats/output_file.h"
 #include "formats/report.h"
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct convert_options {
@@ -58,6 +60,22 @@ int run_pack(const pack_command& command);
 // No assignments: prints the settings in effect; NAME=VALUE...: saves them.
 int run_settings(const std::vector<std::string>& assignments);
 extern const char settings_help[]; // the settings command's --help text
+
+// Writes text to standard output or error; in a Windows console, as the
+// characters it spells in the program's code page.
+void write_text(FILE* stream, std::string_view text);
+
+// The same for text formatted as printf formats it.
+void print_to(FILE* stream, const char* pattern, ...) __attribute__((format(printf, 2, 3)));
+
+// In a Windows console, shows the program's text in the program's code page
+// (UTF-8) until it ends, then puts the console's own back. Elsewhere nothing.
+void use_program_code_page_in_console();
+
+// Started with no arguments in a console of its own (from Explorer): says
+// what kgfconv is, points at kgftool.exe and readme.txt, waits for a key
+// and returns true. False in every other case, having done nothing.
+bool explained_when_started_alone(int argc);
 
 // Sets the answer to the name-length question: Yes with --yes.
 void install_console_messages(bool answer_yes);

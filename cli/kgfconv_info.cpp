@@ -86,7 +86,8 @@ int run_info_json(const std::vector<std::string>& files) {
     }
     // Names come from files and arguments: bytes that are not UTF-8 are
     // replaced rather than written broken.
-    std::printf("%s\n", all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    print_to(stdout, "%s\n",
+             all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     return finish_standard_output(status);
 }
 
@@ -103,10 +104,11 @@ int run_info(const std::vector<std::string>& files, bool json) {
             continue;
         }
         const image_info_record& info = found.found.info;
-        std::printf("%s\n  Type: %s\n  Resolution: %s\n  Color depth: %u\n  Mipmaps: %u\n"
-                    "  Frames: %u\n",
-                    file.c_str(), info.type_name, info.resolution, info.color_depth,
-                    info.mip_levels, info.frames);
+        print_to(stdout,
+                 "%s\n  Type: %s\n  Resolution: %s\n  Color depth: %u\n  Mipmaps: %u\n"
+                 "  Frames: %u\n",
+                 file.c_str(), info.type_name, info.resolution, info.color_depth, info.mip_levels,
+                 info.frames);
     }
     return finish_standard_output(status);
 }

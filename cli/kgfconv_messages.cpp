@@ -37,14 +37,14 @@ constexpr int handful = 5;
 // which not every console takes.
 void draw_bar() {
     const size_t drawn = bar.text.size();
-    std::fprintf(stderr, "\r%s%*s", bar.text.c_str(),
-                 static_cast<int>(bar.width > drawn ? bar.width - drawn : 0), "");
+    print_to(stderr, "\r%s%*s", bar.text.c_str(),
+             static_cast<int>(bar.width > drawn ? bar.width - drawn : 0), "");
     bar.width = std::max(bar.width, drawn);
     std::fflush(stderr);
 }
 
 void clear_bar() {
-    std::fprintf(stderr, "\r%*s\r", static_cast<int>(bar.width), "");
+    print_to(stderr, "\r%*s\r", static_cast<int>(bar.width), "");
 }
 
 struct file_messages {
@@ -147,7 +147,7 @@ void print_line(const std::string& line) {
     std::lock_guard<std::mutex> guard(output_lock);
     if (bar.shown)
         clear_bar();
-    std::fprintf(stderr, "%s\n", line.c_str());
+    print_to(stderr, "%s\n", line.c_str());
     if (bar.shown)
         draw_bar();
     std::fflush(stderr);
@@ -184,7 +184,7 @@ void show_progress(int done, int count, int failed) {
 void end_progress() {
     std::lock_guard<std::mutex> guard(output_lock);
     if (bar.shown)
-        std::fprintf(stderr, "\n");
+        print_to(stderr, "\n");
     bar = progress_bar{};
     std::fflush(stderr);
 }

@@ -35,9 +35,9 @@ const char settings_help[] =
 namespace {
 
 void print_settings() {
-    std::printf("# %s\n", settings_location().c_str());
+    print_to(stdout, "# %s\n", settings_location().c_str());
     for (const auto& field : setting_fields)
-        std::printf("%s=%s\n", field.name, setting_value(settings, field).c_str());
+        print_to(stdout, "%s=%s\n", field.name, setting_value(settings, field).c_str());
 }
 
 } // namespace
@@ -54,7 +54,7 @@ int run_settings(const std::vector<std::string>& assignments) {
     for (const auto& assignment : assignments) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            std::fprintf(stderr, "kgfconv: %s: expected NAME=VALUE\n", assignment.c_str());
+            print_to(stderr, "kgfconv: %s: expected NAME=VALUE\n", assignment.c_str());
             all_valid = false;
             continue;
         }
@@ -64,8 +64,8 @@ int run_settings(const std::vector<std::string>& assignments) {
         if (check == setting_check::ok)
             keep_setting(name.c_str());
         if (check != setting_check::ok) {
-            std::fprintf(stderr, "kgfconv: %s: %s\n", assignment.c_str(),
-                         setting_check_text(check, name.c_str()).c_str());
+            print_to(stderr, "kgfconv: %s: %s\n", assignment.c_str(),
+                     setting_check_text(check, name.c_str()).c_str());
             all_valid = false;
         }
     }
@@ -75,7 +75,7 @@ int run_settings(const std::vector<std::string>& assignments) {
     if (!try_save_settings()) {
         const std::string reason =
             settings_failure().empty() ? settings_location() : settings_failure();
-        std::fprintf(stderr, "kgfconv: the settings could not be saved: %s\n", reason.c_str());
+        print_to(stderr, "kgfconv: the settings could not be saved: %s\n", reason.c_str());
         return exit_failed;
     }
     return exit_ok;

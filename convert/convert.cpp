@@ -6,6 +6,7 @@
 #include "formats/kaf.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
+#include "formats/text_fit.h"
 #include "formats/tga.h"
 #include "formats/tga_to_kgf.h"
 #include "platform/files.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -37,7 +39,8 @@ uint8_t tga_output_depth(const conversion_options& options) {
 }
 
 std::string suffix_text(const conversion_options& options) {
-    return std::string(options.suffix, strnlen(options.suffix, suffix_bytes - 1));
+    const std::string_view stored(options.suffix, strnlen(options.suffix, suffix_bytes));
+    return std::string(stored.substr(0, fitting_length(stored, suffix_bytes - 1)));
 }
 
 std::string bare_name(const char* path) {
@@ -158,7 +161,7 @@ int write_tga_outputs(const conversion_request& request, output_guard& guard,
     convert_pixels(destination, source);
     release_image_data(source);
 
-    const std::string working_name = name.substr(0, path_bytes - 1);
+    const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
     const std::string suffix = suffix_text(request.options);
     int ok = 1;
     int64_t offset = 0;

@@ -3,6 +3,7 @@
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/rle.h"
+#include "formats/text_fit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -186,11 +187,13 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
         }
         if (!whole)
             return kgf_status::missing_data;
-        // Longer names are cut to fit their slot; the record keeps its length.
-        const size_t name_kept =
-            static_cast<size_t>(std::min<int64_t>(frame.name_length, kaf_name_bytes - 1));
-        std::memcpy(animation.frame_names.data() + name_offset,
-                    animation.frame_data.data() + frame.start + lead_bytes, name_kept);
+        // Longer names are cut to fit their slot, between characters; the
+        // record keeps its length.
+        const char* name =
+            reinterpret_cast<const char*>(animation.frame_data.data() + frame.start + lead_bytes);
+        const size_t name_kept = fitting_length(
+            std::string_view(name, static_cast<size_t>(frame.name_length)), kaf_name_bytes - 1);
+        std::memcpy(animation.frame_names.data() + name_offset, name, name_kept);
         animation.frame_names[name_offset + name_kept] = '\0';
         name_offset += name_kept + 1;
         animation.frame_sizes[static_cast<size_t>(i)] =

@@ -613,6 +613,17 @@ TEST_F(kaf_test, frame_that_cannot_be_written_is_left_out) {
                                         "Cannot create " + blocked + "c.kgf"}));
 }
 
+TEST_F(kaf_test, long_names_are_cut_between_characters) {
+    std::string name; // twelve characters of three bytes: 36 bytes
+    for (int i = 0; i < 12; ++i)
+        name += "\xE6\x9C\xA8";
+    const frame_spec a{name, 1, 2, 2, {{4, 1}}};
+    const std::string path = write_kaf(kaf_file(false, {a}));
+    const parse_result result = parse(path);
+    ASSERT_EQ(result.ok, 1);
+    EXPECT_EQ(names_of(result.frame_names, 1), std::vector<std::string>{name.substr(0, 33)});
+}
+
 TEST_F(kaf_test, path_longer_than_255_is_refused_per_frame) {
     const std::string base = output.folder_text();
     const size_t room = 255 - base.size() - 1 - std::string("fits.kgf").size();

@@ -1,3 +1,4 @@
+#include "formats/text_fit.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "ui/ui.h"
@@ -5,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -16,11 +18,17 @@ bool is_checked(HWND window, int id) {
     return IsDlgButtonChecked(window, id) == BST_CHECKED;
 }
 
-void show_suffix_example(HWND window) {
-    char suffix[sizeof settings.suffix] = {};
+// The suffix as typed, whole: a character may take up to four bytes.
+std::string typed_suffix(HWND window) {
+    char suffix[4 * suffix_field_limit + 1] = {};
     GetDlgItemTextA(window, IDC_SUFFIX, suffix, sizeof suffix);
+    return suffix;
+}
+
+void show_suffix_example(HWND window) {
+    const std::string suffix = typed_suffix(window);
     char example[64];
-    format_suffix_example(suffix, example, sizeof example);
+    format_suffix_example(suffix.c_str(), example, sizeof example);
     SetDlgItemTextA(window, IDC_SUFFIX_EXAMPLE, example);
 }
 
@@ -43,16 +51,19 @@ void accept_tga_options(HWND window) {
         settings.bpp = 24;
     else if (is_checked(window, IDC_BPP_32))
         settings.bpp = 32;
-    char suffix[sizeof settings.suffix] = {};
-    GetDlgItemTextA(window, IDC_SUFFIX, suffix, sizeof suffix);
-    std::memcpy(settings.suffix, suffix, sizeof suffix);
+    // The first nine bytes, cut between characters.
+    const std::string suffix = typed_suffix(window);
+    std::memset(settings.suffix, 0, sizeof settings.suffix);
+    std::memcpy(settings.suffix, suffix.data(), fitting_length(suffix, suffix_used));
     settings.mipmaps = is_checked(window, IDC_ALL_MIPMAPS) ? 1 : 0;
 }
 
 } // namespace
 
 void format_suffix_example(const char* suffix, char* text, size_t size) {
-    const std::string used(suffix, strnlen(suffix, suffix_used));
+    // A stored suffix may fill its ten bytes without a terminator.
+    const std::string_view typed(suffix, strnlen(suffix, sizeof settings.suffix));
+    const std::string used(typed.substr(0, fitting_length(typed, suffix_used)));
     std::snprintf(text, size, "(name%s1.tga, name%s2.tga, etc.)", used.c_str(), used.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include "convert/convert.h"
 #include "formats/status.h"
+#include "formats/text_fit.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "routines/batch.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 panel_state_record panel_state;
@@ -71,7 +73,9 @@ void read_output_type_text(HWND panel) {
 // Stores the folder field as the output folder; false, leaving the stored
 // folder as it was, when the field is blank.
 bool read_output_folder(HWND panel) {
-    char text[panel_text_bytes] = {};
+    // Room for the field's text whole, however many bytes its characters
+    // take, so that the cut to the folder's field falls between characters.
+    char text[4 * panel_text_bytes] = {};
     GetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, text, sizeof text);
     return store_output_folder(settings.output_dir, text);
 }
@@ -369,7 +373,8 @@ void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
 } // namespace
 
 bool store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
-    const size_t length = strnlen(text, panel_text_bytes - 1);
+    const size_t length = fitting_length(std::string_view(text, strnlen(text, panel_text_bytes)),
+                                         panel_text_bytes - 1);
     // A cleared field would make the folder the drive's root.
     if (std::strspn(text, " \t") >= length)
         return false;

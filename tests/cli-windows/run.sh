@@ -70,6 +70,20 @@ check "a tree with accented names converts" test $? -eq 0
 check "accented names are mirrored" test -f "mirrored/Forêt/Écorce.tga" -a -f mirrored/pierre.tga
 check "nothing else is made" test "$(find mirrored | wc -l)" -eq 4
 
+# Names that no ANSI code page spells together, Cyrillic and CJK: the
+# program's code page is UTF-8, so each is found, opened, mirrored and
+# printed under its own name.
+mkdir -p "world/Текстуры/木"
+cp wall.tga "world/Текстуры/木/壁.tga"
+cp stone.kgf "world/Текстуры/камень.kgf"
+LC_ALL=C.UTF-8 "$wine_run" "$kgfconv" convert -r --to tga --bpp 24 -o "выход" world >out.txt 2>err.txt
+check "a Cyrillic and CJK tree converts" test $? -eq 0
+check "Cyrillic and CJK names are mirrored" \
+    test -f "выход/Текстуры/木/壁.tga" -a -f "выход/Текстуры/камень.tga"
+check "the names are printed in UTF-8" grep -q "木.壁.tga" err.txt
+LC_ALL=C.UTF-8 "$wine_run" "$kgfconv" info "выход/Текстуры/木/壁.tga" >out.txt 2>err.txt
+check "info reads a CJK name" test "$(head -n 1 out.txt | tr -d '\r')" = "выход/Текстуры/木/壁.tga"
+
 # kgfconv settings against the prefix's registry. Whatever the key held
 # before is put back afterwards.
 key='HKCU\Software\KGF Tool'

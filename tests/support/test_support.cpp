@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include "platform/files.h"
 #include "platform/message.h"
 #include "routines/image_info.h"
 #include "settings/settings.h"
@@ -82,13 +83,14 @@ std::string scratch_folder::folder_text() const {
 }
 
 current_folder_change::current_folder_change(const std::string& folder) {
-    previous = fs::current_path().string();
-    fs::current_path(folder);
+    // Names as the program spells them: in its code page.
+    previous = path_text(fs::current_path());
+    fs::current_path(text_path(folder));
 }
 
 current_folder_change::~current_folder_change() {
     std::error_code error;
-    fs::current_path(previous, error);
+    fs::current_path(text_path(previous), error);
 }
 
 std::vector<uint8_t> read_file_bytes(const std::string& path) {

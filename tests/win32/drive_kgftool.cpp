@@ -264,6 +264,26 @@ TEST_F(program, kaf_to_tga) {
     expect_stored_settings(folders.start, folders.input, folders.output + "\\", 0, 2);
 }
 
+// Folder and file names in Cyrillic and CJK, which no ANSI code page spells
+// together: the dialog enters the folder, converts the file under its own
+// name, and the registry keeps both folders as typed.
+TEST_F(program, names_in_every_language) {
+    run_folders folders;
+    const std::string input = folders.root.file("Текстуры");
+    const std::string output = folders.root.file("Выход木");
+    ASSERT_TRUE(CreateDirectoryA(input.c_str(), nullptr));
+    write_tga(input + "\\木の壁.tga", 8, 6, 24, 1);
+    write_reference(input, folders.reference, {"木の壁.tga"}, convert_tga_to_kgf);
+    ASSERT_EQ(messages.texts(), std::vector<std::string>());
+
+    ASSERT_NO_FATAL_FAILURE(drive_program(folders.start, {input, 2, "\"木の壁.tga\"", 1, output}));
+
+    const std::vector<uint8_t> written = read_file_bytes(output + "\\木の壁.kgf");
+    EXPECT_FALSE(written.empty()) << "no 木の壁.kgf in the output folder";
+    EXPECT_TRUE(written == read_file_bytes(folders.reference + "\\木の壁.kgf"));
+    expect_stored_settings(folders.start, input, output + "\\", 2, 1);
+}
+
 // Run by input_folder.sh after tools/set-input-folder stored the folder
 // KGF_INPUT_FOLDER names: the dialog opens there, so a bare name typed at
 // once is found in it.

@@ -400,10 +400,17 @@ TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
     };
     const std::string long_folder(255, 'f');
     const std::string too_long(300, 'g');
+    std::string trees; // 86 characters of three bytes: 258 bytes
+    for (int i = 0; i < 86; ++i)
+        trees += "木";
+    const std::string trees_cut = trees.substr(0, 255);
     const case_row rows[] = {
         {"C:\\out", "C:\\out\\"},
         {"C:\\out\\", "C:\\out\\"},
         {long_folder.c_str(), long_folder.c_str()}, // no room for the separator
+        {"C:\\Выход", "C:\\Выход\\"},
+        // Cut to 85 whole characters, 255 bytes, with no room for the separator.
+        {trees.c_str(), trees_cut.c_str()},
     };
     for (const case_row& row : rows) {
         fake_file_dialog file_dialog;
@@ -491,6 +498,7 @@ struct preview_files {
         write_tga(folder.file("a.Tga"), 8, 6, 24);
         write_tga(folder.file("xtga"), 5, 3, 32);
         write_tga(folder.file("odd.tga"), 5, 3, 24);
+        write_tga(folder.file("Текстура木.tga"), 7, 2, 32); // the code page is UTF-8
         write_file_bytes(folder.file("broken.tga"), {0, 0, 2, 0});
         write_kgf_from(folder.path, "w.tga", 16, 8);
         frame0 = write_kgf_from(folder.path, "f0.tga", 8, 4);
@@ -515,6 +523,7 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
         {"a.Tga", "||0|0|0", false},               // mixed case: nothing read, blanked
         {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false}, // several files
         {"anim.kaf", "KAF|4x4|16|1|2", true},      // the last frame's size
+        {"Текстура木.tga", "TGA|7x2|32|1|1", true},
     };
     for (const case_row& row : rows) {
         file_dialog.highlight(row.name);

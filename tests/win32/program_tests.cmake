@@ -3,10 +3,14 @@
 # uses the registry key of the program, so these tests never run side by side
 # with each other or with the registry tests.
 if(TARGET kgftool)
-  add_executable(drive_kgftool ${CMAKE_CURRENT_LIST_DIR}/drive_kgftool.cpp)
+  # The driver takes UTF-8 as its code page, as the programs do, to make and
+  # check names in every language.
+  add_executable(drive_kgftool ${CMAKE_CURRENT_LIST_DIR}/drive_kgftool.cpp
+                               ${CMAKE_SOURCE_DIR}/cli/kgfconv.rc)
+  target_include_directories(drive_kgftool PRIVATE ${CMAKE_SOURCE_DIR}/resources)
   target_link_libraries(drive_kgftool PRIVATE kgftestsupport advapi32 user32)
   add_dependencies(drive_kgftool kgftool)
-  foreach(scenario tga_to_kgf kaf_to_tga)
+  foreach(scenario tga_to_kgf kaf_to_tga names_in_every_language)
     add_test(NAME program.${scenario}
              COMMAND drive_kgftool $<TARGET_FILE:kgftool> --gtest_filter=program.${scenario})
     set_tests_properties(program.${scenario} PROPERTIES RESOURCE_LOCK kgf_registry TIMEOUT 300)
@@ -21,4 +25,16 @@ if(TARGET kgftool)
   if(TEST kgf_win32_tests)
     set_tests_properties(kgf_win32_tests PROPERTIES RESOURCE_LOCK kgf_registry)
   endif()
+endif()
+
+# The real kgfconv.exe in a console: what the console shows of names in
+# every language, and a start from Explorer.
+if(TARGET kgfconv)
+  add_executable(drive_kgfconv ${CMAKE_CURRENT_LIST_DIR}/drive_kgfconv.cpp
+                               ${CMAKE_SOURCE_DIR}/cli/kgfconv.rc)
+  target_include_directories(drive_kgfconv PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+  target_link_libraries(drive_kgfconv PRIVATE GTest::gtest)
+  add_dependencies(drive_kgfconv kgfconv)
+  add_test(NAME program.kgfconv_console COMMAND drive_kgfconv $<TARGET_FILE:kgfconv>)
+  set_tests_properties(program.kgfconv_console PROPERTIES TIMEOUT 300)
 endif()
