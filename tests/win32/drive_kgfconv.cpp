@@ -83,7 +83,7 @@ DWORD finish(process_run& run, DWORD timeout_ms) {
     return code;
 }
 
-// Everything the attached console's screen buffer shows, row after row.
+// A console's text in UTF-8, for the failure messages.
 std::string utf8(const std::wstring& text) {
     std::string result(text.size() * 4, '\0');
     const int length =
