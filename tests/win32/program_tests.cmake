@@ -8,6 +8,8 @@ if(TARGET kgftool)
   add_executable(drive_kgftool ${CMAKE_CURRENT_LIST_DIR}/drive_kgftool.cpp
                                ${CMAKE_SOURCE_DIR}/cli/kgfconv.rc)
   target_include_directories(drive_kgftool PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/cli/kgfconv.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/kgfconv.manifest)
   target_link_libraries(drive_kgftool PRIVATE kgftestsupport advapi32 user32)
   add_dependencies(drive_kgftool kgftool)
   foreach(scenario tga_to_kgf kaf_to_tga names_in_every_language)
