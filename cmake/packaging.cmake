@@ -48,7 +48,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "kgfconv converts the image files of the game Corvane 3 in batches, from the
 command line: KGF textures to TGA and back, KAF animations to one KGF or TGA
 file per frame, TGA to TGA at another depth, and KGF to KGF with a rebuilt
-mip chain. Options not given take the stored settings, the same nine values
+mip chain. Options not given take the stored settings, the same values
 that the Windows program KGF Tool keeps.")
 endif()
 

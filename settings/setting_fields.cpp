@@ -17,6 +17,9 @@ const setting_field setting_fields[setting_count] = {
      sizeof settings_record::suffix, 0, 0, false},
     {"num_mipmaps", "kgf", setting_kind::byte, offsetof(settings_record, num_mipmaps), 1, 1, 5,
      true},
+    {"dither", "kgf", setting_kind::byte, offsetof(settings_record, dither), 1, 0, 1, true},
+    {"srgb_mips", "kgf", setting_kind::byte, offsetof(settings_record, srgb_mips), 1, 0, 1, true},
+    {"alpha_mips", "kgf", setting_kind::byte, offsetof(settings_record, alpha_mips), 1, 0, 1, true},
 };
 
 namespace {

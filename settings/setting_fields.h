@@ -1,4 +1,4 @@
-// The nine settings by name: where each lives in the record and in the
+// The settings by name: where each lives in the record and in the
 // store, and which values the command line accepts for it.
 #pragma once
 
@@ -23,7 +23,7 @@ struct setting_field {
     bool only_ends; // or only low and high when this is set
 };
 
-constexpr size_t setting_count = 9;
+constexpr size_t setting_count = 12;
 
 // In the order of the record's fields.
 extern const setting_field setting_fields[setting_count];

@@ -46,6 +46,9 @@ void set_default_settings() {
     settings.bpp = 24;
     copy_field(settings.suffix, sizeof settings.suffix, "_MM");
     settings.num_mipmaps = 1;
+    settings.dither = 0;
+    settings.srgb_mips = 0;
+    settings.alpha_mips = 0;
 }
 
 void check_loaded_settings() {

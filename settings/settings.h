@@ -14,6 +14,9 @@ struct settings_record {
     uint8_t mipmaps;       // 1: read every level of a KGF input
     char suffix[10];       // between base name and level number
     uint8_t num_mipmaps;   // levels of every KGF written
+    uint8_t dither;        // 1: KGF channels reduced with a dither
+    uint8_t srgb_mips;     // 1: KGF mip levels averaged in linear light
+    uint8_t alpha_mips;    // 1: KGF mip levels keep the first level's coverage
 };
 
 extern settings_record settings;

@@ -1,7 +1,7 @@
 // Settings kept in kgf-tool/settings.ini below the user's configuration
 // folder, as "name=value" lines in the registry's three groups. Blanks
 // around names and values do not count; double quotes keep a text's own
-// blanks. Anything that is not one of the nine values in its group is
+// blanks. Anything that is not one of the values in its group is
 // skipped, so a damaged file falls back to the defaults value by value.
 #include "settings/settings.h"
 

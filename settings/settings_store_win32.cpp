@@ -102,8 +102,12 @@ int load_settings() {
     }
     {
         registry_key kgf;
-        if (open_key(tool.handle, "kgf", KEY_READ, kgf))
+        if (open_key(tool.handle, "kgf", KEY_READ, kgf)) {
             read_byte(kgf.handle, "num_mipmaps", settings.num_mipmaps);
+            read_byte(kgf.handle, "dither", settings.dither);
+            read_byte(kgf.handle, "srgb_mips", settings.srgb_mips);
+            read_byte(kgf.handle, "alpha_mips", settings.alpha_mips);
+        }
     }
     check_loaded_settings();
     return 1;
@@ -137,10 +141,14 @@ bool try_save_settings() {
     }
     {
         registry_key kgf;
-        if (open_or_create_key(tool.handle, "kgf", KEY_SET_VALUE, kgf))
+        if (open_or_create_key(tool.handle, "kgf", KEY_SET_VALUE, kgf)) {
             ok = write_byte(kgf.handle, "num_mipmaps", settings.num_mipmaps) && ok;
-        else
+            ok = write_byte(kgf.handle, "dither", settings.dither) && ok;
+            ok = write_byte(kgf.handle, "srgb_mips", settings.srgb_mips) && ok;
+            ok = write_byte(kgf.handle, "alpha_mips", settings.alpha_mips) && ok;
+        } else {
             ok = false;
+        }
     }
     return ok;
 }

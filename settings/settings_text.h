@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-// Takes each "name=value" line that names one of the nine values inside its
+// Takes each "name=value" line that names one of the values inside its
 // group into record; everything else is skipped, and a value that does not
 // fit its field leaves the field as it was.
 void parse_settings_text(std::string_view text, settings_record& record);

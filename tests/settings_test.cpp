@@ -38,6 +38,9 @@ void expect_same_settings(const settings_record& actual, const settings_record& 
     EXPECT_EQ(actual.mipmaps, expected.mipmaps);
     EXPECT_EQ(text_of(actual.suffix, 10), text_of(expected.suffix, 10));
     EXPECT_EQ(actual.num_mipmaps, expected.num_mipmaps);
+    EXPECT_EQ(actual.dither, expected.dither);
+    EXPECT_EQ(actual.srgb_mips, expected.srgb_mips);
+    EXPECT_EQ(actual.alpha_mips, expected.alpha_mips);
 }
 
 void set_text(char* field, size_t size, const std::string& text) {
@@ -59,6 +62,9 @@ settings_record changed_settings() {
     record.mipmaps = 1;
     set_text(record.suffix, 10, "-lvl");
     record.num_mipmaps = 5;
+    record.dither = 1;
+    record.srgb_mips = 1;
+    record.alpha_mips = 1;
     return record;
 }
 
@@ -171,6 +177,7 @@ TEST_F(settings_store, stored_values_that_cannot_work_load_as_their_defaults) {
     bad.bpp = 0;
     bad.mipmaps = 255;
     bad.num_mipmaps = 0;
+    bad.dither = 7;
     set_text(bad.suffix, 10, "/../../");
     set_text(bad.output_dir, 256, std::string(255, 'o'));
     settings = bad;
@@ -184,15 +191,17 @@ TEST_F(settings_store, stored_values_that_cannot_work_load_as_their_defaults) {
     expected.bpp = 24;
     expected.mipmaps = 0;
     expected.num_mipmaps = 1;
+    expected.dither = 0;
     set_text(expected.suffix, 10, "_MM");
     std::memcpy(expected.output_dir, settings.output_dir, sizeof expected.output_dir);
     expect_same_settings(loaded, expected);
     // One message per setting, in the record's order, naming it.
     const std::vector<std::string> texts = messages.texts();
-    ASSERT_EQ(texts.size(), 6u);
+    ASSERT_EQ(texts.size(), 7u);
     const std::string where = settings_location() + ": ";
     EXPECT_EQ(texts[1], where + "output_type=255: must be 0 to 2; the default 2 is used");
     EXPECT_EQ(texts[5], where + "num_mipmaps=0: must be 1 or 5; the default 1 is used");
+    EXPECT_EQ(texts[6], where + "dither=7: must be 0 or 1; the default 0 is used");
     EXPECT_EQ(texts[4].substr(0, where.size() + 15), where + "suffix=/../../:");
     EXPECT_EQ(texts[0].substr(0, where.size() + 11), where + "output_dir=");
 }
@@ -235,6 +244,10 @@ TEST(set_setting, checks_each_value_before_storing_it) {
         {"num_mipmaps", "0", setting_check::not_allowed, "must be 1 or 5"},
         {"mipmaps", "1", setting_check::ok, ""},
         {"mipmaps", "2", setting_check::not_allowed, "must be 0 to 1"},
+        {"dither", "0", setting_check::ok, ""},
+        {"srgb_mips", "1", setting_check::ok, ""},
+        {"alpha_mips", "2", setting_check::not_allowed, "must be 0 or 1"},
+        {"dither", "on", setting_check::not_allowed, "must be 0 or 1"},
         {"input_type", "0", setting_check::ok, ""},
         {"input_type", "4", setting_check::not_allowed, "must be 0 to 3"},
         {"output_type", "2", setting_check::ok, ""},
@@ -283,13 +296,14 @@ TEST(set_setting, names_every_field_in_the_records_order) {
     for (const auto& field : setting_fields)
         names.append(field.name).append(" ");
     EXPECT_EQ(names, "install_dir input_dir output_dir input_type output_type bpp mipmaps "
-                     "suffix num_mipmaps ");
+                     "suffix num_mipmaps dither srgb_mips alpha_mips ");
     const settings_record record = changed_settings();
     std::string values;
     for (const auto& field : setting_fields)
         values.append(setting_value(record, field)).append("|");
     const std::string s(1, path_separator);
-    EXPECT_EQ(values, s + "opt" + s + "kgf|" + s + "in put|" + s + "out" + s + "|3|1|32|1|-lvl|5|");
+    EXPECT_EQ(values,
+              s + "opt" + s + "kgf|" + s + "in put|" + s + "out" + s + "|3|1|32|1|-lvl|5|1|1|1|");
 }
 
 #ifndef _WIN32
@@ -316,9 +330,12 @@ const char* const full_file = "[KGF Tool]\n"
                               "suffix=-lvl\n"
                               "\n"
                               "[KGF Tool\\kgf]\n"
-                              "num_mipmaps=5\n";
+                              "num_mipmaps=5\n"
+                              "dither=1\n"
+                              "srgb_mips=1\n"
+                              "alpha_mips=1\n";
 
-TEST_F(settings_store, file_holds_the_nine_values_in_their_groups) {
+TEST_F(settings_store, file_holds_every_value_in_its_group) {
     settings = changed_settings();
     save_settings();
     const std::vector<uint8_t> bytes = read_file_bytes(file());
@@ -358,15 +375,21 @@ settings_record expected_mix(const std::vector<std::string>& defaulted) {
             std::memcpy(result.suffix, defaults.suffix, 10);
         else if (name == "num_mipmaps")
             result.num_mipmaps = defaults.num_mipmaps;
+        else if (name == "dither")
+            result.dither = defaults.dither;
+        else if (name == "srgb_mips")
+            result.srgb_mips = defaults.srgb_mips;
+        else if (name == "alpha_mips")
+            result.alpha_mips = defaults.alpha_mips;
         else
             ADD_FAILURE() << "no field " << name;
     }
     return result;
 }
 
-const std::vector<std::string> all_fields = {"install_dir", "input_dir",   "output_dir",
-                                             "input_type",  "output_type", "bpp",
-                                             "mipmaps",     "suffix",      "num_mipmaps"};
+const std::vector<std::string> all_fields = {
+    "install_dir", "input_dir", "output_dir",  "input_type", "output_type", "bpp",
+    "mipmaps",     "suffix",    "num_mipmaps", "dither",     "srgb_mips",   "alpha_mips"};
 
 TEST_F(settings_store, damaged_file_falls_back_field_by_field) {
     struct damage {
@@ -417,7 +440,7 @@ TEST_F(settings_store, damaged_file_falls_back_field_by_field) {
          {"install_dir", "input_dir", "output_dir", "input_type", "output_type"}},
         {"group name in other case",
          replaced(full, "[KGF Tool\\kgf]", "[KGF Tool\\KGF]"),
-         {"num_mipmaps"}},
+         {"num_mipmaps", "dither", "srgb_mips", "alpha_mips"}},
         {"unclosed group header",
          replaced(full, "[KGF Tool\\tga]", "[KGF Tool\\tga"),
          {"bpp", "mipmaps", "suffix"}},

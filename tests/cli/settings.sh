@@ -8,7 +8,8 @@ here=$(pwd -P)
 "$kgfconv" settings >out.txt 2>err.txt
 check "printing exits 0" test $? -eq 0
 printf '%s\n' "# $ini" "install_dir=$here" "input_dir=$HOME" "output_dir=$here/output" \
-    input_type=1 output_type=2 bpp=24 mipmaps=0 suffix=_MM num_mipmaps=1 >expected.txt
+    input_type=1 output_type=2 bpp=24 mipmaps=0 suffix=_MM num_mipmaps=1 dither=0 srgb_mips=0 \
+    alpha_mips=0 >expected.txt
 check "the file and the defaults are printed" cmp -s out.txt expected.txt
 check "printing saves nothing" test ! -e "$ini"
 
@@ -35,7 +36,9 @@ refuses "kgfconv: num_mipmaps=3: must be 1 or 5" num_mipmaps=3
 refuses "kgfconv: input_type=4: must be 0 to 3" input_type=4
 refuses "kgfconv: suffix=ABCDEFGHIJ: longer than 9 characters" suffix=ABCDEFGHIJ
 refuses "kgfconv: colour=red: unknown setting; the settings are install_dir, input_dir, \
-output_dir, input_type, output_type, bpp, mipmaps, suffix, num_mipmaps" colour=red
+output_dir, input_type, output_type, bpp, mipmaps, suffix, num_mipmaps, dither, srgb_mips, \
+alpha_mips" colour=red
+refuses "kgfconv: dither=2: must be 0 or 1" dither=2
 refuses "kgfconv: bpp: expected NAME=VALUE" bpp
 refuses "kgfconv: output_dir=$here/a" "output_dir=$here/a
 b"
@@ -74,6 +77,17 @@ mkdir -p piped/kgf-tool
 mkfifo piped/kgf-tool/settings.ini
 XDG_CONFIG_HOME="$here/piped" timeout 10 "$kgfconv" settings >out.txt 2>err.txt
 check "a pipe as the settings file gives the defaults at once" grep -qx "bpp=24" out.txt
+
+# The stored quality options make the file --best makes; a --no- form on the
+# command line turns a stored one off.
+"$kgfconv" convert --to kgf --levels 5 --best -o best --quiet glass.tga
+"$kgfconv" convert --to kgf --levels 5 --dither -o dithered --quiet glass.tga
+"$kgfconv" settings dither=1 srgb_mips=1 alpha_mips=1 >out.txt 2>err.txt
+check "the quality settings are saved" grep -qx "alpha_mips=1" "$ini"
+"$kgfconv" convert --to kgf --levels 5 -o stored --quiet glass.tga
+check "stored options convert as --best" cmp -s best/glass.kgf stored/glass.kgf
+"$kgfconv" convert --to kgf --levels 5 --no-srgb-mips --no-alpha-mips -o undone --quiet glass.tga
+check "--no- forms override stored options" cmp -s dithered/glass.kgf undone/glass.kgf
 
 "$kgfconv" settings --help >out.txt 2>&1
 check "--help exits 0" test $? -eq 0

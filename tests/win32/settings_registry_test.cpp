@@ -77,11 +77,13 @@ class settings_registry : public ::testing::Test {
         settings.mipmaps = 1;
         set_text(settings.suffix, 10, "_L");
         settings.num_mipmaps = 5;
+        settings.dither = 1;
+        settings.alpha_mips = 1;
         save_settings();
     }
 };
 
-TEST_F(settings_registry, first_run_then_save_stores_the_nine_values) {
+TEST_F(settings_registry, first_run_then_save_stores_every_value) {
     settings.bpp = 7;
     EXPECT_EQ(load_settings(), 1);
     EXPECT_EQ(text_of(settings.input_dir, 256), "C:\\");
@@ -107,6 +109,9 @@ TEST_F(settings_registry, first_run_then_save_stores_the_nine_values) {
         {main + "\\tga", "mipmaps", REG_BINARY, 1},
         {main + "\\tga", "suffix", REG_SZ, 10},
         {main + "\\kgf", "num_mipmaps", REG_BINARY, 1},
+        {main + "\\kgf", "dither", REG_BINARY, 1},
+        {main + "\\kgf", "srgb_mips", REG_BINARY, 1},
+        {main + "\\kgf", "alpha_mips", REG_BINARY, 1},
     };
     for (const auto& v : values) {
         SCOPED_TRACE(v.name);
