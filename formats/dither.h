@@ -1,9 +1,9 @@
 // Reducing 8-bit channels to the 5 bits of ARGB1555 with an error-diffusion
 // dither: each channel goes to the level whose widening (bit replication,
 // as every reader widens) lies nearest, and the difference is carried on to
-// the pixels not yet reduced, with Floyd and Steinberg's weights: 7/16 to
-// the right, 3/16, 5/16 and 1/16 to the row below. A picture's local means
-// survive, so smooth gradients show no bands.
+// the pixels not yet reduced, half to the right and a quarter to each of the
+// two pixels below and below left. A picture's local means survive, so
+// smooth gradients show no bands.
 #pragma once
 
 #include <algorithm>
@@ -12,32 +12,32 @@
 #include <cstdint>
 #include <vector>
 
-// Errors stay within about half a level's step of 0 (each pixel owes a
-// weighted mean of earlier errors), so wanted values stay within margin
-// 16ths-rounded steps of the 8-bit range.
-constexpr int dither_margin = 16;
+// For each value wanted, in 16ths of the 8-bit range (0 to 255 * 16), the
+// 5-bit level whose widening lies nearest, in the low 8 bits, and what is
+// left over (the value less that widening, in 16ths) above them: one load
+// gives both, so little stands between one pixel's error and the next.
+constexpr int dither_top = 255 * 16;
 
-// For each 8-bit value from -dither_margin to 255 + dither_margin (rounded
-// from the 16ths wanted), the 5-bit level whose widening lies nearest, and
-// that widening in 16ths.
 struct nearest_levels {
-    std::array<uint8_t, 256 + 2 * dither_margin> level{};
-    std::array<int32_t, 256 + 2 * dither_margin> widened{};
+    std::array<int32_t, dither_top + 1> entry{};
 };
 
 constexpr nearest_levels make_nearest_levels() {
-    nearest_levels table;
-    for (int i = 0; i < 256 + 2 * dither_margin; ++i) {
-        const int value = i - dither_margin;
-        int best = 0;
+    std::array<int, 256> nearest{};
+    for (int value = 0; value < 256; ++value)
         for (int level = 1; level < 32; ++level) {
             const int d = value - (level << 3 | level >> 2);
+            const int best = nearest[static_cast<std::size_t>(value)];
             const int b = value - (best << 3 | best >> 2);
             if (d * d < b * b)
-                best = level;
+                nearest[static_cast<std::size_t>(value)] = level;
         }
-        table.level[static_cast<std::size_t>(i)] = static_cast<uint8_t>(best);
-        table.widened[static_cast<std::size_t>(i)] = (best << 3 | best >> 2) * 16;
+    nearest_levels table;
+    for (int wanted = 0; wanted <= dither_top; ++wanted) {
+        const int best = nearest[static_cast<std::size_t>((wanted + 8) >> 4)];
+        const int error = wanted - (best << 3 | best >> 2) * 16;
+        table.entry[static_cast<std::size_t>(wanted)] =
+            static_cast<int32_t>(static_cast<uint32_t>(error) << 8 | static_cast<uint32_t>(best));
     }
     return table;
 }
@@ -45,7 +45,8 @@ constexpr nearest_levels make_nearest_levels() {
 inline constexpr nearest_levels nearest_level = make_nearest_levels();
 
 // The carried errors of one picture (or one mip level), reduced row by row
-// from the top. Errors are kept in 16ths.
+// from the top. Errors are kept in 16ths; beyond black or white no level can
+// pay one back, so what is wanted there is taken as black or white.
 struct error_diffusion {
     std::vector<int32_t> here;  // errors owed to this row, 3 a pixel, a margin each side
     std::vector<int32_t> below; // errors owed to the next row
@@ -54,7 +55,8 @@ struct error_diffusion {
         : here(static_cast<std::size_t>(3 * (width + 2)), 0), below(here.size(), 0) {}
 
     // Reduces the next row of count pixels (B, G, R, A) to ARGB1555 at out,
-    // the alpha bit set where A is not 0.
+    // the alpha bit set where A is not 0: half of each error to the right,
+    // a quarter below left and a quarter below.
     void reduce_row(const uint8_t* in, int64_t count, uint8_t* out) {
         const int32_t* owed = here.data() + 3;
         int32_t* next = below.data() + 3;
@@ -62,12 +64,11 @@ struct error_diffusion {
         for (int64_t x = 0; x < count; ++x, in += 4, out += 2, owed += 3, next += 3) {
             unsigned value = in[3] != 0 ? 0x8000u : 0u;
             for (int c = 0; c < 3; ++c) {
-                int32_t wanted = in[c] * 16 + owed[c] + carry[c];
-                wanted = std::clamp(wanted, -dither_margin * 16, (255 + dither_margin) * 16 - 9);
-                const std::size_t i = static_cast<std::size_t>(((wanted + 8) >> 4) + dither_margin);
-                const int32_t error = wanted - nearest_level.widened[i];
-                value |= static_cast<unsigned>(nearest_level.level[i]) << (5 * c);
-                carry[c] = error >> 1;
+                const int32_t wanted = std::clamp(in[c] * 16 + owed[c] + carry[c], 0, dither_top);
+                const int32_t entry = nearest_level.entry[static_cast<std::size_t>(wanted)];
+                const int32_t error = entry >> 8;
+                value |= static_cast<unsigned>(entry & 31) << (5 * c);
+                carry[c] = entry >> 9;
                 next[c - 3] = under[c] + (error >> 2);
                 under[c] = error - (error >> 1) - (error >> 2);
             }

@@ -16,12 +16,25 @@
 
 namespace {
 
-// The first level as 8-bit B, G, R, A, top row first.
+// The first level as 8-bit B, G, R, A, top row first: a 32-bit source's
+// own block, or a block of its own.
 struct picture8 {
     int64_t width = 0;
     int64_t height = 0;
-    std::vector<uint8_t> bgra;
-    const uint8_t* pixel(int64_t x, int64_t y) const { return bgra.data() + 4 * (y * width + x); }
+    const uint8_t* bgra = nullptr;
+    std::vector<uint8_t> own;
+    const uint8_t* pixel(int64_t x, int64_t y) const { return bgra + 4 * (y * width + x); }
+
+    // The pixels to change, copied first when they are the source's.
+    uint8_t* writable() {
+        if (own.empty() && width * height > 0) {
+            if (!try_allocate_block(own, 4 * width * height))
+                return nullptr;
+            std::memcpy(own.data(), bgra, static_cast<size_t>(4 * width * height));
+            bgra = own.data();
+        }
+        return own.data();
+    }
 };
 
 // Widens the source's first level; pixels its block does not hold, or of a
@@ -30,15 +43,20 @@ bool widen_source(const image_buffer& source, picture8& picture) {
     picture.width = std::max<int64_t>(source.width, 0);
     picture.height = std::max<int64_t>(source.height, 0);
     const int64_t pixels = picture.width * picture.height;
-    if (!try_allocate_block(picture.bgra, 4 * pixels))
-        return false;
     const int bytes = source.bpp / 8;
+    if (source.bpp == 32 && static_cast<int64_t>(source.data.size()) >= 4 * pixels) {
+        picture.bgra = source.data.data();
+        return true;
+    }
+    if (!try_allocate_block(picture.own, 4 * pixels))
+        return false;
+    picture.bgra = picture.own.data();
     if (source.bpp != 16 && source.bpp != 24 && source.bpp != 32)
         return true;
     const int64_t held =
         std::min<int64_t>(pixels, static_cast<int64_t>(source.data.size()) / bytes);
     const uint8_t* in = source.data.data();
-    uint8_t* out = picture.bgra.data();
+    uint8_t* out = picture.own.data();
     if (source.bpp == 32) {
         std::memcpy(out, in, static_cast<size_t>(4 * held));
         return true;
@@ -67,19 +85,22 @@ bool widen_source(const image_buffer& source, picture8& picture) {
 int64_t count_opaque(const picture8& picture) {
     int64_t opaque = 0;
     for (int64_t i = 0; i < picture.width * picture.height; ++i)
-        opaque += picture.bgra[static_cast<size_t>(4 * i + 3)] != 0 ? 1 : 0;
+        opaque += picture.bgra[4 * i + 3] != 0 ? 1 : 0;
     return opaque;
 }
 
-void fill_transparent(picture8& picture, int64_t opaque) {
+bool fill_transparent(picture8& picture, int64_t opaque) {
     const int64_t width = picture.width;
     const int64_t height = picture.height;
     const int64_t pixels = width * height;
     if (opaque == 0 || opaque == pixels)
-        return;
+        return true;
+    uint8_t* bgra = picture.writable();
+    if (bgra == nullptr)
+        return false;
     std::vector<int64_t> nearest(static_cast<size_t>(pixels), -1);
     for (int64_t i = 0; i < pixels; ++i)
-        if (picture.bgra[static_cast<size_t>(4 * i + 3)] != 0)
+        if (bgra[4 * i + 3] != 0)
             nearest[static_cast<size_t>(i)] = i;
     auto distance = [width](int64_t from, int64_t to) {
         const int64_t dx = from % width - to % width;
@@ -118,10 +139,11 @@ void fill_transparent(picture8& picture, int64_t opaque) {
             offer(x, y, x - 1, y);
     }
     for (int64_t i = 0; i < pixels; ++i) {
-        uint8_t* pixel = picture.bgra.data() + 4 * i;
+        uint8_t* pixel = bgra + 4 * i;
         if (pixel[3] == 0)
-            std::memcpy(pixel, picture.bgra.data() + 4 * nearest[static_cast<size_t>(i)], 3);
+            std::memcpy(pixel, bgra + 4 * nearest[static_cast<size_t>(i)], 3);
     }
+    return true;
 }
 
 // Channel values in the units averaged: the 8-bit value itself, or its
@@ -260,8 +282,7 @@ struct chain_maker {
             std::min<int64_t>(picture.height, static_cast<int64_t>(chain.data.size()) / 2 /
                                                   std::max<int64_t>(width, 1));
         if (!has_quality(quality, kgf_quality::dither)) {
-            pixels_to_16(chain.data.data(), picture.bgra.data(), static_cast<size_t>(width * rows),
-                         32);
+            pixels_to_16(chain.data.data(), picture.bgra, static_cast<size_t>(width * rows), 32);
             return;
         }
         error_diffusion dither(width);
@@ -430,10 +451,19 @@ int make_quality_chain(image_buffer& destination, const image_buffer& source, in
         return 0;
     if (destination.data.empty())
         return 1;
+    const int64_t pixels = picture.width * picture.height;
+    const int64_t opaque =
+        has_quality(quality, kgf_quality::alpha_mips) ? count_opaque(picture) : 0;
+    // A picture without a transparent pixel keeps every block opaque with
+    // its plain colours: alpha_mips would change nothing, and costs time.
+    if (opaque == pixels)
+        quality = static_cast<kgf_quality>(static_cast<uint8_t>(quality) &
+                                           ~static_cast<uint8_t>(kgf_quality::alpha_mips));
     const bool alpha = has_quality(quality, kgf_quality::alpha_mips);
-    const int64_t opaque = alpha ? count_opaque(picture) : 0;
-    if (alpha)
-        fill_transparent(picture, opaque);
+    if (alpha && !fill_transparent(picture, opaque)) {
+        release_image_data(destination);
+        return 0;
+    }
     const chain_maker maker{picture, quality,
                             averaging_tables(has_quality(quality, kgf_quality::srgb_mips)),
                             destination};
@@ -450,8 +480,7 @@ int make_quality_chain(image_buffer& destination, const image_buffer& source, in
         return 1;
     write_lower_levels(maker, plans);
     if (alpha) {
-        const double coverage =
-            static_cast<double>(opaque) / static_cast<double>(picture.width * picture.height);
+        const double coverage = static_cast<double>(opaque) / static_cast<double>(pixels);
         for (const level_plan& p : plans)
             keep_coverage(destination, p, coverage);
     }
