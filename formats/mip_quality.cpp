@@ -180,20 +180,22 @@ const light_tables& averaging_tables(bool linear_light) {
     return linear_light ? linear : plain;
 }
 
-// The sums of one block: colours of its transparent [0] and opaque [1]
-// pixels apart (with alpha_mips; else all in [0]), and how many are opaque.
-// 32 bits hold the sums of blocks up to 256 x 256 pixels.
+// The sums of one block: the colours of all its pixels and how many are
+// opaque, and with alpha_mips the colours of the opaque ones. Eight lanes,
+// so that two blocks add as two vectors; 32 bits hold the sums of blocks up
+// to 256 x 256 pixels.
 template <typename sum> struct block_sums {
-    sum colour[2][3] = {};
-    sum opaque = 0;
+    sum all[4] = {};    // blue, green, red, then the count of opaque pixels
+    sum opaque[4] = {}; // blue, green, red of the opaque pixels; one spare
+    sum opaque_count() const { return all[3]; }
 };
 
 template <typename sum>
 inline block_sums<sum>& operator+=(block_sums<sum>& a, const block_sums<sum>& b) {
-    for (int o = 0; o < 2; ++o)
-        for (int c = 0; c < 3; ++c)
-            a.colour[o][c] += b.colour[o][c];
-    a.opaque += b.opaque;
+    for (int i = 0; i < 4; ++i) {
+        a.all[i] += b.all[i];
+        a.opaque[i] += b.opaque[i];
+    }
     return a;
 }
 
@@ -216,36 +218,43 @@ struct chain_maker {
     image_buffer& chain;
 
     template <typename sum> void add_pixel(block_sums<sum>& sums, const uint8_t* pixel) const {
-        const int opaque = pixel[3] != 0 ? 1 : 0;
-        const int o = has_quality(quality, kgf_quality::alpha_mips) ? opaque : 0;
-        for (int c = 0; c < 3; ++c)
-            sums.colour[o][c] += light.weight[pixel[c]];
-        sums.opaque += static_cast<sum>(opaque);
+        const bool opaque = pixel[3] != 0;
+        const bool split = has_quality(quality, kgf_quality::alpha_mips);
+        for (int c = 0; c < 3; ++c) {
+            sums.all[c] += light.weight[pixel[c]];
+            sums.opaque[c] += split && opaque ? light.weight[pixel[c]] : 0;
+        }
+        sums.all[3] += opaque ? 1 : 0;
     }
 
     // The sums of the 2 x 2 blocks of two rows of the first level.
     void sum_pairs(const uint8_t* upper, int64_t width, int64_t columns,
                    block_sums<uint32_t>* cells) const {
-        const bool split = has_quality(quality, kgf_quality::alpha_mips);
+        if (has_quality(quality, kgf_quality::alpha_mips))
+            sum_pairs_of<true>(upper, width, columns, cells);
+        else
+            sum_pairs_of<false>(upper, width, columns, cells);
+    }
+
+    template <bool split>
+    void sum_pairs_of(const uint8_t* upper, int64_t width, int64_t columns,
+                      block_sums<uint32_t>* cells) const {
         const uint8_t* lower = upper + 4 * width;
+        const uint16_t* weight = light.weight.data();
         for (int64_t c = 0; c < columns; ++c, upper += 8, lower += 8) {
             const uint8_t* pixels[4] = {upper, upper + 4, lower, lower + 4};
-            uint32_t all[3] = {}, opaque_sums[3] = {}, opaque = 0;
+            block_sums<uint32_t> cell;
             for (const uint8_t* p : pixels) {
                 const uint32_t mask = p[3] != 0 ? ~0u : 0u;
-                opaque -= mask;
+                cell.all[3] -= mask;
                 for (int k = 0; k < 3; ++k) {
-                    const uint32_t w = light.weight[p[k]];
-                    all[k] += w;
-                    opaque_sums[k] += w & mask;
+                    const uint32_t w = weight[p[k]];
+                    cell.all[k] += w;
+                    if constexpr (split)
+                        cell.opaque[k] += w & mask;
                 }
             }
-            block_sums<uint32_t>& cell = cells[c];
-            for (int k = 0; k < 3; ++k) {
-                cell.colour[0][k] = split ? all[k] - opaque_sums[k] : all[k];
-                cell.colour[1][k] = split ? opaque_sums[k] : 0;
-            }
-            cell.opaque = opaque;
+            cells[c] = cell;
         }
     }
 
@@ -255,25 +264,18 @@ struct chain_maker {
     void level_colour(const block_sums<sum>& sums, uint64_t block_pixels, uint8_t* out) const {
         const bool own = has_quality(quality, kgf_quality::alpha_mips);
         // Colours of the opaque pixels alone: no transparent black in them.
-        const int o = own && sums.opaque > 0 ? 1 : 0;
-        const sum count = o == 1 ? sums.opaque : static_cast<sum>(block_pixels);
+        const bool opaque_only = own && sums.opaque_count() > 0;
+        const sum* colour = opaque_only ? sums.opaque : sums.all;
+        const sum count = opaque_only ? sums.opaque_count() : static_cast<sum>(block_pixels);
         const int shift = std::countr_zero(static_cast<uint64_t>(count));
         const bool whole = count == static_cast<sum>(block_pixels); // a power of 2
         for (int c = 0; c < 3; ++c) {
-            const sum rounded = sums.colour[o][c] + count / 2;
+            const sum rounded = colour[c] + count / 2;
             const sum mean = whole ? rounded >> shift : rounded / count;
             out[c] = light.linear_light ? light.encoded[static_cast<size_t>(mean >> 4)]
                                         : static_cast<uint8_t>(mean);
         }
-        out[3] = sums.opaque > 0 && !own ? 255 : 0;
-    }
-
-    // Writes count pixels of 8-bit colours at out, reduced to 5 bits.
-    void write_row(const uint8_t* in, int64_t count, error_diffusion* dither, uint8_t* out) const {
-        if (dither != nullptr)
-            dither->reduce_row(in, count, out);
-        else
-            pixels_to_16(out, in, static_cast<size_t>(count), 32);
+        out[3] = sums.opaque_count() > 0 && !own ? 255 : 0;
     }
 
     void write_first_level() const {
@@ -286,25 +288,58 @@ struct chain_maker {
             return;
         }
         error_diffusion dither(width);
-        for (int64_t y = 0; y < rows; ++y)
-            write_row(picture.pixel(0, y), width, &dither, chain.data.data() + 2 * y * width);
+        for (int64_t y = 0; y < rows; y += error_diffusion::most_rows) {
+            const int group =
+                static_cast<int>(std::min<int64_t>(error_diffusion::most_rows, rows - y));
+            const uint8_t* in[error_diffusion::most_rows];
+            uint8_t* out[error_diffusion::most_rows];
+            for (int r = 0; r < group; ++r) {
+                in[r] = picture.pixel(0, y + r);
+                out[r] = chain.data.data() + 2 * (y + r) * width;
+            }
+            dither.reduce_rows(in, group, width, out);
+        }
     }
 
-    // Row r of a level from its cells, which come a row at a time.
+    // Rows first_row on of a level from their cells, a row of cells every
+    // stride; the rows of a level come in order.
     template <typename sum>
-    void put_level_row(level_plan& p, int64_t r, const block_sums<sum>* cells) const {
-        const int64_t first = r * p.columns;
-        const int64_t count = std::min(p.columns, p.count - first);
-        if (count <= 0)
-            return;
+    void put_level_rows(level_plan& p, int64_t first_row, int64_t rows,
+                        const block_sums<sum>* cells, int64_t stride) const {
         const uint64_t block_pixels = uint64_t{1} << (2 * p.shift);
-        for (int64_t c = 0; c < count; ++c) {
-            level_colour(cells[c], block_pixels, p.row.data() + 4 * c);
-            if (!p.opaque.empty())
-                p.opaque[static_cast<size_t>(first + c)] = cells[c].opaque;
+        error_diffusion* dither = p.dither.empty() ? nullptr : &p.dither[0];
+        for (int64_t done = 0; done < rows;) {
+            // Up to four whole rows go to the dither together; a row cut
+            // short by the chain's end (the level's last) goes alone.
+            const uint8_t* in[error_diffusion::most_rows];
+            uint8_t* out[error_diffusion::most_rows];
+            int group = 0;
+            int64_t count = 0;
+            for (; group < error_diffusion::most_rows && done + group < rows; ++group) {
+                const int64_t first = (first_row + done + group) * p.columns;
+                const int64_t n = std::min(p.columns, p.count - first);
+                if (n <= 0 || (group > 0 && n != count))
+                    break;
+                count = n;
+                uint8_t* colours = p.row.data() + 4 * group * p.columns;
+                const block_sums<sum>* row = cells + (done + group) * stride;
+                for (int64_t c = 0; c < n; ++c) {
+                    level_colour(row[c], block_pixels, colours + 4 * c);
+                    if (!p.opaque.empty())
+                        p.opaque[static_cast<size_t>(first + c)] = row[c].opaque_count();
+                }
+                in[group] = colours;
+                out[group] = chain.data.data() + p.offset + 2 * first;
+            }
+            if (group == 0)
+                return;
+            if (dither != nullptr)
+                dither->reduce_rows(in, group, count, out);
+            else
+                for (int r = 0; r < group; ++r)
+                    pixels_to_16(out[r], in[r], static_cast<size_t>(count), 32);
+            done += group;
         }
-        write_row(p.row.data(), count, p.dither.empty() ? nullptr : &p.dither[0],
-                  chain.data.data() + p.offset + 2 * first);
     }
 };
 
@@ -325,7 +360,7 @@ level_plan plan(const image_buffer& chain, int level, kgf_quality quality) {
         return p;
     if (has_quality(quality, kgf_quality::alpha_mips))
         p.opaque.assign(static_cast<size_t>(p.count), 0);
-    p.row.assign(static_cast<size_t>(4 * p.columns), 0);
+    p.row.assign(static_cast<size_t>(4 * error_diffusion::most_rows * p.columns), 0);
     if (has_quality(quality, kgf_quality::dither))
         p.dither.emplace_back(p.columns);
     return p;
@@ -377,8 +412,7 @@ void write_lower_levels(const chain_maker& maker, std::vector<level_plan>& plans
             }
             for (level_plan& p : plans)
                 if (p.shift == shift)
-                    for (int64_t r = 0; r < rows; ++r)
-                        maker.put_level_row(p, (start >> shift) + r, below.data() + r * columns);
+                    maker.put_level_rows(p, start >> shift, rows, below.data(), columns);
         }
     }
     std::vector<block_sums<uint64_t>> cells;
@@ -393,7 +427,7 @@ void write_lower_levels(const chain_maker& maker, std::vector<level_plan>& plans
                     for (int64_t x = 0; x < edge; ++x)
                         maker.add_pixel(cells[static_cast<size_t>(c)],
                                         picture.pixel(c * edge + x, r * edge + y));
-            maker.put_level_row(p, r, cells.data());
+            maker.put_level_rows(p, r, 1, cells.data(), p.columns);
         }
     }
 }
