@@ -20,6 +20,7 @@
 // KGF options (118) and TGA options (120).
 #define IDC_MIPMAPS_ONE 1000
 #define IDC_MIPMAPS_FIVE 1001
+#define IDC_BEST_QUALITY 1002
 #define IDC_BPP_24 1000
 #define IDC_BPP_32 1001
 #define IDC_SUFFIX 1003

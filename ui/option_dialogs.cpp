@@ -58,6 +58,11 @@ void accept_tga_options(HWND window) {
     settings.mipmaps = is_checked(window, IDC_ALL_MIPMAPS) ? 1 : 0;
 }
 
+// "Best quality" stands for the three quality options together.
+bool best_quality_stored() {
+    return settings.dither == 1 && settings.srgb_mips == 1 && settings.alpha_mips == 1;
+}
+
 } // namespace
 
 void format_suffix_example(const char* suffix, char* text, size_t size) {
@@ -73,6 +78,8 @@ INT_PTR CALLBACK kgf_options_procedure(HWND window, UINT message, WPARAM wparam,
         center_window(window, GetWindow(window, GW_OWNER));
         CheckRadioButton(window, IDC_MIPMAPS_ONE, IDC_MIPMAPS_FIVE,
                          settings.num_mipmaps == 1 ? IDC_MIPMAPS_ONE : IDC_MIPMAPS_FIVE);
+        CheckDlgButton(window, IDC_BEST_QUALITY,
+                       best_quality_stored() ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     case WM_HELP:
         // The caption's help button has no help behind it; kept from the owner.
@@ -86,6 +93,14 @@ INT_PTR CALLBACK kgf_options_procedure(HWND window, UINT message, WPARAM wparam,
                 settings.num_mipmaps = 1;
             else if (is_checked(window, IDC_MIPMAPS_FIVE))
                 settings.num_mipmaps = 5;
+            // A box left as it opened keeps the options stored apart
+            // (kgfconv settings can turn on one of the three).
+            if (is_checked(window, IDC_BEST_QUALITY) != best_quality_stored()) {
+                const uint8_t on = is_checked(window, IDC_BEST_QUALITY) ? 1 : 0;
+                settings.dither = on;
+                settings.srgb_mips = on;
+                settings.alpha_mips = on;
+            }
             EndDialog(window, IDOK);
             break;
         case IDCANCEL:

@@ -376,6 +376,7 @@ const std::vector<expected_dialog>& expected_dialogs() {
          {{kind::text, -1, 35, 25, 45, 8, "# of mipmaps:"},
           {kind::radio, 1000, 50, 40, 29, 10, "One"},
           {kind::radio, 1001, 110, 40, 29, 10, "Five"},
+          {kind::check, 1002, 50, 57, 90, 10, "Best quality"},
           {kind::push, 2, 70, 75, 50, 14, "Cancel"},
           {kind::default_push, 1, 130, 75, 50, 14, "OK"}}},
         {120,
@@ -667,6 +668,49 @@ TEST_F(dialogs, kgf_options_store_the_choice_on_ok_only) {
                 EXPECT_EQ(settings.num_mipmaps, start == 1 ? 5 : 1);
                 settings.num_mipmaps = start;
             }
+            EXPECT_TRUE(same_settings(settings, before));
+        }
+    }
+}
+
+TEST_F(dialogs, kgf_options_best_quality_sets_the_three_options) {
+    // stored dither, srgb_mips, alpha_mips; shown; what a click and OK store.
+    const struct {
+        uint8_t stored[3];
+        bool shown;
+        bool click;
+        uint8_t after[3];
+    } cases[] = {
+        {{0, 0, 0}, false, true, {1, 1, 1}},  {{1, 1, 1}, true, true, {0, 0, 0}},
+        {{1, 1, 1}, true, false, {1, 1, 1}},  {{0, 0, 0}, false, false, {0, 0, 0}},
+        {{1, 0, 1}, false, false, {1, 0, 1}}, {{1, 0, 1}, false, true, {1, 1, 1}},
+        {{2, 1, 1}, false, true, {1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stored[0]) + std::to_string(c.stored[1]) +
+                     std::to_string(c.stored[2]) + (c.click ? " clicked" : ""));
+        for (const bool ok : {true, false}) {
+            reset_core_state();
+            settings.dither = c.stored[0];
+            settings.srgb_mips = c.stored[1];
+            settings.alpha_mips = c.stored[2];
+            const settings_record before = settings;
+            run_dialog(118, kgf_options_procedure, nullptr,
+                       {[&](HWND d) {
+                            EXPECT_EQ(checked(d, 1002), c.shown);
+                            if (c.click)
+                                click(d, 1002);
+                            // One level count or five stays as it was.
+                            EXPECT_TRUE(checked(d, 1000));
+                        },
+                        [&](HWND d) { click(d, ok ? IDOK : IDCANCEL); }});
+            const uint8_t* expected = ok ? c.after : c.stored;
+            EXPECT_EQ(settings.dither, expected[0]);
+            EXPECT_EQ(settings.srgb_mips, expected[1]);
+            EXPECT_EQ(settings.alpha_mips, expected[2]);
+            settings.dither = before.dither;
+            settings.srgb_mips = before.srgb_mips;
+            settings.alpha_mips = before.alpha_mips;
             EXPECT_TRUE(same_settings(settings, before));
         }
     }

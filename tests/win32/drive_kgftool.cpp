@@ -4,7 +4,8 @@
 // written against those the conversion core writes from the same inputs, and
 // the settings the program stored.
 //
-// Usage: drive_kgftool <path of kgftool.exe> [GoogleTest options]
+// Usage: drive_kgftool <path of kgftool.exe> [<path of kgfconv.exe>]
+//        [GoogleTest options]
 #include "convert/convert.h"
 #include "platform/message.h"
 #include "routines/conversion.h"
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@ using namespace window_driving;
 namespace {
 
 std::string program_path;
+std::string kgfconv_path; // for the scenarios that compare with the command line
 
 const char* const tool_key = "Software\\KGF Tool";
 constexpr DWORD start_timeout_ms = 90000;
@@ -67,8 +70,12 @@ void start_program(program_run& run, const std::string& working_folder) {
         << "cannot start " << command;
 }
 
+// What the user does in the file dialog once it is filled, before "&Start".
+using before_start = std::function<void(DWORD process_id, HWND dialog)>;
+
 // One batch through the dialog, then "E&xit"; the program must end with 0.
-void drive_program(const std::string& working_folder, const user_choices& choices) {
+void drive_program(const std::string& working_folder, const user_choices& choices,
+                   const before_start& extra = nullptr) {
     program_run run;
     ASSERT_NO_FATAL_FAILURE(start_program(run, working_folder));
 
@@ -76,6 +83,9 @@ void drive_program(const std::string& working_folder, const user_choices& choice
     ASSERT_EQ(shown_message(run.id()), "");
     ASSERT_NE(dialog, nullptr) << "the file dialog did not appear";
     ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, choices));
+    if (extra) {
+        ASSERT_NO_FATAL_FAILURE(extra(run.id(), dialog));
+    }
 
     press(dialog, IDOK);
     // The batch runs behind its progress window, then the dialog returns.
@@ -191,7 +201,7 @@ void expect_byte(const std::string& key, const char* name, uint8_t expected) {
     EXPECT_EQ(value.bytes[0], expected) << name;
 }
 
-// The nine values of a first run that changed only the folders and types.
+// The values of a first run that changed only the folders and types.
 void expect_stored_settings(const std::string& start, const std::string& input,
                             const std::string& output, uint8_t input_type, uint8_t output_type) {
     const std::string key = tool_key;
@@ -204,6 +214,9 @@ void expect_stored_settings(const std::string& start, const std::string& input,
     expect_byte(key + "\\tga", "mipmaps", 0);
     expect_text(key + "\\tga", "suffix", 10, "_MM");
     expect_byte(key + "\\kgf", "num_mipmaps", 1);
+    expect_byte(key + "\\kgf", "dither", 0);
+    expect_byte(key + "\\kgf", "srgb_mips", 0);
+    expect_byte(key + "\\kgf", "alpha_mips", 0);
 }
 
 // Folders of one run: the program starts in start, reads input, writes out.
@@ -284,6 +297,68 @@ TEST_F(program, names_in_every_language) {
     expect_stored_settings(folders.start, input, output + "\\", 2, 1);
 }
 
+// "&Options..." for KGF output, "Five" and "Best quality", then OK.
+void choose_best_quality(DWORD process_id, HWND dialog) {
+    HWND type_list = find_descendant(dialog, 1002, "ComboBox");
+    ASSERT_NE(type_list, nullptr);
+    press(GetParent(type_list), 1008);
+    HWND options = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (options = find_dialog(process_id, "KGF Options")); },
+                           step_timeout_ms))
+        << "the KGF options did not open; " << shown_message(process_id);
+    send(GetDlgItem(options, 1001), BM_CLICK, 0, 0);
+    send(GetDlgItem(options, 1002), BM_CLICK, 0, 0);
+    EXPECT_EQ(send(GetDlgItem(options, 1002), BM_GETCHECK, 0, 0), BST_CHECKED);
+    press(options, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !IsWindow(options); }, step_timeout_ms));
+}
+
+// Runs kgfconv.exe with the arguments; true when it exits 0.
+bool run_kgfconv(const std::vector<std::string>& arguments) {
+    std::string command = "\"" + windows_path(kgfconv_path) + "\"";
+    for (const std::string& argument : arguments)
+        command += " \"" + argument + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    DWORD exit_code = 1;
+    if (WaitForSingleObject(process.hProcess, step_timeout_ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &exit_code);
+    else
+        TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return exit_code == 0;
+}
+
+// The "Best quality" box: stored as the three options, and the program
+// writes what kgfconv convert --best writes.
+TEST_F(program, best_quality) {
+    if (kgfconv_path.empty())
+        GTEST_SKIP() << "no kgfconv given";
+    run_folders folders;
+    write_tga(folders.input + "\\a.tga", 32, 32, 32, 1);
+    write_tga(folders.input + "\\b.tga", 16, 8, 24, 2);
+    ASSERT_TRUE(
+        run_kgfconv({"convert", "--to", "kgf", "--levels", "5", "--best", "--quiet", "-o",
+                     folders.reference, folders.input + "\\a.tga", folders.input + "\\b.tga"}));
+    RegDeleteTreeA(HKEY_CURRENT_USER, tool_key); // kgfconv stores nothing, to be sure
+
+    ASSERT_NO_FATAL_FAILURE(
+        drive_program(folders.start, {folders.input, 2, "\"a.tga\" \"b.tga\"", 1, folders.output},
+                      choose_best_quality));
+
+    expect_same_files(folders.output, folders.reference, {"a.kgf", "b.kgf"});
+    const std::string kgf_key = std::string(tool_key) + "\\kgf";
+    expect_byte(kgf_key, "num_mipmaps", 5);
+    expect_byte(kgf_key, "dither", 1);
+    expect_byte(kgf_key, "srgb_mips", 1);
+    expect_byte(kgf_key, "alpha_mips", 1);
+}
+
 // Run by input_folder.sh after tools/set-input-folder stored the folder
 // KGF_INPUT_FOLDER names: the dialog opens there, so a bare name typed at
 // once is found in it.
@@ -309,5 +384,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc > 1)
         program_path = argv[1];
+    if (argc > 2)
+        kgfconv_path = argv[2];
     return RUN_ALL_TESTS();
 }
