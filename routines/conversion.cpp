@@ -24,16 +24,32 @@ conversion_request routine_request(file_type from, file_type to, const char* fol
     return request;
 }
 
+// The folder ends in its separator, or the failure is reported.
+bool folder_with_separator(char* folder) {
+    if (ensure_trailing_separator(folder))
+        return true;
+    report_status(kgf_status::path_too_long, folder);
+    return false;
+}
+
+// The same for the writing routines, which release both pictures when the
+// folder cannot take a name.
+bool folder_or_release(char* folder, image_buffer& source, image_buffer& destination) {
+    if (folder_with_separator(folder))
+        return true;
+    release_image_data(source);
+    release_image_data(destination);
+    return false;
+}
+
 } // namespace
 
 // Runs a routine's conversion; the name changes in place as the batch
 // shows it, when the new name fits.
 int convert_in_batch(file_type from, file_type to, char* folder, char* name,
                      const run_inputs* inputs) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
+    if (!folder_with_separator(folder))
         return 0;
-    }
     std::string shown_name;
     const int ok = convert_file(routine_request(from, to, folder, name, inputs), shown_name);
     if (shown_name.size() == std::strlen(name))
@@ -50,12 +66,8 @@ int run_routine(file_type from, file_type to, char* folder, char* name) {
 } // namespace
 
 int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
-        release_image_data(source);
-        release_image_data(destination);
+    if (!folder_or_release(folder, source, destination))
         return 0;
-    }
     const conversion_request request =
         routine_request(file_type::none, file_type::kgf, folder, name);
     output_guard guard;
@@ -67,12 +79,8 @@ int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& de
 }
 
 int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!ensure_trailing_separator(folder)) {
-        report_status(kgf_status::path_too_long, folder);
-        release_image_data(source);
-        release_image_data(destination);
+    if (!folder_or_release(folder, source, destination))
         return 0;
-    }
     const conversion_request request =
         routine_request(file_type::none, file_type::tga, folder, name);
     output_guard guard;
