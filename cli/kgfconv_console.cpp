@@ -1,37 +1,16 @@
 // kgfconv in a Windows console. Its names are in the program's code page,
 // UTF-8 where Windows allows it: the console shows them in that code page
-// while kgfconv runs, and gets its own back at the end. Its own lines go to
-// a console as the characters they spell, whatever the C runtime would make
-// of their bytes. Started from Explorer, with no console of its caller,
-// kgfconv says what it is and waits for a key before its window closes.
-#include "cli/kgfconv.h"
-
-#include <cstdarg>
-#include <cstdio>
-#include <string>
-
-void print_to(FILE* stream, const char* pattern, ...) {
-    va_list arguments;
-    va_start(arguments, pattern);
-    va_list again;
-    va_copy(again, arguments);
-    const int needed = std::vsnprintf(nullptr, 0, pattern, arguments);
-    va_end(arguments);
-    std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
-    if (needed > 0)
-        std::vsnprintf(text.data(), text.size() + 1, pattern, again);
-    va_end(again);
-    write_text(stream, text);
-}
+// while kgfconv runs, and gets its own back at the end. Started from
+// Explorer, with no console of its caller, kgfconv says what it is and
+// waits for a key before its window closes.
+#include "cli/kgfconv_console.h"
 
 #ifdef _WIN32
 
 #include <windows.h>
 
-#include <io.h>
-
 #include <cstdlib>
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -61,25 +40,6 @@ const char started_alone_text[] =
     "Press any key to close this window.\n";
 
 } // namespace
-
-void write_text(FILE* stream, std::string_view text) {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    if (text.empty() || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-        std::fwrite(text.data(), 1, text.size(), stream);
-        return;
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<size_t>(length > 0 ? length : 0));
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
-    std::fflush(stream);
-    DWORD written = 0;
-    if (length <= 0 ||
-        !WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr))
-        std::fwrite(text.data(), 1, text.size(), stream);
-}
 
 void use_program_code_page_in_console() {
     const UINT own = GetConsoleOutputCP();
@@ -123,10 +83,6 @@ bool explained_when_started_alone(int argc) {
 }
 
 #else
-
-void write_text(FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-}
 
 void use_program_code_page_in_console() {}
 

@@ -1,24 +1,54 @@
-#include "cli/kgfconv.h"
-
+// kgfconv convert: converts files, or the files below folders, into the
+// output folder, on several threads.
+#include "cli/kgfconv_commands.h"
 #include "cli/kgfconv_jobs.h"
+#include "cli/kgfconv_output.h"
+#include "cli/kgfconv_quality_flags.h"
 #include "cli/kgfconv_tree.h"
 #include "convert/convert.h"
 #include "formats/byte_reader.h"
 #include "platform/files.h"
 #include "settings/conversion_settings.h"
+#include "settings/setting_fields.h"
 #include "settings/settings.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+struct convert_options {
+    std::string to;
+    std::string from = "auto";
+    std::string output_dir;
+    bool output_dir_given = false;
+    int levels = -1; // -1: the stored setting
+    int bpp = -1;
+    int mipmaps = -1;
+    std::string suffix;
+    bool suffix_given = false;
+    // Quality choices: 1 on, 0 off, -1 the stored setting.
+    int dither = -1;
+    int srgb_mips = -1;
+    int alpha_mips = -1;
+    bool yes = false;
+    bool quiet = false;
+    int jobs = 0; // 0: one per core
+    bool recursive = false;
+    std::vector<std::string> files;
+};
 
 file_type type_named(const std::string& type) {
     if (type == "kaf")
@@ -29,25 +59,6 @@ file_type type_named(const std::string& type) {
         return file_type::tga;
     return file_type::none;
 }
-
-} // namespace
-
-kgf_quality chosen_quality(kgf_quality stored, int dither, int srgb_mips, int alpha_mips) {
-    kgf_quality result = stored;
-    const auto choose = [&result](int given, kgf_quality flag) {
-        if (given < 0)
-            return;
-        const auto bits = static_cast<uint8_t>(result);
-        const auto mask = static_cast<uint8_t>(flag);
-        result = static_cast<kgf_quality>(given != 0 ? bits | mask : bits & ~mask);
-    };
-    choose(dither, kgf_quality::dither);
-    choose(srgb_mips, kgf_quality::srgb_mips);
-    choose(alpha_mips, kgf_quality::alpha_mips);
-    return result;
-}
-
-namespace {
 
 // The stored settings with the options given on the command line.
 conversion_options batch_options(const convert_options& options) {
@@ -91,8 +102,6 @@ int default_jobs() {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : static_cast<int>(cores);
 }
-
-} // namespace
 
 int run_convert(const convert_options& options) {
     load_settings();
@@ -241,4 +250,97 @@ int run_convert(const convert_options& options) {
     if (convertible == 0)
         return exit_usage;
     return failed == 0 ? exit_ok : exit_failed;
+}
+
+// -j takes a count of files, as a whole number that the threads can use.
+std::string jobs_check(std::string& text) {
+    int jobs = 0;
+    const bool number = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (number)
+        jobs = std::stoi(text);
+    if (jobs >= 1 && jobs <= most_threads)
+        return std::string();
+    return "-j " + text + ": takes 1 to " + std::to_string(most_threads) +
+           ", the files converted at once";
+}
+
+} // namespace
+
+void setup_convert(CLI::App& app, int& status) {
+    auto options = std::make_shared<convert_options>();
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert files into the output folder. Options not given take the stored "
+                   "settings (see kgfconv settings); the values at first are shown below.");
+    convert->add_option("--to", options->to, "Output type, in any case")
+        ->required()
+        ->transform(CLI::IsMember({"kgf", "tga", "kaf"}, CLI::ignore_case));
+    convert
+        ->add_option("--from", options->from,
+                     "Input type of every file; auto (the default) takes each file's type "
+                     "from its ending; both in any case")
+        ->transform(CLI::IsMember({"kaf", "kgf", "tga", "auto"}, CLI::ignore_case));
+    CLI::Option* output_dir =
+        convert
+            ->add_option("-o,--output", options->output_dir,
+                         "Output folder, made with its parents when missing (default: the stored "
+                         "folder; ./output at first)")
+            ->type_name("DIR");
+    convert
+        ->add_option("--levels", options->levels,
+                     "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
+        ->check(CLI::IsMember({1, 5}));
+    convert
+        ->add_option("--bpp", options->bpp,
+                     "Depth of written TGA files: 24 or 32 (default: stored; 24 at first)")
+        ->check(CLI::IsMember({24, 32}));
+    CLI::Option* all_levels =
+        convert->add_flag("--all-levels")
+            ->description("Write one TGA file per mip level of a KGF or KAF frame "
+                          "(default: stored; the first "
+                          "level only at first)");
+    CLI::Option* first_level =
+        convert->add_flag("--first-level")->description("Write the first level of a KGF only");
+    all_levels->excludes(first_level);
+    CLI::Option* suffix =
+        convert
+            ->add_option("--suffix", options->suffix,
+                         "Text between the name and the level number of per-level TGA files, at "
+                         "most 9 characters and no /, \\ or : (default: stored; _MM at first)")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    // The stored setting's own check.
+                    settings_record scratch{};
+                    const setting_check check = set_setting(scratch, "suffix", text.c_str());
+                    return check == setting_check::ok ? std::string()
+                                                      : setting_check_text(check, "suffix");
+                },
+                "TEXT", "suffix"));
+    const quality_flags quality = add_quality_flags(*convert);
+    convert->add_flag("--yes", options->yes,
+                      "Write KGF names of 36 characters or more, which the game cannot read; "
+                      "without it such a file is not written and fails");
+    convert->add_flag("--quiet", options->quiet, "No line per converted file; errors still show");
+    convert
+        ->add_option("-j,--jobs", options->jobs,
+                     "Convert up to N files at once, 1 to 64 (default: one per core, at most 64); "
+                     "the outputs, messages and their order are those of -j 1")
+        ->check(CLI::Validator(jobs_check, "N", "jobs"));
+    convert->add_flag("-r,--recursive", options->recursive,
+                      "Convert every file whose name ends in kgf, tga or kaf (in any case) "
+                      "below each folder given; the output keeps each file's place below its "
+                      "folder, and the run ends with a count of converted, failed and skipped "
+                      "files. Links are not followed out of a folder.");
+    convert->add_option("FILE", options->files, "Files to convert (folders with -r)")->required();
+    convert->callback([=, &status] {
+        options->output_dir_given = output_dir->count() > 0;
+        options->suffix_given = suffix->count() > 0;
+        if (all_levels->count() > 0)
+            options->mipmaps = 1;
+        if (first_level->count() > 0)
+            options->mipmaps = 0;
+        read_quality_flags(quality, options->dither, options->srgb_mips, options->alpha_mips);
+        install_console_messages(options->yes);
+        status = run_convert(*options);
+    });
 }

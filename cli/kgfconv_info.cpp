@@ -1,14 +1,38 @@
-#include "cli/kgfconv.h"
-
+// kgfconv info: describes files, as text or as JSON.
+#include "cli/kgfconv_commands.h"
+#include "cli/kgfconv_output.h"
 #include "convert/describe.h"
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
+
+const char json_fields[] =
+    "JSON fields:\n"
+    "  file        the file as given\n"
+    "  type        \"KGF\", \"TGA\" or \"KAF\"\n"
+    "  width, height  the picture's size; for a KAF, its last frame's\n"
+    "  depth       bits per pixel as read: 16 for KGF and KAF; 16, 24 or 32 for TGA\n"
+    "  mipmaps     mip levels the file declares (1 for TGA; a KAF's last frame's)\n"
+    "  frames      1, or a KAF's frame count\n"
+    "  frame_list  KAF only: {\"name\", \"width\", \"height\", \"mipmaps\"} per frame, "
+    "in stored order\n"
+    "  error       instead of the fields above, for a file that cannot be read or is of "
+    "another type: the message\n"
+    "Names are valid JSON: bytes that are not UTF-8 become U+FFFD.";
+
+struct info_command {
+    bool json = false;
+    std::vector<std::string> files;
+};
 
 // What info learns of one file.
 struct description {
@@ -91,8 +115,7 @@ int run_info_json(const std::vector<std::string>& files) {
     return finish_standard_output(status);
 }
 
-} // namespace
-
+// Describes each file; with json, as one JSON array on standard output.
 int run_info(const std::vector<std::string>& files, bool json) {
     if (json)
         return run_info_json(files);
@@ -111,4 +134,22 @@ int run_info(const std::vector<std::string>& files, bool json) {
                  info.frames);
     }
     return finish_standard_output(status);
+}
+
+} // namespace
+
+void setup_info(CLI::App& app, int& status) {
+    auto command = std::make_shared<info_command>();
+    CLI::App* info = app.add_subcommand(
+        "info", "Describe files: type, resolution, colour depth, mip levels and frames");
+    info->add_flag("--json", command->json,
+                   "Print one JSON array with an object per file, in the order given, with the "
+                   "fields below; failures are objects with an \"error\" text");
+    info->add_option("FILE", command->files, "Files to describe; the type comes from the ending")
+        ->required();
+    info->footer(json_fields);
+    info->callback([command, &status] {
+        install_console_messages(false);
+        status = run_info(command->files, command->json);
+    });
 }

@@ -1,6 +1,6 @@
 #include "cli/kgfconv_jobs.h"
 
-#include "cli/kgfconv.h"
+#include "cli/kgfconv_output.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,5 +1,8 @@
-#include "cli/kgfconv.h"
-
+// kgfconv pack: writes one animation of frames, taking what did not change
+// from the original animation.
+#include "cli/kgfconv_commands.h"
+#include "cli/kgfconv_output.h"
+#include "cli/kgfconv_quality_flags.h"
 #include "convert/convert.h"
 #include "formats/allocation.h"
 #include "formats/kaf_pack.h"
@@ -7,14 +10,31 @@
 #include "settings/conversion_settings.h"
 #include "settings/settings.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+struct pack_command {
+    std::string output;
+    std::string like; // empty: no original
+    int levels = 0;   // 0: the original frame's count, else the stored setting
+    int dither = -1;  // quality choices: 1 on, 0 off, -1 the stored setting
+    int srgb_mips = -1;
+    int alpha_mips = -1;
+    bool yes = false;
+    bool quiet = false;
+    std::vector<std::string> frames;
+};
 
 struct frame_file {
     std::string path;
@@ -241,8 +261,7 @@ int run_pack_unguarded(const pack_command& command) {
     return exit_ok;
 }
 
-} // namespace
-
+// Writes one animation of the frames; see the pack command's help.
 int run_pack(const pack_command& command) {
     int status = exit_failed;
     if (!with_memory([&] { status = run_pack_unguarded(command); })) {
@@ -250,4 +269,39 @@ int run_pack(const pack_command& command) {
         status = exit_failed;
     }
     return status;
+}
+
+} // namespace
+
+void setup_pack(CLI::App& app, int& status) {
+    auto command = std::make_shared<pack_command>();
+    CLI::App* pack = app.add_subcommand(
+        "pack", "Write one animation (KAF) of frames (KGF or TGA files), such as the frames of "
+                "a split animation after editing");
+    pack->add_option("-o,--output", command->output, "The animation to write; its name ends in kaf")
+        ->required();
+    pack->add_option("--like", command->like,
+                     "The original animation: its header, each frame's lead bytes, and every "
+                     "frame whose first level did not change are taken from it, frames matched "
+                     "by name; its frames not given are kept in their place");
+    pack->add_option("--levels", command->levels,
+                     "Mip levels of each frame encoded: 1 or 5 (default: the original frame's "
+                     "count with --like, else the stored setting)")
+        ->check(CLI::IsMember({1, 5}));
+    const quality_flags quality = add_quality_flags(*pack);
+    pack->add_flag("--yes", command->yes,
+                   "Pack frame names of 36 characters or more, which the game cannot read");
+    pack->add_flag("--quiet", command->quiet, "No summary line; errors still show");
+    pack->add_option("FRAME", command->frames,
+                     "Frames in the order given: KGF or TGA files, or a folder of a split "
+                     "(its frames in the original's order with --like, else by name); a frame's "
+                     "name is its file's name ending in kgf")
+        ->required();
+    pack->footer("Frames are 1 to 128 pixels a side; an animation holds 1 to 255 frames. "
+                 "Nothing is written when a frame is refused.");
+    pack->callback([command, quality, &status] {
+        read_quality_flags(quality, command->dither, command->srgb_mips, command->alpha_mips);
+        install_console_messages(command->yes);
+        status = run_pack(*command);
+    });
 }

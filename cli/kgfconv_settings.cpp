@@ -1,12 +1,18 @@
 // kgfconv settings: prints the stored settings, or checks and saves new
 // values for them.
-#include "cli/kgfconv.h"
-
+#include "cli/kgfconv_commands.h"
+#include "cli/kgfconv_output.h"
 #include "settings/setting_fields.h"
 #include "settings/settings.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
+
+namespace {
 
 const char settings_help[] =
     "Without arguments, prints where the settings are kept on a line starting with \"# \",\n"
@@ -35,16 +41,13 @@ const char settings_help[] =
     "Exit status: 0 printed or saved; 1 the save failed; 2 a value was refused and\n"
     "nothing was saved.\n";
 
-namespace {
-
 void print_settings() {
     print_to(stdout, "# %s\n", settings_location().c_str());
     for (const auto& field : setting_fields)
         print_to(stdout, "%s=%s\n", field.name, setting_value(settings, field).c_str());
 }
 
-} // namespace
-
+// No assignments: prints the settings in effect; NAME=VALUE...: saves them.
 int run_settings(const std::vector<std::string>& assignments) {
     load_settings();
     if (assignments.empty()) {
@@ -82,4 +85,18 @@ int run_settings(const std::vector<std::string>& assignments) {
         return exit_failed;
     }
     return exit_ok;
+}
+
+} // namespace
+
+void setup_settings(CLI::App& app, int& status) {
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    CLI::App* command =
+        app.add_subcommand("settings", "Print the stored settings, or check and save new values");
+    command->add_option("NAME=VALUE", *assignments, "Settings to save");
+    command->footer(settings_help);
+    command->callback([assignments, &status] {
+        install_console_messages(false);
+        status = run_settings(*assignments);
+    });
 }

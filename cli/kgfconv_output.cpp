@@ -1,19 +1,70 @@
-#include "cli/kgfconv.h"
+// Console output. In a Windows console a line is written as the characters
+// it spells, whatever the C runtime would make of its bytes.
+#include "cli/kgfconv_output.h"
 
+#include "cli/kgfconv_commands.h"
 #include "platform/message.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <system_error>
 #ifdef _WIN32
+#include <windows.h>
+
 #include <io.h>
+
+#include <vector>
 #else
 #include <unistd.h>
 #endif
+
+#ifdef _WIN32
+
+void write_text(FILE* stream, std::string_view text) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (text.empty() || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        return;
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<size_t>(length > 0 ? length : 0));
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    std::fflush(stream);
+    DWORD written = 0;
+    if (length <= 0 ||
+        !WriteConsoleW(handle, wide.data(), static_cast<DWORD>(length), &written, nullptr))
+        std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+#else
+
+void write_text(FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+#endif
+
+void print_to(FILE* stream, const char* pattern, ...) {
+    va_list arguments;
+    va_start(arguments, pattern);
+    va_list again;
+    va_copy(again, arguments);
+    const int needed = std::vsnprintf(nullptr, 0, pattern, arguments);
+    va_end(arguments);
+    std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+    if (needed > 0)
+        std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+    va_end(again);
+    write_text(stream, text);
+}
 
 namespace {
 
