@@ -21,6 +21,20 @@ usage "kgfconv: -j 65: takes 1 to 64, the files converted at once" "$convert_hin
 usage "kgfconv: --to: png not in {kgf,tga,kaf}" "$convert_hint" convert --to png wall.tga
 usage "kgfconv: FILE is required" "Run 'kgfconv info --help' for more information." info
 
+# A usage error anywhere on the line, even after a whole command, runs
+# nothing: no output written, no setting saved.
+"$kgfconv" settings bpp=24 >/dev/null 2>&1
+for run in "convert --to kgf -o unrun wall.tga --bogus" \
+    "convert --to tga --all-levels --first-level -o unrun stone.kgf" \
+    "pack -o unrun.kaf stone.kgf --bogus" "settings bpp=32 --bogus"; do
+    "$kgfconv" $run >out.txt 2>err.txt
+    check "$run exits 2" test $? -eq 2
+    check "$run writes nothing" test ! -e unrun -a ! -e unrun.kaf -a ! -s out.txt
+    rm -rf unrun unrun.kaf
+done
+"$kgfconv" settings >settings.txt
+check "and saves no setting" grep -qx "bpp=24" settings.txt
+
 # Type names count in any case, as endings do.
 "$kgfconv" convert --to KGF --from Tga -o cased wall.tga 2>err.txt
 check "--to KGF --from Tga converts" test $? -eq 0 -a -f cased/wall.kgf
