@@ -1,0 +1,297 @@
+// The dialog program's reading and writing routines over real files: the
+// paths they open, the stored settings they read, the image information
+// they keep and the messages they show. What the formats decode and encode
+// is tested over memory beside each format.
+#include "formats/kgf.h"
+#include "formats/tga.h"
+#include "platform/message.h"
+#include "routines/image_info.h"
+#include "routines/kaf_file.h"
+#include "routines/kgf_file.h"
+#include "routines/tga_file.h"
+#include "settings/settings.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+const char missing_data[] = "File is missing some data; do not use";
+
+struct file_closer {
+    void operator()(FILE* stream) const { std::fclose(stream); }
+};
+using file_handle = std::unique_ptr<FILE, file_closer>;
+
+// Every routine reads and fills the process-wide records: each test starts
+// from the defaults, with a scratch folder and every message recorded.
+class routines : public ::testing::Test {
+  protected:
+    void SetUp() override { reset_core_state(); }
+
+    std::string write(const std::string& name, const bytes& content) {
+        const std::string path = folder.file(name);
+        write_file_bytes(path, content);
+        return path;
+    }
+
+    scratch_folder folder;
+    message_recorder recorder;
+};
+
+// A one-level-or-more KGF of single-pixel runs, pixel values 0x100 + i.
+bytes kgf_file(int mip_count, int width, int height, int runs, bytes filler = bytes(9, 0),
+               unsigned field = 0x2820) {
+    bytes file = {0x00, 0x00, 0x7A};
+    put_text(file, "k");
+    file.push_back(static_cast<uint8_t>(mip_count));
+    file.insert(file.end(), filler.begin(), filler.end());
+    put_u16(file, static_cast<uint16_t>(width));
+    put_u16(file, static_cast<uint16_t>(height));
+    put_u16(file, field);
+    for (int i = 0; i < runs; ++i) {
+        file.push_back(0);
+        put_u16(file, static_cast<unsigned>(0x100 + i));
+    }
+    return file;
+}
+
+image_buffer fresh(int bpp) {
+    image_buffer image;
+    init_image_buffer(image, static_cast<uint8_t>(bpp));
+    return image;
+}
+
+// ---- read_kgf ------------------------------------------------------------
+
+// The file's levels are read only when the caller asks for them and the
+// stored "mipmaps" setting is on; the image information gets the file's
+// count whatever is read.
+TEST_F(routines, read_kgf_takes_the_levels_from_its_flags_and_the_mipmaps_setting) {
+    const std::string path = write("five.kgf", kgf_file(5, 2, 2, 4 + 1 + 1));
+    const struct {
+        int use_file_mipmaps, for_display, mipmaps;
+        int num_mipmaps;
+        unsigned first_pixel;
+    } cases[] = {
+        {all_levels, for_conversion, 1, 5, 0x100},
+        {all_levels, for_conversion, 0, 1, 0x100},
+        {first_level_only, for_conversion, 1, 1, 0x100},
+        {all_levels, for_preview, 1, 5, 0x102}, // the bottom row first
+        {first_level_only, for_preview, 0, 1, 0x102},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.use_file_mipmaps << c.for_display << c.mipmaps);
+        reset_core_state();
+        settings.mipmaps = static_cast<uint8_t>(c.mipmaps);
+        image_buffer image = fresh(16);
+        ASSERT_EQ(read_kgf(path.c_str(), image, c.use_file_mipmaps, c.for_display), 1);
+        EXPECT_EQ(image.num_mipmaps, c.num_mipmaps);
+        EXPECT_EQ(static_cast<unsigned>(image.data[0] | image.data[1] << 8), c.first_pixel);
+        EXPECT_EQ(image_info.mip_levels, 5);
+    }
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(routines, read_kgf_keeps_the_mip_count_of_a_file_cut_after_it) {
+    const bytes whole = kgf_file(3, 1, 1, 1);
+    for (const size_t cut : {size_t{5}, size_t{6}, size_t{12}}) {
+        reset_core_state();
+        const std::string path = write("cut.kgf", bytes(whole.begin(), whole.begin() + cut));
+        image_buffer image = fresh(16);
+        EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 0);
+        EXPECT_EQ(image_info.mip_levels, cut >= 6 ? 3 : 0) << cut;
+    }
+}
+
+// Warnings and failures are shown one message each, naming the file.
+TEST_F(routines, read_kgf_shows_what_the_file_gave) {
+    const std::string warned =
+        write("w.kgf", kgf_file(1, 1, 1, 1, {0, 5, 0, 0, 0, 0, 0, 0, 1}, 0x1234));
+    image_buffer image = fresh(16);
+    EXPECT_EQ(read_kgf(warned.c_str(), image, all_levels, for_conversion), 1);
+    EXPECT_EQ(recorder.texts(),
+              (std::vector<std::string>{warned + ": Bad filler!", warned + ": Bad field value!"}));
+    for (const recorded_message& m : recorder.messages()) {
+        EXPECT_EQ(m.caption, "Error");
+        EXPECT_EQ(m.style, message_ok | message_icon_error);
+    }
+
+    recorder.clear();
+    const std::string negative = write("neg.kgf", kgf_file(1, -1, 4, 1));
+    EXPECT_EQ(read_kgf(negative.c_str(), image, all_levels, for_conversion), 0);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{negative + ": Bad image size!"});
+
+    recorder.clear();
+    const std::string cut = write("cut.kgf", kgf_file(1, 2, 2, 3));
+    EXPECT_EQ(read_kgf(cut.c_str(), image, all_levels, for_conversion), 0);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{missing_data});
+}
+
+TEST_F(routines, read_kgf_of_a_missing_file_fails_silently) {
+    image_buffer image = fresh(16);
+    EXPECT_EQ(read_kgf(folder.file("none.kgf").c_str(), image, all_levels, for_conversion), 0);
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_TRUE(image.data.empty());
+}
+
+#ifndef _WIN32
+// A folder, a device and a pipe are refused before they are read, so that
+// nothing blocks or reads for ever.
+TEST_F(routines, inputs_that_are_not_files_are_refused_by_name) {
+    const std::string pipe = folder.file("pipe.kgf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {folder.path, std::string("/dev/zero"), pipe}) {
+        recorder.clear();
+        image_buffer image = fresh(16);
+        EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 0);
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{path + ": Not a regular file!"});
+        recorder.clear();
+        EXPECT_EQ(read_tga(path.c_str(), image, top_row_first), 0);
+        EXPECT_EQ(recorder.texts(), std::vector<std::string>{path + ": Not a regular file!"});
+    }
+}
+#endif
+
+// ---- rle_decode, write_kgf and rle_encode on streams ----------------------
+
+bytes single_runs(int count) {
+    bytes runs;
+    for (int i = 0; i < count; ++i) {
+        runs.push_back(0);
+        put_u16(runs, static_cast<unsigned>(i));
+    }
+    return runs;
+}
+
+image_buffer blank(int width, int height) {
+    image_buffer image = fresh(16);
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    image.data.assign(static_cast<size_t>(mip_chain_bytes(image)), 0);
+    return image;
+}
+
+// More runs than one bulk read takes; the whole of the last run counts,
+// and a run cut by the end of the stream is not applied.
+TEST_F(routines, rle_decode_reads_the_stream_in_blocks) {
+    bytes runs = single_runs(10000);
+    runs.insert(runs.end(), {250, 1, 1});
+    {
+        file_handle stream(std::fopen(write("runs.bin", runs).c_str(), "rb"));
+        image_buffer image = blank(100, 100);
+        EXPECT_EQ(rle_decode(stream.get(), image, 20002, for_conversion), 20500);
+        EXPECT_EQ(image.data[19999], static_cast<uint8_t>(9999 >> 8));
+    }
+    runs.resize(runs.size() - 4);
+    {
+        file_handle stream(std::fopen(write("runs.bin", runs).c_str(), "rb"));
+        image_buffer image = blank(100, 100);
+        EXPECT_EQ(rle_decode(stream.get(), image, 20000, for_conversion), 19998);
+        EXPECT_EQ(image.data[19997], static_cast<uint8_t>(9998 >> 8));
+        EXPECT_EQ(image.data[19998], 0);
+    }
+    // For display the first level is turned.
+    {
+        file_handle stream(std::fopen(write("runs.bin", single_runs(4)).c_str(), "rb"));
+        image_buffer image = blank(2, 2);
+        EXPECT_EQ(rle_decode(stream.get(), image, 8, for_preview), 8);
+        EXPECT_EQ(image.data, (bytes{2, 0, 3, 0, 0, 0, 1, 0}));
+    }
+}
+
+#ifndef _WIN32
+// Reading a stream opened only for writing fails with the error indicator here.
+TEST_F(routines, rle_decode_from_an_unreadable_stream_is_an_error) {
+    file_handle stream(std::fopen(folder.file("w.bin").c_str(), "wb"));
+    ASSERT_TRUE(stream);
+    image_buffer image = blank(2, 2);
+    EXPECT_EQ(rle_decode(stream.get(), image, 8, for_conversion), -1);
+}
+#endif
+
+#if defined(__GLIBC__)
+// A stream that hands out its bytes and then fails, as a failing disk would.
+struct failing_source {
+    bytes content;
+    size_t position = 0;
+};
+
+ssize_t read_then_fail(void* cookie, char* buffer, size_t size) {
+    auto* source = static_cast<failing_source*>(cookie);
+    if (source->position >= source->content.size())
+        return -1;
+    const size_t n = std::min(size, source->content.size() - source->position);
+    std::memcpy(buffer, source->content.data() + source->position, n);
+    source->position += n;
+    return static_cast<ssize_t>(n);
+}
+
+TEST_F(routines, rle_decode_fails_only_on_an_error_before_enough_runs) {
+    for (const auto& [expected, result] : {std::pair<int64_t, int64_t>{8, 8}, {12, -1}}) {
+        failing_source source{bytes{2, 1, 0, 2, 2, 0}};
+        cookie_io_functions_t functions{read_then_fail, nullptr, nullptr, nullptr};
+        file_handle stream(fopencookie(&source, "rb", functions));
+        ASSERT_TRUE(stream);
+        image_buffer image = blank(static_cast<int>(expected / 2), 1);
+        EXPECT_EQ(rle_decode(stream.get(), image, expected, for_conversion), result);
+    }
+}
+#endif
+
+TEST_F(routines, write_kgf_and_rle_encode_write_what_the_encoder_gives) {
+    image_buffer image = blank(2, 2);
+    image.data = {0x34, 0x12, 0x34, 0x12, 0x34, 0x12, 0x34, 0x12};
+    bytes expected;
+    ASSERT_EQ(encode_kgf(expected, "abcde", image, 8), 1);
+    const std::string path = folder.file("abcde");
+    {
+        file_handle stream(std::fopen(path.c_str(), "wb"));
+        EXPECT_EQ(write_kgf(stream.get(), "abcde", image, 8), 1);
+        EXPECT_EQ(rle_encode(stream.get(), image, 8), 1);
+    }
+    expected.insert(expected.end(), {0x04, 0x34, 0x12});
+    EXPECT_EQ(read_file_bytes(path), expected);
+
+    // A chain longer than the block is refused.
+    file_handle stream(std::fopen(path.c_str(), "wb"));
+    EXPECT_EQ(rle_encode(stream.get(), image, 10), 0);
+    EXPECT_EQ(write_kgf(stream.get(), "abcde", image, 10), 0);
+}
+
+TEST_F(routines, write_failures_are_reported) {
+    const std::string path = write("ro.kgf", {1, 2, 3});
+    const image_buffer image = blank(2, 2);
+    file_handle stream(std::fopen(path.c_str(), "rb")); // not open for writing
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(write_kgf(stream.get(), "ro.kgf", image, 8), 0);
+    EXPECT_EQ(rle_encode(stream.get(), image, 8), 0);
+    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 0);
+}
+
+#ifdef __linux__
+TEST_F(routines, writing_to_a_full_device_fails) {
+    // Enough distinct pixels that the runs overflow the stream's buffer.
+    image_buffer image = blank(128, 128);
+    for (size_t i = 0; i < image.data.size(); i += 4)
+        image.data[i] = 1;
+    file_handle stream(std::fopen("/dev/full", "wb"));
+    if (!stream)
+        GTEST_SKIP() << "no /dev/full";
+    EXPECT_EQ(write_kgf(stream.get(), "full.kgf", image, mip_chain_bytes(image)), 0);
+}
+#endif
+
+} // namespace

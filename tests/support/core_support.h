@@ -1,0 +1,38 @@
+// Helpers for tests of the core: bytes in memory instead of files, and a
+// sink that keeps the core's findings instead of showing them.
+#pragma once
+
+#include "formats/byte_reader.h"
+#include "formats/report.h"
+#include "formats/status.h"
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// A reader over bytes the caller keeps alive.
+inline byte_reader reader_of(const std::vector<uint8_t>& bytes) {
+    return memory_reader(bytes.data(), bytes.size());
+}
+
+// One finding as the core reported it: the status and what it concerns
+// (empty for none).
+struct finding {
+    kgf_status status;
+    std::string subject;
+    bool operator==(const finding&) const = default;
+};
+
+void PrintTo(const finding& found, std::ostream* out);
+
+// Keeps every finding and every name-length question, and answers the
+// questions with answer.
+struct recording_sink {
+    std::vector<finding> findings;
+    std::vector<std::string> questions;
+    bool answer = false;
+
+    // A sink that records into this one; valid while it lives.
+    report_sink sink();
+};
