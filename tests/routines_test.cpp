@@ -294,4 +294,79 @@ TEST_F(routines, writing_to_a_full_device_fails) {
 }
 #endif
 
+// ---- read_tga and write_tga_image ----------------------------------------
+
+// The flag picks the row order; a TGA shows one level once its header is in.
+TEST_F(routines, read_tga_reads_in_the_order_asked_and_keeps_one_level) {
+    bytes file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0};
+    file.insert(file.end(), {1, 1, 1, 2, 2, 2}); // the bottom row, then the top
+    const std::string path = write("a.tga", file);
+    image_buffer image = fresh(32);
+    ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
+    EXPECT_EQ(image.data, (bytes{2, 2, 2, 1, 1, 1}));
+    EXPECT_EQ(image_info.mip_levels, 1);
+    init_image_buffer(image, 32);
+    ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1);
+    EXPECT_EQ(image.data, (bytes{1, 1, 1, 2, 2, 2}));
+    EXPECT_TRUE(recorder.messages().empty());
+
+    for (const size_t cut : {size_t{17}, size_t{18}}) {
+        reset_core_state();
+        const std::string cut_path = write("cut.tga", bytes(file.begin(), file.begin() + cut));
+        EXPECT_EQ(read_tga(cut_path.c_str(), image, top_row_first), 0);
+        EXPECT_EQ(image_info.mip_levels, cut >= 18 ? 1 : 0) << cut;
+    }
+}
+
+TEST_F(routines, read_tga_of_a_missing_file_fails_silently) {
+    image_buffer image = fresh(32);
+    EXPECT_EQ(read_tga(folder.file("none.tga").c_str(), image, top_row_first), 0);
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_TRUE(image.data.empty());
+}
+
+// A refused file gives one message naming it, in either row order.
+TEST_F(routines, read_tga_shows_why_a_file_is_refused) {
+    const struct {
+        const char* file;
+        const char* message; // %s stands for the path
+    } cases[] = {
+        {"cut-header.tga", missing_data},
+        {"negative-width.tga", "%s: Bad image size!"},
+        {"type-32-huffman.tga", "%s: Unsupported TGA type!"},
+        {"index-past-map.tga", "%s: Bad colour map index!"},
+        {"rle-ends-early.tga", "%s: Bad run-length data!"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = std::string(KGF_TGA_CORPUS) + "/" + c.file;
+        std::string expected = c.message;
+        if (const size_t at = expected.find("%s"); at != std::string::npos)
+            expected.replace(at, 2, path);
+        for (int as_stored : {top_row_first, bottom_row_first}) {
+            recorder.clear();
+            image_buffer image = fresh(32);
+            EXPECT_EQ(read_tga(path.c_str(), image, as_stored), 0) << c.file;
+            ASSERT_EQ(recorder.messages().size(), 1u) << c.file;
+            EXPECT_EQ(recorder.messages()[0].text, expected);
+            EXPECT_EQ(recorder.messages()[0].caption, "Error");
+        }
+    }
+}
+
+TEST_F(routines, write_tga_image_writes_what_the_encoder_gives_or_nothing) {
+    image_buffer image = fresh(24);
+    image.width = 4;
+    image.height = 4;
+    image.data.assign(40, 0); // one row short
+    file_handle stream(std::tmpfile());
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 0);
+    EXPECT_EQ(std::ftell(stream.get()), 0);
+    image.data.assign(48, 9);
+    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 1);
+    bytes expected;
+    ASSERT_EQ(encode_tga(expected, image, 0), 1);
+    EXPECT_EQ(std::ftell(stream.get()), static_cast<long>(expected.size()));
+}
+
 } // namespace
