@@ -369,4 +369,181 @@ TEST_F(routines, write_tga_image_writes_what_the_encoder_gives_or_nothing) {
     EXPECT_EQ(std::ftell(stream.get()), static_cast<long>(expected.size()));
 }
 
+// ---- parse_kaf and split_kaf ---------------------------------------------
+
+// A KAF of one-level frames, 2 x 2 each but the last, which is w x h.
+bytes kaf_file(const std::vector<std::string>& names, int mip_count = 1, int width = 2,
+               int height = 2) {
+    bytes file = {static_cast<uint8_t>(names.size())};
+    file.resize(17, 0);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const bool last = i + 1 == names.size();
+        file.insert(file.end(), {0xAB, 0xCD, 0xEF});
+        put_text(file, names[i]);
+        file.push_back(static_cast<uint8_t>(last ? mip_count : 1));
+        file.insert(file.end(), 9, 0);
+        put_u16(file, static_cast<unsigned>(last ? width : 2));
+        put_u16(file, static_cast<unsigned>(last ? height : 2));
+        put_u16(file, 0x2820);
+        file.insert(file.end(), {4, static_cast<uint8_t>(i), 0x80});
+    }
+    return file;
+}
+
+struct split_result {
+    int ok = -1;
+    std::vector<char> frame_names;
+    int32_t frame_count = -1;
+    std::vector<int32_t> unwritten;
+};
+
+split_result split(const std::string& out, const std::string& path) {
+    split_result result;
+    result.ok = split_kaf(out.c_str(), path.c_str(), result.frame_names, result.frame_count,
+                          &result.unwritten);
+    return result;
+}
+
+// The frames come out in the caller's buffers; the picture and the image
+// information take the last frame's header.
+TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_last_header) {
+    const bytes content = kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1);
+    const std::string path = write("anim.kaf", content);
+    image_buffer image = fresh(16);
+    image.num_mipmaps = 5;
+    std::vector<uint8_t> frame_data = {9};
+    std::vector<int32_t> frame_sizes;
+    std::vector<char> frame_names;
+    int32_t frame_count = -1;
+    int64_t frame_data_size = -1;
+    ASSERT_EQ(parse_kaf(path.c_str(), &image, frame_data, frame_sizes, frame_names, frame_count,
+                        frame_data_size),
+              1);
+    EXPECT_EQ(frame_count, 2);
+    EXPECT_EQ(frame_data, bytes(content.begin() + 17, content.end()));
+    EXPECT_EQ(frame_data_size, static_cast<int64_t>(content.size()) - 17);
+    EXPECT_EQ(frame_sizes, (std::vector<int32_t>{3 + 6 + 16 + 3, 3 + 6 + 16 + 3}));
+    EXPECT_EQ(frame_names.size(), 2u * 36);
+    EXPECT_STREQ(frame_names.data() + 6, "b.kgf");
+    EXPECT_EQ(image.width, 4);
+    EXPECT_EQ(image.height, 1);
+    EXPECT_EQ(image.num_mipmaps, 5);
+    EXPECT_EQ(image.bpp, 16);
+    EXPECT_TRUE(image.data.empty());
+    EXPECT_EQ(image_info.mip_levels, 3);
+    EXPECT_TRUE(recorder.messages().empty());
+
+    // Without a picture only the image information is kept.
+    reset_core_state();
+    ASSERT_EQ(parse_kaf(path.c_str(), nullptr, frame_data, frame_sizes, frame_names, frame_count,
+                        frame_data_size),
+              1);
+    EXPECT_EQ(image_info.mip_levels, 3);
+}
+
+// A file that does not parse is shown, and a split of it ends there.
+TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
+    bytes cut = kaf_file({"a.kgf"});
+    cut.pop_back();
+    for (const bytes& content : {cut, bytes{}, bytes{127, 0, 3, 0}}) {
+        SCOPED_TRACE(content.size());
+        const std::string path = write("cut.kaf", content);
+        recorder.clear();
+        std::vector<uint8_t> frame_data;
+        std::vector<int32_t> frame_sizes;
+        std::vector<char> frame_names;
+        int32_t frame_count = -1;
+        int64_t frame_data_size = -1;
+        EXPECT_EQ(parse_kaf(path.c_str(), nullptr, frame_data, frame_sizes, frame_names,
+                            frame_count, frame_data_size),
+                  0);
+        ASSERT_EQ(recorder.messages().size(), 1u);
+        EXPECT_EQ(recorder.messages()[0].text, missing_data);
+        EXPECT_EQ(recorder.messages()[0].caption, "Error");
+        EXPECT_EQ(recorder.messages()[0].style, message_ok | message_icon_error);
+
+        recorder.clear();
+        scratch_folder output;
+        const split_result result = split(output.folder_text(), path);
+        EXPECT_EQ(result.ok, 0);
+        EXPECT_TRUE(result.frame_names.empty());
+        EXPECT_EQ(result.frame_count, 0);
+        ASSERT_EQ(recorder.messages().size(), 2u);
+        EXPECT_EQ(recorder.messages()[0].text, missing_data);
+        EXPECT_EQ(recorder.messages()[1].text, "Conversion terminated.");
+        EXPECT_EQ(recorder.messages()[1].caption, "Status");
+        EXPECT_EQ(recorder.messages()[1].style, message_ok);
+        EXPECT_TRUE(list_folder(output.path).empty());
+    }
+}
+
+TEST_F(routines, kaf_file_that_cannot_be_opened) {
+    std::vector<uint8_t> frame_data;
+    std::vector<int32_t> frame_sizes;
+    std::vector<char> frame_names;
+    int32_t frame_count = -1;
+    int64_t frame_data_size = -1;
+    EXPECT_EQ(parse_kaf(folder.file("absent.kaf").c_str(), nullptr, frame_data, frame_sizes,
+                        frame_names, frame_count, frame_data_size),
+              0);
+    EXPECT_TRUE(frame_data.empty());
+    EXPECT_TRUE(frame_names.empty());
+    EXPECT_TRUE(recorder.messages().empty());
+    scratch_folder output;
+    EXPECT_EQ(split(output.folder_text(), folder.file("absent.kaf")).ok, 0);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Conversion terminated."});
+}
+
+// The frames get the stored level count.
+TEST_F(routines, split_kaf_writes_the_stored_number_of_levels) {
+    const std::string path = write("anim.kaf", kaf_file({"a.kgf", "b.kgf"}));
+    for (const int levels : {0, 1, 5}) {
+        settings.num_mipmaps = static_cast<uint8_t>(levels);
+        scratch_folder output;
+        const split_result result = split(output.folder_text(), path);
+        ASSERT_EQ(result.ok, 1);
+        EXPECT_EQ(result.frame_count, 2);
+        EXPECT_STREQ(result.frame_names.data() + 6, "b.kgf");
+        EXPECT_TRUE(result.unwritten.empty());
+        EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf"}));
+        const bytes written = read_file_bytes(output.file("b.kgf"));
+        ASSERT_GT(written.size(), 9u);
+        EXPECT_EQ(written[9], levels); // the byte after "b.kgf"
+    }
+    EXPECT_TRUE(recorder.messages().empty());
+}
+
+// Every frame that is not written is shown by name, with the system's
+// reason where it gave one, and the others are written.
+TEST_F(routines, split_kaf_shows_each_frame_it_does_not_write) {
+    const std::string name80 = std::string(60, 'L') + std::string(20, 'T');
+    const std::string path =
+        write("anim.kaf", kaf_file({"a.kgf", "../escape.kgf", name80, "b.kgf", "c.kgf"}));
+    scratch_folder output;
+    ASSERT_EQ(create_folder(output.file("b.kgf").c_str()), 1);
+    const split_result result = split(output.folder_text(), path);
+    EXPECT_EQ(result.ok, 0);
+    EXPECT_EQ(result.frame_count, 5);
+    EXPECT_EQ(result.unwritten, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
+    const std::vector<std::string> texts = recorder.texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Bad frame name: ../escape.kgf");
+    EXPECT_EQ(texts[1], "Frame name longer than 35 characters: " + name80);
+    EXPECT_EQ(without_reasons(texts)[2], "Cannot write " + output.file("b.kgf"));
+    EXPECT_GT(texts[2].size(), without_reasons(texts)[2].size());
+
+    // A folder that cannot exist, and one too long for the frame's path.
+    recorder.clear();
+    write_file_bytes(output.file("plain"), {1});
+    const std::string blocked = output.file("plain") + "/sub/";
+    EXPECT_EQ(split(blocked, write("one.kaf", kaf_file({"a.kgf"}))).ok, 0);
+    EXPECT_EQ(without_reasons(recorder.texts()),
+              std::vector<std::string>{"Cannot create " + blocked + "a.kgf"});
+    recorder.clear();
+    const std::string deep = output.folder_text() + std::string(250, 'd') + "/";
+    EXPECT_EQ(split(deep, write("one.kaf", kaf_file({"a.kgf"}))).ok, 0);
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Path is too long: a.kgf"});
+}
+
 } // namespace
