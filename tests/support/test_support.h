@@ -57,5 +57,6 @@ void put_text(std::vector<uint8_t>& bytes, const std::string& text); // with its
 // for checks that hold on every platform (the reasons are worded by each).
 std::vector<std::string> without_reasons(std::vector<std::string> texts);
 
-// Resets settings to their defaults and image_info to zeros.
+// Resets settings to their defaults and image_info to zeros: for tests of
+// the routines and front ends, which read and fill them. The core uses neither.
 void reset_core_state();
