@@ -63,7 +63,7 @@ scratch_folder::scratch_folder() {
                                      std::to_string(static_cast<unsigned>(std::rand())));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            path = candidate.string();
+            path = path_text(candidate);
             return;
         }
     }
@@ -74,8 +74,11 @@ scratch_folder::~scratch_folder() {
     fs::remove_all(path, error);
 }
 
+// Names go through the platform's own conversion: a path made from a
+// narrow string directly takes its bytes as Latin-1 on Windows, whatever
+// the code page, and mangles every other name.
 std::string scratch_folder::file(const std::string& name) const {
-    return (fs::path(path) / name).string();
+    return path_text(text_path(path) / text_path(name));
 }
 
 std::string scratch_folder::folder_text() const {
@@ -106,14 +109,14 @@ void write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes
 
 bool file_exists(const std::string& path) {
     std::error_code error;
-    return fs::exists(path, error);
+    return fs::exists(text_path(path), error);
 }
 
 std::vector<std::string> list_folder(const std::string& path) {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(path, error))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(text_path(path), error))
+        names.push_back(path_text(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

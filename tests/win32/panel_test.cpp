@@ -810,6 +810,71 @@ TEST_F(panel_test, an_animation_the_writer_packed_plays_frame_by_frame) {
     }
 }
 
+// Names no single ANSI code page spells, read through the UTF-8 code page
+// this test program declares as the dialog program does: a picture and an
+// animation in a Cyrillic folder are previewed, drawn and described like
+// any other file.
+TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+    scratch_folder root;
+    const std::string folder = root.file("Текстуры");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    current_folder_change here(folder);
+    // The folder under its own name, as the system spells it.
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(std::wstring(current).ends_with(L"\\Текстуры"));
+    write_kgf_from(folder, "木の壁.tga", 64, 64, fill::magenta_quarter);
+    const std::vector<uint8_t> large =
+        write_kgf_from(folder, "большой.tga", 64, 64, fill::magenta_quarter);
+    const std::vector<uint8_t> small =
+        write_kgf_from(folder, "小さい.tga", 32, 32, fill::magenta_quarter);
+    write_kaf(folder + "\\Анимация木.kaf", {large, small});
+
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
+    ASSERT_NE(info_window, nullptr);
+    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
+    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
+    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    const auto expect_drawn = [&](const RECT& quarter, const char* what) {
+        paint_panel(file_dialog.panel);
+        const RECT drawn = drawn_rectangle(area);
+        EXPECT_EQ(drawn.left, quarter.left) << what;
+        EXPECT_EQ(drawn.top, quarter.top) << what;
+        EXPECT_EQ(drawn.right, quarter.right) << what;
+        EXPECT_EQ(drawn.bottom, quarter.bottom) << what;
+    };
+
+    file_dialog.highlight("木の壁.kgf");
+    ASSERT_TRUE(panel_state.preview_loaded)
+        << (messages.texts().empty() ? "" : messages.texts().front());
+    EXPECT_STREQ(panel_state.highlighted_name, "木の壁.kgf");
+    EXPECT_EQ(info_text(), "KGF|64x64|16|1|1");
+    EXPECT_EQ(item_text(info_window, 1031), "KGF");
+    EXPECT_EQ(item_text(info_window, 1032), "64x64");
+    pump();
+    expect_drawn({16, 16, 32, 32}, "木の壁.kgf");
+
+    // The animation, paused and stepped by hand. Frames are drawn in the
+    // last frame's size, 32 x 32: the first is cut to its top left quarter.
+    file_dialog.highlight("Анимация木.kaf");
+    ASSERT_TRUE(panel_state.preview_loaded);
+    EXPECT_EQ(info_text(), "KAF|32x32|16|1|2");
+    EXPECT_EQ(item_text(info_window, 1031), "KAF");
+    EXPECT_EQ(item_text(info_window, 1035), "2");
+    const RECT preview = preview_rectangle(file_dialog.panel);
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
+    ASSERT_FALSE(panel_state.playing);
+    pump();
+    tick(file_dialog);
+    expect_drawn({32, 32, 32, 32}, "the first frame");
+    tick(file_dialog);
+    expect_drawn({32, 32, 16, 16}, "the second frame");
+    EXPECT_EQ(messages.texts(), std::vector<std::string>());
+}
+
 TEST_F(panel_test, rows_are_padded_to_four_bytes_for_drawing) {
     EXPECT_EQ(dib_row_bytes(5, 24), 16);
     EXPECT_EQ(dib_row_bytes(4, 24), 12);
