@@ -18,6 +18,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -297,6 +299,120 @@ TEST_F(program, names_in_every_language) {
     expect_stored_settings(folders.start, input, output + "\\", 2, 1);
 }
 
+// A 64 x 64 picture, magenta (a colour no dialog background has) in its top
+// left quarter and black elsewhere.
+void write_magenta_quarter_tga(const std::string& path) {
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 24, 0};
+    for (int row = 0; row < 64; ++row) // bottom row first
+        for (int x = 0; x < 64; ++x) {
+            const uint8_t level = x < 32 && row >= 32 ? 0xFF : 0;
+            bytes.insert(bytes.end(), {level, 0, level});
+        }
+    write_file_bytes(path, bytes);
+}
+
+// The first window below parent of the given class, at any depth.
+HWND find_by_class(HWND parent, const char* kind) {
+    struct search {
+        const char* kind;
+        HWND found;
+    } state = {kind, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& state = *reinterpret_cast<search*>(data);
+            if (class_name(window) != state.kind)
+                return TRUE;
+            state.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&state));
+    return state.found;
+}
+
+// The magenta pixels of a window of the program as drawn on the screen:
+// left, top, width and height; all zero when there are none.
+RECT magenta_in(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right, height = client.bottom;
+    if (width <= 0 || height <= 0)
+        return {};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    RECT found = {width, height, -1, -1};
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixels[y * width + x];
+            if ((p >> 16 & 0xFF) >= 0xC0 && (p >> 8 & 0xFF) < 0x40 && (p & 0xFF) >= 0xC0)
+                found = {std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
+                         std::max<LONG>(found.right, x), std::max<LONG>(found.bottom, y)};
+        }
+    SelectObject(memory, previous);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (found.right < 0)
+        return {};
+    return {found.left, found.top, found.right - found.left + 1, found.bottom - found.top + 1};
+}
+
+// The user highlights the only file the dialog lists, a CJK name in a
+// Cyrillic folder, and opens the image information: the name comes from
+// the listing, the picture is drawn in the preview and described.
+void highlight_and_look(DWORD process_id, HWND dialog) {
+    HWND list = find_by_class(dialog, "SysListView32");
+    ASSERT_NE(list, nullptr) << "no file list";
+    ASSERT_TRUE(
+        wait_until([&] { return send(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, step_timeout_ms))
+        << "the dialog does not list the one file";
+    PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
+    HWND name_field = GetDlgItem(dialog, edt1);
+    ASSERT_TRUE(
+        wait_until([&] { return window_text(name_field) == "木の壁.tga"; }, step_timeout_ms))
+        << "the name field shows " << window_text(name_field);
+
+    // The picture at its own size, inside the area whatever the font makes
+    // of the area's dialog units: its top left quarter is 32 x 32 pixels.
+    // Read before the image information opens over it.
+    HWND type_list = find_descendant(dialog, 1002, "ComboBox");
+    ASSERT_NE(type_list, nullptr);
+    HWND panel = GetParent(type_list);
+    HWND area = GetDlgItem(panel, 1016);
+    ASSERT_NE(area, nullptr);
+    RECT drawn = {};
+    EXPECT_TRUE(wait_until(
+        [&] {
+            drawn = magenta_in(area);
+            return drawn.right == 32 && drawn.bottom == 32;
+        },
+        step_timeout_ms))
+        << "the preview shows " << drawn.right << " x " << drawn.bottom << " magenta pixels";
+
+    press(panel, 1004);
+    HWND info = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (info = find_dialog(process_id, "Image Information")); },
+                           step_timeout_ms))
+        << "the image information did not open; " << shown_message(process_id);
+    EXPECT_TRUE(
+        wait_until([&] { return window_text(GetDlgItem(info, 1031)) == "TGA"; }, step_timeout_ms));
+    EXPECT_EQ(window_text(GetDlgItem(info, 1032)), "64x64");
+    EXPECT_EQ(window_text(GetDlgItem(info, 1033)), "24");
+
+    press(info, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !IsWindow(info); }, step_timeout_ms));
+}
+
 // "&Options..." for KGF output, "Five" and "Best quality", then OK.
 void choose_best_quality(DWORD process_id, HWND dialog) {
     HWND type_list = find_descendant(dialog, 1002, "ComboBox");
@@ -311,6 +427,20 @@ void choose_best_quality(DWORD process_id, HWND dialog) {
     EXPECT_EQ(send(GetDlgItem(options, 1002), BM_GETCHECK, 0, 0), BST_CHECKED);
     press(options, IDOK);
     ASSERT_TRUE(wait_until([&] { return !IsWindow(options); }, step_timeout_ms));
+}
+
+// The file dialog lists a CJK name in a Cyrillic folder, previews and
+// describes it when it is highlighted, and converts it.
+TEST_F(program, preview_in_every_language) {
+    run_folders folders;
+    const std::string input = folders.root.file("Текстуры");
+    ASSERT_TRUE(CreateDirectoryA(input.c_str(), nullptr));
+    write_magenta_quarter_tga(input + "\\木の壁.tga");
+
+    ASSERT_NO_FATAL_FAILURE(
+        drive_program(folders.start, {input, 2, "", 1, folders.output}, highlight_and_look));
+
+    EXPECT_EQ(list_folder(folders.output), std::vector<std::string>{"木の壁.kgf"});
 }
 
 // Runs kgfconv.exe with the arguments; true when it exits 0.

@@ -12,7 +12,8 @@ if(TARGET kgftool)
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/kgfconv.manifest)
   target_link_libraries(drive_kgftool PRIVATE kgftestsupport advapi32 user32)
   add_dependencies(drive_kgftool kgftool)
-  foreach(scenario tga_to_kgf kaf_to_tga names_in_every_language best_quality)
+  foreach(scenario tga_to_kgf kaf_to_tga names_in_every_language preview_in_every_language
+                  best_quality)
     add_test(NAME program.${scenario}
              COMMAND drive_kgftool $<TARGET_FILE:kgftool> $<TARGET_FILE:kgfconv>
                      --gtest_filter=program.${scenario})
