@@ -2,7 +2,6 @@
 
 #include "convert/convert.h"
 #include "formats/status.h"
-#include "formats/text_fit.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
 #include "routines/batch.h"
@@ -20,13 +19,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <vector>
 
 panel_state_record panel_state;
 
 const char* const empty_output_folder =
     "The output folder is empty. Enter the folder the converted files go to.";
+const char* const overlong_output_folder =
+    "The output folder is too long: %s\nEnter a shorter folder.";
 
 namespace {
 
@@ -70,14 +70,12 @@ void read_output_type_text(HWND panel) {
                         reinterpret_cast<LPARAM>(output_type_text));
 }
 
-// Stores the folder field as the output folder; false, leaving the stored
-// folder as it was, when the field is blank.
-bool read_output_folder(HWND panel) {
-    // Room for the field's text whole, however many bytes its characters
-    // take, so that the cut to the folder's field falls between characters.
+// The folder field's text, longer than any folder that fits, so that a
+// text too long is seen as such and never cut to one that fits.
+std::string output_folder_text(HWND panel) {
     char text[4 * panel_text_bytes] = {};
     GetDlgItemTextA(panel, IDC_PANEL_OUTPUT_FOLDER, text, sizeof text);
-    return store_output_folder(settings.output_dir, text);
+    return text;
 }
 
 std::string window_text(HWND window) {
@@ -255,11 +253,18 @@ void selection_changed() {
     s.reading = false;
 }
 
-// "&Start": an empty output folder is refused, the dialog stays. Returns
-// whether the selection is accepted.
+// "&Start": an empty or too long output folder is refused, the dialog
+// stays. Returns whether the selection is accepted.
 bool accepted(HWND panel) {
-    if (!read_output_folder(panel)) {
+    const std::string folder = output_folder_text(panel);
+    switch (store_output_folder(settings.output_dir, folder.c_str())) {
+    case output_folder_outcome::stored:
+        break;
+    case output_folder_outcome::empty:
         show_error(empty_output_folder);
+        return false;
+    case output_folder_outcome::too_long:
+        show_error_about(overlong_output_folder, folder.c_str());
         return false;
     }
     stop_animation();
@@ -268,7 +273,7 @@ bool accepted(HWND panel) {
 }
 
 void destroyed(HWND panel) {
-    read_output_folder(panel);
+    store_output_folder(settings.output_dir, output_folder_text(panel).c_str());
     RemoveWindowSubclass(panel_state.open_dialog, file_dialog_guard, file_dialog_guard_id);
     forget_highlight();
     stop_animation();
@@ -372,20 +377,20 @@ void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
 
 } // namespace
 
-bool store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
-    const size_t length = fitting_length(std::string_view(text, strnlen(text, panel_text_bytes)),
-                                         panel_text_bytes - 1);
+output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
+    const size_t length = std::strlen(text);
     // A cleared field would make the folder the drive's root.
     if (std::strspn(text, " \t") >= length)
-        return false;
-    std::memcpy(folder, text, length);
-    folder[length] = '\0';
-    // A folder of 255 characters has no room left: it stays as typed.
-    if (folder[length - 1] != '\\' && length + 1 < panel_text_bytes) {
+        return output_folder_outcome::empty;
+    const bool has_separator = text[length - 1] == '\\';
+    if (length + (has_separator ? 0 : 1) >= static_cast<size_t>(panel_text_bytes))
+        return output_folder_outcome::too_long;
+    std::memcpy(folder, text, length + 1);
+    if (!has_separator) {
         folder[length] = '\\';
         folder[length + 1] = '\0';
     }
-    return true;
+    return output_folder_outcome::stored;
 }
 
 UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -48,10 +48,19 @@ extern panel_state_record panel_state;
 // The hook procedure of the file dialog, installed with the panel template.
 UINT_PTR CALLBACK panel_hook(HWND panel, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Stores a folder field's text as the output folder: at most 255
-// characters, a trailing backslash added when missing and when it fits.
-// A blank text is no folder: false, and the stored folder stays.
-bool store_output_folder(char (&folder)[panel_text_bytes], const char* text);
+enum class output_folder_outcome {
+    stored,
+    empty,    // a blank text is no folder
+    too_long, // no room for the folder and its backslash in 255 bytes
+};
 
-// The message that refuses "&Start" with an empty output folder.
+// Stores a folder field's text as the output folder, a trailing backslash
+// added when missing. A text that is blank, or that would not fit whole
+// with its backslash, is refused and the stored folder stays: a cut folder
+// would send the files somewhere the user never typed.
+output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* text);
+
+// The messages that refuse "&Start" with an empty or too long output folder;
+// the second shows the folder in place of its "%s".
 extern const char* const empty_output_folder;
+extern const char* const overlong_output_folder;

@@ -300,7 +300,7 @@ TEST_F(batch_window, a_path_too_long_for_the_dialog_is_refused_and_the_program_g
     EXPECT_EQ(list_folder(output), std::vector<std::string>{"short.kgf"});
 }
 
-TEST_F(batch_window, an_empty_output_folder_is_refused_and_nothing_goes_to_the_root) {
+TEST_F(batch_window, an_empty_or_too_long_output_folder_is_refused) {
     const std::string name = "kgf_empty_folder_test.tga";
     write_tga(input + "\\" + name);
     const std::string root = input.substr(0, 3); // the drive of the input
@@ -312,6 +312,17 @@ TEST_F(batch_window, an_empty_output_folder_is_refused_and_nothing_goes_to_the_r
     ASSERT_TRUE(wait_until([&] { return !messages.texts().empty(); }, step_timeout_ms));
     EXPECT_EQ(messages.texts(), std::vector<std::string>{empty_output_folder});
     EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays for a folder";
+    // A folder too long to keep is refused too: cut, it would be another.
+    messages.clear();
+    const std::string overlong = root + std::string(260, 'f');
+    HWND folder_field = find_descendant(dialog, 1003, "Edit");
+    ASSERT_NE(folder_field, nullptr);
+    set_window_text(folder_field, overlong);
+    press(dialog, IDOK);
+    ASSERT_TRUE(wait_until([&] { return !messages.texts().empty(); }, step_timeout_ms));
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"The output folder is too long: " +
+                                                         overlong + "\nEnter a shorter folder."});
+    EXPECT_TRUE(IsWindow(dialog));
     press(dialog, IDCANCEL);
     ASSERT_TRUE(batch.wait());
     EXPECT_EQ(batch.result, 0);

@@ -395,48 +395,66 @@ TEST_F(panel_test, options_open_the_dialog_of_the_output_type) {
 
 TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
     struct case_row {
-        const char* field;
-        const char* stored;
+        std::string field;
+        std::string stored;
     };
-    const std::string long_folder(255, 'f');
-    const std::string too_long(300, 'g');
-    std::string trees; // 86 characters of three bytes: 258 bytes
-    for (int i = 0; i < 86; ++i)
+    const std::string fits = "C:\\" + std::string(251, 'f'); // 254 bytes, then the separator
+    std::string trees = "C:\\"; // 83 characters of three bytes: 252 bytes
+    for (int i = 0; i < 83; ++i)
         trees += "木";
-    const std::string trees_cut = trees.substr(0, 255);
     const case_row rows[] = {
-        {"C:\\out", "C:\\out\\"},
-        {"C:\\out\\", "C:\\out\\"},
-        {long_folder.c_str(), long_folder.c_str()}, // no room for the separator
-        {"C:\\Выход", "C:\\Выход\\"},
-        // Cut to 85 whole characters, 255 bytes, with no room for the separator.
-        {trees.c_str(), trees_cut.c_str()},
+        {"C:\\out", "C:\\out\\"},   {"C:\\out\\", "C:\\out\\"},   {fits, fits + "\\"},
+        {fits + "\\", fits + "\\"}, {"C:\\Выход", "C:\\Выход\\"}, {trees, trees + "\\"},
     };
     for (const case_row& row : rows) {
         fake_file_dialog file_dialog;
         file_dialog.notify(CDN_INITDONE);
         SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_SETCURSEL, 2, 0);
         output_type_text[0] = '\0';
-        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field);
+        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field.c_str());
         EXPECT_EQ(file_dialog.notify(CDN_FILEOK), 0) << "the selection must be accepted";
-        EXPECT_STREQ(settings.output_dir, row.stored);
+        EXPECT_EQ(settings.output_dir, row.stored);
         EXPECT_STREQ(output_type_text, format_descriptions[2]);
     }
-    char folder[panel_text_bytes];
-    EXPECT_TRUE(store_output_folder(folder, too_long.c_str()));
-    EXPECT_EQ(std::strlen(folder), 255u);
+    EXPECT_TRUE(messages.texts().empty());
+}
 
-    // A cleared field would write into the drive's root: refused, the
-    // dialog stays and the stored folder is kept, also at destruction.
-    const std::string kept = settings.output_dir; // the last row's folder
+// A cleared field would write into the drive's root, and a folder cut to
+// fit into some other folder than the one typed: both are refused, the
+// dialog stays, and the stored folder is kept, also at destruction.
+TEST_F(panel_test, an_empty_or_too_long_folder_is_refused_and_the_stored_one_kept) {
+    const std::string kept = "C:\\kept\\";
+    std::snprintf(settings.output_dir, sizeof settings.output_dir, "%s", kept.c_str());
+    const std::string full = "C:\\" + std::string(252, 'f'); // 255 bytes: no room for "\\"
+    // Cut between characters to fit, this would send the files to its
+    // parent folder, the 254 bytes before "Выход".
+    const std::string cut_between = "C:\\" + std::string(250, 'f') + "\\Выход";
+    std::string trees = "C:\\"; // 300 characters of three bytes
+    for (int i = 0; i < 300; ++i)
+        trees += "木";
+    auto too_long = [](const std::string& folder) {
+        return "The output folder is too long: " + folder + "\nEnter a shorter folder.";
+    };
+    struct case_row {
+        std::string field;
+        std::string message;
+    };
+    const case_row rows[] = {
+        {"", empty_output_folder},
+        {"   ", empty_output_folder},
+        {full, too_long(full)},
+        {full + "\\", too_long(full + "\\")},
+        {cut_between, too_long(cut_between)},
+        {trees, too_long(trees)},
+    };
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
-    for (const char* blank : {"", "   "}) {
+    for (const case_row& row : rows) {
         messages.clear();
-        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, blank);
+        SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field.c_str());
         EXPECT_EQ(file_dialog.notify(CDN_FILEOK), 1) << "the selection is refused";
         EXPECT_EQ(settings.output_dir, kept);
-        EXPECT_EQ(messages.texts(), std::vector<std::string>{empty_output_folder});
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{row.message});
     }
     SendMessageA(file_dialog.panel, WM_DESTROY, 0, 0);
     EXPECT_EQ(settings.output_dir, kept);
