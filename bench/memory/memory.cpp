@@ -6,6 +6,7 @@
 // goal printed beside it.
 #include "../speed/speed_inputs.h"
 #include "../speed/speed_process.h"
+#include "../speed/speed_setup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,76 +37,6 @@ struct memory_options {
 constexpr int job_counts[] = {1, 2, 8};
 constexpr double goal_ratio = 5.0;
 
-bool read_number(const char* text, int low, int high, int& value) {
-    char* end = nullptr;
-    const long number = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || number < low || number > high)
-        return false;
-    value = static_cast<int>(number);
-    return true;
-}
-
-bool read_options(int argc, char** argv, memory_options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        int* target = nullptr;
-        int low = 1;
-        int high = 999;
-        if (word == "--files") {
-            target = &options.files;
-        } else if (word == "--side") {
-            target = &options.side;
-            low = 16;
-            high = 4096;
-        } else if (word == "--big-side") {
-            target = &options.big_side;
-            low = 16;
-            high = 8192;
-        }
-        if (target != nullptr) {
-            if (i + 1 >= argc || !read_number(argv[++i], low, high, *target))
-                return false;
-        } else if (word.empty() || word[0] == '-' || !options.kgfconv.empty()) {
-            return false;
-        } else {
-            options.kgfconv = word;
-        }
-    }
-    return true;
-}
-
-// The native build puts kgfconv in cli/ beside this program's bench/.
-std::string default_kgfconv() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "kgfconv";
-    return (self.parent_path().parent_path() / "cli" / "kgfconv").string();
-}
-
-// The temporary folder, removed with everything in it however the run ends.
-struct scratch_folder {
-    std::string path;
-    scratch_folder() = default;
-    scratch_folder(const scratch_folder&) = delete;
-    scratch_folder& operator=(const scratch_folder&) = delete;
-    ~scratch_folder() {
-        std::error_code error;
-        if (!path.empty())
-            fs::remove_all(path, error);
-    }
-};
-
-bool make_scratch_folder(scratch_folder& scratch) {
-    std::error_code error;
-    const fs::path parent = fs::temp_directory_path(error);
-    std::string pattern = ((error ? fs::path("/tmp") : parent) / "kgf-memory-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        return false;
-    scratch.path = pattern;
-    return true;
-}
-
 // The batch in the order given: the large picture first.
 bool write_inputs(const memory_options& options, const std::string& folder,
                   std::vector<std::string>& inputs) {
@@ -128,7 +59,11 @@ bool write_inputs(const memory_options& options, const std::string& folder,
 
 int main(int argc, char** argv) {
     memory_options options;
-    if (!read_options(argc, argv, options)) {
+    if (!read_bench_options(argc, argv,
+                            {{"--files", &options.files, 1, 999},
+                             {"--side", &options.side, 16, 4096},
+                             {"--big-side", &options.big_side, 16, 8192}},
+                            options.kgfconv)) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -136,7 +71,7 @@ int main(int argc, char** argv) {
         options.kgfconv = default_kgfconv();
     catch_stop_signals();
     scratch_folder scratch;
-    if (!make_scratch_folder(scratch)) {
+    if (!make_scratch_folder(scratch, "kgf-memory")) {
         std::fprintf(stderr, "kgf_memory: no temporary folder\n");
         return 1;
     }

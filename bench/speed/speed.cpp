@@ -9,6 +9,7 @@
 #include "speed_machine.h"
 #include "speed_process.h"
 #include "speed_rounds.h"
+#include "speed_setup.h"
 #include "speed_stats.h"
 
 #include <algorithm>
@@ -38,81 +39,6 @@ struct speed_options {
     int big_side = 4096;
     std::string kgfconv;
 };
-
-// Reads a whole number in [low, high] into value; false when it is not one.
-bool read_number(const char* text, int low, int high, int& value) {
-    char* end = nullptr;
-    const long number = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || number < low || number > high)
-        return false;
-    value = static_cast<int>(number);
-    return true;
-}
-
-bool parse_options(int argc, char** argv, speed_options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        int* target = nullptr;
-        int low = 1;
-        int high = 0;
-        if (word == "--runs") {
-            target = &options.runs;
-            high = 99;
-        } else if (word == "--files") {
-            target = &options.files;
-            high = 999;
-        } else if (word == "--side") {
-            target = &options.side;
-            low = 16;
-            high = 4096;
-        } else if (word == "--big-side") {
-            target = &options.big_side;
-            low = 16;
-            high = 8192;
-        }
-        if (target != nullptr) {
-            if (i + 1 >= argc || !read_number(argv[++i], low, high, *target))
-                return false;
-        } else if (word.empty() || word[0] == '-' || !options.kgfconv.empty()) {
-            return false;
-        } else {
-            options.kgfconv = word;
-        }
-    }
-    return true;
-}
-
-// The native build puts kgfconv in cli/ beside this program's bench/.
-std::string default_kgfconv() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "kgfconv";
-    return (self.parent_path().parent_path() / "cli" / "kgfconv").string();
-}
-
-// The temporary folder, removed with everything in it however the run ends.
-struct scratch_folder {
-    std::string path;
-    scratch_folder() = default;
-    scratch_folder(const scratch_folder&) = delete;
-    scratch_folder& operator=(const scratch_folder&) = delete;
-    ~scratch_folder() {
-        std::error_code error;
-        if (!path.empty())
-            fs::remove_all(path, error);
-    }
-};
-
-bool make_scratch_folder(scratch_folder& scratch) {
-    std::error_code error;
-    const fs::path parent = fs::temp_directory_path(error);
-    std::string pattern = ((error ? fs::path("/tmp") : parent) / "kgf-speed-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        return false;
-    scratch.path = pattern;
-    return true;
-}
 
 std::vector<std::string> joined(std::vector<std::string> head,
                                 const std::vector<std::string>& tail) {
@@ -248,7 +174,12 @@ int main(int argc, char** argv) {
         std::fputs(usage, stdout);
         return 0;
     }
-    if (!parse_options(argc, argv, options)) {
+    if (!read_bench_options(argc, argv,
+                            {{"--runs", &options.runs, 1, 99},
+                             {"--files", &options.files, 1, 999},
+                             {"--side", &options.side, 16, 4096},
+                             {"--big-side", &options.big_side, 16, 8192}},
+                            options.kgfconv)) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -261,7 +192,7 @@ int main(int argc, char** argv) {
     }
     catch_stop_signals();
     scratch_folder scratch;
-    if (!make_scratch_folder(scratch)) {
+    if (!make_scratch_folder(scratch, "kgf-speed")) {
         std::fprintf(stderr, "kgf_speed: cannot make a temporary folder\n");
         return 1;
     }
