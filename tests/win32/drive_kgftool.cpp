@@ -335,36 +335,12 @@ HWND find_by_class(HWND parent, const char* kind) {
 RECT magenta_in(HWND window) {
     RECT client;
     GetClientRect(window, &client);
-    const int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
-        return {};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, copy);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
-    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    RECT found = {width, height, -1, -1};
-    const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = pixels[y * width + x];
-            if ((p >> 16 & 0xFF) >= 0xC0 && (p >> 8 & 0xFF) < 0x40 && (p & 0xFF) >= 0xC0)
-                found = {std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
-                         std::max<LONG>(found.right, x), std::max<LONG>(found.bottom, y)};
-        }
-    SelectObject(memory, previous);
-    DeleteObject(copy);
-    DeleteDC(memory);
+    HDC screen = GetDC(nullptr);
+    const RECT found = window_driving::magenta_in(screen, origin, client.right, client.bottom);
     ReleaseDC(nullptr, screen);
-    if (found.right < 0)
-        return {};
-    return {found.left, found.top, found.right - found.left + 1, found.bottom - found.top + 1};
+    return found;
 }
 
 // The user highlights the only file the dialog lists, a CJK name in a

@@ -18,6 +18,7 @@
 #include "ui/panel.h"
 #include "ui/preview.h"
 #include "ui/ui.h"
+#include "win32/window_driving.h"
 
 #include <gtest/gtest.h>
 
@@ -692,32 +693,10 @@ TEST_F(panel_test, clicks_on_a_still_picture_change_nothing) {
 RECT drawn_rectangle(HWND area) {
     RECT client;
     GetClientRect(area, &client);
-    const int width = client.right, height = client.bottom;
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
     HDC window = GetDC(area);
-    HDC memory = CreateCompatibleDC(window);
-    HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
-    GdiFlush();
-    RECT found = {width, height, -1, -1};
-    const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = pixels[y * width + x];
-            if ((p >> 16 & 0xFF) >= 0xC0 && (p >> 8 & 0xFF) < 0x40 && (p & 0xFF) >= 0xC0)
-                found = {std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
-                         std::max<LONG>(found.right, x), std::max<LONG>(found.bottom, y)};
-        }
-    SelectObject(memory, previous);
-    DeleteObject(copy);
-    DeleteDC(memory);
+    const RECT found = window_driving::magenta_in(window, POINT{0, 0}, client.right, client.bottom);
     ReleaseDC(area, window);
-    if (found.right < 0)
-        return {};
-    return {found.left, found.top, found.right - found.left + 1, found.bottom - found.top + 1};
+    return found;
 }
 
 TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {

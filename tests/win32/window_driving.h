@@ -10,6 +10,8 @@
 
 #include <dlgs.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -179,6 +181,37 @@ inline void fill_file_dialog(HWND dialog, const user_choices& choices) {
     send(panel, WM_COMMAND, MAKEWPARAM(1002, CBN_SELCHANGE), reinterpret_cast<LPARAM>(type_list));
     set_window_text(folder_field, choices.output_field);
     set_window_text(name_field, choices.names);
+}
+
+// The magenta pixels of width x height pixels of source from origin, as
+// drawn: left, top, width and height; all zero when there are none. The
+// preview tests draw pictures with a magenta part to find it on screen.
+inline RECT magenta_in(HDC source, POINT origin, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {};
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, source, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    RECT found = {width, height, -1, -1};
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixels[y * width + x];
+            if ((p >> 16 & 0xFF) >= 0xC0 && (p >> 8 & 0xFF) < 0x40 && (p & 0xFF) >= 0xC0)
+                found = {std::min<LONG>(found.left, x), std::min<LONG>(found.top, y),
+                         std::max<LONG>(found.right, x), std::max<LONG>(found.bottom, y)};
+        }
+    SelectObject(memory, previous);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    if (found.right < 0)
+        return {};
+    return {found.left, found.top, found.right - found.left + 1, found.bottom - found.top + 1};
 }
 
 } // namespace window_driving
