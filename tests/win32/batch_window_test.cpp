@@ -426,7 +426,8 @@ TEST_F(batch_window, alt_m_reaches_image_info_past_the_dialog_own_letters) {
     batch_thread batch;
     HWND dialog = file_dialog();
     ASSERT_NE(dialog, nullptr);
-    GUITHREADINFO thread = {sizeof thread};
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
     ASSERT_TRUE(wait_until(
         [&] {
             return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread) &&
