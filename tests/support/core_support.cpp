@@ -18,3 +18,13 @@ report_sink recording_sink::sink() {
     };
     return out;
 }
+
+void put_u16(std::vector<uint8_t>& bytes, unsigned value) {
+    bytes.push_back(static_cast<uint8_t>(value & 0xFF));
+    bytes.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+}
+
+void put_text(std::vector<uint8_t>& bytes, const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+}

@@ -1,5 +1,6 @@
 // Helpers for tests of the core: bytes in memory instead of files, and a
-// sink that keeps the core's findings instead of showing them.
+// sink that keeps the core's findings instead of showing them. They link the
+// core alone.
 #pragma once
 
 #include "formats/byte_reader.h"
@@ -10,6 +11,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+// Little-endian builders for hand-made files.
+void put_u16(std::vector<uint8_t>& bytes, unsigned value);
+void put_text(std::vector<uint8_t>& bytes, const std::string& text); // with its NUL
 
 // A reader over bytes the caller keeps alive.
 inline byte_reader reader_of(const std::vector<uint8_t>& bytes) {

@@ -2,12 +2,11 @@
 
 #include "formats/kgf.h"
 #include "formats/mip.h"
+#include "formats/rle.h"
 #include "formats/tga.h"
-#include "routines/kgf_file.h"
-#include "routines/tga_file.h"
-#include "support/test_support.h"
+#include "support/core_support.h"
+#include "support/file_support.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
 
 image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
@@ -28,10 +27,9 @@ image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
 }
 
 void write_tga_file(const std::string& path, const image_buffer& picture) {
-    FILE* stream = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(stream, nullptr) << path;
-    EXPECT_EQ(write_tga_image(stream, picture, 0), 1);
-    std::fclose(stream);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(encode_tga(bytes, picture, 0), 1) << path;
+    write_file_bytes(path, bytes);
 }
 
 void write_kgf_file(const std::string& path, const std::string& name, const image_buffer& picture,
@@ -39,10 +37,9 @@ void write_kgf_file(const std::string& path, const std::string& name, const imag
     image_buffer chain;
     init_image_buffer(chain, 16);
     ASSERT_EQ(make_kgf_chain(chain, picture, levels), 1);
-    FILE* stream = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(stream, nullptr) << path;
-    EXPECT_EQ(write_kgf(stream, name.c_str(), chain, mip_chain_bytes(chain)), 1);
-    std::fclose(stream);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(encode_kgf(bytes, name.c_str(), chain, mip_chain_bytes(chain)), 1) << path;
+    write_file_bytes(path, bytes);
 }
 
 std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& picture,
@@ -54,17 +51,8 @@ std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& pict
     put_u16(bytes, width_field);
     put_u16(bytes, static_cast<unsigned>(picture.height));
     put_u16(bytes, 0x2820);
-    FILE* scratch = std::tmpfile();
-    EXPECT_NE(scratch, nullptr);
-    if (scratch == nullptr)
-        return bytes;
-    EXPECT_EQ(rle_encode(scratch, picture, mip_chain_bytes(picture)), 1);
-    const long size = std::ftell(scratch);
-    std::rewind(scratch);
-    std::vector<uint8_t> runs(static_cast<size_t>(size));
-    EXPECT_EQ(std::fread(runs.data(), 1, runs.size(), scratch), runs.size());
-    std::fclose(scratch);
-    bytes.insert(bytes.end(), runs.begin(), runs.end());
+    encode_runs(bytes, picture.data.data(), mip_chain_bytes(picture),
+                chain_level_ends(picture.num_mipmaps, picture.width, picture.height, picture.bpp));
     return bytes;
 }
 

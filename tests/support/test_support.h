@@ -1,7 +1,10 @@
-// Shared test helpers: a message recorder, scratch folders, file bytes.
+// Helpers for tests of the routines and the front ends: a message recorder
+// and the routines' process-wide state, over the core's helpers.
 #pragma once
 
-#include <cstdint>
+#include "support/core_support.h"
+#include "support/file_support.h"
+
 #include <string>
 #include <vector>
 
@@ -24,34 +27,6 @@ struct message_recorder {
     void clear();
     void answer(int question_answer);
 };
-
-// A fresh empty folder for one test, removed with its contents afterwards.
-struct scratch_folder {
-    scratch_folder();
-    ~scratch_folder();
-    scratch_folder(const scratch_folder&) = delete;
-    scratch_folder& operator=(const scratch_folder&) = delete;
-
-    std::string path;                                // without trailing separator
-    std::string file(const std::string& name) const; // path + separator + name
-    std::string folder_text() const;                 // path + separator
-};
-
-// Changes the current folder for the lifetime of the object.
-struct current_folder_change {
-    explicit current_folder_change(const std::string& folder);
-    ~current_folder_change();
-    std::string previous;
-};
-
-std::vector<uint8_t> read_file_bytes(const std::string& path);
-void write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
-bool file_exists(const std::string& path);
-std::vector<std::string> list_folder(const std::string& path); // sorted names
-
-// Little-endian builders for hand-made files.
-void put_u16(std::vector<uint8_t>& bytes, unsigned value);
-void put_text(std::vector<uint8_t>& bytes, const std::string& text); // with its NUL
 
 // The texts with the system's reason cut from every "Cannot ..." message,
 // for checks that hold on every platform (the reasons are worded by each).

@@ -3,7 +3,7 @@
 
 #include "formats/image_buffer.h"
 #include "formats/tga.h"
-#include "support/test_support.h"
+#include "support/core_support.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,8 +2,8 @@
 #include "formats/mip.h"
 #include "formats/tga.h"
 #include "support/core_support.h"
+#include "support/file_support.h"
 #include "support/sample_files.h"
-#include "support/test_support.h"
 #include "support/tga_files.h"
 
 #include <gtest/gtest.h>

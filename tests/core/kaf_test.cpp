@@ -5,7 +5,7 @@
 #include "formats/mip.h"
 #include "platform/files.h"
 #include "support/core_support.h"
-#include "support/test_support.h"
+#include "support/file_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 #include "formats/kaf_pack.h"
 #include "formats/mip.h"
 #include "support/sample_files.h"
-#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

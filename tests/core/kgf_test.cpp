@@ -2,7 +2,6 @@
 #include "formats/kgf.h"
 #include "formats/rle.h"
 #include "support/core_support.h"
-#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
 #include "formats/image_buffer.h"
-#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

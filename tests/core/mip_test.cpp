@@ -1,6 +1,5 @@
 #include "formats/image_buffer.h"
 #include "formats/mip.h"
-#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "formats/output_file.h"
 #include "platform/files.h"
-#include "support/test_support.h"
+#include "support/file_support.h"
 
 #include <gtest/gtest.h>
 
