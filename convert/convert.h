@@ -1,6 +1,7 @@
 // Turning one input file into its output file or files.
 #pragma once
 
+#include "convert/file_type.h"
 #include "formats/image_buffer.h"
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
@@ -9,15 +10,6 @@
 #include "formats/report.h"
 
 #include <string>
-
-enum class file_type : uint8_t { kaf, kgf, tga, none };
-
-// How a file's ending is compared: the dialog and the preview take "tga"
-// and "TGA" only; the command line takes any case.
-enum class ending_case : uint8_t { exact, any };
-
-// The type a name's last three characters give; no dot is looked for.
-file_type type_from_ending(const char* name, ending_case rule);
 
 // The settings a conversion reads, fixed for a whole batch.
 struct conversion_options {
@@ -58,10 +50,6 @@ int write_kgf_output(const conversion_request& request, output_guard& guard,
                      std::string& shown_name);
 int write_tga_outputs(const conversion_request& request, output_guard& guard,
                       const std::string& name, image_buffer& source, image_buffer& destination);
-
-// The last three characters of a name (the whole name when shorter): the end
-// of the name itself.
-const char* last_three(const char* name);
 
 // Appends the platform's separator to a 256-byte folder text when missing.
 // Returns 0 (text unchanged) when it would not fit.

@@ -2,7 +2,7 @@
 // and the preview compute it when the file is highlighted.
 #pragma once
 
-#include "convert/convert.h"
+#include "convert/file_type.h"
 #include "formats/byte_reader.h"
 #include "formats/image_info.h"
 #include "formats/kaf.h"

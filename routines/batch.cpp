@@ -22,11 +22,9 @@ void set_text(char* field, const char* text) {
     std::snprintf(field, description_bytes, "%s", text);
 }
 
-// Exact, case-sensitive comparison; an empty description matches nothing,
-// so a text that failed to load never pairs with an empty choice.
-bool is_type(const char* text, int type) {
-    const char* description = format_descriptions[type];
-    return description[0] != '\0' && std::strcmp(text, description) == 0;
+format_texts process_descriptions() {
+    return {format_descriptions[kaf_type], format_descriptions[kgf_type],
+            format_descriptions[tga_type]};
 }
 
 // In the dialog a file shows at most one message: the first failure, such as
@@ -91,48 +89,13 @@ bool selection_fits(const char* buffer, size_t size, size_t name_offset) {
 }
 
 void decide_input_type(int filter_index, const char* first_name) {
-    if (filter_index == 4) {
-        // "All Files": the first name's ending decides, in exact case only.
-        switch (type_from_ending(first_name, ending_case::exact)) {
-        case file_type::kaf:
-            set_text(input_type_text, format_descriptions[kaf_type]);
-            break;
-        case file_type::kgf:
-            set_text(input_type_text, format_descriptions[kgf_type]);
-            break;
-        case file_type::tga:
-            set_text(input_type_text, format_descriptions[tga_type]);
-            break;
-        case file_type::none:
-            input_type_text[0] = '\0';
-            break;
-        }
-        return;
-    }
-    if (filter_index >= 1 && filter_index <= 3)
-        set_text(input_type_text, format_descriptions[filter_index - 1]);
-    else
-        input_type_text[0] = '\0';
+    const std::string_view text = input_type_for(process_descriptions(), filter_index, first_name);
+    std::snprintf(input_type_text, description_bytes, "%.*s", static_cast<int>(text.size()),
+                  text.data());
 }
 
 batch_action choose_action() {
-    const char* out = output_type_text;
-    const char* in = input_type_text;
-    if (is_type(out, tga_type) && is_type(in, kgf_type))
-        return batch_action::kgf_to_tga;
-    if (is_type(out, kgf_type) && is_type(in, tga_type))
-        return batch_action::tga_to_kgf;
-    if (is_type(out, kgf_type) && is_type(in, kaf_type))
-        return batch_action::kaf_to_kgf;
-    if (is_type(out, tga_type) && is_type(in, kaf_type))
-        return batch_action::kaf_to_tga;
-    if (is_type(out, tga_type) && is_type(in, tga_type))
-        return batch_action::tga_to_tga;
-    if (is_type(out, kgf_type) && is_type(in, kgf_type))
-        return batch_action::kgf_to_kgf;
-    if (is_type(out, kaf_type))
-        return batch_action::sorry;
-    return batch_action::unsupported;
+    return action_for(process_descriptions(), output_type_text, input_type_text);
 }
 
 void show_action_message(batch_action action) {

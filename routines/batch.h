@@ -3,6 +3,7 @@
 // and running its routine per name.
 #pragma once
 
+#include "convert/batch_decisions.h"
 #include "formats/output_guard.h"
 
 #include <cstddef>
@@ -19,17 +20,6 @@ extern bool cancel_requested;
 // Fills format_descriptions with the program's own three texts.
 void init_format_descriptions();
 
-enum class batch_action {
-    sorry,       // KAF output: no file is converted
-    unsupported, // no matching pair
-    kgf_to_tga,
-    tga_to_kgf,
-    kaf_to_kgf,
-    kaf_to_tga,
-    tga_to_tga,
-    kgf_to_kgf,
-};
-
 // Names in a selection buffer laid out as the file dialog gives it: one full
 // path, or a folder then names, each ended by a terminator, then a second
 // terminator. Counting starts at name_offset and never leaves the buffer.
@@ -39,11 +29,11 @@ int count_selection_names(const char* buffer, size_t size, size_t name_offset);
 // long for the buffer leaves its last name without the closing terminators.
 bool selection_fits(const char* buffer, size_t size, size_t name_offset);
 
-// Sets input_type_text: by filter index 1 to 3, or under "All Files" (4) by
-// the first name's last three characters, exact case.
+// Sets input_type_text as input_type_for decides it from
+// format_descriptions.
 void decide_input_type(int filter_index, const char* first_name);
 
-// The action for output_type_text and input_type_text.
+// The action action_for gives output_type_text and input_type_text.
 batch_action choose_action();
 
 // Shows the message of a message row (sorry, unsupported); nothing otherwise.

@@ -1,7 +1,7 @@
 // How the dialog program reads the highlighted file for its preview.
 #pragma once
 
-#include "convert/convert.h"
+#include "convert/file_type.h"
 #include "formats/image_buffer.h"
 #include "formats/kaf.h"
 

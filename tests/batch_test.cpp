@@ -95,52 +95,17 @@ TEST_F(BatchTest, CountsNamesAsTheDialogLaysThemOut) {
     EXPECT_FALSE(selection_fits(full.data(), full.size(), 0));
 }
 
-struct input_case {
-    int filter;
-    const char* first_name;
-    int type; // -1: none
-};
-
-TEST_F(BatchTest, InputTypeByFilterOrByEnding) {
-    const input_case cases[] = {
-        {1, "x.tga", kaf}, {2, "x.tga", kgf}, {3, "x.kaf", tga}, {4, "a.kaf", kaf},
-        {4, "a.KAF", kaf}, {4, "a.kgf", kgf}, {4, "a.KGF", kgf}, {4, "a.tga", tga},
-        {4, "a.TGA", tga}, {4, "a.Tga", -1},  {4, "a.bmp", -1},  {4, "xtga", tga},
-        {4, "ga", -1},     {0, "a.tga", -1},  {5, "a.tga", -1},
-    };
-    for (const auto& c : cases) {
-        std::snprintf(input_type_text, sizeof input_type_text, "%s", "an earlier batch's type");
-        decide_input_type(c.filter, c.first_name);
-        EXPECT_STREQ(input_type_text, c.type < 0 ? "" : format_descriptions[c.type])
-            << c.filter << " " << c.first_name;
-    }
-}
-
-struct action_case {
-    int output, input; // -1: empty text
-    batch_action action;
-};
-
-TEST_F(BatchTest, ActionByOutputAndInputType) {
-    const action_case cases[] = {
-        {tga, kgf, batch_action::kgf_to_tga}, {kgf, tga, batch_action::tga_to_kgf},
-        {kgf, kaf, batch_action::kaf_to_kgf}, {tga, kaf, batch_action::kaf_to_tga},
-        {tga, tga, batch_action::tga_to_tga}, {kgf, kgf, batch_action::kgf_to_kgf},
-        {kaf, kgf, batch_action::sorry},      {kaf, -1, batch_action::sorry},
-        {kgf, -1, batch_action::unsupported}, {-1, tga, batch_action::unsupported},
-        {-1, -1, batch_action::unsupported},
-    };
-    for (const auto& c : cases) {
-        std::snprintf(output_type_text, sizeof output_type_text, "%s",
-                      c.output < 0 ? "" : format_descriptions[c.output]);
-        std::snprintf(input_type_text, sizeof input_type_text, "%s",
-                      c.input < 0 ? "" : format_descriptions[c.input]);
-        EXPECT_EQ(choose_action(), c.action) << c.output << " " << c.input;
-    }
-    // A description that failed to load never pairs with an empty text.
+// The process-wide forms: the decision itself is tested on the core's.
+TEST_F(BatchTest, DecisionsReadAndWriteTheProcessWideTexts) {
+    std::snprintf(input_type_text, sizeof input_type_text, "%s", "an earlier batch's type");
+    decide_input_type(4, "a.KGF");
+    EXPECT_STREQ(input_type_text, format_descriptions[kgf]);
+    decide_input_type(0, "a.tga");
+    EXPECT_STREQ(input_type_text, "");
+    choose(tga);
+    decide_input_type(2, "");
+    EXPECT_EQ(choose_action(), batch_action::kgf_to_tga);
     format_descriptions[kgf][0] = '\0';
-    output_type_text[0] = '\0';
-    input_type_text[0] = '\0';
     EXPECT_EQ(choose_action(), batch_action::unsupported);
 }
 
