@@ -6,6 +6,7 @@
 #include "cli/kgfconv_quality_flags.h"
 #include "cli/kgfconv_tree.h"
 #include "convert/convert.h"
+#include "convert/output_names.h"
 #include "formats/byte_reader.h"
 #include "platform/files.h"
 #include "settings/conversion_settings.h"
@@ -73,6 +74,8 @@ conversion_options batch_options(const convert_options& options) {
         std::snprintf(result.suffix, sizeof result.suffix, "%s", options.suffix.c_str());
     result.quality =
         chosen_quality(result.quality, options.dither, options.srgb_mips, options.alpha_mips);
+    // Nobody is asked: --yes writes a name the game cannot read.
+    result.long_names = options.yes ? long_name_answer::write : long_name_answer::refuse;
     return result;
 }
 
@@ -80,10 +83,10 @@ conversion_options batch_options(const convert_options& options) {
 bool output_folder_text(const convert_options& options, char (&folder)[path_bytes]) {
     const std::string chosen = options.output_dir_given ? options.output_dir : settings.output_dir;
     const std::string given = chosen.empty() ? std::string(1, '.') : chosen;
-    if (given.size() + 1 <= static_cast<size_t>(path_bytes)) {
-        std::snprintf(folder, sizeof folder, "%s", given.c_str());
-        if (ensure_trailing_separator(folder))
-            return true;
+    const std::string with_separator = folder_with_separator(given);
+    if (with_separator.size() + 1 <= static_cast<size_t>(path_bytes)) {
+        std::snprintf(folder, sizeof folder, "%s", with_separator.c_str());
+        return true;
     }
     file_status(kgf_status::path_too_long, given.c_str());
     return false;
@@ -142,12 +145,9 @@ int run_convert(const convert_options& options) {
     int convertible = 0;
     for (int i = 0; i < count; ++i) {
         const convert_item& item = list.items[static_cast<size_t>(i)];
-        char folder[path_bytes] = {};
-        if (item.output_dir.size() + 1 <= sizeof folder) {
-            std::snprintf(folder, sizeof folder, "%s", item.output_dir.c_str());
-            if (ensure_trailing_separator(folder))
-                folders[static_cast<size_t>(i)] = folder;
-        }
+        const std::string folder = folder_with_separator(item.output_dir);
+        if (folder.size() + 1 <= static_cast<size_t>(path_bytes))
+            folders[static_cast<size_t>(i)] = folder;
         if (item.type != file_type::none || item.is_folder || item.missing ||
             !item.unreadable.empty())
             ++convertible;
@@ -158,8 +158,8 @@ int run_convert(const convert_options& options) {
         if (folders[static_cast<size_t>(i)].empty())
             continue;
         earlier_output_folders.insert(identity_of(text_path(folder)));
-        if (cleaned.insert(folders[static_cast<size_t>(i)]).second)
-            remove_stale_temporaries(folder);
+        if (cleaned.insert(folder).second)
+            remove_stale_temporaries(folder.c_str());
     }
 
     job_plan plan;
@@ -204,13 +204,15 @@ int run_convert(const convert_options& options) {
         request.from = item.type;
         request.to = to;
         request.input = item.input.c_str();
-        request.folder = folder.c_str();
+        request.folder = folder;
         request.options = batch;
         request.journal = journal;
         request.inputs = &inputs;
         request.report_cannot_open = true;
         request.sink = console_sink();
-        outcome.ok = convert_file(request, outcome.shown_name);
+        conversion_result result = convert_file(request);
+        outcome.ok = result.status == kgf_status::ok ? 1 : 0;
+        outcome.shown_name = std::move(result.shown_name);
         return outcome;
     };
     const bool bar = progress_bar_wanted(options.quiet, count);

@@ -127,12 +127,16 @@ void console_finding(void*, kgf_status status, const char* subject) {
     hold_or_print(status_message(status, subject));
 }
 
-bool console_question(void*, const char* question) {
+// Nobody is asked: the answer comes from --yes, and a No fails the file.
+void console_answer(void*, const char* question, bool written) {
     hold_or_print(question);
-    // Nobody is asked: the answer comes from --yes, and a No fails the file.
-    hold_or_print(yes_to_questions ? "answered Yes (--yes)"
-                                   : "answered No: not written, the file fails (--yes "
-                                     "writes it)");
+    hold_or_print(written ? "answered Yes (--yes)"
+                          : "answered No: not written, the file fails (--yes "
+                            "writes it)");
+}
+
+bool console_question(void*, const char* question) {
+    console_answer(nullptr, question, yes_to_questions);
     return yes_to_questions;
 }
 
@@ -155,6 +159,7 @@ report_sink console_sink() {
     report_sink sink;
     sink.report = console_finding;
     sink.accept_long_name = console_question;
+    sink.long_name_answered = console_answer;
     return sink;
 }
 

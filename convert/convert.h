@@ -2,14 +2,23 @@
 #pragma once
 
 #include "convert/file_type.h"
-#include "formats/image_buffer.h"
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
 #include "formats/output_guard.h"
 #include "formats/report.h"
+#include "formats/status.h"
 
+#include <cstdint>
 #include <string>
+
+// What becomes of a KGF whose name the game cannot read (its name with the
+// terminator longer than 36 bytes).
+enum class long_name_answer : uint8_t {
+    ask,    // the sink's question decides
+    write,  // written all the same; the sink is told the question and the answer
+    refuse, // not written and the file fails; the sink is told as well
+};
 
 // The settings a conversion reads, fixed for a whole batch.
 struct conversion_options {
@@ -18,6 +27,7 @@ struct conversion_options {
     uint8_t mipmaps = 0;                     // 1: a TGA file per level of a KGF input
     char suffix[suffix_bytes] = {};          // between base name and level number
     kgf_quality quality = kgf_quality::none; // how KGF chains are made
+    long_name_answer long_names = long_name_answer::ask;
 };
 
 struct conversion_request {
@@ -26,7 +36,7 @@ struct conversion_request {
     const char* input = "";               // opened as given, or the name of ...
     const uint8_t* input_bytes = nullptr; // ... the file's bytes when held in memory
     size_t input_size = 0;
-    const char* folder = ""; // output folder, ending in a separator
+    std::string folder; // output folder; its separator is added when missing
     conversion_options options;
     output_journal* journal = nullptr;  // outputs held back, or written at once
     const run_inputs* inputs = nullptr; // the run's inputs: no output replaces one
@@ -34,23 +44,17 @@ struct conversion_request {
     report_sink sink;                   // where failures, warnings and the question go
 };
 
-// Converts one file into the folder. Returns 1 when the input was read and
-// every output was written. An output that would replace another input of
-// the run, or an earlier output of this one, is refused by name and fails
-// the file; a file converted to its own type may replace itself. shown_name gets the input's bare
-// name as the batch shows it afterwards: ending in "kgf" once a KGF was written.
-int convert_file(const conversion_request& request, std::string& shown_name);
+struct conversion_result {
+    // ok when the input was read and every output was written; otherwise
+    // the first failure reported, or conversion_terminated when the file
+    // failed with none (a long name not written).
+    kgf_status status = kgf_status::ok;
+    // The input's bare name as the batch shows it afterwards: ending in
+    // "kgf" once a KGF was written.
+    std::string shown_name;
+};
 
-// The writing drivers beneath convert_file, for a source already read: one
-// KGF file named after name, or its TGA files, each output claimed from the
-// guard. Both release the two pixel blocks and return 1 when every output
-// file was written.
-int write_kgf_output(const conversion_request& request, output_guard& guard,
-                     const std::string& name, image_buffer& source, image_buffer& destination,
-                     std::string& shown_name);
-int write_tga_outputs(const conversion_request& request, output_guard& guard,
-                      const std::string& name, image_buffer& source, image_buffer& destination);
-
-// Appends the platform's separator to a 256-byte folder text when missing.
-// Returns 0 (text unchanged) when it would not fit.
-int ensure_trailing_separator(char* folder);
+// Converts one file into the folder. An output that would replace another
+// input of the run, or an earlier output of this one, is refused by name and
+// fails the file; a file converted to its own type may replace itself.
+conversion_result convert_file(const conversion_request& request);

@@ -14,6 +14,10 @@ std::string replace_extension(const std::string& name, const char* extension);
 // of fewer than five characters keeps all of them as the base.
 std::string level_file_name(const std::string& name, const char* suffix, int level);
 
+// The folder with the platform's separator after it when it lacks one. An
+// empty folder, the current one, stays empty.
+std::string folder_with_separator(std::string folder);
+
 // Joins folder and name into a path that must fit a 256-byte buffer;
 // reports path_too_long for the path and returns 0 when it does not.
 int join_output_path(const char* folder, const std::string& name, std::string& path,

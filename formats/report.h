@@ -12,6 +12,9 @@ struct report_sink {
     // The question before a KGF whose name the game cannot read: true to
     // write it all the same. Without it the answer is No.
     bool (*accept_long_name)(void* context, const char* question) = nullptr;
+    // The same question when the caller answered it beforehand: written
+    // tells the answer. Nothing is asked.
+    void (*long_name_answered)(void* context, const char* question, bool written) = nullptr;
     void* context = nullptr;
 };
 
@@ -20,3 +23,6 @@ void report(const report_sink& sink, kgf_status status, const char* subject);
 
 // Asks the sink the name-length question.
 bool accept_long_name(const report_sink& sink, const char* question);
+
+// Tells the sink the name-length question and the answer given beforehand.
+void tell_long_name_answer(const report_sink& sink, const char* question, bool written);

@@ -63,6 +63,10 @@ const char* status_text(kgf_status status) {
     return status_table[index].text;
 }
 
+bool is_warning(kgf_status status) {
+    return status == kgf_status::bad_filler || status == kgf_status::bad_field_value;
+}
+
 const char* status_caption(kgf_status status) {
     return status == kgf_status::conversion_terminated ? "Status" : "Error";
 }
@@ -90,4 +94,9 @@ void report(const report_sink& sink, kgf_status status, const char* subject) {
 
 bool accept_long_name(const report_sink& sink, const char* question) {
     return sink.accept_long_name != nullptr && sink.accept_long_name(sink.context, question);
+}
+
+void tell_long_name_answer(const report_sink& sink, const char* question, bool written) {
+    if (sink.long_name_answered != nullptr)
+        sink.long_name_answered(sink.context, question, written);
 }

@@ -38,6 +38,9 @@ enum class kgf_status : uint8_t {
 // The text of a status, as shown; "%s" stands for the file it concerns.
 const char* status_text(kgf_status status);
 
+// Whether the status is a warning: the file is read all the same.
+bool is_warning(kgf_status status);
+
 // The caption it is shown under: "Error", or "Status" for the end of a
 // failed split.
 const char* status_caption(kgf_status status);

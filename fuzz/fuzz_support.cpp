@@ -15,11 +15,6 @@
 
 namespace {
 
-// Findings are dropped; the question gets the answer of the run.
-bool answer_of_run(void* context, const char*) {
-    return *static_cast<const bool*>(context);
-}
-
 std::string scratch_root;
 
 void remove_scratch_folder() {
@@ -79,7 +74,7 @@ fuzz_options options_from_byte(uint8_t bits, file_type from) {
     options.mipmaps = (bits & 4) ? 1 : 0;
     std::snprintf(options.suffix, sizeof options.suffix, "%s", suffixes[(bits >> 3) & 3]);
     chosen.name = input_name(from, (bits & 0x20) != 0);
-    chosen.write_long_name = (bits & 0x40) != 0;
+    options.long_names = (bits & 0x40) != 0 ? long_name_answer::write : long_name_answer::refuse;
     return chosen;
 }
 
@@ -140,13 +135,9 @@ int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t si
     request.input = chosen.name;
     request.input_bytes = data + 1;
     request.input_size = size - 1;
-    request.folder = folder.c_str();
+    request.folder = folder;
     request.options = chosen.options;
-    bool answer = chosen.write_long_name;
-    request.sink.accept_long_name = answer_of_run;
-    request.sink.context = &answer;
-    std::string shown_name;
-    convert_file(request, shown_name);
+    convert_file(request);
     check_no_temporaries(folder);
     return 0;
 }

@@ -20,7 +20,6 @@ void fuzz_setup();
 struct fuzz_options {
     conversion_options options;
     const char* name = "";
-    bool write_long_name = false;
 };
 
 fuzz_options options_from_byte(uint8_t bits, file_type from);

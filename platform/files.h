@@ -13,6 +13,15 @@ constexpr char path_separator = '\\';
 constexpr char path_separator = '/';
 #endif
 
+// Whether c separates a path's parts: '/', and on Windows '\\' too.
+inline bool is_path_separator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
 // A path as the text the functions here take (the ANSI code page on
 // Windows, the bytes as they are elsewhere), and a path from such a text.
 // A Windows name the code page cannot spell comes out with '?' in it, and

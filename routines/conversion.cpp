@@ -1,5 +1,7 @@
 #include "routines/conversion.h"
 
+#include "convert/output_writers.h"
+#include "platform/files.h"
 #include "routines/messages.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings.h"
@@ -8,6 +10,21 @@
 #include <string>
 
 namespace {
+
+// Appends the platform's separator to a 256-byte folder text when missing.
+// Returns 0 (text unchanged) when it would not fit.
+int ensure_trailing_separator(char* folder) {
+    const size_t length = strnlen(folder, path_bytes);
+    if (length >= static_cast<size_t>(path_bytes))
+        return 0;
+    if (length > 0 && is_path_separator(folder[length - 1]))
+        return 1;
+    if (length + 2 > static_cast<size_t>(path_bytes))
+        return 0;
+    folder[length] = path_separator;
+    folder[length + 1] = '\0';
+    return 1;
+}
 
 // The request the specified routines make: the stored settings, the name
 // opened from the current folder, outputs written at once.
@@ -50,11 +67,10 @@ int convert_in_batch(file_type from, file_type to, char* folder, char* name,
                      const run_inputs* inputs) {
     if (!folder_with_separator(folder))
         return 0;
-    std::string shown_name;
-    const int ok = convert_file(routine_request(from, to, folder, name, inputs), shown_name);
-    if (shown_name.size() == std::strlen(name))
-        std::memcpy(name, shown_name.c_str(), shown_name.size());
-    return ok;
+    const conversion_result result = convert_file(routine_request(from, to, folder, name, inputs));
+    if (result.shown_name.size() == std::strlen(name))
+        std::memcpy(name, result.shown_name.c_str(), result.shown_name.size());
+    return result.status == kgf_status::ok ? 1 : 0;
 }
 
 namespace {

@@ -16,6 +16,9 @@ report_sink recording_sink::sink() {
         self->questions.emplace_back(question);
         return self->answer;
     };
+    out.long_name_answered = [](void* context, const char* question, bool written) {
+        static_cast<recording_sink*>(context)->told.emplace_back(question, written);
+    };
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Little-endian builders for hand-made files.
@@ -37,6 +38,8 @@ struct recording_sink {
     std::vector<finding> findings;
     std::vector<std::string> questions;
     bool answer = false;
+    // Questions answered beforehand by the caller, each with its answer.
+    std::vector<std::pair<std::string, bool>> told;
 
     // A sink that records into this one; valid while it lives.
     report_sink sink();

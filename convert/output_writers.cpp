@@ -1,0 +1,191 @@
+#include "convert/output_writers.h"
+
+#include "convert/output_names.h"
+#include "formats/kgf.h"
+#include "formats/mip.h"
+#include "formats/text_fit.h"
+#include "formats/tga.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void release_both(image_buffer& source, image_buffer& destination) {
+    release_image_data(source);
+    release_image_data(destination);
+}
+
+// The request as the writers use it: its folder ends in its separator.
+conversion_request with_separator(const conversion_request& request) {
+    conversion_request result = request;
+    result.folder = folder_with_separator(request.folder);
+    return result;
+}
+
+// The TGA depth written: 24, or 32 for any other stored value, as the
+// options dialog shows it.
+uint8_t tga_output_depth(const conversion_options& options) {
+    return options.bpp == 24 ? 24 : 32;
+}
+
+std::string suffix_text(const conversion_options& options) {
+    const std::string_view stored(options.suffix, strnlen(options.suffix, suffix_bytes));
+    return std::string(stored.substr(0, fitting_length(stored, suffix_bytes - 1)));
+}
+
+// Whether a KGF of this name is written: a name the game cannot read is
+// asked about, or written or refused as the options say, the sink told.
+bool name_length_accepted(const conversion_request& request, const std::string& name) {
+    if (name.size() + 1 <= static_cast<size_t>(game_name_bytes))
+        return true;
+    char question[128];
+    std::snprintf(question, sizeof question,
+                  "Filename exceeds %d characters, and will not readable by Corvane 3. Are you "
+                  "sure you want to continue?",
+                  game_name_bytes);
+    switch (request.options.long_names) {
+    case long_name_answer::ask:
+        return accept_long_name(request.sink, question);
+    case long_name_answer::write:
+        tell_long_name_answer(request.sink, question, true);
+        return true;
+    case long_name_answer::refuse:
+        break;
+    }
+    tell_long_name_answer(request.sink, question, false);
+    return false;
+}
+
+// The KGF chain of the source, the source's block released as soon as its
+// first level is converted. A 24- or 32-bit source gives only its first
+// level, so the chain's lower levels are added once the source's block is
+// gone: the two blocks are never held whole at the same time.
+int make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels,
+                                kgf_quality quality) {
+    // The quality options average the lower levels from the source itself.
+    if (source.bpp == 16 || levels <= 1 || quality != kgf_quality::none) {
+        const int made = make_kgf_chain(destination, source, levels, quality);
+        release_image_data(source);
+        return made;
+    }
+    const int made = make_kgf_chain(destination, source, 1);
+    release_image_data(source);
+    if (!made)
+        return 0;
+    destination.num_mipmaps = static_cast<int16_t>(levels);
+    if (!grow_block(destination.data, mip_chain_bytes(destination)))
+        return 0;
+    build_mip_chain(destination);
+    return 1;
+}
+
+// The path of an output named name in the request's folder, when it may be
+// written: a name that stays in the folder, a path that fits, and a file
+// the guard lets this input write. Reports the refusal otherwise.
+bool output_path(const conversion_request& request, output_guard& guard, const std::string& name,
+                 std::string& path) {
+    if (!is_plain_file_name(name.c_str())) {
+        report(request.sink, kgf_status::bad_output_name, name.c_str());
+        return false;
+    }
+    if (!join_output_path(request.folder.c_str(), name, path, request.sink))
+        return false;
+    const kgf_status claim = claim_output(guard, path);
+    report(request.sink, claim, path.c_str());
+    return claim == kgf_status::ok;
+}
+
+// Writes a finished chain as one KGF file named after name; releases it.
+int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
+                      const std::string& name, image_buffer& destination, std::string& shown_name) {
+    shown_name = name;
+    if (!name_length_accepted(request, name)) {
+        release_image_data(destination);
+        return 0;
+    }
+    const std::string output_name = replace_extension(name, "kgf");
+    shown_name = output_name;
+    std::string path;
+    int ok = 0;
+    if (output_path(request, guard, output_name, path)) {
+        std::vector<uint8_t> bytes;
+        const int64_t chain = mip_chain_bytes(destination);
+        // Reserved for the most runs the chain can need: untouched, the
+        // room costs no memory, and the buffer never moves while it grows.
+        bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
+        encode_kgf(bytes, output_name.c_str(), destination, chain);
+        release_image_data(destination);
+        ok = deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
+                            request.sink);
+    }
+    release_image_data(destination);
+    return ok;
+}
+
+} // namespace
+
+int write_kgf_output(const conversion_request& given, output_guard& guard, const std::string& name,
+                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+    const conversion_request request = with_separator(given);
+    shown_name = name;
+    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps,
+                                                 request.options.quality);
+    release_image_data(source);
+    if (!made) {
+        report(request.sink, kgf_status::no_memory, nullptr);
+        release_image_data(destination);
+        return 0;
+    }
+    return deliver_kgf_chain(request, guard, name, destination, shown_name);
+}
+
+int write_kgf_chain(const conversion_request& given, output_guard& guard, const std::string& name,
+                    image_buffer& chain, std::string& shown_name) {
+    return deliver_kgf_chain(with_separator(given), guard, name, chain, shown_name);
+}
+
+int write_tga_outputs(const conversion_request& given, output_guard& guard, const std::string& name,
+                      image_buffer& source, image_buffer& destination) {
+    const conversion_request request = with_separator(given);
+    destination.num_mipmaps = source.num_mipmaps;
+    destination.width = source.width;
+    destination.height = source.height;
+    destination.bpp = tga_output_depth(request.options);
+    if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
+        report(request.sink, kgf_status::no_memory, nullptr);
+        release_both(source, destination);
+        return 0;
+    }
+    convert_pixels(destination, source);
+    release_image_data(source);
+
+    const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
+    const std::string suffix = suffix_text(request.options);
+    int ok = 1;
+    int64_t offset = 0;
+    int64_t level_size =
+        static_cast<int64_t>(destination.width) * destination.height * destination.bpp / 8;
+    const int levels = destination.num_mipmaps;
+    for (int level = 1; level <= levels; ++level) {
+        const std::string level_name = levels <= 1
+                                           ? replace_extension(working_name, "tga")
+                                           : level_file_name(working_name, suffix.c_str(), level);
+        std::string path;
+        std::vector<uint8_t> bytes;
+        if (!output_path(request, guard, level_name, path) ||
+            !encode_tga(bytes, destination, offset) ||
+            !deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
+                            request.sink))
+            ok = 0;
+        offset += level_size;
+        level_size /= 4;
+        destination.width = static_cast<int16_t>(destination.width / 2);
+        destination.height = static_cast<int16_t>(destination.height / 2);
+    }
+    release_both(source, destination);
+    return ok;
+}

@@ -1,0 +1,26 @@
+// The writing drivers beneath convert_file, for a picture already read. Each
+// output is claimed from the guard before it is written; the request's
+// folder gains its separator as convert_file's does.
+#pragma once
+
+#include "convert/convert.h"
+#include "formats/image_buffer.h"
+#include "formats/output_guard.h"
+
+#include <string>
+
+// Writes the source as one KGF file named after name, its chain made as the
+// options say. shown_name gets the name the batch shows afterwards.
+// Releases both pixel blocks; returns 1 when the file was written.
+int write_kgf_output(const conversion_request& request, output_guard& guard,
+                     const std::string& name, image_buffer& source, image_buffer& destination,
+                     std::string& shown_name);
+
+// The same for a chain already made, which it releases.
+int write_kgf_chain(const conversion_request& request, output_guard& guard, const std::string& name,
+                    image_buffer& chain, std::string& shown_name);
+
+// Writes the source as one TGA file, or one per level. Releases both pixel
+// blocks; returns 1 when every output file was written.
+int write_tga_outputs(const conversion_request& request, output_guard& guard,
+                      const std::string& name, image_buffer& source, image_buffer& destination);

@@ -1,0 +1,391 @@
+// convert_file over memory: the input's bytes in the request, the outputs
+// held in a journal, the findings and the name-length question recorded;
+// and the names outputs are given.
+#include "convert/convert.h"
+#include "convert/output_names.h"
+#include "formats/byte_reader.h"
+#include "formats/kgf.h"
+#include "formats/mip.h"
+#include "formats/tga.h"
+#include "platform/files.h"
+#include "support/core_support.h"
+#include "support/sample_files.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using held_outputs = std::map<std::string, std::vector<uint8_t>>;
+
+struct memory_conversion {
+    conversion_request request;
+    output_journal journal;
+    recording_sink recorded;
+
+    memory_conversion(file_type from, file_type to, const char* input,
+                      const std::vector<uint8_t>& bytes) {
+        request.from = from;
+        request.to = to;
+        request.input = input;
+        request.input_bytes = bytes.data();
+        request.input_size = bytes.size();
+        request.folder = "out"; // the core adds the separator
+        request.journal = &journal;
+        request.sink = recorded.sink();
+    }
+    memory_conversion(const memory_conversion&) = delete;
+    memory_conversion& operator=(const memory_conversion&) = delete;
+
+    conversion_result run() {
+        journal.entries.clear();
+        recorded.findings.clear();
+        recorded.questions.clear();
+        recorded.told.clear();
+        return convert_file(request);
+    }
+
+    // The outputs by name; each must lie in the folder.
+    held_outputs outputs() const {
+        held_outputs held;
+        const std::string folder = std::string("out") + path_separator;
+        for (const journal_entry& entry : journal.entries) {
+            if (!entry.is_output)
+                continue;
+            EXPECT_EQ(entry.path.rfind(folder, 0), 0u) << entry.path;
+            held[entry.path.substr(folder.size())] = entry.bytes;
+        }
+        return held;
+    }
+
+    std::vector<std::string> output_names() const {
+        std::vector<std::string> names;
+        for (const auto& output : outputs())
+            names.push_back(output.first);
+        return names;
+    }
+};
+
+std::vector<uint8_t> tga_bytes(const image_buffer& picture) {
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(encode_tga(bytes, picture, 0), 1);
+    return bytes;
+}
+
+// A KGF of the picture's first level and levels 2..levels built from it.
+std::vector<uint8_t> kgf_bytes(const std::string& stored_name, const image_buffer& picture,
+                               int levels) {
+    image_buffer chain;
+    init_image_buffer(chain, 16);
+    EXPECT_EQ(make_kgf_chain(chain, picture, levels), 1);
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(encode_kgf(bytes, stored_name.c_str(), chain, mip_chain_bytes(chain)), 1);
+    return bytes;
+}
+
+image_buffer at_depth(const image_buffer& picture, int bpp) {
+    image_buffer result;
+    init_image_buffer(result, static_cast<uint8_t>(bpp));
+    result.width = picture.width;
+    result.height = picture.height;
+    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), 1);
+    convert_pixels(result, picture);
+    return result;
+}
+
+int levels_of_kgf(const std::vector<uint8_t>& bytes) {
+    byte_reader reader = memory_reader(bytes.data(), bytes.size());
+    image_buffer image;
+    init_image_buffer(image, 16);
+    kgf_reading reading;
+    EXPECT_EQ(decode_kgf(reader, image, kgf_levels::from_file, row_order::top_first, reading),
+              kgf_status::ok);
+    return image.num_mipmaps;
+}
+
+} // namespace
+
+TEST(ConversionCore, OutputAndShownNames) {
+    struct name_case {
+        file_type to;
+        const char* input;
+        const char* output;
+        const char* shown;
+    };
+    const name_case cases[] = {
+        {file_type::kgf, "wall.tga", "wall.kgf", "wall.kgf"},
+        {file_type::kgf, "wall.TGA", "wall.kgf", "wall.kgf"},
+        {file_type::kgf, "texture", "textkgf", "textkgf"}, // no dot is looked for
+        {file_type::kgf, "ab", "ab.kgf", "ab.kgf"},
+        {file_type::tga, "texture", "texttga", "texture"},
+        {file_type::tga, "ab", "ab.tga", "ab"},
+    };
+    const std::vector<uint8_t> input = tga_bytes(pattern_image(4, 4, 32, 3));
+    for (const name_case& c : cases) {
+        memory_conversion conversion(file_type::tga, c.to, c.input, input);
+        const conversion_result result = conversion.run();
+        EXPECT_EQ(result.status, kgf_status::ok) << c.input;
+        EXPECT_EQ(result.shown_name, c.shown) << c.input;
+        EXPECT_EQ(conversion.output_names(), std::vector<std::string>{c.output}) << c.input;
+    }
+    // The input's folder is no part of the names; a folder given with its
+    // separator keeps one.
+    const std::string path = std::string("in") + path_separator + "wall.tga";
+    memory_conversion conversion(file_type::tga, file_type::kgf, path.c_str(), input);
+    conversion.request.folder = std::string("out") + path_separator;
+    EXPECT_EQ(conversion.run().shown_name, "wall.kgf");
+    EXPECT_EQ(conversion.output_names(), std::vector<std::string>{"wall.kgf"});
+}
+
+TEST(ConversionCore, TgaToKgfBytes) {
+    const image_buffer picture = pattern_image(16, 8, 24, 1);
+    const held_outputs expected = {{"wall.kgf", kgf_bytes("wall.kgf", at_depth(picture, 16), 1)}};
+    const std::vector<uint8_t> input = tga_bytes(picture);
+    for (const char* name : {"wall.tga", "wall.TGA"}) {
+        memory_conversion conversion(file_type::tga, file_type::kgf, name, input);
+        EXPECT_EQ(conversion.run().status, kgf_status::ok);
+        EXPECT_EQ(conversion.outputs(), expected) << name;
+        EXPECT_TRUE(conversion.recorded.findings.empty()) << name;
+    }
+}
+
+TEST(ConversionCore, KgfOutputHasTheConfiguredLevels) {
+    const image_buffer picture = pattern_image(32, 32, 16, 2);
+    const std::vector<uint8_t> five = kgf_bytes("five.kgf", picture, 5);
+    memory_conversion conversion(file_type::kgf, file_type::kgf, "five.kgf", five);
+    // Five levels read with the all-levels option off, written with one.
+    conversion.request.options.num_mipmaps = 1;
+    EXPECT_EQ(conversion.run().status, kgf_status::ok);
+    EXPECT_EQ(conversion.outputs(),
+              (held_outputs{{"five.kgf", kgf_bytes("five.kgf", picture, 1)}}));
+
+    // The first level only, levels 2 to 5 built anew.
+    conversion.request.options.num_mipmaps = 5;
+    EXPECT_EQ(conversion.run().status, kgf_status::ok);
+    EXPECT_EQ(conversion.outputs(), (held_outputs{{"five.kgf", five}}));
+    EXPECT_EQ(levels_of_kgf(five), 5);
+}
+
+TEST(ConversionCore, LongNameAnswers) {
+    const std::string question = "Filename exceeds 36 characters, and will not readable by "
+                                 "Corvane 3. Are you sure you want to continue?";
+    const std::string thirty_five = std::string(31, 'n') + ".tga";
+    const std::string thirty_six = std::string(32, 'n') + ".tga";
+    using told = std::vector<std::pair<std::string, bool>>;
+    struct answer_case {
+        const std::string& input;
+        long_name_answer option;
+        bool answer; // to a question asked
+        kgf_status status;
+        std::vector<std::string> asked;
+        told told_answers;
+    };
+    const answer_case cases[] = {
+        {thirty_five, long_name_answer::refuse, false, kgf_status::ok, {}, {}},
+        {thirty_six, long_name_answer::ask, true, kgf_status::ok, {question}, {}},
+        // A No is no failure reported: the file fails all the same.
+        {thirty_six,
+         long_name_answer::ask,
+         false,
+         kgf_status::conversion_terminated,
+         {question},
+         {}},
+        {thirty_six, long_name_answer::write, false, kgf_status::ok, {}, {{question, true}}},
+        {thirty_six,
+         long_name_answer::refuse,
+         true,
+         kgf_status::conversion_terminated,
+         {},
+         {{question, false}}},
+    };
+    const std::vector<uint8_t> input = tga_bytes(pattern_image(4, 4, 24, 5));
+    for (const answer_case& c : cases) {
+        memory_conversion conversion(file_type::tga, file_type::kgf, c.input.c_str(), input);
+        conversion.request.options.long_names = c.option;
+        conversion.recorded.answer = c.answer;
+        const conversion_result result = conversion.run();
+        const bool written = c.status == kgf_status::ok;
+        const std::string output = c.input.substr(0, c.input.size() - 3) + "kgf";
+        EXPECT_EQ(result.status, c.status) << c.input.size() << " " << c.answer;
+        EXPECT_EQ(conversion.recorded.questions, c.asked);
+        EXPECT_EQ(conversion.recorded.told, c.told_answers);
+        EXPECT_EQ(conversion.output_names(),
+                  written ? std::vector<std::string>{output} : std::vector<std::string>{});
+        // The selection shows the name it had when nothing was written.
+        EXPECT_EQ(result.shown_name, written ? output : c.input);
+        EXPECT_TRUE(conversion.recorded.findings.empty());
+    }
+}
+
+TEST(ConversionCore, KgfToTgaLevelFiles) {
+    struct level_case {
+        const char* suffix;
+        uint8_t all_levels;
+        std::vector<std::string> outputs;
+    };
+    const level_case cases[] = {
+        {"_MM",
+         1,
+         {"wall_MM1.tga", "wall_MM2.tga", "wall_MM3.tga", "wall_MM4.tga", "wall_MM5.tga"}},
+        {"ABCDEFGHI",
+         1,
+         {"wallABCDEFGHI1.tga", "wallABCDEFGHI2.tga", "wallABCDEFGHI3.tga", "wallABCDEFGHI4.tga",
+          "wallABCDEFGHI5.tga"}},
+        {"", 1, {"wall1.tga", "wall2.tga", "wall3.tga", "wall4.tga", "wall5.tga"}},
+        {"_MM", 0, {"wall.tga"}},
+    };
+    const std::vector<uint8_t> input = kgf_bytes("wall.kgf", pattern_image(4, 4, 16, 6), 5);
+    for (const level_case& c : cases) {
+        memory_conversion conversion(file_type::kgf, file_type::tga, "wall.kgf", input);
+        std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", c.suffix);
+        conversion.request.options.mipmaps = c.all_levels;
+        EXPECT_EQ(conversion.run().status, kgf_status::ok);
+        EXPECT_EQ(conversion.output_names(), c.outputs) << c.suffix;
+    }
+    // Each level's file holds its own level: 4x4, 2x2, then 1x1 three times.
+    memory_conversion conversion(file_type::kgf, file_type::tga, "wall.kgf", input);
+    conversion.request.options.mipmaps = 1;
+    std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", "_MM");
+    conversion.run();
+    const size_t sizes[] = {18 + 48, 18 + 12, 18 + 3, 18, 18};
+    for (int level = 1; level <= 5; ++level)
+        EXPECT_EQ(conversion.outputs()["wall_MM" + std::to_string(level) + ".tga"].size(),
+                  sizes[level - 1])
+            << level;
+}
+
+TEST(ConversionCore, KgfToTgaPixelsAtTheChosenDepth) {
+    const image_buffer picture = pattern_image(6, 3, 16, 8);
+    const std::vector<uint8_t> input = kgf_bytes("p.kgf", picture, 1);
+    // Any stored depth other than 24 writes 32 bits, as the options dialog shows it.
+    for (const auto& [stored, written] : {std::pair{24, 24}, {32, 32}, {16, 32}, {0, 32}}) {
+        memory_conversion conversion(file_type::kgf, file_type::tga, "p.kgf", input);
+        conversion.request.options.bpp = static_cast<uint8_t>(stored);
+        EXPECT_EQ(conversion.run().status, kgf_status::ok);
+        EXPECT_EQ(conversion.outputs(),
+                  (held_outputs{{"p.tga", tga_bytes(at_depth(picture, written))}}))
+            << stored;
+    }
+}
+
+TEST(ConversionCore, StatusIsTheFilesFirstFailure) {
+    struct failure_case {
+        file_type from, to;
+        std::vector<uint8_t> input;
+        kgf_status status;
+        std::vector<finding> findings;
+    };
+    const failure_case cases[] = {
+        {file_type::kgf,
+         file_type::kgf,
+         {0, 0, 0x7A, 'x', 0, 1},
+         kgf_status::missing_data,
+         {{kgf_status::missing_data, "in.x"}}},
+        {file_type::tga,
+         file_type::kgf,
+         {0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0},
+         kgf_status::unsupported_tga_type,
+         {{kgf_status::unsupported_tga_type, "in.x"}}},
+        // An animation read whole that holds no frame.
+        {file_type::kaf,
+         file_type::tga,
+         std::vector<uint8_t>(17, 0),
+         kgf_status::no_frames,
+         {{kgf_status::no_frames, "in.x"}}},
+        {file_type::kaf,
+         file_type::kgf,
+         {1, 0, 0},
+         kgf_status::missing_data,
+         {{kgf_status::missing_data, "in.x"}, {kgf_status::conversion_terminated, ""}}},
+    };
+    for (const failure_case& c : cases) {
+        memory_conversion conversion(c.from, c.to, "in.x", c.input);
+        const conversion_result result = conversion.run();
+        EXPECT_EQ(result.status, c.status) << static_cast<int>(c.status);
+        EXPECT_EQ(conversion.recorded.findings, c.findings);
+        EXPECT_TRUE(conversion.outputs().empty());
+    }
+    // A path that does not fit its 256 bytes fails by its name.
+    const std::vector<uint8_t> input = tga_bytes(pattern_image(2, 2, 24, 13));
+    memory_conversion conversion(file_type::tga, file_type::kgf, "w.tga", input);
+    conversion.request.folder = std::string(250, 'f');
+    EXPECT_EQ(conversion.run().status, kgf_status::path_too_long);
+    const std::string path = std::string(250, 'f') + path_separator + "w.kgf";
+    EXPECT_EQ(conversion.recorded.findings,
+              (std::vector<finding>{{kgf_status::path_too_long, path}}));
+}
+
+TEST(ConversionCore, AnimationToTgaWritesEachFrame) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < 3; ++i)
+        frames.push_back(kaf_frame(std::string("f") + std::to_string(i) + ".kgf",
+                                   pattern_image(8, 4, 16, 20 + i), 8));
+    std::vector<uint8_t> input = kaf_file(frames);
+    memory_conversion conversion(file_type::kaf, file_type::tga, "anim.kaf", input);
+    conversion_result result = conversion.run();
+    EXPECT_EQ(result.status, kgf_status::ok);
+    EXPECT_EQ(result.shown_name, "anim.kaf");
+    EXPECT_EQ(conversion.output_names(), (std::vector<std::string>{"f0.tga", "f1.tga", "f2.tga"}));
+
+    // A frame that cannot be read is reported by name; the others convert.
+    frames[1] = kaf_frame("f1.kgf", pattern_image(8, 4, 16, 21), 0x8008);
+    input = kaf_file(frames);
+    conversion.request.input_bytes = input.data();
+    conversion.request.input_size = input.size();
+    result = conversion.run();
+    EXPECT_EQ(result.status, kgf_status::bad_image_size);
+    EXPECT_EQ(conversion.output_names(), (std::vector<std::string>{"f0.tga", "f2.tga"}));
+    EXPECT_EQ(conversion.recorded.findings,
+              (std::vector<finding>{{kgf_status::bad_image_size, "anim.kaf: frame f1.kgf"}}));
+}
+
+TEST(ConversionCore, AnimationToKgfWritesEveryFrame) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < 2; ++i)
+        frames.push_back(kaf_frame(std::string("g") + std::to_string(i) + ".kgf",
+                                   pattern_image(4, 4, 16, 30 + i), 4));
+    const std::vector<uint8_t> input = kaf_file(frames);
+    memory_conversion conversion(file_type::kaf, file_type::kgf, "anim.kaf", input);
+    EXPECT_EQ(conversion.run().status, kgf_status::ok);
+    const held_outputs outputs = conversion.outputs();
+    EXPECT_EQ(conversion.output_names(), (std::vector<std::string>{"g0.kgf", "g1.kgf"}));
+    for (const auto& output : outputs)
+        EXPECT_EQ(levels_of_kgf(output.second), 1) << output.first;
+}
+
+TEST(LastThree, EndingsWithoutLookingForADot) {
+    EXPECT_STREQ(last_three("wall.tga"), "tga");
+    EXPECT_STREQ(last_three("WALL.TGA"), "TGA");
+    EXPECT_STREQ(last_three("xtga"), "tga");
+    EXPECT_STREQ(last_three("ab"), "ab");
+    EXPECT_STREQ(last_three(""), "");
+    // The ending is the name's own: two calls never share a buffer.
+    const char* first = "a.kgf";
+    const char* second = "b.tga";
+    const char* first_ending = last_three(first);
+    const char* second_ending = last_three(second);
+    EXPECT_EQ(first_ending, first + 2);
+    EXPECT_STREQ(first_ending, "kgf");
+    EXPECT_STREQ(second_ending, "tga");
+}
+
+TEST(OutputNames, ShortNamesKeepEveryCharacter) {
+    struct name_case {
+        const char* name;
+        const char* level_name;
+        const char* single_name;
+    };
+    const name_case cases[] = {{"wall.kgf", "wall_MM2.tga", "wall.tga"},
+                               {"a.kgf", "a_MM2.tga", "a.tga"},
+                               {"abcd", "abcd_MM2.tga", "atga"},
+                               {"ab", "ab_MM2.tga", "ab.tga"},
+                               {"", "_MM2.tga", ".tga"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(level_file_name(c.name, "_MM", 2), c.level_name) << c.name;
+        EXPECT_EQ(replace_extension(c.name, "tga"), c.single_name) << c.name;
+    }
+}
