@@ -26,7 +26,7 @@ int ensure_trailing_separator(char* folder) {
     return 1;
 }
 
-// The request the specified routines make: the stored settings, the name
+// The request the dialog program's routines make: the stored settings, the name
 // opened from the current folder, outputs written at once.
 conversion_request routine_request(file_type from, file_type to, const char* folder,
                                    const char* name, const run_inputs* inputs = nullptr) {
@@ -42,7 +42,7 @@ conversion_request routine_request(file_type from, file_type to, const char* fol
 }
 
 // The folder ends in its separator, or the failure is reported.
-bool folder_with_separator(char* folder) {
+bool folder_ends_in_separator(char* folder) {
     if (ensure_trailing_separator(folder))
         return true;
     report_status(kgf_status::path_too_long, folder);
@@ -52,7 +52,7 @@ bool folder_with_separator(char* folder) {
 // The same for the writing routines, which release both pictures when the
 // folder cannot take a name.
 bool folder_or_release(char* folder, image_buffer& source, image_buffer& destination) {
-    if (folder_with_separator(folder))
+    if (folder_ends_in_separator(folder))
         return true;
     release_image_data(source);
     release_image_data(destination);
@@ -65,7 +65,7 @@ bool folder_or_release(char* folder, image_buffer& source, image_buffer& destina
 // shows it, when the new name fits.
 int convert_in_batch(file_type from, file_type to, char* folder, char* name,
                      const run_inputs* inputs) {
-    if (!folder_with_separator(folder))
+    if (!folder_ends_in_separator(folder))
         return 0;
     const conversion_result result = convert_file(routine_request(from, to, folder, name, inputs));
     if (result.shown_name.size() == std::strlen(name))
