@@ -58,7 +58,7 @@ void record_progress(void* context, int done, int count, const char* name, int o
 class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_core_state();
+        reset_routines_state();
         init_format_descriptions();
         cancel_requested = false;
         std::snprintf(folder, sizeof folder, "%s", output.folder_text().c_str());

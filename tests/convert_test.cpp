@@ -22,7 +22,7 @@ namespace {
 class ConvertTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        reset_core_state();
+        reset_routines_state();
         std::snprintf(folder, sizeof folder, "%s", output.folder_text().c_str());
     }
 

@@ -94,7 +94,7 @@ const digest_case cases[] = {
 } // namespace
 
 TEST(OutputDigest, EveryConversionWritesThePinnedBytes) {
-    reset_core_state();
+    reset_routines_state();
     message_recorder messages;
     scratch_folder input;
     write_inputs(input);

@@ -39,7 +39,7 @@ using file_handle = std::unique_ptr<FILE, file_closer>;
 // from the defaults, with a scratch folder and every message recorded.
 class routines : public ::testing::Test {
   protected:
-    void SetUp() override { reset_core_state(); }
+    void SetUp() override { reset_routines_state(); }
 
     std::string write(const std::string& name, const bytes& content) {
         const std::string path = folder.file(name);
@@ -94,7 +94,7 @@ TEST_F(routines, read_kgf_takes_the_levels_from_its_flags_and_the_mipmaps_settin
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.use_file_mipmaps << c.for_display << c.mipmaps);
-        reset_core_state();
+        reset_routines_state();
         settings.mipmaps = static_cast<uint8_t>(c.mipmaps);
         image_buffer image = fresh(16);
         ASSERT_EQ(read_kgf(path.c_str(), image, c.use_file_mipmaps, c.for_display), 1);
@@ -108,7 +108,7 @@ TEST_F(routines, read_kgf_takes_the_levels_from_its_flags_and_the_mipmaps_settin
 TEST_F(routines, read_kgf_keeps_the_mip_count_of_a_file_cut_after_it) {
     const bytes whole = kgf_file(3, 1, 1, 1);
     for (const size_t cut : {size_t{5}, size_t{6}, size_t{12}}) {
-        reset_core_state();
+        reset_routines_state();
         const std::string path = write("cut.kgf", bytes(whole.begin(), whole.begin() + cut));
         image_buffer image = fresh(16);
         EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 0);
@@ -311,7 +311,7 @@ TEST_F(routines, read_tga_reads_in_the_order_asked_and_keeps_one_level) {
     EXPECT_TRUE(recorder.messages().empty());
 
     for (const size_t cut : {size_t{17}, size_t{18}}) {
-        reset_core_state();
+        reset_routines_state();
         const std::string cut_path = write("cut.tga", bytes(file.begin(), file.begin() + cut));
         EXPECT_EQ(read_tga(cut_path.c_str(), image, top_row_first), 0);
         EXPECT_EQ(image_info.mip_levels, cut >= 18 ? 1 : 0) << cut;
@@ -434,7 +434,7 @@ TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_last_header) {
     EXPECT_TRUE(recorder.messages().empty());
 
     // Without a picture only the image information is kept.
-    reset_core_state();
+    reset_routines_state();
     ASSERT_EQ(parse_kaf(path.c_str(), nullptr, frame_data, frame_sizes, frame_names, frame_count,
                         frame_data_size),
               1);

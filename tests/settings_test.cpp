@@ -103,7 +103,7 @@ class settings_store : public ::testing::Test {
     }
     void TearDown() override {
         delete_tool_key();
-        reset_core_state();
+        reset_routines_state();
     }
 #else
     scratch_folder config;
@@ -115,7 +115,7 @@ class settings_store : public ::testing::Test {
         return folder() + "/settings.ini";
     }
     void TearDown() override {
-        reset_core_state();
+        reset_routines_state();
     }
 #endif
 };
@@ -659,7 +659,7 @@ TEST(settings_store_replace, stale_temporary_files_are_replaced_not_followed) {
     settings = settings_record{};
     load_settings();
     expect_same_settings(settings, changed_settings());
-    reset_core_state();
+    reset_routines_state();
 }
 
 #endif

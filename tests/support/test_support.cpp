@@ -44,7 +44,7 @@ void message_recorder::answer(int question_answer) {
     recorded_answer = question_answer;
 }
 
-void reset_core_state() {
+void reset_routines_state() {
     set_default_settings();
     image_info = image_info_record{};
 }

@@ -32,6 +32,7 @@ struct message_recorder {
 // for checks that hold on every platform (the reasons are worded by each).
 std::vector<std::string> without_reasons(std::vector<std::string> texts);
 
-// Resets settings to their defaults and image_info to zeros: for tests of
-// the routines and front ends, which read and fill them. The core uses neither.
-void reset_core_state();
+// Resets the routines' process-wide state, settings to their defaults and
+// image_info to zeros, which the routines and front ends read and fill. The
+// core uses neither, and its tests cannot reach this.
+void reset_routines_state();

@@ -80,7 +80,7 @@ class batch_window : public ::testing::Test {
   protected:
     void SetUp() override {
         app_instance = GetModuleHandleA(nullptr);
-        reset_core_state();
+        reset_routines_state();
         init_format_descriptions();
         cancel_requested = false;
         info_window = nullptr;

@@ -153,7 +153,7 @@ class dialogs : public ::testing::Test {
   protected:
     void SetUp() override {
         app_instance = module();
-        reset_core_state();
+        reset_routines_state();
         info_window = nullptr;
     }
     void TearDown() override {
@@ -652,7 +652,7 @@ TEST_F(dialogs, kgf_options_store_the_choice_on_ok_only) {
     for (const auto& ending : endings) {
         for (uint8_t start : {uint8_t{1}, uint8_t{5}}) {
             SCOPED_TRACE(std::string(ending.name) + " from " + std::to_string(start));
-            reset_core_state();
+            reset_routines_state();
             settings.num_mipmaps = start;
             const settings_record before = settings;
             const int other = start == 1 ? 1001 : 1000;
@@ -690,7 +690,7 @@ TEST_F(dialogs, kgf_options_best_quality_sets_the_three_options) {
         SCOPED_TRACE(std::to_string(c.stored[0]) + std::to_string(c.stored[1]) +
                      std::to_string(c.stored[2]) + (c.click ? " clicked" : ""));
         for (const bool ok : {true, false}) {
-            reset_core_state();
+            reset_routines_state();
             settings.dither = c.stored[0];
             settings.srgb_mips = c.stored[1];
             settings.alpha_mips = c.stored[2];
@@ -780,7 +780,7 @@ TEST_F(dialogs, tga_options_open_with_the_stored_values) {
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(std::to_string(test.bpp) + "/" + std::to_string(test.mipmaps));
-        reset_core_state();
+        reset_routines_state();
         settings.bpp = test.bpp;
         settings.mipmaps = test.mipmaps;
         modeless_dialog options(120, tga_options_procedure);
@@ -863,7 +863,7 @@ TEST_F(dialogs, tga_options_store_all_three_on_ok_only) {
     };
     for (const auto& ending : endings) {
         SCOPED_TRACE(ending.name);
-        reset_core_state();
+        reset_routines_state();
         const settings_record before = settings;
         const INT_PTR result = run_dialog(120, tga_options_procedure, owner.handle,
                                           {[&](HWND d) {

@@ -155,7 +155,7 @@ using convert_routine = int (*)(char* folder, char* name);
 // What the core writes for the same inputs with the default settings.
 void write_reference(const std::string& input_folder, const std::string& reference_folder,
                      const std::vector<std::string>& names, convert_routine routine) {
-    reset_core_state();
+    reset_routines_state();
     current_folder_change here(input_folder);
     for (const std::string& input : names) {
         char folder[path_bytes] = {};
@@ -241,7 +241,7 @@ class program : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(program_path.empty()) << "no program given";
-        reset_core_state();
+        reset_routines_state();
     }
     message_recorder messages;
 };

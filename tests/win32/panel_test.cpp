@@ -112,7 +112,7 @@ class panel_test : public ::testing::Test {
   protected:
     void SetUp() override {
         app_instance = module();
-        reset_core_state();
+        reset_routines_state();
         init_format_descriptions();
         info_window = nullptr;
         release_preview();

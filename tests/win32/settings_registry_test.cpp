@@ -63,7 +63,7 @@ class settings_registry : public ::testing::Test {
     }
     void TearDown() override {
         RegDeleteTreeA(HKEY_CURRENT_USER, tool_key);
-        reset_core_state();
+        reset_routines_state();
     }
     // Every value of a complete store, written by the program itself.
     void store_everything() {
