@@ -69,7 +69,8 @@ conversion_options batch_options(const convert_options& options) {
     if (options.bpp >= 0)
         result.bpp = static_cast<uint8_t>(options.bpp);
     if (options.mipmaps >= 0)
-        result.mipmaps = static_cast<uint8_t>(options.mipmaps);
+        result.kgf_levels_read =
+            options.mipmaps != 0 ? kgf_levels::from_file : kgf_levels::first_only;
     if (options.suffix_given)
         std::snprintf(result.suffix, sizeof result.suffix, "%s", options.suffix.c_str());
     result.quality =

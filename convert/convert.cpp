@@ -34,9 +34,7 @@ bool read_kgf_source(byte_reader& reader, const conversion_request& request, con
                      image_buffer& source) {
     kgf_reading reading;
     const kgf_status status =
-        decode_kgf(reader, source,
-                   request.options.mipmaps != 0 ? kgf_levels::from_file : kgf_levels::first_only,
-                   row_order::top_first, reading);
+        decode_kgf(reader, source, request.options.kgf_levels_read, row_order::top_first, reading);
     report_kgf_reading(request.sink, reading, status, subject);
     return status == kgf_status::ok;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "convert/file_type.h"
+#include "formats/kgf.h"
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
@@ -22,11 +23,11 @@ enum class long_name_answer : uint8_t {
 
 // The settings a conversion reads, fixed for a whole batch.
 struct conversion_options {
-    uint8_t num_mipmaps = 1;                 // levels of every KGF written
-    uint8_t bpp = 24;                        // depth of TGA files: 24, else 32
-    uint8_t mipmaps = 0;                     // 1: a TGA file per level of a KGF input
-    char suffix[suffix_bytes] = {};          // between base name and level number
-    kgf_quality quality = kgf_quality::none; // how KGF chains are made
+    uint8_t num_mipmaps = 1;                             // levels of every KGF written
+    uint8_t bpp = 24;                                    // depth of TGA files: 24, else 32
+    kgf_levels kgf_levels_read = kgf_levels::first_only; // from_file: a TGA file per level
+    char suffix[suffix_bytes] = {};                      // between base name and level number
+    kgf_quality quality = kgf_quality::none;             // how KGF chains are made
     long_name_answer long_names = long_name_answer::ask;
 };
 

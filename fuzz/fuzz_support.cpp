@@ -71,7 +71,7 @@ fuzz_options options_from_byte(uint8_t bits, file_type from) {
     conversion_options& options = chosen.options;
     options.num_mipmaps = level_counts[(bits & 1) | ((bits >> 6) & 2)];
     options.bpp = (bits & 2) ? 32 : 24;
-    options.mipmaps = (bits & 4) ? 1 : 0;
+    options.kgf_levels_read = (bits & 4) ? kgf_levels::from_file : kgf_levels::first_only;
     std::snprintf(options.suffix, sizeof options.suffix, "%s", suffixes[(bits >> 3) & 3]);
     chosen.name = input_name(from, (bits & 0x20) != 0);
     options.long_names = (bits & 0x40) != 0 ? long_name_answer::write : long_name_answer::refuse;

@@ -224,31 +224,33 @@ TEST(ConversionCore, LongNameAnswers) {
 TEST(ConversionCore, KgfToTgaLevelFiles) {
     struct level_case {
         const char* suffix;
-        uint8_t all_levels;
+        kgf_levels levels_read;
         std::vector<std::string> outputs;
     };
     const level_case cases[] = {
         {"_MM",
-         1,
+         kgf_levels::from_file,
          {"wall_MM1.tga", "wall_MM2.tga", "wall_MM3.tga", "wall_MM4.tga", "wall_MM5.tga"}},
         {"ABCDEFGHI",
-         1,
+         kgf_levels::from_file,
          {"wallABCDEFGHI1.tga", "wallABCDEFGHI2.tga", "wallABCDEFGHI3.tga", "wallABCDEFGHI4.tga",
           "wallABCDEFGHI5.tga"}},
-        {"", 1, {"wall1.tga", "wall2.tga", "wall3.tga", "wall4.tga", "wall5.tga"}},
-        {"_MM", 0, {"wall.tga"}},
+        {"",
+         kgf_levels::from_file,
+         {"wall1.tga", "wall2.tga", "wall3.tga", "wall4.tga", "wall5.tga"}},
+        {"_MM", kgf_levels::first_only, {"wall.tga"}},
     };
     const std::vector<uint8_t> input = kgf_bytes("wall.kgf", pattern_image(4, 4, 16, 6), 5);
     for (const level_case& c : cases) {
         memory_conversion conversion(file_type::kgf, file_type::tga, "wall.kgf", input);
         std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", c.suffix);
-        conversion.request.options.mipmaps = c.all_levels;
+        conversion.request.options.kgf_levels_read = c.levels_read;
         EXPECT_EQ(conversion.run().status, kgf_status::ok);
         EXPECT_EQ(conversion.output_names(), c.outputs) << c.suffix;
     }
     // Each level's file holds its own level: 4x4, 2x2, then 1x1 three times.
     memory_conversion conversion(file_type::kgf, file_type::tga, "wall.kgf", input);
-    conversion.request.options.mipmaps = 1;
+    conversion.request.options.kgf_levels_read = kgf_levels::from_file;
     std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", "_MM");
     conversion.run();
     const size_t sizes[] = {18 + 48, 18 + 12, 18 + 3, 18, 18};
