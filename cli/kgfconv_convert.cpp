@@ -113,6 +113,9 @@ int run_convert(const convert_options& options) {
     const file_type to = type_named(options.to);
     if (to == file_type::kaf) {
         print_file_message("", "Sorry, but you cannot create KAFs (animations) with this version.");
+        // convert writes no animation; pack does, from frames.
+        print_file_message("", "to write an animation of frames, use kgfconv pack (see kgfconv "
+                               "pack --help)");
         return exit_usage;
     }
     char base_folder[path_bytes] = {};

@@ -74,6 +74,7 @@ check "--from forces the type" test -f forced/notes.kgf
 "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is refused with status 2" test $? -eq 2
 check "with the Sorry message" grep -qx "kgfconv: Sorry, but you cannot create KAFs (animations) with this version." err.txt
+check "and where animations are written" grep -qx "kgfconv: to write an animation of frames, use kgfconv pack (see kgfconv pack --help)" err.txt
 "$kgfconv" convert --to kgf notes.bmp >out.txt 2>err.txt
 check "nothing convertible is status 2" test $? -eq 2
 
