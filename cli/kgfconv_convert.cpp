@@ -171,6 +171,7 @@ int run_convert(const convert_options& options) {
     plan.threads = options.jobs > 0 ? options.jobs : default_jobs();
     plan.must_wait = [&](int index) { return after_outputs[static_cast<size_t>(index)]; };
     plan.file_of = [&](int index) { return list.items[static_cast<size_t>(index)].input; };
+    plan.run = &inputs;
 
     const job_work work = [&](int index, output_journal* journal) {
         job_outcome outcome;

@@ -69,15 +69,21 @@ void worker(job_board& board, const job_plan& plan, const job_work& work) {
 }
 
 // Writes what a file held back, in the order it happened, and shows its
-// messages; an output that cannot be written fails the file.
-void release_journal(const std::string& file, job_slot& slot) {
+// messages; an output that an earlier file wrote, or that cannot be written,
+// fails the file.
+void release_journal(const std::string& file, job_slot& slot, run_inputs* run) {
     begin_file_messages(file, nullptr);
     for (journal_entry& entry : slot.journal.entries) {
         if (!entry.is_output) {
             print_file_message(file, entry.text);
             continue;
         }
-        if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink()))
+        const kgf_status claim =
+            run != nullptr ? claim_run_output(*run, entry.path) : kgf_status::ok;
+        report(console_sink(), claim, entry.path.c_str());
+        if (claim != kgf_status::ok)
+            slot.outcome.ok = 0;
+        else if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink()))
             slot.outcome.ok = 0;
         entry.bytes = std::vector<uint8_t>();
     }
@@ -104,7 +110,7 @@ int run_jobs(const job_plan& asked, const job_work& work, const job_done& done) 
             board.changed.wait(guard, [&] { return slot.finished; });
         }
         if (slot.held)
-            release_journal(plan.file_of(index), slot);
+            release_journal(plan.file_of(index), slot, plan.run);
         if (!slot.outcome.ok)
             ++failed;
         done(index, slot.outcome);

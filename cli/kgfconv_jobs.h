@@ -4,6 +4,7 @@
 #pragma once
 
 #include "formats/output_file.h"
+#include "formats/output_guard.h"
 
 #include <functional>
 #include <string>
@@ -29,7 +30,10 @@ struct job_plan {
     // one whose input an earlier file could write.
     std::function<int(int index)> must_wait;
     // The file a message concerns, to name on its line.
-    std::function<std::string(int index)> file_of;
+    std::function<std::string(int index)>
+        file_of; // The run whose outputs no later file replaces: each output held back is
+    // claimed for it as it is written, in the order of the files.
+    run_inputs* run = nullptr;
 };
 
 // Threads a batch runs on at most, whatever is asked: each file ahead of its

@@ -145,6 +145,7 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
     const std::string name = bare_name(request.input);
     shown_name = name;
     output_guard guard = guard_for_input(request.inputs, request.input, request.from == request.to);
+    guard.held = request.journal != nullptr;
     if (request.from == file_type::kaf) {
         kaf_animation animation;
         if (!read_animation(request, animation))

@@ -39,10 +39,10 @@ struct conversion_request {
     size_t input_size = 0;
     std::string folder; // output folder; its separator is added when missing
     conversion_options options;
-    output_journal* journal = nullptr;  // outputs held back, or written at once
-    const run_inputs* inputs = nullptr; // the run's inputs: no output replaces one
-    bool report_cannot_open = false;    // the dialog lists only files that are there
-    report_sink sink;                   // where failures, warnings and the question go
+    output_journal* journal = nullptr; // outputs held back, or written at once
+    run_inputs* inputs = nullptr;      // the run's inputs: no output replaces one
+    bool report_cannot_open = false;   // the dialog lists only files that are there
+    report_sink sink;                  // where failures, warnings and the question go
 };
 
 struct conversion_result {

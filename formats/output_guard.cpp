@@ -34,6 +34,17 @@ std::string resolved_identity(const std::string& path) {
     return error ? std::string() : in_system_case(path_text(target));
 }
 
+// Whether an earlier file of the run claimed the output; records it when
+// record is set and none did.
+bool taken_by_earlier_file(run_inputs& inputs, const std::string& identity, bool record) {
+    std::lock_guard<std::mutex> hold(inputs.lock);
+    if (inputs.outputs.count(identity) != 0)
+        return true;
+    if (record)
+        inputs.outputs.insert(identity);
+    return false;
+}
+
 } // namespace
 
 bool is_plain_file_name(const char* name) {
@@ -62,7 +73,7 @@ void add_run_input(run_inputs& inputs, const std::string& path) {
         inputs.identities.insert(target);
 }
 
-output_guard guard_for_input(const run_inputs* inputs, const std::string& input, bool same_type) {
+output_guard guard_for_input(run_inputs* inputs, const std::string& input, bool same_type) {
     output_guard guard;
     guard.inputs = inputs;
     if (same_type) {
@@ -79,7 +90,18 @@ kgf_status claim_output(output_guard& guard, const std::string& path) {
     if (guard.inputs != nullptr && guard.inputs->identities.count(identity) != 0 &&
         guard.own_input.count(identity) == 0)
         return kgf_status::replaces_input;
-    if (!guard.written.insert(identity).second)
+    if (guard.written.count(identity) != 0)
         return kgf_status::same_output;
+    // Outputs held back are checked here against the files already done and
+    // recorded when they are written, so the first file given keeps its
+    // output whichever file runs first.
+    if (guard.inputs != nullptr && taken_by_earlier_file(*guard.inputs, identity, !guard.held))
+        return kgf_status::earlier_output;
+    guard.written.insert(identity);
     return kgf_status::ok;
+}
+
+kgf_status claim_run_output(run_inputs& inputs, const std::string& path) {
+    return taken_by_earlier_file(inputs, path_identity(path), true) ? kgf_status::earlier_output
+                                                                    : kgf_status::ok;
 }

@@ -43,6 +43,7 @@ constexpr status_entry status_table[] = {
     {kgf_status::frame_name_cut, "Frame name longer than 35 characters: %s"},
     {kgf_status::no_frames, "%s: No frames; nothing written"},
     {kgf_status::bad_output_name, "Not a file name inside the output folder: %s"},
+    {kgf_status::earlier_output, "Cannot replace %s: an earlier file of this run wrote it"},
 };
 
 constexpr bool table_in_order() {
@@ -50,7 +51,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::bad_output_name) + 1;
+    return index == static_cast<size_t>(kgf_status::earlier_output) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 

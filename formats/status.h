@@ -33,6 +33,7 @@ enum class kgf_status : uint8_t {
     frame_name_cut,  // a stored frame name that does not fit its 36-byte slot
     no_frames,       // an animation that holds no frame: nothing to write
     bad_output_name, // an output name that would leave the output folder
+    earlier_output,  // an output an earlier file of the run already wrote
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

@@ -106,7 +106,7 @@ void show_action_message(batch_action action) {
         show_error("Unsupported conversion");
 }
 
-int run_action(batch_action action, char* folder, char* name, const run_inputs* inputs) {
+int run_action(batch_action action, char* folder, char* name, run_inputs* inputs) {
     switch (action) {
     case batch_action::kgf_to_tga:
         return convert_in_batch(file_type::kgf, file_type::tga, folder, name, inputs);

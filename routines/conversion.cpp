@@ -29,7 +29,7 @@ int ensure_trailing_separator(char* folder) {
 // The request the dialog program's routines make: the stored settings, the name
 // opened from the current folder, outputs written at once.
 conversion_request routine_request(file_type from, file_type to, const char* folder,
-                                   const char* name, const run_inputs* inputs = nullptr) {
+                                   const char* name, run_inputs* inputs = nullptr) {
     conversion_request request;
     request.inputs = inputs;
     request.from = from;
@@ -63,8 +63,7 @@ bool folder_or_release(char* folder, image_buffer& source, image_buffer& destina
 
 // Runs a routine's conversion; the name changes in place as the batch
 // shows it, when the new name fits.
-int convert_in_batch(file_type from, file_type to, char* folder, char* name,
-                     const run_inputs* inputs) {
+int convert_in_batch(file_type from, file_type to, char* folder, char* name, run_inputs* inputs) {
     if (!folder_ends_in_separator(folder))
         return 0;
     const conversion_result result = convert_file(routine_request(from, to, folder, name, inputs));

@@ -21,8 +21,7 @@ int convert_kaf_to_kgf(char* folder, char* name);
 
 // The routine of the pair (from, to) run inside a batch, whose inputs no
 // output may replace (none: nothing protected).
-int convert_in_batch(file_type from, file_type to, char* folder, char* name,
-                     const run_inputs* inputs);
+int convert_in_batch(file_type from, file_type to, char* folder, char* name, run_inputs* inputs);
 
 // Writing drivers. Both release the two pixel blocks before returning and
 // return 1 when every output file was written.

@@ -291,3 +291,30 @@ TEST_F(BatchTest, FramesThatWouldShareAnOutputFailByName) {
                                        "not written"});
     EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"twice.kgf"});
 }
+
+TEST_F(BatchTest, AFrameAnEarlierAnimationWroteIsKept) {
+    write_file_bytes(input.file("walk.kaf"),
+                     kaf_file({kaf_frame("step.kgf", pattern_image(4, 4, 16, 1), 4),
+                               kaf_frame("walk2.kgf", pattern_image(4, 4, 16, 2), 4)}));
+    write_file_bytes(input.file("run.kaf"),
+                     kaf_file({kaf_frame("step.kgf", pattern_image(4, 4, 16, 3), 4),
+                               kaf_frame("run2.kgf", pattern_image(4, 4, 16, 4), 4)}));
+    choose(kgf);
+    decide_input_type(1, "");
+    selection walk = one_file(input.path, "walk.kaf");
+    ASSERT_EQ(convert_selection(choose_action(), walk.buffer.data(), walk.buffer.size(),
+                                walk.offset, 1, folder, nullptr, nullptr),
+              0);
+    const std::vector<uint8_t> walk_step = read_file_bytes(output.file("step.kgf"));
+    messages.clear();
+    selection two = several_files(input.path, {"walk.kaf", "run.kaf"});
+    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
+                                2, folder, nullptr, nullptr),
+              1);
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"Cannot replace " + std::string(folder) +
+                                       "step.kgf: an earlier file of this run wrote it"});
+    EXPECT_EQ(read_file_bytes(output.file("step.kgf")), walk_step);
+    EXPECT_EQ(list_folder(output.path),
+              (std::vector<std::string>{"run2.kgf", "step.kgf", "walk2.kgf"}));
+}

@@ -3,15 +3,6 @@
 . "$(dirname "$0")/common.inc"
 export XDG_CONFIG_HOME="$work/config"
 
-# A KAF of 2 x 2 one-level frames with the given names.
-kaf_of() {
-    printf "\\$(printf '%03o' $#)"
-    printf '\000%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16
-    for name in "$@"; do
-        printf '\000\000z%s\000\001\000\000\000\000\000\000\000\000\000\002\000\002\000\040\050\004\037\200' "$name"
-    done
-}
-
 # KAF to KGF into a folder that cannot be made: every frame is named.
 echo x >plain
 "$kgfconv" convert --to kgf -o plain/sub flame.kaf 2>err.txt
@@ -75,9 +66,13 @@ one=$?
 "$kgfconv" convert --to tga --all-levels -j 4 -o four "$@" 2>four.txt
 four=$?
 check "-j 4 exits as -j 1" test "$one" -eq 1 -a "$four" -eq 1
-check "-j 4 prints what -j 1 prints, in the same order" cmp -s one.txt four.txt
+sed 's|replace four/|replace one/|' four.txt >four-named.txt
+check "-j 4 prints what -j 1 prints, in the same order" cmp -s one.txt four-named.txt
 check "-j 4 writes what -j 1 writes" diff -r one four
-check "the later of two same outputs wins, as in order" cmp -s one/same.tga four/same.tga
+"$kgfconv" convert --to tga --all-levels -o alone many/same.tga 2>/dev/null
+check "the first of two same outputs is kept" cmp -s alone/same.tga one/same.tga
+check "at -j 4 as well" cmp -s alone/same.tga four/same.tga
+check "the later is refused by name" grep -qx "kgfconv: many/same.TGA: Cannot replace one/same.tga: an earlier file of this run wrote it" one.txt
 
 # A full file system: the output is named, the old file stays, no part is left.
 if [ "$(id -u)" -eq 0 ] && mkdir -p full && mount -t tmpfs -o size=64k tmpfs full 2>/dev/null; then
