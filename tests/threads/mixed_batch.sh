@@ -20,7 +20,9 @@ for to in kgf tga; do
     "$kgfconv" convert --to "$to" --levels 5 --all-levels -j 8 -o "eight-$to" mixed/* 2>"eight-$to.txt"
     eight=$?
     check "to $to: -j 8 exits 1 for the broken files, as -j 1" test "$one" -eq 1 -a "$eight" -eq 1
-    check "to $to: -j 8 prints what -j 1 prints" cmp -s "one-$to.txt" "eight-$to.txt"
+    # The outputs a later file may not replace are named with their folder.
+    sed "s|replace eight-$to/|replace one-$to/|" "eight-$to.txt" >"eight-$to-named.txt"
+    check "to $to: -j 8 prints what -j 1 prints" cmp -s "one-$to.txt" "eight-$to-named.txt"
     check "to $to: -j 8 writes what -j 1 writes" diff -r "one-$to" "eight-$to"
 done
 finish
