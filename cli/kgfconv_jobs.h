@@ -30,8 +30,8 @@ struct job_plan {
     // one whose input an earlier file could write.
     std::function<int(int index)> must_wait;
     // The file a message concerns, to name on its line.
-    std::function<std::string(int index)>
-        file_of; // The run whose outputs no later file replaces: each output held back is
+    std::function<std::string(int index)> file_of;
+    // The run whose outputs no later file replaces: each output held back is
     // claimed for it as it is written, in the order of the files.
     run_inputs* run = nullptr;
 };
