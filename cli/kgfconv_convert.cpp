@@ -347,7 +347,7 @@ void setup_convert(CLI::App& app, int& status) {
         if (first_level->count() > 0)
             options->mipmaps = 0;
         read_quality_flags(quality, options->dither, options->srgb_mips, options->alpha_mips);
-        install_console_messages(options->yes);
+        install_console_messages();
         status = run_convert(*options);
     });
 }

@@ -149,7 +149,7 @@ void setup_info(CLI::App& app, int& status) {
         ->required();
     info->footer(json_fields);
     info->callback([command, &status] {
-        install_console_messages(false);
+        install_console_messages();
         status = run_info(command->files, command->json);
     });
 }

@@ -68,7 +68,6 @@ void print_to(FILE* stream, const char* pattern, ...) {
 
 namespace {
 
-bool yes_to_questions = false;
 std::mutex output_lock;
 
 // The progress bar while it is shown: its text, to draw again below a line
@@ -135,30 +134,22 @@ void console_answer(void*, const char* question, bool written) {
                             "writes it)");
 }
 
-bool console_question(void*, const char* question) {
-    console_answer(nullptr, question, yes_to_questions);
-    return yes_to_questions;
-}
-
-// The settings store's messages, which come through the message layer.
+// The settings store's messages, which come through the message layer. No
+// one is there to answer a question: it is shown, and the answer is No.
 int console_message(const char* text, const char*, unsigned style) {
-    if (style & message_yes_no)
-        return console_question(nullptr, text) ? answer_yes : answer_no;
     hold_or_print(text);
-    return answer_ok;
+    return (style & message_yes_no) ? answer_no : answer_ok;
 }
 
 } // namespace
 
-void install_console_messages(bool answer_yes) {
-    yes_to_questions = answer_yes;
+void install_console_messages() {
     set_message_handler(console_message);
 }
 
 report_sink console_sink() {
     report_sink sink;
     sink.report = console_finding;
-    sink.accept_long_name = console_question;
     sink.long_name_answered = console_answer;
     return sink;
 }

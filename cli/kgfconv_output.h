@@ -17,12 +17,12 @@ void write_text(FILE* stream, std::string_view text);
 // The same for text formatted as printf formats it.
 void print_to(FILE* stream, const char* pattern, ...) __attribute__((format(printf, 2, 3)));
 
-// Sets the answer to the name-length question: Yes with --yes.
-void install_console_messages(bool answer_yes);
+// Shows the message layer's messages on standard error.
+void install_console_messages();
 
 // The sink of the core's findings: each printed on standard error naming
 // the file it concerns (or held, see begin_file_messages), the name-length
-// question answered as told.
+// question printed with the answer the command's --yes gave beforehand.
 report_sink console_sink();
 
 // A status of this thread's file through the console sink; nothing for ok.

@@ -301,7 +301,7 @@ void setup_pack(CLI::App& app, int& status) {
                  "Nothing is written when a frame is refused.");
     pack->callback([command, quality, &status] {
         read_quality_flags(quality, command->dither, command->srgb_mips, command->alpha_mips);
-        install_console_messages(command->yes);
+        install_console_messages();
         status = run_pack(*command);
     });
 }

@@ -96,7 +96,7 @@ void setup_settings(CLI::App& app, int& status) {
     command->add_option("NAME=VALUE", *assignments, "Settings to save");
     command->footer(settings_help);
     command->callback([assignments, &status] {
-        install_console_messages(false);
+        install_console_messages();
         status = run_settings(*assignments);
     });
 }
