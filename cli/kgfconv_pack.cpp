@@ -158,7 +158,7 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
         frame.name = frame_name_of_file(path_text(text_path(file.path).filename()), file.format);
         kgf_reading reading;
         const kgf_status status = decode_file(file.path.c_str(), [&](byte_reader& reader) {
-            return decode_frame_picture(reader, file.format, quality, frame.picture, reading);
+            return decode_frame_picture(reader, file.format, quality, frame, reading);
         });
         report_kgf_reading(console_sink(), reading, status, file.path.c_str());
         end_file_messages();
@@ -181,9 +181,12 @@ bool read_original(const std::string& path, kaf_original& original) {
             return kgf_status::no_memory;
         return reader.failed ? kgf_status::io_error : kgf_status::ok;
     });
-    if (status == kgf_status::ok)
+    if (status == kgf_status::ok) {
         status = decode_kaf_original(bytes.data(), bytes.size(), original);
-    file_status(status, path.c_str());
+        report_kaf_reading(console_sink(), original.animation, status, path.c_str());
+    } else {
+        file_status(status, path.c_str());
+    }
     end_file_messages();
     return status == kgf_status::ok;
 }
@@ -239,6 +242,12 @@ int run_pack_unguarded(const pack_command& command) {
             file_message("not packed (--yes packs it)");
         end_file_messages();
         return exit_failed;
+    }
+
+    for (const std::string& file : result.made_opaque) {
+        begin_file_messages(file, nullptr);
+        file_status(kgf_status::transparency_dropped, file.c_str());
+        end_file_messages();
     }
 
     // The animation's folder is made with its parents when missing, as

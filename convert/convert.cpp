@@ -11,6 +11,7 @@
 #include "formats/tga_to_kgf.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -102,7 +103,7 @@ int convert_tga_file_to_kgf(const conversion_request& request, output_guard& gua
 bool read_animation(const conversion_request& request, kaf_animation& animation) {
     const bool ok = read_input(request, [&](byte_reader& reader) {
         const kgf_status status = decode_kaf(reader, animation);
-        report(request.sink, status, request.input);
+        report_kaf_reading(request.sink, animation, status, request.input);
         return status == kgf_status::ok;
     });
     if (!ok)
@@ -110,34 +111,47 @@ bool read_animation(const conversion_request& request, kaf_animation& animation)
     return ok;
 }
 
-// Each frame as stored, with its own levels, read back from memory and
+// Each frame as stored, with its own levels, decoded from memory and
 // written as TGA files named after the frame: no frame file ever passes
-// through the output folder.
+// through the output folder. Levels left out are told once for the file.
 int convert_animation_to_tga(const conversion_request& request, output_guard& guard,
                              const kaf_animation& animation) {
     int ok = 1;
+    int first_left_out = 0;
+    int most_levels = 0;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
         if (check_frame_name(animation, frame, name, request.sink) != kgf_status::ok) {
             ok = 0;
             return;
         }
         // The frame's own levels: the KGF output's level count has no say.
-        std::vector<uint8_t> kgf_file;
-        copy_frame_kgf(animation.frame_data, frame, name, kgf_file);
         const std::string subject = std::string(request.input) + ": frame " + name;
-        byte_reader reader = memory_reader(kgf_file.data(), kgf_file.size());
+        // Its sides are the low bytes every reader of frames takes.
+        kgf_reading reading;
+        reading.header_read = true;
+        reading.header = parse_kgf_header(animation.frame_data.data() + frame.header);
         image_buffer source, destination;
-        init_image_buffer(source, 16);
-        init_image_buffer(destination, 32);
-        if (!read_kgf_source(reader, request, subject.c_str(), source)) {
+        const kgf_status status =
+            decode_kaf_chain(animation.frame_data, frame, request.options.kgf_levels_read, source);
+        // A frame whose runs do not hold its levels is named as the reader
+        // of animations names a frame cut short.
+        const bool short_frame = status == kgf_status::missing_data;
+        report_kgf_reading(request.sink, reading,
+                           short_frame ? kgf_status::frame_missing_data : status,
+                           short_frame ? name : subject.c_str());
+        if (status != kgf_status::ok) {
             release_image_data(source);
             ok = 0;
             return;
         }
-        kgf_file = std::vector<uint8_t>();
-        if (!write_tga_outputs(request, guard, name, source, destination))
+        most_levels = std::max<int>(most_levels, source.num_mipmaps);
+        init_image_buffer(destination, 32);
+        if (!write_tga_outputs(request, guard, name, source, destination, &first_left_out))
             ok = 0;
     });
+    if (first_left_out > 0)
+        report(request.sink, kgf_status::empty_levels,
+               levels_left_out(request.input, first_left_out, most_levels).c_str());
     return ok;
 }
 

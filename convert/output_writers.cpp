@@ -2,10 +2,12 @@
 
 #include "convert/output_names.h"
 #include "formats/kgf.h"
+#include "formats/levels.h"
 #include "formats/mip.h"
 #include "formats/text_fit.h"
 #include "formats/tga.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -83,6 +85,16 @@ int make_chain_releasing_source(image_buffer& destination, image_buffer& source,
     return 1;
 }
 
+} // namespace
+
+std::string levels_left_out(const std::string& name, int first, int last) {
+    if (first == last)
+        return name + ", level " + std::to_string(first);
+    return name + ", levels " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+namespace {
+
 // The path of an output named name in the request's folder, when it may be
 // written: a name that stays in the folder, a path that fits, and a file
 // the guard lets this input write. Reports the refusal otherwise.
@@ -149,7 +161,7 @@ int write_kgf_chain(const conversion_request& given, output_guard& guard, const 
 }
 
 int write_tga_outputs(const conversion_request& given, output_guard& guard, const std::string& name,
-                      image_buffer& source, image_buffer& destination) {
+                      image_buffer& source, image_buffer& destination, int* first_left_out) {
     const conversion_request request = with_separator(given);
     destination.num_mipmaps = source.num_mipmaps;
     destination.width = source.width;
@@ -160,20 +172,32 @@ int write_tga_outputs(const conversion_request& given, output_guard& guard, cons
         release_both(source, destination);
         return 0;
     }
-    convert_pixels(destination, source);
+    convert_levels(destination, source);
     release_image_data(source);
 
     const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
     const std::string suffix = suffix_text(request.options);
     int ok = 1;
-    int64_t offset = 0;
-    int64_t level_size =
-        static_cast<int64_t>(destination.width) * destination.height * destination.bpp / 8;
     const int levels = destination.num_mipmaps;
-    for (int level = 1; level <= levels; ++level) {
+    const int width = destination.width;
+    const int height = destination.height;
+    // Levels of no pixel are no picture an editor opens: said once, left out.
+    const int empty = first_empty_level(width, height, levels);
+    if (empty > 0 && first_left_out != nullptr)
+        *first_left_out = *first_left_out > 0 ? std::min(*first_left_out, empty) : empty;
+    else if (empty > 0)
+        report(request.sink, kgf_status::empty_levels,
+               levels_left_out(request.input, empty, levels).c_str());
+    const int written = empty > 0 ? empty - 1 : levels;
+    for (int level = 1; level <= written; ++level) {
         const std::string level_name = levels <= 1
                                            ? replace_extension(working_name, "tga")
                                            : level_file_name(working_name, suffix.c_str(), level);
+        const level_size size = level_dimensions(width, height, level);
+        destination.width = static_cast<int16_t>(size.width);
+        destination.height = static_cast<int16_t>(size.height);
+        const int64_t offset =
+            level_offset(level_layout::chain_bytes, width, height, destination.bpp, level);
         std::string path;
         std::vector<uint8_t> bytes;
         if (!output_path(request, guard, level_name, path) ||
@@ -181,10 +205,6 @@ int write_tga_outputs(const conversion_request& given, output_guard& guard, cons
             !deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
                             request.sink))
             ok = 0;
-        offset += level_size;
-        level_size /= 4;
-        destination.width = static_cast<int16_t>(destination.width / 2);
-        destination.height = static_cast<int16_t>(destination.height / 2);
     }
     release_both(source, destination);
     return ok;

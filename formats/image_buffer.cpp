@@ -2,6 +2,7 @@
 
 #include "formats/allocation.h"
 #include "formats/bytes.h"
+#include "formats/levels.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -118,6 +119,65 @@ void pixels_to_16(uint8_t* out, const uint8_t* in, size_t count, int from_bpp) {
     }
 }
 
+namespace {
+
+// Converts count whole pixels of one depth to another, as convert_pixels's
+// table says for the pair; an unsupported pair converts nothing.
+void convert_span(uint8_t* out, int to, const uint8_t* in, int from, size_t count) {
+    if (to == from && (to == 16 || to == 24 || to == 32)) {
+        if (count > 0)
+            std::memcpy(out, in, count * static_cast<size_t>(to / 8));
+        return;
+    }
+    if ((to == 32 || to == 24) && from == 16) {
+        // The three 5-bit channels spread to a byte each and expanded at
+        // once; the alpha bit becomes 255 or 0.
+        auto expanded = [](unsigned value) {
+            uint32_t channels = (value & 0x1Fu) | (value & 0x3E0u) << 3 | (value & 0x7C00u) << 6;
+            channels = channels << 3 | (channels >> 2 & 0x070707u);
+            return channels | (0u - (value >> 15)) << 24;
+        };
+        if (to == 32) {
+            for (size_t i = 0; i < count; ++i, in += 2, out += 4) {
+                write_u32(out, expanded(read_u16(in)));
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i, in += 2, out += 3) {
+                const uint32_t pixel = expanded(read_u16(in));
+                out[0] = static_cast<uint8_t>(pixel);
+                out[1] = static_cast<uint8_t>(pixel >> 8);
+                out[2] = static_cast<uint8_t>(pixel >> 16);
+            }
+        }
+        return;
+    }
+    if (to == 16 && (from == 32 || from == 24)) {
+        pixels_to_16(out, in, count, from);
+        return;
+    }
+    if ((to == 24 && from == 32) || (to == 32 && from == 24)) {
+        const size_t out_step = static_cast<size_t>(to / 8);
+        const size_t in_step = static_cast<size_t>(from / 8);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* pixel = in + i * in_step;
+            uint8_t* target = out + i * out_step;
+            target[0] = pixel[0];
+            target[1] = pixel[1];
+            target[2] = pixel[2];
+            if (to == 32)
+                target[3] = 0; // a 24-bit source carries no alpha: written as 0
+        }
+    }
+}
+
+bool converted_pair(int to, int from) {
+    const bool known_to = to == 16 || to == 24 || to == 32;
+    const bool known_from = from == 16 || from == 24 || from == 32;
+    return known_to && known_from;
+}
+
+} // namespace
+
 void convert_pixels(image_buffer& destination, const image_buffer& source) {
     const int to = destination.bpp;
     const int from = source.bpp;
@@ -144,49 +204,38 @@ void convert_pixels(image_buffer& destination, const image_buffer& source) {
             std::memcpy(out, in, bytes);
         return;
     }
-    if ((to == 32 || to == 24) && from == 16) {
-        const size_t step = static_cast<size_t>(to / 8);
-        const size_t count = pixels_to_convert(whole_chain, destination, source, step, 2);
-        // The three 5-bit channels spread to a byte each and expanded at
-        // once; the alpha bit becomes 255 or 0.
-        auto expanded = [](unsigned value) {
-            uint32_t channels = (value & 0x1Fu) | (value & 0x3E0u) << 3 | (value & 0x7C00u) << 6;
-            channels = channels << 3 | (channels >> 2 & 0x070707u);
-            return channels | (0u - (value >> 15)) << 24;
-        };
-        if (to == 32) {
-            for (size_t i = 0; i < count; ++i, in += 2, out += 4) {
-                write_u32(out, expanded(read_u16(in)));
-            }
-        } else {
-            for (size_t i = 0; i < count; ++i, in += 2, out += 3) {
-                const uint32_t pixel = expanded(read_u16(in));
-                out[0] = static_cast<uint8_t>(pixel);
-                out[1] = static_cast<uint8_t>(pixel >> 8);
-                out[2] = static_cast<uint8_t>(pixel >> 16);
-            }
-        }
+    if (!converted_pair(to, from))
+        return; // any other pair converts nothing
+    // A 16-bit source brings its whole chain; the others their first level.
+    const int64_t extent = from == 16 ? whole_chain : first_level;
+    const size_t count = pixels_to_convert(extent, destination, source, static_cast<size_t>(to / 8),
+                                           static_cast<size_t>(from / 8));
+    convert_span(out, to, in, from, count);
+}
+
+void convert_levels(image_buffer& destination, const image_buffer& source) {
+    const int to = destination.bpp;
+    const int from = source.bpp;
+    if (!converted_pair(to, from))
         return;
+    // Only a 16-bit source holds more than its first level.
+    const int levels = from == 16 ? std::min(destination.num_mipmaps, source.num_mipmaps)
+                                  : std::min<int>(destination.num_mipmaps, 1);
+    for (int level = 1; level <= levels; ++level) {
+        const level_size size = level_dimensions(destination.width, destination.height, level);
+        if (size.pixels() == 0)
+            break;
+        const int64_t in_at =
+            level_offset(level_layout::chain_bytes, source.width, source.height, from, level);
+        const int64_t out_at = level_offset(level_layout::chain_bytes, destination.width,
+                                            destination.height, to, level);
+        const int64_t in_room = (static_cast<int64_t>(source.data.size()) - in_at) / (from / 8);
+        const int64_t out_room =
+            (static_cast<int64_t>(destination.data.size()) - out_at) / (to / 8);
+        const int64_t count = std::min({size.pixels(), in_room, out_room});
+        if (count <= 0)
+            break;
+        convert_span(destination.data.data() + out_at, to, source.data.data() + in_at, from,
+                     static_cast<size_t>(count));
     }
-    if (to == 16 && (from == 32 || from == 24)) {
-        const size_t count =
-            pixels_to_convert(first_level, destination, source, 2, static_cast<size_t>(from / 8));
-        pixels_to_16(out, in, count, from);
-        return;
-    }
-    if ((to == 24 && from == 32) || (to == 32 && from == 24)) {
-        const size_t out_step = static_cast<size_t>(to / 8);
-        const size_t in_step = static_cast<size_t>(from / 8);
-        const size_t count = pixels_to_convert(first_level, destination, source, out_step, in_step);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* pixel = in + i * in_step;
-            uint8_t* target = out + i * out_step;
-            target[0] = pixel[0];
-            target[1] = pixel[1];
-            target[2] = pixel[2];
-            if (to == 32)
-                target[3] = 0; // a 24-bit source carries no alpha: written as 0
-        }
-    }
-    // Any other pair converts nothing.
 }

@@ -51,3 +51,11 @@ void pixels_to_16(uint8_t* out, const uint8_t* in, size_t count, int from_bpp);
 // Fills destination's block from source's, as chosen by the two depths.
 // Reads and writes stay inside both blocks whatever their fields claim.
 void convert_pixels(image_buffer& destination, const image_buffer& source);
+
+// Fills destination's block from source's level by level: each level's
+// pixels (level_dimensions) converted from where the chain rule places it in
+// the source to where it places it in the destination, so that a level
+// whose bytes end inside a pixel shifts none of the next. A 16-bit source
+// gives its levels, the others their first. Bytes outside the levels stay
+// as they are.
+void convert_levels(image_buffer& destination, const image_buffer& source);

@@ -1,6 +1,7 @@
 #include "formats/kaf.h"
 
 #include "formats/kgf.h"
+#include "formats/levels.h"
 #include "formats/mip.h"
 #include "formats/rle.h"
 #include "formats/text_fit.h"
@@ -45,13 +46,18 @@ int64_t scan_runs(const std::vector<uint8_t>& data, int64_t runs, int64_t limit,
 }
 
 // Bytes of the header that the split file gets: prefix, name, mip count and
-// the frame's other 15 header bytes as stored.
+// the frame's other header bytes as stored, but for its sides: the sizes
+// every reader of frames takes (the low bytes), so that the file describes
+// the pixels its runs hold.
 void append_split_header(std::vector<uint8_t>& out, const char* name, int mip_count,
                          const uint8_t* frame_header) {
     out.insert(out.end(), kgf_prefix, kgf_prefix + lead_bytes);
     out.insert(out.end(), name, name + std::strlen(name) + 1);
     out.push_back(static_cast<uint8_t>(mip_count));
+    const size_t at = out.size();
     out.insert(out.end(), frame_header + 1, frame_header + kgf_fixed_header_bytes);
+    out[at + 10] = 0; // the high bytes of width and height
+    out[at + 12] = 0;
 }
 
 // The frame's header with the given mip count and its first runs as stored,
@@ -185,8 +191,14 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
             animation.any_header = true;
             animation.last_frame = frame;
         }
-        if (!whole)
-            return kgf_status::missing_data;
+        // A frame cut short, in its record or in its runs, is not read at
+        // all: a reader that completed it would show pixels nobody stored.
+        if (!whole || kaf_frame_shortfall(animation.frame_data, frame) > 0) {
+            if (frame.header == 0)
+                return kgf_status::missing_data; // its name is not whole either
+            animation.short_frame = stored_frame_name(animation, frame);
+            return kgf_status::frame_missing_data;
+        }
         // Longer names are cut to fit their slot, between characters; the
         // record keeps its length.
         const char* name =
@@ -224,6 +236,11 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
                    int levels, kgf_quality quality, std::vector<uint8_t>& out,
                    const report_sink& sink) {
+    // A frame that declares no level holds no first level to write.
+    if (levels >= 1 && frame.mip_count < 1 && frame.width > 0 && frame.height > 0) {
+        report(sink, kgf_status::frame_missing_data, name);
+        return 0;
+    }
     if (levels < 2 && quality == kgf_quality::none) {
         copy_frame(data, frame, name, levels, out);
         return 1;
@@ -252,9 +269,34 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
     return 1;
 }
 
-void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                    std::vector<uint8_t>& out) {
-    copy_frame(data, frame, name, std::max(1, frame.mip_count), out);
+kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                            kgf_levels levels, image_buffer& image) {
+    init_image_buffer(image, 16);
+    const int count = levels == kgf_levels::from_file ? std::max(1, frame.mip_count) : 1;
+    image.num_mipmaps = static_cast<int16_t>(count);
+    image.width = static_cast<int16_t>(frame.width);
+    image.height = static_cast<int16_t>(frame.height);
+    std::vector<uint8_t> stored;
+    const int64_t bytes =
+        layout_chain_bytes(level_layout::frame_pixels, count, frame.width, frame.height);
+    if (!try_allocate_block(stored, bytes))
+        return kgf_status::no_memory;
+    const int64_t end =
+        std::clamp<int64_t>(frame.end, frame.runs, static_cast<int64_t>(data.size()));
+    const run_decoding result =
+        decode_runs(data.data() + frame.runs, static_cast<size_t>(end - frame.runs), stored.data(),
+                    bytes, 0, bytes);
+    if (!result.complete)
+        return kgf_status::missing_data;
+    move_levels(stored.data(), stored.size(), level_layout::frame_pixels, level_layout::chain_bytes,
+                count, frame.width, frame.height, image.data);
+    return kgf_status::ok;
+}
+
+void report_kaf_reading(const report_sink& sink, const kaf_animation& animation, kgf_status status,
+                        const char* file) {
+    report(sink, status,
+           status == kgf_status::frame_missing_data ? animation.short_frame.c_str() : file);
 }
 
 int split_frames(const kaf_animation& animation, const char* folder, int levels,

@@ -3,6 +3,7 @@
 
 #include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
+#include "formats/kgf.h"
 #include "formats/kgf_quality.h"
 #include "formats/limits.h"
 #include "formats/output_file.h"
@@ -38,6 +39,7 @@ struct kaf_animation {
     int32_t frame_count = 0;
     bool any_header = false;
     kaf_frame last_frame;
+    std::string short_frame; // the frame, by its stored name, that the file cuts short
 };
 
 // The one frame walker: finds the frame record that starts at start. False
@@ -71,8 +73,24 @@ template <typename visitor> void for_each_kaf_frame(const kaf_animation& animati
     }
 }
 
-// Loads an animation and finds its frames; reports nothing.
+// Loads an animation and finds its frames; reports nothing. A frame that
+// the file cuts short, inside its record or after a whole run record but
+// before its runs reach its pixels, fails the whole animation: nothing is
+// read of it. The status is frame_missing_data, with the frame's name in
+// short_frame, when its name was read; missing_data otherwise.
 kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation);
+
+// Hands a decode_kaf failure to the sink: a frame cut short under its name,
+// anything else under the file's.
+void report_kaf_reading(const report_sink& sink, const kaf_animation& animation, kgf_status status,
+                        const char* file);
+
+// Decodes a whole frame's levels (as many as it declares, at least one; the
+// first alone with kgf_levels::first_only) into a 16-bit chain laid out by
+// the chain rule, each level moved from where the frame holds it. ok, or
+// missing_data when its runs do not reach the levels' pixels.
+kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                            kgf_levels levels, image_buffer& image);
 
 // Decodes a frame's first level into image (16 bits, the frame's width and
 // height), from its runs up to runs_end; excess pixels are dropped, the
@@ -83,17 +101,12 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
 
 // The KGF file of a frame as the splitter writes it, with the given level
 // count: copied runs for one level without quality options, a rebuilt
-// chain otherwise. Returns 0, having reported no_memory, when the chain's
-// block cannot be had.
+// chain otherwise. Returns 0, having reported no_memory when the chain's
+// block cannot be had, or frame_missing_data for a frame of pixels that
+// declares no level (it holds no first level).
 int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
                    int levels, kgf_quality quality, std::vector<uint8_t>& out,
                    const report_sink& sink);
-
-// The KGF file of a frame with the levels the frame itself declares (one
-// at least), its runs copied as stored: what KAF to TGA reads back, so
-// that the TGA files follow the frame and not the KGF output's level count.
-void copy_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                    std::vector<uint8_t>& out);
 
 // 1 when a frame name is a bare file name that stays inside the folder it is
 // joined to; frames with other names are refused by the splitter.

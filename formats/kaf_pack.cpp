@@ -1,6 +1,7 @@
 #include "formats/kaf_pack.h"
 
 #include "formats/bytes.h"
+#include "formats/levels.h"
 #include "formats/limits.h"
 #include "formats/mip.h"
 #include "formats/rle.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -96,17 +99,10 @@ bool append_encoded_frame(std::vector<uint8_t>& out, const uint8_t* lead, const 
     if (!make_kgf_chain(chain, picture, levels, quality))
         return false;
     std::vector<uint8_t> levels_data;
-    std::vector<int64_t> ends;
-    for (int k = 0; k < levels; ++k) {
-        const int64_t pixels = kaf_chain_pixels(k + 1, picture.width, picture.height) -
-                               kaf_chain_pixels(k, picture.width, picture.height);
-        if (pixels <= 0)
-            break;
-        const int64_t from = mip_chain_bytes(k, picture.width, picture.height, 16);
-        levels_data.insert(levels_data.end(), chain.data.begin() + from,
-                           chain.data.begin() + from + 2 * pixels);
-        ends.push_back(static_cast<int64_t>(levels_data.size()));
-    }
+    move_levels(chain.data.data(), chain.data.size(), level_layout::chain_bytes,
+                level_layout::frame_pixels, levels, picture.width, picture.height, levels_data);
+    const std::vector<int64_t> ends =
+        layout_level_ends(level_layout::frame_pixels, levels, picture.width, picture.height);
     // The first level is the picture as given, whatever a quality option
     // would make of a 16-bit one.
     std::copy(picture.data.begin(), picture.data.begin() + static_cast<std::ptrdiff_t>(ends[0]),
@@ -115,41 +111,52 @@ bool append_encoded_frame(std::vector<uint8_t>& out, const uint8_t* lead, const 
     return true;
 }
 
-// Appends a frame of the original as stored. A last frame cut short by the
-// end of its file is completed with transparent black runs, level by level,
-// so that the frame after it is still found where it starts.
+// Appends a frame of the original as stored: the parse took only whole
+// frames.
 void append_stored_frame(std::vector<uint8_t>& out, const kaf_animation& animation,
                          const kaf_frame& frame) {
     const std::vector<uint8_t>& data = animation.frame_data;
     out.insert(out.end(), data.begin() + frame.start, data.begin() + frame.end);
-    int64_t missing = kaf_frame_shortfall(data, frame);
-    const int64_t total = kaf_chain_pixels(frame.mip_count, frame.width, frame.height);
-    int64_t at = total - missing;
-    for (int level = 1; missing > 0; ++level) {
-        // A frame of no pixels takes one run all the same.
-        const int64_t level_end =
-            total > 0 ? kaf_chain_pixels(level, frame.width, frame.height) : at + 1;
-        while (at < level_end && missing > 0) {
-            const int64_t count = std::min<int64_t>(
-                {level_end - at, missing, static_cast<int64_t>(longest_written_run)});
-            out.push_back(static_cast<uint8_t>(count == 1 ? 0 : count));
-            out.push_back(0);
-            out.push_back(0);
-            at += count;
-            missing -= count;
-        }
-    }
 }
 
-// True when the frame's first level as stored is the picture.
-bool frame_shows(const kaf_animation& animation, const kaf_frame& frame,
-                 const image_buffer& picture) {
-    if (frame.width != picture.width || frame.height != picture.height)
-        return false;
+// The frame's first level as stored, or an empty block when it is not whole.
+image_buffer stored_first_level(const kaf_animation& animation, const kaf_frame& frame) {
     image_buffer stored;
-    return decode_kaf_frame(animation.frame_data, frame, frame.end, stored, row_order::top_first) &&
-           stored.data.size() <= picture.data.size() &&
-           std::equal(stored.data.begin(), stored.data.end(), picture.data.begin());
+    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, stored, row_order::top_first))
+        release_image_data(stored);
+    return stored;
+}
+
+// The given frame's first level as the user gave it, before any quality
+// option.
+const image_buffer& as_given(const pack_frame& given) {
+    return given.plain.data.empty() ? given.picture : given.plain;
+}
+
+// True when the frame's first level as stored is the picture the user gave:
+// every pixel equal, the alpha bit only where the file can carry it.
+bool frame_shows(const image_buffer& stored, const pack_frame& given) {
+    const image_buffer& picture = as_given(given);
+    if (stored.data.empty() || stored.width != picture.width || stored.height != picture.height ||
+        stored.data.size() > picture.data.size())
+        return false;
+    const uint16_t compared = given.carries_alpha ? 0xFFFF : 0x7FFF;
+    for (size_t i = 0; i + 1 < stored.data.size(); i += 2)
+        if ((read_u16(stored.data.data() + i) & compared) !=
+            (read_u16(picture.data.data() + i) & compared))
+            return false;
+    return true;
+}
+
+bool has_transparent_pixel(const image_buffer& stored) {
+    for (size_t i = 0; i + 1 < stored.data.size(); i += 2)
+        if ((read_u16(stored.data.data() + i) & 0x8000) == 0)
+            return true;
+    return false;
+}
+
+std::string size_text(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
 }
 
 // A level count a frame's header can hold, at least one: a frame of none
@@ -186,9 +193,12 @@ bool names_same_frame(const std::string& name, const std::string& frame_name) {
 }
 
 kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_quality quality,
-                                image_buffer& picture, kgf_reading& reading) {
+                                pack_frame& frame, kgf_reading& reading) {
     reading = kgf_reading{};
+    image_buffer& picture = frame.picture;
     init_image_buffer(picture, 16);
+    init_image_buffer(frame.plain, 16);
+    frame.carries_alpha = true;
     if (format == frame_format::kgf)
         return decode_kgf(reader, picture, kgf_levels::first_only, row_order::top_first, reading);
     tga_header header;
@@ -198,12 +208,23 @@ kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_qu
     if (header.width < 1 || header.height < 1 || header.width > largest_frame_side ||
         header.height > largest_frame_side)
         return kgf_status::bad_frame_size;
+    // Frames are small: the picture is held at its own depth, so that it
+    // can be converted twice, under the quality options and without.
     image_buffer source;
-    bool direct = false;
-    status = decode_tga_for_kgf(reader, header, 1, quality, picture, source, direct);
-    if (status != kgf_status::ok || direct)
+    init_image_buffer(source, 32);
+    status = decode_tga_after_header(reader, header, source, row_order::top_first);
+    if (status != kgf_status::ok)
         return status;
-    return make_kgf_chain(picture, source, 1, quality) ? kgf_status::ok : kgf_status::no_memory;
+    frame.carries_alpha = source.bpp == 32;
+    if (!make_kgf_chain(picture, source, 1, quality))
+        return kgf_status::no_memory;
+    if (quality == kgf_quality::none)
+        return kgf_status::ok;
+    if (!make_kgf_chain(frame.plain, source, 1))
+        return kgf_status::no_memory;
+    if (frame.plain.data == picture.data)
+        release_image_data(frame.plain);
+    return kgf_status::ok;
 }
 
 kgf_status decode_kaf_original(const uint8_t* bytes, size_t size, kaf_original& original) {
@@ -226,6 +247,7 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
         result.status = status;
         result.subject = subject;
         result.summary = pack_summary{};
+        result.made_opaque.clear();
         out.clear();
         return result;
     };
@@ -281,6 +303,37 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
     if (count < 1 || count > largest_frame_count)
         return refuse(kgf_status::bad_frame_count, std::string());
 
+    // One box for every frame: the game plays them all in the first's.
+    auto size_of = [&](const entry& e) {
+        if (e.kept >= 0) {
+            const kaf_frame& frame = originals[static_cast<size_t>(e.kept)].frame;
+            return std::make_pair(frame.width, frame.height);
+        }
+        const image_buffer& picture = frames[static_cast<size_t>(e.given)].picture;
+        return std::make_pair(int{picture.width}, int{picture.height});
+    };
+    bool original_mixes = false;
+    for (const original_frame& frame : originals)
+        original_mixes = original_mixes || frame.frame.width != originals[0].frame.width ||
+                         frame.frame.height != originals[0].frame.height;
+    if (!original_mixes) {
+        const auto first = size_of(order[0]);
+        for (const entry& e : order) {
+            const auto size = size_of(e);
+            if (size == first)
+                continue;
+            // A kept frame differs only from a first frame that was given.
+            const entry& named = e.given >= 0 ? e : order[0];
+            const auto named_size = size_of(named);
+            const auto other = e.given >= 0 ? first : size;
+            const std::string& file = frames[static_cast<size_t>(named.given)].file;
+            return refuse(kgf_status::frame_size_differs,
+                          file + " is " + size_text(named_size.first, named_size.second) +
+                              ", the " + (e.given >= 0 ? "first frame " : "original's frames ") +
+                              size_text(other.first, other.second));
+        }
+    }
+
     out = animation_header(count, original);
     const int default_levels = frame_levels(options.default_levels);
     for (size_t p = 0; p < order.size(); ++p) {
@@ -296,11 +349,16 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
         if (j >= 0) {
             const original_frame& like = originals[static_cast<size_t>(j)];
             const auto& data = original->animation.frame_data;
-            if (frame_shows(original->animation, like.frame, given.picture)) {
+            // Unchanged is judged on what the user gave, before any quality
+            // option rewrote it.
+            const image_buffer stored = stored_first_level(original->animation, like.frame);
+            if (frame_shows(stored, given)) {
                 append_stored_frame(out, original->animation, like.frame);
                 ++result.summary.copied;
                 continue;
             }
+            if (!given.carries_alpha && has_transparent_pixel(stored))
+                result.made_opaque.push_back(given.file);
             const int levels = options.levels > 0         ? options.levels
                                : like.frame.mip_count > 0 ? like.frame.mip_count
                                                           : default_levels;

@@ -28,11 +28,15 @@ enum class frame_format : uint8_t { kgf, tga };
 enum class long_frame_names : uint8_t { refused, packed };
 
 // One frame to pack: its name in the animation, the file it came from (for
-// messages), and its first level in 16 bits, top row first.
+// messages), and its first level in 16 bits, top row first: as encoded
+// (picture, made under the quality options) and as the user gave it
+// (plain, converted without them; empty when the same as picture).
 struct pack_frame {
     std::string name;
     std::string file;
     image_buffer picture;
+    image_buffer plain;
+    bool carries_alpha = true; // false for a file with no alpha channel (24-bit TGA)
 };
 
 // An animation packed frames are matched with: its header bytes as stored
@@ -61,6 +65,9 @@ struct pack_result {
     kgf_status status = kgf_status::ok;
     std::string subject; // the frame's file a refusal concerns; empty for the whole
     pack_summary summary;
+    // Files of edited frames without alpha whose original frame had
+    // transparent pixels: packed opaque, each worth a warning.
+    std::vector<std::string> made_opaque;
 };
 
 // A frame's name in an animation: the file's bare name, with its last three
@@ -72,12 +79,12 @@ std::string frame_name_of_file(const std::string& file_name, frame_format format
 bool names_same_frame(const std::string& name, const std::string& frame_name);
 
 // Reads a frame file into its 16-bit first level: a KGF's as stored, a TGA
-// converted as TGA to KGF converts it under the quality options. A TGA that
-// is no frame's size gives bad_frame_size before its pixels are read.
-// Reports nothing but running out of memory; reading gets a KGF header's
-// warnings.
+// converted as TGA to KGF converts it under the quality options (picture)
+// and without them (plain, kept only when it differs). A TGA that is no
+// frame's size gives bad_frame_size before its pixels are read. Reports
+// nothing but running out of memory; reading gets a KGF header's warnings.
 kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_quality quality,
-                                image_buffer& picture, kgf_reading& reading);
+                                pack_frame& frame, kgf_reading& reading);
 
 // Loads an animation to pack frames like, from its bytes.
 kgf_status decode_kaf_original(const uint8_t* bytes, size_t size, kaf_original& original);
@@ -87,6 +94,8 @@ kgf_status decode_kaf_original(const uint8_t* bytes, size_t size, kaf_original& 
 // frames) with the bytes of unknown meaning zero, and each frame's lead
 // bytes those of a KGF. With one, see pack_kaf's definition: frames matched
 // by name, unchanged ones copied, the original's others kept in their
-// place. Refusals leave out empty and name the frame's file in subject.
+// place. Every frame is the first frame's size, unless the original's
+// frames already differ in size. Refusals leave out empty and name the
+// frame's file in subject.
 pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* original,
                      const pack_options& options, std::vector<uint8_t>& out);

@@ -44,6 +44,12 @@ constexpr status_entry status_table[] = {
     {kgf_status::no_frames, "%s: No frames; nothing written"},
     {kgf_status::bad_output_name, "Not a file name inside the output folder: %s"},
     {kgf_status::earlier_output, "Cannot replace %s: an earlier file of this run wrote it"},
+    {kgf_status::empty_levels, "%s: no pixels at this size; left out of the TGA output"},
+    {kgf_status::frame_size_differs, "%s; the frames of an animation are all one size"},
+    {kgf_status::transparency_dropped,
+     "%s: a 24-bit file has no transparency, so the original frame's transparent pixels are "
+     "packed opaque (split with --bpp 32 to keep them)"},
+    {kgf_status::frame_missing_data, "Frame %s is missing some data; do not use"},
 };
 
 constexpr bool table_in_order() {
@@ -51,7 +57,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::earlier_output) + 1;
+    return index == static_cast<size_t>(kgf_status::frame_missing_data) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 
@@ -65,11 +71,14 @@ const char* status_text(kgf_status status) {
 }
 
 bool is_warning(kgf_status status) {
-    return status == kgf_status::bad_filler || status == kgf_status::bad_field_value;
+    return status == kgf_status::bad_filler || status == kgf_status::bad_field_value ||
+           status == kgf_status::empty_levels || status == kgf_status::transparency_dropped;
 }
 
 const char* status_caption(kgf_status status) {
-    return status == kgf_status::conversion_terminated ? "Status" : "Error";
+    return status == kgf_status::conversion_terminated || status == kgf_status::empty_levels
+               ? "Status"
+               : "Error";
 }
 
 std::string status_message(kgf_status status, const char* subject) {

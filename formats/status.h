@@ -28,22 +28,27 @@ enum class kgf_status : uint8_t {
     bad_frame_count,      // an animation of no frames or of more than 255
     conversion_terminated,
     unsupported_conversion,
-    replaces_input,  // an output that would replace another input of the run
-    same_output,     // an output named as an earlier output of the same input
-    frame_name_cut,  // a stored frame name that does not fit its 36-byte slot
-    no_frames,       // an animation that holds no frame: nothing to write
-    bad_output_name, // an output name that would leave the output folder
-    earlier_output,  // an output an earlier file of the run already wrote
+    replaces_input,       // an output that would replace another input of the run
+    same_output,          // an output named as an earlier output of the same input
+    frame_name_cut,       // a stored frame name that does not fit its 36-byte slot
+    no_frames,            // an animation that holds no frame: nothing to write
+    bad_output_name,      // an output name that would leave the output folder
+    earlier_output,       // an output an earlier file of the run already wrote
+    empty_levels,         // a note: levels of no pixel, left out of the TGA output
+    frame_size_differs,   // a frame to pack that is not the first frame's size
+    transparency_dropped, // a warning: an edited 24-bit frame whose original had transparency
+    frame_missing_data,   // an animation frame whose record or runs the file cuts short
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.
 const char* status_text(kgf_status status);
 
-// Whether the status is a warning: the file is read all the same.
+// Whether the status is a warning or a note: the file is read and written
+// all the same.
 bool is_warning(kgf_status status);
 
 // The caption it is shown under: "Error", or "Status" for the end of a
-// failed split.
+// failed split and for the note on levels left out.
 const char* status_caption(kgf_status status);
 
 // The status's text with subject put in for "%s" (nothing for a null one).

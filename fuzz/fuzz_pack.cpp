@@ -119,8 +119,8 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
         given.file = entry.path;
         byte_reader reader = memory_reader(entry.bytes.data(), entry.bytes.size());
         kgf_reading reading;
-        whole = whole && decode_frame_picture(reader, frame_format::kgf, kgf_quality::none,
-                                              given.picture, reading) == kgf_status::ok;
+        whole = whole && decode_frame_picture(reader, frame_format::kgf, kgf_quality::none, given,
+                                              reading) == kgf_status::ok;
         frames.push_back(std::move(given));
     });
     if (!whole)
@@ -173,8 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const frame_format format = (piece.flags & 1) != 0 ? frame_format::tga : frame_format::kgf;
         byte_reader reader = memory_reader(piece.bytes, piece.size);
         kgf_reading reading;
-        if (decode_frame_picture(reader, format, options.quality, frame.picture, reading) !=
-            kgf_status::ok)
+        if (decode_frame_picture(reader, format, options.quality, frame, reading) != kgf_status::ok)
             return 0;
         frames.push_back(std::move(frame));
     }

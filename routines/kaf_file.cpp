@@ -32,7 +32,7 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
     frame_data = std::move(animation.frame_data);
     frame_sizes = std::move(animation.frame_sizes);
     frame_names = std::move(animation.frame_names);
-    report_status(status, path);
+    report_kaf_reading(message_box_sink(), animation, status, path);
     return status == kgf_status::ok ? 1 : 0;
 }
 

@@ -17,8 +17,8 @@ bool ask_about_long_name(void*, const char* question) {
 void report_status(kgf_status status, const char* subject) {
     if (status == kgf_status::ok)
         return;
-    if (status == kgf_status::conversion_terminated) {
-        show_message(status_text(status), status_caption(status), message_ok);
+    if (status == kgf_status::conversion_terminated || status == kgf_status::empty_levels) {
+        show_message(status_message(status, subject).c_str(), status_caption(status), message_ok);
         return;
     }
     show_error(status_message(status, subject).c_str());

@@ -81,9 +81,9 @@ TEST_F(ConvertTest, RoutinesReadTheStoredSettings) {
     settings.bpp = 32;
     std::snprintf(settings.suffix, sizeof settings.suffix, "%s", "S");
     EXPECT_EQ(convert_kgf_to_tga(folder, name_of("wall.kgf")), 1);
+    // Levels 4 and 5 of a 4 x 4 texture hold no pixel: left out.
     EXPECT_EQ(list_folder(output.path),
-              (std::vector<std::string>{"wallS1.tga", "wallS2.tga", "wallS3.tga", "wallS4.tga",
-                                        "wallS5.tga"}));
+              (std::vector<std::string>{"wallS1.tga", "wallS2.tga", "wallS3.tga"}));
     EXPECT_EQ(read_file_bytes(output.file("wallS1.tga"))[16], 32);
     EXPECT_EQ(convert_kgf_to_kgf(folder, name_of("wall.kgf")), 1);
     read_kgf_back("wall.kgf", 3);
@@ -224,13 +224,13 @@ TEST_F(ConvertTest, TemporaryNameNeverTakesAnotherFile) {
 TEST_F(ConvertTest, AnimationToTgaKeepsTheUsersFilesOfAFramesName) {
     std::vector<std::vector<uint8_t>> frames = {
         kaf_frame("mine.kgf", pattern_image(4, 4, 16, 40), 4),
-        kaf_frame("other.kgf", pattern_image(4, 4, 16, 41), 0x8004)}; // unreadable as KGF
+        kaf_frame("other.kgf", pattern_image(4, 4, 16, 41), 0x8004)}; // 4 wide: its low byte
     write_file_bytes(input.file("anim.kaf"), kaf_file(frames));
     write_file_bytes(output.file("mine.kgf"), {'m', 'i', 'n', 'e'});
     write_file_bytes(output.file("other.kgf"), {'o', 't', 'h', 'e', 'r'});
-    EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 0);
+    EXPECT_EQ(convert_kaf_to_tga(folder, name_of("anim.kaf")), 1);
     EXPECT_EQ(list_folder(output.path),
-              (std::vector<std::string>{"mine.kgf", "mine.tga", "other.kgf"}));
+              (std::vector<std::string>{"mine.kgf", "mine.tga", "other.kgf", "other.tga"}));
     EXPECT_EQ(read_file_bytes(output.file("mine.kgf")), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
     EXPECT_EQ(read_file_bytes(output.file("other.kgf")),
               (std::vector<uint8_t>{'o', 't', 'h', 'e', 'r'}));

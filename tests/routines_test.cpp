@@ -385,7 +385,12 @@ bytes kaf_file(const std::vector<std::string>& names, int mip_count = 1, int wid
         put_u16(file, static_cast<unsigned>(last ? width : 2));
         put_u16(file, static_cast<unsigned>(last ? height : 2));
         put_u16(file, 0x2820);
-        file.insert(file.end(), {4, static_cast<uint8_t>(i), 0x80});
+        // One run over every pixel of the frame's levels.
+        int pixels = 0;
+        for (int level = 0, each = width * height; last && level < mip_count; ++level, each /= 4)
+            pixels += each;
+        file.insert(file.end(),
+                    {static_cast<uint8_t>(last ? pixels : 4), static_cast<uint8_t>(i), 0x80});
     }
     return file;
 }
@@ -441,12 +446,15 @@ TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_last_header) {
     EXPECT_EQ(image_info.mip_levels, 3);
 }
 
-// A file that does not parse is shown, and a split of it ends there.
+// A file that does not parse is shown, by the frame cut short when its name
+// was read, and a split of it ends there.
 TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
     bytes cut = kaf_file({"a.kgf"});
     cut.pop_back();
     for (const bytes& content : {cut, bytes{}, bytes{127, 0, 3, 0}}) {
         SCOPED_TRACE(content.size());
+        const std::string refusal =
+            content == cut ? "Frame a.kgf is missing some data; do not use" : missing_data;
         const std::string path = write("cut.kaf", content);
         recorder.clear();
         std::vector<uint8_t> frame_data;
@@ -458,7 +466,7 @@ TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
                             frame_count, frame_data_size),
                   0);
         ASSERT_EQ(recorder.messages().size(), 1u);
-        EXPECT_EQ(recorder.messages()[0].text, missing_data);
+        EXPECT_EQ(recorder.messages()[0].text, refusal);
         EXPECT_EQ(recorder.messages()[0].caption, "Error");
         EXPECT_EQ(recorder.messages()[0].style, message_ok | message_icon_error);
 
@@ -469,7 +477,7 @@ TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
         EXPECT_TRUE(result.frame_names.empty());
         EXPECT_EQ(result.frame_count, 0);
         ASSERT_EQ(recorder.messages().size(), 2u);
-        EXPECT_EQ(recorder.messages()[0].text, missing_data);
+        EXPECT_EQ(recorder.messages()[0].text, refusal);
         EXPECT_EQ(recorder.messages()[1].text, "Conversion terminated.");
         EXPECT_EQ(recorder.messages()[1].caption, "Status");
         EXPECT_EQ(recorder.messages()[1].style, message_ok);

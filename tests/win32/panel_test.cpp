@@ -744,8 +744,7 @@ pack_frame packed_frame(const std::string& path, const std::string& name) {
     EXPECT_EQ(decode_file(path.c_str(),
                           [&](byte_reader& reader) {
                               return decode_frame_picture(reader, frame_format::tga,
-                                                          kgf_quality::none, frame.picture,
-                                                          reading);
+                                                          kgf_quality::none, frame, reading);
                           }),
               kgf_status::ok);
     return frame;
