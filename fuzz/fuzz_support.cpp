@@ -1,7 +1,9 @@
 #include "fuzz/fuzz_support.h"
 
+#include "formats/byte_reader.h"
 #include "formats/bytes.h"
 #include "formats/kgf.h"
+#include "formats/mip.h"
 #include "formats/output_file.h"
 #include "formats/tga.h"
 #include "platform/files.h"
@@ -53,6 +55,69 @@ int64_t stated_pixels(file_type from, const uint8_t* data, size_t size) {
         return 0;
     const kgf_header header = parse_kgf_header(fixed);
     return int64_t{header.width} * header.height;
+}
+
+[[noreturn]] void oracle_failed(const char* what, const std::string& file) {
+    std::fprintf(stderr, "kgf fuzz: %s: %s\n", file.c_str(), what);
+    std::abort();
+}
+
+// The 16-bit first level a TGA or KGF input gives, read as the conversion
+// reads it. False when the input is not read whole, or holds no level.
+bool input_first_level(file_type from, const uint8_t* data, size_t size, kgf_levels levels,
+                       image_buffer& first) {
+    byte_reader reader = memory_reader(data, size);
+    init_image_buffer(first, 16);
+    if (from == file_type::kgf) {
+        kgf_reading reading;
+        return decode_kgf(reader, first, levels, row_order::top_first, reading) == kgf_status::ok &&
+               first.num_mipmaps >= 1;
+    }
+    image_buffer source;
+    init_image_buffer(source, 32);
+    return decode_tga(reader, source, row_order::top_first) == kgf_status::ok &&
+           make_kgf_chain(first, source, 1);
+}
+
+// The round-trip oracle: every output the conversion wrote reads back whole
+// with its own reader, and a KGF made from a TGA or a KGF holds the input's
+// first level (the pixels a quality option may change left aside: dithered
+// colours, and the colours of transparent pixels).
+void check_outputs(file_type from, file_type to, const uint8_t* data, size_t size,
+                   kgf_levels levels, kgf_quality quality, const std::string& folder) {
+    for (const std::string& name : folder_names(folder.c_str())) {
+        const std::string path = folder + name;
+        image_buffer back;
+        init_image_buffer(back, to == file_type::kgf ? 16 : 32);
+        const kgf_status status = decode_file(path.c_str(), [&](byte_reader& reader) {
+            kgf_reading reading;
+            return to == file_type::kgf ? decode_kgf(reader, back, kgf_levels::from_file,
+                                                     row_order::top_first, reading)
+                                        : decode_tga(reader, back, row_order::top_first);
+        });
+        if (status != kgf_status::ok)
+            oracle_failed("an output that does not read back", path);
+        if (to == file_type::tga && (back.width < 1 || back.height < 1))
+            oracle_failed("a TGA of no pixel", path);
+        if (to != file_type::kgf || from == file_type::kaf || back.num_mipmaps < 1)
+            continue;
+        image_buffer first;
+        if (!input_first_level(from, data, size, levels, first))
+            continue; // no pixels were read to compare with
+        if (first.width != back.width || first.height != back.height)
+            oracle_failed("a KGF of another size than its input", path);
+        const size_t compared_bytes = static_cast<size_t>(first.width) * first.height * 2;
+        if (first.data.size() < compared_bytes || back.data.size() < compared_bytes)
+            oracle_failed("a KGF without its first level", path);
+        const bool dithered = (static_cast<int>(quality) & 1) != 0;
+        for (size_t i = 0; i < compared_bytes; i += 2) {
+            const unsigned want = read_u16(first.data.data() + i);
+            const unsigned got = read_u16(back.data.data() + i);
+            const unsigned compared = dithered || (want & 0x8000) == 0 ? 0x8000 : 0xFFFF;
+            if ((want & compared) != (got & compared))
+                oracle_failed("a KGF whose first level is not its input's", path);
+        }
+    }
 }
 
 } // namespace
@@ -139,5 +204,6 @@ int fuzz_conversion(file_type from, file_type to, const uint8_t* data, size_t si
     request.options = chosen.options;
     convert_file(request);
     check_no_temporaries(folder);
+    check_outputs(from, to, data + 1, size - 1, chosen.options.kgf_levels_read, quality, folder);
     return 0;
 }
