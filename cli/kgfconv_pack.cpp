@@ -237,7 +237,7 @@ int run_pack_unguarded(const pack_command& command) {
     if (result.status != kgf_status::ok) {
         const std::string subject = result.subject.empty() ? command.output : result.subject;
         begin_file_messages(subject, nullptr);
-        file_status(result.status, subject.c_str());
+        file_status(result.status, result.shown.empty() ? subject.c_str() : result.shown.c_str());
         if (result.status == kgf_status::frame_name_too_long)
             file_message("not packed (--yes packs it)");
         end_file_messages();

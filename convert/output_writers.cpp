@@ -89,8 +89,8 @@ int make_chain_releasing_source(image_buffer& destination, image_buffer& source,
 
 std::string levels_left_out(const std::string& name, int first, int last) {
     if (first == last)
-        return name + ", level " + std::to_string(first);
-    return name + ", levels " + std::to_string(first) + " to " + std::to_string(last);
+        return name + ": level " + std::to_string(first);
+    return name + ": levels " + std::to_string(first) + " to " + std::to_string(last);
 }
 
 namespace {

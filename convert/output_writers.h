@@ -29,6 +29,6 @@ int write_tga_outputs(const conversion_request& request, output_guard& guard,
                       const std::string& name, image_buffer& source, image_buffer& destination,
                       int* first_left_out = nullptr);
 
-// The subject of the note on levels left out: "input, level 5" or "input,
+// The subject of the note on levels left out: "input: level 5" or "input:
 // levels 2 to 5".
 std::string levels_left_out(const std::string& input, int first, int last);

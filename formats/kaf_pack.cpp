@@ -246,6 +246,7 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
     auto refuse = [&](kgf_status status, const std::string& subject) {
         result.status = status;
         result.subject = subject;
+        result.shown.clear();
         result.summary = pack_summary{};
         result.made_opaque.clear();
         out.clear();
@@ -327,10 +328,11 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
             const auto named_size = size_of(named);
             const auto other = e.given >= 0 ? first : size;
             const std::string& file = frames[static_cast<size_t>(named.given)].file;
-            return refuse(kgf_status::frame_size_differs,
-                          file + " is " + size_text(named_size.first, named_size.second) +
-                              ", the " + (e.given >= 0 ? "first frame " : "original's frames ") +
-                              size_text(other.first, other.second));
+            refuse(kgf_status::frame_size_differs, file);
+            result.shown = file + ": " + size_text(named_size.first, named_size.second) + ", the " +
+                           (e.given >= 0 ? "first frame " : "original's frames ") +
+                           size_text(other.first, other.second);
+            return result;
         }
     }
 

@@ -64,6 +64,7 @@ struct pack_summary {
 struct pack_result {
     kgf_status status = kgf_status::ok;
     std::string subject; // the frame's file a refusal concerns; empty for the whole
+    std::string shown;   // the text that stands for the status's "%s", when not subject
     pack_summary summary;
     // Files of edited frames without alpha whose original frame had
     // transparent pixels: packed opaque, each worth a warning.

@@ -250,7 +250,7 @@ TEST(ConversionCore, KgfToTgaLevelFiles) {
     std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", "_MM");
     EXPECT_EQ(conversion.run().status, kgf_status::ok);
     EXPECT_EQ(conversion.recorded.findings,
-              (std::vector<finding>{{kgf_status::empty_levels, "wall.kgf, levels 4 to 5"}}));
+              (std::vector<finding>{{kgf_status::empty_levels, "wall.kgf: levels 4 to 5"}}));
     const size_t sizes[] = {18 + 48, 18 + 12, 18 + 3};
     for (int level = 1; level <= 3; ++level)
         EXPECT_EQ(conversion.outputs()["wall_MM" + std::to_string(level) + ".tga"].size(),

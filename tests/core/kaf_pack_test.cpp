@@ -161,8 +161,9 @@ TEST(kaf_pack, a_frame_of_another_size_is_refused_with_both_sizes) {
     bytes out;
     const pack_result result = pack_kaf(frames, nullptr, pack_options{}, out);
     EXPECT_EQ(result.status, kgf_status::frame_size_differs);
-    EXPECT_EQ(status_message(result.status, result.subject.c_str()),
-              "frames/b.kgf is 13x7, the first frame 12x6; the frames of an animation are all "
+    EXPECT_EQ(result.subject, "frames/b.kgf");
+    EXPECT_EQ(status_message(result.status, result.shown.c_str()),
+              "frames/b.kgf: 13x7, the first frame 12x6; the frames of an animation are all "
               "one size");
     EXPECT_TRUE(out.empty());
 }

@@ -329,7 +329,7 @@ animation_spec make_animation(int levels, kgf_quality quality) {
         init_image_buffer(first, 16);
         make_kgf_chain(first, picture, 1);
         pack_frame frame;
-        frame.name = "f" + std::to_string(i) + ".kgf";
+        frame.name = std::string("f").append(std::to_string(i)).append(".kgf");
         frame.file = frame.name;
         frame.picture = first;
         made.frames.push_back(first);
@@ -361,7 +361,7 @@ TEST(conversion_graph, kaf_to_kgf_and_tga_keep_every_frame) {
         RC_ASSERT(kgf.result.status == kgf_status::ok);
         RC_ASSERT(tga.result.status == kgf_status::ok);
         for (size_t i = 0; i < animation.frames.size(); ++i) {
-            const std::string base = "f" + std::to_string(i);
+            const std::string base = std::string("f").append(std::to_string(i));
             const std::vector<uint16_t> first = first_level_16(animation.frames[i]);
             // Each frame's KGF reads back at its levels; its TGA files are
             // its levels by the box filter.
