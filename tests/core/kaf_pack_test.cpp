@@ -281,3 +281,58 @@ TEST(kaf_pack, a_tga_larger_than_a_frame_is_refused_before_its_pixels) {
 }
 
 } // namespace
+
+namespace {
+
+// An animation of two frames of one size, 8 x 8, with transparent pixels.
+bytes uniform_animation() {
+    bytes out(17, 0);
+    out[0] = 2;
+    for (const char* name : {"a.kgf", "b.kgf"}) {
+        const bytes record = frame_record(name, pattern_image(8, 8, 16, name[0]), 1);
+        out.insert(out.end(), record.begin(), record.end());
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(kaf_pack, like_an_original_of_one_size_a_frame_of_another_is_refused) {
+    const kaf_original original = decode_original(uniform_animation());
+    bytes out;
+    const pack_result result =
+        pack_kaf({frame_of("a.kgf", pattern_image(4, 4, 16, 2))}, &original, pack_options{}, out);
+    EXPECT_EQ(result.status, kgf_status::frame_size_differs);
+    EXPECT_EQ(result.shown, "frames/a.kgf: 4x4, the original's frames 8x8");
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(kaf_pack, a_file_without_alpha_is_compared_by_its_colours) {
+    const bytes file = uniform_animation();
+    const kaf_original original = decode_original(file);
+    // As a 24-bit split reads back: the colours, every pixel opaque.
+    image_buffer opaque = pattern_image(8, 8, 16, 'a');
+    for (size_t i = 1; i < opaque.data.size(); i += 2)
+        opaque.data[i] |= 0x80;
+    pack_frame unchanged = frame_of("a.kgf", opaque);
+    unchanged.carries_alpha = false;
+    bytes out;
+    pack_result result = pack_kaf({unchanged}, &original, pack_options{}, out);
+    EXPECT_EQ(result.summary.copied, 1);
+    EXPECT_TRUE(result.made_opaque.empty());
+    EXPECT_EQ(out, file);
+
+    // Edited, it is packed opaque, and said so.
+    pack_frame edited = unchanged;
+    edited.picture.data[0] ^= 1;
+    result = pack_kaf({edited}, &original, pack_options{}, out);
+    EXPECT_EQ(result.status, kgf_status::ok);
+    EXPECT_EQ(result.summary.encoded, 1);
+    EXPECT_EQ(result.made_opaque, std::vector<std::string>{"frames/a.kgf"});
+
+    // With alpha, the same opaque pixels are an edit of their own.
+    unchanged.carries_alpha = true;
+    result = pack_kaf({unchanged}, &original, pack_options{}, out);
+    EXPECT_EQ(result.summary.encoded, 1);
+    EXPECT_TRUE(result.made_opaque.empty());
+}
