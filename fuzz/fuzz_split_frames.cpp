@@ -1,6 +1,7 @@
 // The KAF splitter: every frame either becomes a KGF file inside the output
-// folder or is reported as not written, and a frame whose first level is
-// whole becomes a file that reads back with that level's pixels.
+// folder or is reported as not written, every file written reads back, and
+// a frame whose first level is whole becomes a file with that level's
+// pixels.
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
 #include "formats/kgf.h"
@@ -19,15 +20,6 @@ void fail(const char* what, int32_t frame) {
     std::abort();
 }
 
-// A frame record whose stored sides fit their low bytes, and whose split
-// file is meant to hold its first level: levels of their own, or rebuilt.
-bool first_level_expected(const kaf_animation& animation, const kaf_frame& frame, int levels,
-                          kgf_quality quality) {
-    const uint8_t* header = animation.frame_data.data() + frame.header;
-    return header[11] == 0 && header[13] == 0 && levels != 0 &&
-           (levels != 1 || frame.mip_count >= 1 || quality != kgf_quality::none);
-}
-
 // With alpha_mips the colours of transparent pixels are filled in: only
 // the alpha bits and the opaque pixels must stay.
 bool same_pixels(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& file,
@@ -43,12 +35,10 @@ bool same_pixels(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& 
     return true;
 }
 
+// Every split file reads back; one of a frame whose first level is whole
+// holds that level's pixels (none asked, with no level).
 void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, int levels,
                       kgf_quality quality, const std::vector<uint8_t>& file, int32_t index) {
-    image_buffer first;
-    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, first, row_order::top_first) ||
-        !first_level_expected(animation, frame, levels, quality))
-        return;
     byte_reader reader = memory_reader(file.data(), file.size());
     image_buffer image;
     init_image_buffer(image, 16);
@@ -56,6 +46,10 @@ void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, in
     if (decode_kgf(reader, image, kgf_levels::from_file, row_order::top_first, reading) !=
         kgf_status::ok)
         fail("the split file does not read back", index);
+    image_buffer first;
+    if (levels == 0 ||
+        !decode_kaf_frame(animation.frame_data, frame, frame.end, first, row_order::top_first))
+        return;
     if (image.width != first.width || image.height != first.height ||
         image.data.size() < first.data.size() || !same_pixels(first.data, image.data, quality))
         fail("the split file's first level differs from the frame's", index);
