@@ -17,15 +17,9 @@ constexpr int short_header_bytes = 7;
 constexpr int long_header_bytes = 17;
 constexpr int lead_bytes = 3;
 
-// Pixels of a chain: level k holds w * h / 4^k pixels.
+// Pixels of a frame's chain: level k holds w * h / 4^k pixels.
 int64_t chain_pixels(int levels, int width, int height) {
-    int64_t total = 0;
-    int64_t level = static_cast<int64_t>(width) * height;
-    for (int k = 0; k < levels && level > 0; ++k) {
-        total += level;
-        level /= 4;
-    }
-    return total;
+    return layout_chain_bytes(level_layout::frame_pixels, levels, width, height) / 2;
 }
 
 // Run bytes from runs on until the counts reach wanted pixels or the runs
