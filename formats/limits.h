@@ -27,3 +27,7 @@ constexpr int game_name_bytes = 36;
 
 // The mip levels a KGF is written with: the options dialog offers 1 or 5.
 constexpr int largest_written_levels = 5;
+
+// A PNG is decoded whole, by a library that counts in signed 32 bits: its
+// inflated rows, and its pixels at 8 or 16 bits a sample, stay within 1 GiB.
+constexpr int64_t largest_png_bytes = int64_t{1} << 30;

@@ -50,6 +50,12 @@ constexpr status_entry status_table[] = {
      "%s: a 24-bit file has no transparency, so the original frame's transparent pixels are "
      "packed opaque (split with --bpp 32 to keep them)"},
     {kgf_status::frame_missing_data, "Frame %s is missing some data; do not use"},
+    {kgf_status::not_png, "%s: Not a PNG file!"},
+    {kgf_status::png_cut_short, "%s: The PNG file is cut short!"},
+    {kgf_status::bad_png_checksum, "%s: Bad PNG checksum!"},
+    {kgf_status::bad_png_data, "%s: Bad PNG data!"},
+    {kgf_status::unsupported_png, "%s: Unsupported PNG type!"},
+    {kgf_status::image_too_large, "%s: Image too large!"},
 };
 
 constexpr bool table_in_order() {
@@ -57,7 +63,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::frame_missing_data) + 1;
+    return index == static_cast<size_t>(kgf_status::image_too_large) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 

@@ -38,6 +38,12 @@ enum class kgf_status : uint8_t {
     frame_size_differs,   // a frame to pack that is not the first frame's size
     transparency_dropped, // a warning: an edited 24-bit frame whose original had transparency
     frame_missing_data,   // an animation frame whose record or runs the file cuts short
+    not_png,              // a PNG input without the PNG signature
+    png_cut_short,        // a PNG that ends inside a chunk or before its end chunk
+    bad_png_checksum,     // a PNG chunk whose checksum does not match its bytes
+    bad_png_data,         // a PNG chunk or image data that breaks the format's rules
+    unsupported_png,      // a PNG method or chunk the reader does not take
+    image_too_large,      // a picture past the readers' or a writer's limit
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.
