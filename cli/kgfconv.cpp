@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     use_program_code_page_in_console();
     if (explained_when_started_alone(argc))
         return exit_usage;
-    CLI::App app{"kgfconv: converts Corvane 3 textures (KGF), animations (KAF) and TGA images"};
+    CLI::App app{
+        "kgfconv: converts Corvane 3 textures (KGF), animations (KAF) and TGA and PNG images"};
     app.set_version_flag("--version", std::string("kgfconv (KGF Tool) ") + KGF_VERSION);
     app.require_subcommand(1);
     app.footer(exit_statuses);

@@ -58,6 +58,8 @@ file_type type_named(const std::string& type) {
         return file_type::kgf;
     if (type == "tga")
         return file_type::tga;
+    if (type == "png")
+        return file_type::png;
     return file_type::none;
 }
 
@@ -281,12 +283,12 @@ void setup_convert(CLI::App& app, int& status) {
                    "settings (see kgfconv settings); the values at first are shown below.");
     convert->add_option("--to", options->to, "Output type, in any case")
         ->required()
-        ->transform(CLI::IsMember({"kgf", "tga", "kaf"}, CLI::ignore_case));
+        ->transform(CLI::IsMember({"kgf", "tga", "png", "kaf"}, CLI::ignore_case));
     convert
         ->add_option("--from", options->from,
                      "Input type of every file; auto (the default) takes each file's type "
                      "from its ending; both in any case")
-        ->transform(CLI::IsMember({"kaf", "kgf", "tga", "auto"}, CLI::ignore_case));
+        ->transform(CLI::IsMember({"kaf", "kgf", "tga", "png", "auto"}, CLI::ignore_case));
     CLI::Option* output_dir =
         convert
             ->add_option("-o,--output", options->output_dir,
@@ -299,11 +301,12 @@ void setup_convert(CLI::App& app, int& status) {
         ->check(CLI::IsMember({1, 5}));
     convert
         ->add_option("--bpp", options->bpp,
-                     "Depth of written TGA files: 24 or 32 (default: stored; 24 at first)")
+                     "Depth of written TGA and PNG files: 24 or 32 (default: stored; 24 at "
+                     "first)")
         ->check(CLI::IsMember({24, 32}));
     CLI::Option* all_levels =
         convert->add_flag("--all-levels")
-            ->description("Write one TGA file per mip level of a KGF or KAF frame "
+            ->description("Write one TGA or PNG file per mip level of a KGF or KAF frame "
                           "(default: stored; the first "
                           "level only at first)");
     CLI::Option* first_level =
@@ -312,7 +315,8 @@ void setup_convert(CLI::App& app, int& status) {
     CLI::Option* suffix =
         convert
             ->add_option("--suffix", options->suffix,
-                         "Text between the name and the level number of per-level TGA files, at "
+                         "Text between the name and the level number of per-level TGA and PNG "
+                         "files, at "
                          "most 9 characters and no /, \\ or : (default: stored; _MM at first)")
             ->check(CLI::Validator(
                 [](std::string& text) {
@@ -334,7 +338,7 @@ void setup_convert(CLI::App& app, int& status) {
                      "the outputs, messages and their order are those of -j 1")
         ->check(CLI::Validator(jobs_check, "N", "jobs"));
     convert->add_flag("-r,--recursive", options->recursive,
-                      "Convert every file whose name ends in kgf, tga or kaf (in any case) "
+                      "Convert every file whose name ends in kgf, tga, png or kaf (in any case) "
                       "below each folder given; the output keeps each file's place below its "
                       "folder, and the run ends with a count of converted, failed and skipped "
                       "files. Links are not followed out of a folder.");

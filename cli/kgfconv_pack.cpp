@@ -43,8 +43,10 @@ struct frame_file {
 
 bool frame_format_of(const std::string& name, frame_format& format) {
     const file_type type = type_from_ending(name.c_str(), ending_case::any);
-    format = type == file_type::tga ? frame_format::tga : frame_format::kgf;
-    return type == file_type::kgf || type == file_type::tga;
+    format = type == file_type::tga   ? frame_format::tga
+             : type == file_type::png ? frame_format::png
+                                      : frame_format::kgf;
+    return type == file_type::kgf || type == file_type::tga || type == file_type::png;
 }
 
 // Name order in which numbers count as numbers: walk2 before walk10.
@@ -82,7 +84,7 @@ bool natural_less(const std::string& a, const std::string& b) {
 }
 
 // The frame files of a folder: those of the original's frames in its
-// order, or every KGF and TGA file in name order.
+// order, or every KGF, TGA and PNG file in name order.
 std::vector<frame_file> folder_frames(const std::string& folder, const kaf_original* original) {
     std::vector<frame_file> all;
     for (const std::string& name : folder_names(folder.c_str())) {
@@ -129,7 +131,7 @@ bool list_frames(const std::vector<std::string>& arguments, const kaf_original* 
             if (found.empty()) {
                 print_file_message(argument, original != nullptr
                                                  ? "No file of the original's frames in this folder"
-                                                 : "No KGF or TGA file in this folder");
+                                                 : "No KGF, TGA or PNG file in this folder");
                 ok = false;
             }
             files.insert(files.end(), found.begin(), found.end());
@@ -138,7 +140,7 @@ bool list_frames(const std::vector<std::string>& arguments, const kaf_original* 
         frame_file file;
         file.path = argument;
         if (!frame_format_of(argument, file.format)) {
-            print_file_message(argument, "Unsupported file type; frames are KGF or TGA files");
+            print_file_message(argument, "Unsupported file type; frames are KGF, TGA or PNG files");
             ok = false;
             continue;
         }
@@ -285,8 +287,8 @@ int run_pack(const pack_command& command) {
 void setup_pack(CLI::App& app, int& status) {
     auto command = std::make_shared<pack_command>();
     CLI::App* pack = app.add_subcommand(
-        "pack", "Write one animation (KAF) of frames (KGF or TGA files), such as the frames of "
-                "a split animation after editing");
+        "pack", "Write one animation (KAF) of frames (KGF, TGA or PNG files), such as the "
+                "frames of a split animation after editing");
     pack->add_option("-o,--output", command->output, "The animation to write; its name ends in kaf")
         ->required();
     pack->add_option("--like", command->like,
@@ -302,7 +304,7 @@ void setup_pack(CLI::App& app, int& status) {
                    "Pack frame names of 36 characters or more, which the game cannot read");
     pack->add_flag("--quiet", command->quiet, "No summary line; errors still show");
     pack->add_option("FRAME", command->frames,
-                     "Frames in the order given: KGF or TGA files, or a folder of a split "
+                     "Frames in the order given: KGF, TGA or PNG files, or a folder of a split "
                      "(its frames in the original's order with --like, else by name); a frame's "
                      "name is its file's name ending in kgf")
         ->required();

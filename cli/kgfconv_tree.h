@@ -23,7 +23,7 @@ struct convert_list {
 };
 
 // Expands the arguments. Without recursion every argument is an item. With
-// it, a folder gives every regular file below it whose ending is kgf, tga or
+// it, a folder gives every regular file below it whose ending is kgf, tga, png or
 // kaf in any case, in name order; links to folders are not followed, and a
 // link to a file is followed only when the file lies inside the tree. A
 // folder that cannot be listed is an item of its own, in its place, that

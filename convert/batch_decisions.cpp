@@ -24,6 +24,7 @@ std::string_view input_type_for(const format_texts& descriptions, int filter_ind
             return descriptions[kgf_type];
         case file_type::tga:
             return descriptions[tga_type];
+        case file_type::png:
         case file_type::none:
             return {};
         }

@@ -7,6 +7,7 @@
 #include "formats/kaf.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
+#include "formats/png.h"
 #include "formats/tga.h"
 #include "formats/tga_to_kgf.h"
 #include "platform/files.h"
@@ -62,8 +63,11 @@ bool read_source(const conversion_request& request, image_buffer& source) {
             init_image_buffer(source, 16);
             return read_kgf_source(reader, request, request.input, source);
         }
+        // A PNG is the picture a 32-bit TGA of the same pixels would be.
         init_image_buffer(source, 32);
-        const kgf_status status = decode_tga(reader, source, row_order::top_first);
+        const kgf_status status = request.from == file_type::png
+                                      ? decode_png(reader, source, row_order::top_first)
+                                      : decode_tga(reader, source, row_order::top_first);
         report(request.sink, status, request.input);
         return status == kgf_status::ok;
     });
@@ -112,10 +116,11 @@ bool read_animation(const conversion_request& request, kaf_animation& animation)
 }
 
 // Each frame as stored, with its own levels, decoded from memory and
-// written as TGA files named after the frame: no frame file ever passes
-// through the output folder. Levels left out are told once for the file.
-int convert_animation_to_tga(const conversion_request& request, output_guard& guard,
-                             const kaf_animation& animation) {
+// written as TGA or PNG files named after the frame: no frame file ever
+// passes through the output folder. Levels left out are told once for the
+// file.
+int convert_animation_to_pictures(const conversion_request& request, output_guard& guard,
+                                  const kaf_animation& animation) {
     int ok = 1;
     int first_left_out = 0;
     int most_levels = 0;
@@ -146,7 +151,7 @@ int convert_animation_to_tga(const conversion_request& request, output_guard& gu
         }
         most_levels = std::max<int>(most_levels, source.num_mipmaps);
         init_image_buffer(destination, 32);
-        if (!write_tga_outputs(request, guard, name, source, destination, &first_left_out))
+        if (!write_picture_outputs(request, guard, name, source, destination, &first_left_out))
             ok = 0;
     });
     if (first_left_out > 0)
@@ -175,7 +180,7 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
                                 &guard) == 0
                        ? 1
                        : 0;
-        return convert_animation_to_tga(request, guard, animation);
+        return convert_animation_to_pictures(request, guard, animation);
     }
     if (request.from == file_type::tga && request.to == file_type::kgf)
         return convert_tga_file_to_kgf(request, guard, name, shown_name);
@@ -187,7 +192,7 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
         return write_kgf_output(request, guard, name, source, destination, shown_name);
     }
     init_image_buffer(destination, 32);
-    return write_tga_outputs(request, guard, name, source, destination);
+    return write_picture_outputs(request, guard, name, source, destination);
 }
 
 // Hands every finding on to the request's sink and keeps the file's first

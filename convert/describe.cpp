@@ -1,5 +1,6 @@
 #include "convert/describe.h"
 
+#include "formats/png.h"
 #include "formats/tga.h"
 
 #include <cstdio>
@@ -7,13 +8,23 @@
 namespace {
 
 // The picture as the preview holds it, and the mip levels the file declares.
-kgf_status read_picture(byte_reader& reader, file_type type, file_description& found, int& levels) {
+kgf_status read_picture(byte_reader& reader, file_type type, file_description& found, int& levels,
+                        int& depth) {
     image_buffer& image = found.picture;
     switch (type) {
     case file_type::tga:
         init_image_buffer(image, 32);
         levels = 1;
         return decode_tga(reader, image, row_order::bottom_first);
+    case file_type::png: {
+        // The depth shown is the file's own, as for a TGA.
+        init_image_buffer(image, 32);
+        levels = 1;
+        png_header header;
+        const kgf_status status = decode_png(reader, image, row_order::bottom_first, &header);
+        depth = png_pixel_bits(header);
+        return status;
+    }
     case file_type::kgf: {
         init_image_buffer(image, 16);
         const kgf_status status =
@@ -43,17 +54,21 @@ kgf_status read_picture(byte_reader& reader, file_type type, file_description& f
 kgf_status describe_image(byte_reader& reader, file_type type, file_description& found) {
     found = file_description{};
     int levels = 0;
-    const kgf_status status = read_picture(reader, type, found, levels);
+    int depth = 0;
+    const kgf_status status = read_picture(reader, type, found, levels, depth);
     if (status != kgf_status::ok)
         return status;
     const image_buffer& image = found.picture;
     image_info_record& info = found.info;
-    const char* type_name = type == file_type::tga ? "TGA" : type == file_type::kgf ? "KGF" : "KAF";
+    const char* type_name = type == file_type::tga   ? "TGA"
+                            : type == file_type::kgf ? "KGF"
+                            : type == file_type::png ? "PNG"
+                                                     : "KAF";
     std::snprintf(info.type_name, sizeof info.type_name, "%s", type_name);
     char resolution[32];
     std::snprintf(resolution, sizeof resolution, "%dx%d", image.width, image.height);
     std::snprintf(info.resolution, sizeof info.resolution, "%.9s", resolution);
-    info.color_depth = image.bpp;
+    info.color_depth = static_cast<uint8_t>(depth != 0 ? depth : image.bpp);
     info.mip_levels = static_cast<uint8_t>(levels);
     info.frames =
         static_cast<uint8_t>(type == file_type::kaf ? found.animation.frame_count % 256 : 1);

@@ -20,6 +20,8 @@ file_type type_from_ending(const char* name, ending_case rule) {
         return file_type::kaf;
     if (is("kgf", "KGF"))
         return file_type::kgf;
+    if (is("png", "PNG"))
+        return file_type::png;
     return file_type::none;
 }
 

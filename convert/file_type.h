@@ -1,9 +1,9 @@
-// The three file types and how a name's ending picks one.
+// The file types and how a name's ending picks one.
 #pragma once
 
 #include <cstdint>
 
-enum class file_type : uint8_t { kaf, kgf, tga, none };
+enum class file_type : uint8_t { kaf, kgf, tga, png, none };
 
 // How a file's ending is compared: the dialog and the preview take "tga"
 // and "TGA" only; the command line takes any case.

@@ -9,9 +9,10 @@ std::string replace_extension(const std::string& name, const char* extension) {
     return name.substr(0, name.size() - 3) + extension;
 }
 
-std::string level_file_name(const std::string& name, const char* suffix, int level) {
+std::string level_file_name(const std::string& name, const char* suffix, int level,
+                            const char* extension) {
     const std::string base = name.size() < 5 ? name : name.substr(0, name.size() - 4);
-    return base + suffix + std::to_string(level) + ".tga";
+    return base + suffix + std::to_string(level) + "." + extension;
 }
 
 std::string folder_with_separator(std::string folder) {

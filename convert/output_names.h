@@ -9,10 +9,12 @@
 // shorter than three characters gets "." and the extension appended.
 std::string replace_extension(const std::string& name, const char* extension);
 
-// Per-level TGA name: the name without its last four characters (a dot and a
-// three-letter extension), the suffix, the level number and ".tga". A name
-// of fewer than five characters keeps all of them as the base.
-std::string level_file_name(const std::string& name, const char* suffix, int level);
+// Per-level picture name: the name without its last four characters (a dot
+// and a three-letter extension), the suffix, the level number, a dot and the
+// extension ("tga" or "png"). A name of fewer than five characters keeps all
+// of them as the base.
+std::string level_file_name(const std::string& name, const char* suffix, int level,
+                            const char* extension = "tga");
 
 // The folder with the platform's separator after it when it lacks one. An
 // empty folder, the current one, stays empty.

@@ -4,6 +4,7 @@
 #include "formats/kgf.h"
 #include "formats/levels.h"
 #include "formats/mip.h"
+#include "formats/png.h"
 #include "formats/text_fit.h"
 #include "formats/tga.h"
 
@@ -28,9 +29,9 @@ conversion_request with_separator(const conversion_request& request) {
     return result;
 }
 
-// The TGA depth written: 24, or 32 for any other stored value, as the
-// options dialog shows it.
-uint8_t tga_output_depth(const conversion_options& options) {
+// The depth of TGA and PNG files written: 24, or 32 for any other stored
+// value, as the options dialog shows it.
+uint8_t picture_output_depth(const conversion_options& options) {
     return options.bpp == 24 ? 24 : 32;
 }
 
@@ -111,6 +112,17 @@ bool output_path(const conversion_request& request, output_guard& guard, const s
     return claim == kgf_status::ok;
 }
 
+// One level's file in bytes, as TGA or PNG; a level the PNG writer refuses
+// is reported under its path.
+bool encode_level(const conversion_request& request, bool png, const image_buffer& destination,
+                  int64_t offset, const std::string& path, std::vector<uint8_t>& bytes) {
+    if (!png)
+        return encode_tga(bytes, destination, offset) != 0;
+    const kgf_status status = encode_png(bytes, destination, offset);
+    report(request.sink, status, path.c_str());
+    return status == kgf_status::ok;
+}
+
 // Writes a finished chain as one KGF file named after name; releases it.
 int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
                       const std::string& name, image_buffer& destination, std::string& shown_name) {
@@ -160,19 +172,27 @@ int write_kgf_chain(const conversion_request& given, output_guard& guard, const 
     return deliver_kgf_chain(with_separator(given), guard, name, chain, shown_name);
 }
 
-int write_tga_outputs(const conversion_request& given, output_guard& guard, const std::string& name,
-                      image_buffer& source, image_buffer& destination, int* first_left_out) {
+int write_picture_outputs(const conversion_request& given, output_guard& guard,
+                          const std::string& name, image_buffer& source, image_buffer& destination,
+                          int* first_left_out) {
     const conversion_request request = with_separator(given);
+    const bool png = request.to == file_type::png;
+    const char* extension = png ? "png" : "tga";
     destination.num_mipmaps = source.num_mipmaps;
     destination.width = source.width;
     destination.height = source.height;
-    destination.bpp = tga_output_depth(request.options);
+    destination.bpp = picture_output_depth(request.options);
     if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
         report(request.sink, kgf_status::no_memory, nullptr);
         release_both(source, destination);
         return 0;
     }
     convert_levels(destination, source);
+    // 24 to 32 bits leaves alpha 0, which a TGA has always kept; a PNG of
+    // an opaque picture is opaque.
+    if (png && source.bpp == 24 && destination.bpp == 32)
+        for (size_t i = 3; i < destination.data.size(); i += 4)
+            destination.data[i] = 255;
     release_image_data(source);
 
     const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
@@ -190,9 +210,9 @@ int write_tga_outputs(const conversion_request& given, output_guard& guard, cons
                levels_left_out(request.input, empty, levels).c_str());
     const int written = empty > 0 ? empty - 1 : levels;
     for (int level = 1; level <= written; ++level) {
-        const std::string level_name = levels <= 1
-                                           ? replace_extension(working_name, "tga")
-                                           : level_file_name(working_name, suffix.c_str(), level);
+        const std::string level_name =
+            levels <= 1 ? replace_extension(working_name, extension)
+                        : level_file_name(working_name, suffix.c_str(), level, extension);
         const level_size size = level_dimensions(width, height, level);
         destination.width = static_cast<int16_t>(size.width);
         destination.height = static_cast<int16_t>(size.height);
@@ -201,7 +221,7 @@ int write_tga_outputs(const conversion_request& given, output_guard& guard, cons
         std::string path;
         std::vector<uint8_t> bytes;
         if (!output_path(request, guard, level_name, path) ||
-            !encode_tga(bytes, destination, offset) ||
+            !encode_level(request, png, destination, offset, path, bytes) ||
             !deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
                             request.sink))
             ok = 0;

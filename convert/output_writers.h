@@ -20,14 +20,16 @@ int write_kgf_output(const conversion_request& request, output_guard& guard,
 int write_kgf_chain(const conversion_request& request, output_guard& guard, const std::string& name,
                     image_buffer& chain, std::string& shown_name);
 
-// Writes the source as one TGA file, or one per level, each level of its own
-// size read from where the chain rule places it. Levels of no pixel are not
-// written: the sink is told once which, or, with first_left_out, the first
-// of them is kept there (the least over calls) for the caller to tell.
-// Releases both pixel blocks; returns 1 when every output file was written.
-int write_tga_outputs(const conversion_request& request, output_guard& guard,
-                      const std::string& name, image_buffer& source, image_buffer& destination,
-                      int* first_left_out = nullptr);
+// Writes the source as one picture file of the request's output type (TGA
+// or PNG), or one per level, at the depth the options give, each level of
+// its own size read from where the chain rule places it. Levels of no pixel
+// are not written: the sink is told once which, or, with first_left_out,
+// the first of them is kept there (the least over calls) for the caller to
+// tell. Releases both pixel blocks; returns 1 when every output file was
+// written.
+int write_picture_outputs(const conversion_request& request, output_guard& guard,
+                          const std::string& name, image_buffer& source, image_buffer& destination,
+                          int* first_left_out = nullptr);
 
 // The subject of the note on levels left out: "input: level 5" or "input:
 // levels 2 to 5".

@@ -4,6 +4,7 @@
 #include "formats/levels.h"
 #include "formats/limits.h"
 #include "formats/mip.h"
+#include "formats/png.h"
 #include "formats/rle.h"
 #include "formats/tga_to_kgf.h"
 
@@ -201,20 +202,28 @@ kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_qu
     frame.carries_alpha = true;
     if (format == frame_format::kgf)
         return decode_kgf(reader, picture, kgf_levels::first_only, row_order::top_first, reading);
-    tga_header header;
-    kgf_status status = read_tga_header(reader, header);
-    if (status != kgf_status::ok)
-        return status;
-    if (header.width < 1 || header.height < 1 || header.width > largest_frame_side ||
-        header.height > largest_frame_side)
-        return kgf_status::bad_frame_size;
     // Frames are small: the picture is held at its own depth, so that it
     // can be converted twice, under the quality options and without.
     image_buffer source;
     init_image_buffer(source, 32);
-    status = decode_tga_after_header(reader, header, source, row_order::top_first);
-    if (status != kgf_status::ok)
-        return status;
+    if (format == frame_format::png) {
+        const kgf_status status = decode_png(reader, source, row_order::top_first);
+        if (status != kgf_status::ok)
+            return status;
+        if (source.width > largest_frame_side || source.height > largest_frame_side)
+            return kgf_status::bad_frame_size;
+    } else {
+        tga_header header;
+        kgf_status status = read_tga_header(reader, header);
+        if (status != kgf_status::ok)
+            return status;
+        if (header.width < 1 || header.height < 1 || header.width > largest_frame_side ||
+            header.height > largest_frame_side)
+            return kgf_status::bad_frame_size;
+        status = decode_tga_after_header(reader, header, source, row_order::top_first);
+        if (status != kgf_status::ok)
+            return status;
+    }
     frame.carries_alpha = source.bpp == 32;
     if (!make_kgf_chain(picture, source, 1, quality))
         return kgf_status::no_memory;

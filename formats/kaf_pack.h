@@ -21,7 +21,7 @@ constexpr int largest_frame_side = 128;
 // The most frames one animation header can count.
 constexpr int largest_frame_count = 255;
 
-enum class frame_format : uint8_t { kgf, tga };
+enum class frame_format : uint8_t { kgf, tga, png };
 
 // Whether frame names the game cannot read (36 bytes or more with their
 // NUL) are packed.
@@ -72,7 +72,8 @@ struct pack_result {
 };
 
 // A frame's name in an animation: the file's bare name, with its last three
-// characters replaced by "kgf" for a TGA file (a KGF file keeps its name).
+// characters replaced by "kgf" for a TGA or PNG file (a KGF file keeps its
+// name).
 std::string frame_name_of_file(const std::string& file_name, frame_format format);
 
 // True when a file of that name gives the frame called frame_name: the same
@@ -80,10 +81,11 @@ std::string frame_name_of_file(const std::string& file_name, frame_format format
 bool names_same_frame(const std::string& name, const std::string& frame_name);
 
 // Reads a frame file into its 16-bit first level: a KGF's as stored, a TGA
-// converted as TGA to KGF converts it under the quality options (picture)
-// and without them (plain, kept only when it differs). A TGA that is no
-// frame's size gives bad_frame_size before its pixels are read. Reports
-// nothing but running out of memory; reading gets a KGF header's warnings.
+// or PNG converted as TGA to KGF converts it under the quality options
+// (picture) and without them (plain, kept only when it differs). A TGA that
+// is no frame's size gives bad_frame_size before its pixels are read, a PNG
+// once they are. Reports nothing but running out of memory; reading gets a
+// KGF header's warnings.
 kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_quality quality,
                                 pack_frame& frame, kgf_reading& reading);
 

@@ -269,7 +269,12 @@ kgf_status check_png(const uint8_t* bytes, size_t size, png_header& header) {
     return status;
 }
 
-kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows) {
+int png_pixel_bits(const png_header& header) {
+    return channels_of(header.colour_type) * header.bit_depth;
+}
+
+kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
+                      png_header* header) {
     std::vector<uint8_t> file;
     if (!read_block(reader, bytes_left(reader), file))
         return kgf_status::no_memory;
@@ -281,6 +286,8 @@ kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows) 
         status = check_image_data(chunks.image_data, inflated_size(chunks.header));
     if (status != kgf_status::ok)
         return status;
+    if (header != nullptr)
+        *header = chunks.header;
     // The header chunk's data: right behind the signature and its own
     // length and type, since it is the first chunk.
     std::vector<uint8_t> plain = plain_file(chunks, file.data() + png_signature_size + 8);

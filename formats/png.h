@@ -33,8 +33,13 @@ kgf_status check_png(const uint8_t* bytes, size_t size, png_header& header);
 
 // Decodes a whole PNG file from the reader into an image prepared by
 // init_image_buffer: 32 bits (B, G, R, A), 16-bit samples rounded to 8.
-// Reports nothing.
-kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows);
+// Reports nothing. header, when given, gets the file's header once the
+// file is checked.
+kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
+                      png_header* header = nullptr);
+
+// Bits a pixel takes in the file: 1 to 64.
+int png_pixel_bits(const png_header& header);
 
 // Appends a PNG file of the width x height pixels that start at byte offset
 // of data, top row first: 8-bit RGB for a 24-bit image, RGBA for 32 bits.

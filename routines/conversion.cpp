@@ -99,7 +99,7 @@ int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& de
     const conversion_request request =
         routine_request(file_type::none, file_type::tga, folder, name);
     output_guard guard;
-    return write_tga_outputs(request, guard, name, source, destination);
+    return write_picture_outputs(request, guard, name, source, destination);
 }
 
 int convert_kgf_to_tga(char* folder, char* name) {

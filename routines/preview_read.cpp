@@ -20,6 +20,7 @@ int read_for_preview(const char* path, file_type type, image_buffer& image,
         return parse_kaf(path, &image, animation.frame_data, animation.frame_sizes,
                          animation.frame_names, animation.frame_count, frame_data_size);
     }
+    case file_type::png:
     case file_type::none:
         break;
     }

@@ -42,7 +42,8 @@ while IFS='|' read -r typed expected; do
     check "$typed: $expected" test "$(offered kgfconv "$@")" = "$expected"
 done <<'CASES'
 con|convert
-convert --to |kaf kgf tga
+convert --to |kaf kgf png tga
+convert --from |auto kaf kgf png tga
 convert --bpp 3|32
 convert --le|--levels
 convert -o |folder

@@ -18,7 +18,7 @@ usage "kgfconv: bogus: unknown command; the commands are info, convert, pack and
 usage "kgfconv: a command is required; the commands are info, convert, pack and settings" "$main_hint"
 usage "kgfconv: -j 0: takes 1 to 64, the files converted at once" "$convert_hint" convert -j 0 --to kgf wall.tga
 usage "kgfconv: -j 65: takes 1 to 64, the files converted at once" "$convert_hint" convert -j 65 --to kgf wall.tga
-usage "kgfconv: --to: png not in {kgf,tga,kaf}" "$convert_hint" convert --to png wall.tga
+usage "kgfconv: --to: bmp not in {kgf,tga,png,kaf}" "$convert_hint" convert --to bmp wall.tga
 usage "kgfconv: FILE is required" "Run 'kgfconv info --help' for more information." info
 
 # A usage error anywhere on the line, even after a whole command, runs

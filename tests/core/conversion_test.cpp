@@ -6,6 +6,7 @@
 #include "formats/byte_reader.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
+#include "formats/png.h"
 #include "formats/tga.h"
 #include "platform/files.h"
 #include "support/core_support.h"
@@ -13,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -391,4 +394,127 @@ TEST(OutputNames, ShortNamesKeepEveryCharacter) {
         EXPECT_EQ(level_file_name(c.name, "_MM", 2), c.level_name) << c.name;
         EXPECT_EQ(replace_extension(c.name, "tga"), c.single_name) << c.name;
     }
+}
+
+namespace {
+
+std::vector<uint8_t> png_bytes(const image_buffer& picture) {
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(encode_png(bytes, picture, 0), kgf_status::ok);
+    return bytes;
+}
+
+// The pixels of a written TGA or PNG file, as 32-bit B, G, R, A top row
+// first; a 24-bit file's opaque.
+std::vector<uint8_t> pixels_of(const std::string& name, const std::vector<uint8_t>& bytes) {
+    byte_reader reader = memory_reader(bytes.data(), bytes.size());
+    image_buffer image;
+    init_image_buffer(image, 32);
+    const bool png = name.substr(name.size() - 3) == "png";
+    EXPECT_EQ(png ? decode_png(reader, image, row_order::top_first)
+                  : decode_tga(reader, image, row_order::top_first),
+              kgf_status::ok)
+        << name;
+    std::vector<uint8_t> pixels;
+    for (size_t i = 0; i + 2 < image.data.size(); i += image.bpp / 8) {
+        pixels.insert(pixels.end(), &image.data[i], &image.data[i] + 3);
+        pixels.push_back(image.bpp == 32 ? image.data[i + 3] : 255);
+    }
+    return pixels;
+}
+
+} // namespace
+
+// A PNG is the picture a 32-bit TGA of its pixels is: the same KGF, byte for
+// byte, at every level count and quality option, with and without alpha.
+TEST(PngConversion, PngToKgfIsTgaToKgf) {
+    for (const auto& [width, height] : {std::pair{1, 1}, {16, 16}, {37, 23}, {64, 32}})
+        for (const bool alpha : {false, true})
+            for (const int levels : {1, 5})
+                for (const kgf_quality quality : {kgf_quality::none, kgf_quality::best}) {
+                    image_buffer picture = pattern_image(width, height, 32, 21);
+                    if (!alpha)
+                        for (size_t i = 3; i < picture.data.size(); i += 4)
+                            picture.data[i] = 255;
+                    const std::vector<uint8_t> png = png_bytes(picture);
+                    const std::vector<uint8_t> tga = tga_bytes(picture);
+                    memory_conversion from_png(file_type::png, file_type::kgf, "wall.png", png);
+                    memory_conversion from_tga(file_type::tga, file_type::kgf, "wall.tga", tga);
+                    for (memory_conversion* c : {&from_png, &from_tga}) {
+                        c->request.options.num_mipmaps = static_cast<uint8_t>(levels);
+                        c->request.options.quality = quality;
+                        EXPECT_EQ(c->run().status, kgf_status::ok);
+                    }
+                    EXPECT_EQ(from_png.output_names(), std::vector<std::string>{"wall.kgf"});
+                    EXPECT_EQ(from_png.outputs(), from_tga.outputs())
+                        << width << "x" << height << (alpha ? " alpha " : " ") << levels;
+                }
+}
+
+// KGF to PNG gives the pixels KGF to TGA gives, file for file: one file or
+// one per level with the suffix, at either depth; KAF frames likewise.
+TEST(PngConversion, PngOutputsHaveTheTgaOutputsPixels) {
+    const image_buffer picture = pattern_image(32, 16, 32, 8);
+    const std::vector<uint8_t> kgf = kgf_bytes("stone.kgf", picture, 5);
+    for (const int bpp : {24, 32})
+        for (const kgf_levels levels : {kgf_levels::first_only, kgf_levels::from_file}) {
+            memory_conversion to_png(file_type::kgf, file_type::png, "stone.kgf", kgf);
+            memory_conversion to_tga(file_type::kgf, file_type::tga, "stone.kgf", kgf);
+            for (memory_conversion* c : {&to_png, &to_tga}) {
+                c->request.options.bpp = static_cast<uint8_t>(bpp);
+                c->request.options.kgf_levels_read = levels;
+                std::snprintf(c->request.options.suffix, sizeof c->request.options.suffix, "_L");
+                EXPECT_EQ(c->run().status, kgf_status::ok);
+            }
+            const held_outputs pngs = to_png.outputs(), tgas = to_tga.outputs();
+            ASSERT_EQ(pngs.size(), tgas.size());
+            ASSERT_EQ(pngs.size(), levels == kgf_levels::first_only ? 1u : 5u);
+            for (auto png = pngs.begin(), tga = tgas.begin(); png != pngs.end(); ++png, ++tga) {
+                EXPECT_EQ(png->first.substr(0, png->first.size() - 3),
+                          tga->first.substr(0, tga->first.size() - 3));
+                EXPECT_EQ(png->first.substr(png->first.size() - 4), ".png");
+                EXPECT_EQ(pixels_of(png->first, png->second), pixels_of(tga->first, tga->second))
+                    << png->first << " at " << bpp;
+                // The colour type follows the depth: RGB (2) or RGBA (6).
+                EXPECT_EQ(png->second[25], bpp == 32 ? 6 : 2);
+            }
+        }
+}
+
+// PNG to PNG and to TGA, and TGA to PNG: the pixels stay, at 32 bits. A
+// 24-bit TGA becomes an opaque PNG.
+TEST(PngConversion, PngAndTgaEachWay) {
+    const image_buffer picture = pattern_image(9, 7, 32, 4);
+    const std::vector<uint8_t> png = png_bytes(picture);
+    for (const auto& [from, to, input] : {std::tuple{file_type::png, file_type::png, "a.png"},
+                                          {file_type::png, file_type::tga, "a.png"},
+                                          {file_type::tga, file_type::png, "a.tga"}}) {
+        const std::vector<uint8_t> bytes = from == file_type::png ? png : tga_bytes(picture);
+        memory_conversion c(from, to, input, bytes);
+        c.request.options.bpp = 32;
+        ASSERT_EQ(c.run().status, kgf_status::ok);
+        const held_outputs out = c.outputs();
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out.begin()->first, to == file_type::png ? "a.png" : "a.tga");
+        EXPECT_EQ(pixels_of(out.begin()->first, out.begin()->second), picture.data);
+    }
+    const image_buffer opaque = pattern_image(9, 7, 24, 4);
+    const std::vector<uint8_t> tga = tga_bytes(opaque);
+    memory_conversion c(file_type::tga, file_type::png, "b.tga", tga);
+    c.request.options.bpp = 32;
+    ASSERT_EQ(c.run().status, kgf_status::ok);
+    EXPECT_EQ(pixels_of("b.png", c.outputs()["b.png"]), pixels_of("b.tga", tga));
+}
+
+// A damaged PNG fails its conversion by name and reason, nothing written.
+TEST(PngConversion, DamagedPngFailsByName) {
+    std::vector<uint8_t> png = png_bytes(pattern_image(9, 7, 32, 4));
+    png[png.size() - 20] ^= 1;
+    memory_conversion c(file_type::png, file_type::kgf, "bad.png", png);
+    EXPECT_EQ(c.run().status, kgf_status::bad_png_checksum);
+    EXPECT_TRUE(c.outputs().empty());
+    ASSERT_FALSE(c.recorded.findings.empty());
+    EXPECT_EQ(status_message(c.recorded.findings.front().status,
+                             c.recorded.findings.front().subject.c_str()),
+              "bad.png: Bad PNG checksum!");
 }

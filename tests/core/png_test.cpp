@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -23,11 +24,10 @@ void set_big_endian_32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 
 // A chunk as a file holds it: length, type, data, checksum.
 std::vector<uint8_t> chunk(const std::string& type, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> out(4);
+    std::vector<uint8_t> out(8 + data.size() + 4);
     set_big_endian_32(out, 0, static_cast<uint32_t>(data.size()));
-    out.insert(out.end(), type.begin(), type.end());
-    out.insert(out.end(), data.begin(), data.end());
-    out.resize(out.size() + 4);
+    std::copy(type.begin(), type.end(), out.begin() + 4);
+    std::copy(data.begin(), data.end(), out.begin() + 8);
     set_big_endian_32(
         out, out.size() - 4,
         static_cast<uint32_t>(crc32(0, out.data() + 4, static_cast<uInt>(data.size() + 4))));
