@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -175,23 +176,41 @@ kgf_status walk_chunks(const uint8_t* bytes, size_t size, png_chunks& chunks) {
     return kgf_status::ok;
 }
 
-// Inflates the image data into a small window, only counting: a stream that
-// is damaged, ends early or gives more than the header asks for is refused
-// before the decoder allocates anything for it.
-kgf_status check_image_data(const std::vector<uint8_t>& data, int64_t expected) {
+// Inflates the image data, into rows when given (their room grows with what
+// comes, never past a byte more than the header asks for), else into a
+// small window, only counting: a stream that is damaged, ends early or
+// gives more than the header asks for is refused before the decoder
+// allocates anything for it.
+kgf_status inflate_image_data(const std::vector<uint8_t>& data, int64_t expected,
+                              std::vector<uint8_t>* rows) {
+    // The zlib header by hand, the deflate data raw: every chunk's checksum
+    // has been checked, and zlib's own sum of the inflated bytes would cost
+    // a tenth of the reading again.
+    if (data.size() < 2 || (data[0] & 0x0F) != 8 || (data[0] >> 4) > 7 ||
+        (data[0] * 256 + data[1]) % 31 != 0 || (data[1] & 0x20) != 0)
+        return kgf_status::bad_png_data;
     z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
+    if (inflateInit2(&stream, -15) != Z_OK)
         return kgf_status::no_memory;
-    stream.next_in = const_cast<Bytef*>(data.data());
-    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_in = const_cast<Bytef*>(data.data() + 2);
+    stream.avail_in = static_cast<uInt>(data.size() - 2);
     uint8_t window[16384];
     int64_t total = 0;
     kgf_status status = kgf_status::bad_png_data;
     for (;;) {
-        stream.next_out = window;
-        stream.avail_out = sizeof window;
+        uint8_t* out = window;
+        int64_t room = sizeof window;
+        if (rows != nullptr) {
+            if (static_cast<int64_t>(rows->size()) == total)
+                rows->resize(static_cast<size_t>(
+                    std::min(expected + 1, std::max<int64_t>(total * 2, int64_t{1} << 16))));
+            out = rows->data() + total;
+            room = static_cast<int64_t>(rows->size()) - total;
+        }
+        stream.next_out = out;
+        stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
-        total += static_cast<int64_t>(sizeof window - stream.avail_out);
+        total += room - static_cast<int64_t>(stream.avail_out);
         if (total > expected)
             break;
         if (result == Z_STREAM_END) {
@@ -205,7 +224,30 @@ kgf_status check_image_data(const std::vector<uint8_t>& data, int64_t expected) 
             break;
     }
     inflateEnd(&stream);
+    if (rows != nullptr)
+        rows->resize(status == kgf_status::ok ? static_cast<size_t>(expected) : 0);
     return status;
+}
+
+// Inflated rows as a zlib stream of stored blocks: the decoder copies them
+// as they are, and the data is inflated once, by zlib. The stream's sum is
+// left 0: the decoder does not look at it.
+std::vector<uint8_t> stored_stream(const std::vector<uint8_t>& rows) {
+    constexpr size_t block = 65535;
+    std::vector<uint8_t> out = {0x78, 0x01};
+    out.reserve(rows.size() + (rows.size() / block + 1) * 5 + 6);
+    for (size_t at = 0; at < rows.size(); at += block) {
+        const size_t length = std::min(block, rows.size() - at);
+        out.push_back(at + length == rows.size() ? 1 : 0);
+        out.push_back(static_cast<uint8_t>(length));
+        out.push_back(static_cast<uint8_t>(length >> 8));
+        out.push_back(static_cast<uint8_t>(~length));
+        out.push_back(static_cast<uint8_t>(~length >> 8));
+        out.insert(out.end(), rows.begin() + static_cast<long>(at),
+                   rows.begin() + static_cast<long>(at + length));
+    }
+    put_big_endian_32(out, 0);
+    return out;
 }
 
 void put_chunk(std::vector<uint8_t>& out, const char* type, std::string_view data) {
@@ -238,10 +280,11 @@ std::string_view usable_transparency(const png_chunks& chunks) {
 
 // The checked file in the plainest form for the decoder: its header, a
 // palette of all 256 entries (an index past the stored ones is opaque
-// black), the usable transparency and the image data in one chunk.
-std::vector<uint8_t> plain_file(const png_chunks& chunks, const uint8_t* header_chunk) {
+// black), the usable transparency and the image data in one chunk, stored.
+std::vector<uint8_t> plain_file(const png_chunks& chunks, const uint8_t* header_chunk,
+                                const std::vector<uint8_t>& stored) {
     std::vector<uint8_t> out(signature, signature + png_signature_size);
-    out.reserve(chunks.image_data.size() + 1024);
+    out.reserve(stored.size() + 1024);
     put_chunk(out, "IHDR", view_of(header_chunk, 13));
     std::string palette;
     if (chunks.header.colour_type == 3) {
@@ -252,8 +295,7 @@ std::vector<uint8_t> plain_file(const png_chunks& chunks, const uint8_t* header_
     const std::string_view transparency = usable_transparency(chunks);
     if (!transparency.empty())
         put_chunk(out, "tRNS", transparency);
-    put_chunk(out, "IDAT",
-              view_of(chunks.image_data.data(), static_cast<uint32_t>(chunks.image_data.size())));
+    put_chunk(out, "IDAT", view_of(stored.data(), static_cast<uint32_t>(stored.size())));
     put_chunk(out, "IEND", {});
     return out;
 }
@@ -264,7 +306,7 @@ kgf_status check_png(const uint8_t* bytes, size_t size, png_header& header) {
     png_chunks chunks;
     kgf_status status = walk_chunks(bytes, size, chunks);
     if (status == kgf_status::ok)
-        status = check_image_data(chunks.image_data, inflated_size(chunks.header));
+        status = inflate_image_data(chunks.image_data, inflated_size(chunks.header), nullptr);
     header = chunks.header;
     return status;
 }
@@ -281,18 +323,22 @@ kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
     if (reader.failed)
         return short_read_status(reader);
     png_chunks chunks;
+    std::vector<uint8_t> inflated;
     kgf_status status = walk_chunks(file.data(), file.size(), chunks);
     if (status == kgf_status::ok)
-        status = check_image_data(chunks.image_data, inflated_size(chunks.header));
+        status = inflate_image_data(chunks.image_data, inflated_size(chunks.header), &inflated);
     if (status != kgf_status::ok)
         return status;
     if (header != nullptr)
         *header = chunks.header;
+    chunks.image_data = std::vector<uint8_t>();
+    std::vector<uint8_t> stored = stored_stream(inflated);
+    inflated = std::vector<uint8_t>();
     // The header chunk's data: right behind the signature and its own
     // length and type, since it is the first chunk.
-    std::vector<uint8_t> plain = plain_file(chunks, file.data() + png_signature_size + 8);
+    std::vector<uint8_t> plain = plain_file(chunks, file.data() + png_signature_size + 8, stored);
     file = std::vector<uint8_t>();
-    chunks.image_data = std::vector<uint8_t>();
+    stored = std::vector<uint8_t>();
     std::vector<uint8_t> rgba;
     if (!library_decode_png(plain.data(), plain.size(), chunks.header.bit_depth == 16, rgba))
         return kgf_status::bad_png_data;
