@@ -18,5 +18,7 @@ void setup_info(CLI::App& app, int& status);
 void setup_convert(CLI::App& app, int& status);
 // Writes one animation of frames.
 void setup_pack(CLI::App& app, int& status);
+// Writes a PNG thumbnail of a KGF or KAF, for file managers.
+void setup_thumbnail(CLI::App& app, int& status);
 // Prints the stored settings, or checks and saves new values.
 void setup_settings(CLI::App& app, int& status);

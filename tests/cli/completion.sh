@@ -55,5 +55,7 @@ settings bpp = |24 32
 settings input_type = 2|2
 settings output_dir=f|output_dir=folder
 convert --suffix |
+thumbnail --si|--size
+thumbnail st|stone.kgf
 CASES
 finish
