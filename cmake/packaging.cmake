@@ -17,6 +17,12 @@ else()
     COMMENT "Debian changelog of kgfconv")
   add_custom_target(debian_changelog ALL DEPENDS ${debian_changelog})
   install(FILES ${debian_changelog} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv)
+  # The KGF and KAF types and their thumbnailer, for file managers; the
+  # shared MIME database's trigger takes the types in on installing.
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/linux/kgfconv.xml
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/linux/kgfconv.thumbnailer
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/thumbnailers)
 endif()
 
 set(CPACK_PACKAGE_NAME kgf-tool)
