@@ -4,7 +4,7 @@
 
 namespace {
 
-enum { kaf_type = 0, kgf_type = 1, tga_type = 2 };
+enum { kaf_type = 0, kgf_type = 1, tga_type = 2, png_type = 3 };
 
 bool is_type(const format_texts& descriptions, std::string_view text, int type) {
     const std::string_view description = descriptions[type];
@@ -15,7 +15,7 @@ bool is_type(const format_texts& descriptions, std::string_view text, int type) 
 
 std::string_view input_type_for(const format_texts& descriptions, int filter_index,
                                 const char* first_name) {
-    if (filter_index == 4) {
+    if (filter_index == all_files_filter) {
         // "All Files": the first name's ending decides, in exact case only.
         switch (type_from_ending(first_name, ending_case::exact)) {
         case file_type::kaf:
@@ -25,13 +25,16 @@ std::string_view input_type_for(const format_texts& descriptions, int filter_ind
         case file_type::tga:
             return descriptions[tga_type];
         case file_type::png:
+            return descriptions[png_type];
         case file_type::none:
             return {};
         }
         return {};
     }
-    if (filter_index >= 1 && filter_index <= 3)
+    if (filter_index >= 1 && filter_index < all_files_filter)
         return descriptions[filter_index - 1];
+    if (filter_index == png_filter)
+        return descriptions[png_type];
     return {};
 }
 
@@ -52,6 +55,19 @@ batch_action action_for(const format_texts& descriptions, std::string_view out,
         return batch_action::tga_to_tga;
     if (is(out, kgf_type) && is(in, kgf_type))
         return batch_action::kgf_to_kgf;
+    // PNG goes wherever TGA goes.
+    if (is(out, kgf_type) && is(in, png_type))
+        return batch_action::png_to_kgf;
+    if (is(out, tga_type) && is(in, png_type))
+        return batch_action::png_to_tga;
+    if (is(out, png_type) && is(in, png_type))
+        return batch_action::png_to_png;
+    if (is(out, png_type) && is(in, kgf_type))
+        return batch_action::kgf_to_png;
+    if (is(out, png_type) && is(in, tga_type))
+        return batch_action::tga_to_png;
+    if (is(out, png_type) && is(in, kaf_type))
+        return batch_action::kaf_to_png;
     if (is(out, kaf_type))
         return batch_action::sorry;
     return batch_action::unsupported;

@@ -6,6 +6,7 @@
 #define IDS_KAF_DESCRIPTION 1
 #define IDS_KGF_DESCRIPTION 2
 #define IDS_TGA_DESCRIPTION 3
+#define IDS_PNG_DESCRIPTION 4
 
 // Program icon.
 #define IDI_KGFTOOL 100

@@ -9,14 +9,14 @@
 #include <cstdio>
 #include <cstring>
 
-char format_descriptions[3][description_bytes] = {};
+char format_descriptions[format_count][description_bytes] = {};
 char input_type_text[description_bytes] = {};
 char output_type_text[description_bytes] = {};
 bool cancel_requested = false;
 
 namespace {
 
-enum { kaf_type = 0, kgf_type = 1, tga_type = 2 };
+enum { kaf_type = 0, kgf_type = 1, tga_type = 2, png_type = 3 };
 
 void set_text(char* field, const char* text) {
     std::snprintf(field, description_bytes, "%s", text);
@@ -24,7 +24,7 @@ void set_text(char* field, const char* text) {
 
 format_texts process_descriptions() {
     return {format_descriptions[kaf_type], format_descriptions[kgf_type],
-            format_descriptions[tga_type]};
+            format_descriptions[tga_type], format_descriptions[png_type]};
 }
 
 // In the dialog a file shows at most one message: the first failure, such as
@@ -63,6 +63,7 @@ void init_format_descriptions() {
     set_text(format_descriptions[kaf_type], "Kalvora Animation File (*.kaf)");
     set_text(format_descriptions[kgf_type], "Kalvora Graphics File (*.kgf)");
     set_text(format_descriptions[tga_type], "Truevision Targa (*.tga)");
+    set_text(format_descriptions[png_type], "Portable Network Graphics (*.png)");
 }
 
 int count_selection_names(const char* buffer, size_t size, size_t name_offset) {
@@ -120,6 +121,18 @@ int run_action(batch_action action, char* folder, char* name, run_inputs* inputs
         return convert_in_batch(file_type::tga, file_type::tga, folder, name, inputs);
     case batch_action::kgf_to_kgf:
         return convert_in_batch(file_type::kgf, file_type::kgf, folder, name, inputs);
+    case batch_action::png_to_kgf:
+        return convert_in_batch(file_type::png, file_type::kgf, folder, name, inputs);
+    case batch_action::png_to_tga:
+        return convert_in_batch(file_type::png, file_type::tga, folder, name, inputs);
+    case batch_action::png_to_png:
+        return convert_in_batch(file_type::png, file_type::png, folder, name, inputs);
+    case batch_action::kgf_to_png:
+        return convert_in_batch(file_type::kgf, file_type::png, folder, name, inputs);
+    case batch_action::tga_to_png:
+        return convert_in_batch(file_type::tga, file_type::png, folder, name, inputs);
+    case batch_action::kaf_to_png:
+        return convert_in_batch(file_type::kaf, file_type::png, folder, name, inputs);
     case batch_action::sorry:
     case batch_action::unsupported:
         break;

@@ -11,13 +11,14 @@
 constexpr size_t selection_buffer_bytes = 40000;
 constexpr int description_bytes = 256;
 
-// Texts of string-table entries 1 to 3: KAF, KGF, TGA.
-extern char format_descriptions[3][description_bytes];
+// Texts of string-table entries 1 to 4: KAF, KGF, TGA, PNG.
+constexpr int format_count = 4;
+extern char format_descriptions[format_count][description_bytes];
 extern char input_type_text[description_bytes];
 extern char output_type_text[description_bytes];
 extern bool cancel_requested;
 
-// Fills format_descriptions with the program's own three texts.
+// Fills format_descriptions with the program's own four texts.
 void init_format_descriptions();
 
 // Names in a selection buffer laid out as the file dialog gives it: one full

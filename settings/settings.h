@@ -8,8 +8,8 @@ struct settings_record {
     char install_dir[256]; // folder of readme.txt
     char input_dir[256];   // folder the file dialog opens in
     char output_dir[256];  // folder converted files go to
-    uint8_t input_type;    // filter, 0-based: 0 KAF, 1 KGF, 2 TGA, 3 all files
-    uint8_t output_type;   // 0 KAF, 1 KGF, 2 TGA
+    uint8_t input_type;    // filter, 0-based: 0 KAF, 1 KGF, 2 TGA, 3 all files, 4 PNG
+    uint8_t output_type;   // 0 KAF, 1 KGF, 2 TGA, 3 PNG
     uint8_t bpp;           // depth of written TGA files
     uint8_t mipmaps;       // 1: read every level of a KGF input
     char suffix[10];       // between base name and level number

@@ -199,7 +199,7 @@ TEST_F(settings_store, stored_values_that_cannot_work_load_as_their_defaults) {
     const std::vector<std::string> texts = messages.texts();
     ASSERT_EQ(texts.size(), 7u);
     const std::string where = settings_location() + ": ";
-    EXPECT_EQ(texts[1], where + "output_type=255: must be 0 to 2; the default 2 is used");
+    EXPECT_EQ(texts[1], where + "output_type=255: must be 0 to 3; the default 2 is used");
     EXPECT_EQ(texts[5], where + "num_mipmaps=0: must be 1 or 5; the default 1 is used");
     EXPECT_EQ(texts[6], where + "dither=7: must be 0 or 1; the default 0 is used");
     EXPECT_EQ(texts[4].substr(0, where.size() + 15), where + "suffix=/../../:");
@@ -249,9 +249,11 @@ TEST(set_setting, checks_each_value_before_storing_it) {
         {"alpha_mips", "2", setting_check::not_allowed, "must be 0 or 1"},
         {"dither", "on", setting_check::not_allowed, "must be 0 or 1"},
         {"input_type", "0", setting_check::ok, ""},
-        {"input_type", "4", setting_check::not_allowed, "must be 0 to 3"},
-        {"output_type", "2", setting_check::ok, ""},
-        {"output_type", "-1", setting_check::not_allowed, "must be 0 to 2"},
+        {"input_type", "4", setting_check::ok, ""}, // PNG, after "All Files"
+        {"input_type", "5", setting_check::not_allowed, "must be 0 to 4"},
+        {"output_type", "3", setting_check::ok, ""}, // PNG
+        {"output_type", "-1", setting_check::not_allowed, "must be 0 to 3"},
+        {"output_type", "4", setting_check::not_allowed, "must be 0 to 3"},
         {"suffix", "ABCDEFGHI", setting_check::ok, ""},
         {"suffix", "", setting_check::ok, ""},
         {"suffix", "ABCDEFGHIJ", setting_check::too_long, "longer than 9 characters"},

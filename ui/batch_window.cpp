@@ -22,20 +22,24 @@ constexpr const char* too_many_files = "You are trying to convert too many files
 constexpr DWORD dialog_flags =
     OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
 
-// The four filter pairs, each text ended by a terminator, a second one
-// after the last pair.
+// The five filter pairs, each text ended by a terminator, a second one
+// after the last pair: KAF, KGF, TGA and "All Files" in their old places,
+// PNG after them.
 std::string filter_pairs() {
-    static const char* const patterns[3] = {"*.KAF", "*.KGF", "*.TGA"};
+    static const char* const patterns[format_count] = {"*.KAF", "*.KGF", "*.TGA", "*.PNG"};
     std::string filter;
-    for (int i = 0; i < 3; ++i) {
+    const auto add_type = [&](int i) {
         // An empty description would end the list early.
         const char* description =
             format_descriptions[i][0] != '\0' ? format_descriptions[i] : patterns[i];
         filter.append(description).push_back('\0');
         filter.append(patterns[i]).push_back('\0');
-    }
+    };
+    for (int i = 0; i < 3; ++i)
+        add_type(i);
     filter.append("All Files (*.*)").push_back('\0');
     filter.append("*.*").push_back('\0');
+    add_type(3);
     filter.push_back('\0');
     return filter;
 }

@@ -3,8 +3,9 @@
 #include "ui/ui.h"
 
 void load_format_descriptions(HINSTANCE instance) {
-    const UINT ids[3] = {IDS_KAF_DESCRIPTION, IDS_KGF_DESCRIPTION, IDS_TGA_DESCRIPTION};
-    for (int entry = 0; entry < 3; ++entry) {
+    const UINT ids[format_count] = {IDS_KAF_DESCRIPTION, IDS_KGF_DESCRIPTION, IDS_TGA_DESCRIPTION,
+                                    IDS_PNG_DESCRIPTION};
+    for (int entry = 0; entry < format_count; ++entry) {
         char* text = format_descriptions[entry];
         text[0] = '\0';
         if (LoadStringA(instance, ids[entry], text, description_bytes) <= 0)

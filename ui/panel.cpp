@@ -163,9 +163,13 @@ void set_up(HWND panel) {
     SetWindowSubclass(dialog, file_dialog_guard, file_dialog_guard_id, 0);
     forget_highlight();
     SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_RESETCONTENT, 0, 0);
-    for (const char* description : format_descriptions)
+    // The list sorts what it is given: KAF, KGF and TGA keep their places,
+    // and PNG, which would sort before TGA, is put after them.
+    for (int entry = 0; entry < 3; ++entry)
         SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(description));
+                            reinterpret_cast<LPARAM>(format_descriptions[entry]));
+    SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(format_descriptions[3]));
     // A stored type outside the list leaves it without a selection.
     SendDlgItemMessageA(panel, IDC_PANEL_OUTPUT_TYPE, CB_SETCURSEL, settings.output_type, 0);
     read_output_type_text(panel);
@@ -185,7 +189,7 @@ void folder_changed() {
 void type_changed(const OFNOTIFYA& notice) {
     empty_name_field();
     const DWORD index = notice.lpOFN != nullptr ? notice.lpOFN->nFilterIndex : 0;
-    if (index >= 1 && index <= 4)
+    if (index >= 1 && index <= static_cast<DWORD>(png_filter))
         settings.input_type = static_cast<uint8_t>(index - 1);
     release_preview();
     forget_highlight();
@@ -215,9 +219,12 @@ void read_highlight() {
     const bool tried = file != file_type::none;
     const preview_type type = file == file_type::kaf   ? preview_type::kaf
                               : file == file_type::kgf ? preview_type::kgf
+                              : file == file_type::png ? preview_type::png
                                                        : preview_type::tga;
     kaf_animation animation;
-    const int ok = tried ? read_for_preview(name, file, s.preview, animation) : 0;
+    uint8_t depth = 0;
+    const int ok = tried ? read_for_preview(name, file, s.preview, animation, depth) : 0;
+    s.preview_depth = depth;
     if (file == file_type::kaf) {
         s.frame_data = std::move(animation.frame_data);
         s.frame_sizes = std::move(animation.frame_sizes);
@@ -306,8 +313,9 @@ void show_options() {
     HWND owner = panel_state.open_dialog;
     if (std::strcmp(output_type_text, format_descriptions[1]) == 0)
         show_kgf_options(owner);
-    else if (std::strcmp(output_type_text, format_descriptions[2]) == 0)
-        show_tga_options(owner);
+    else if (std::strcmp(output_type_text, format_descriptions[2]) == 0 ||
+             std::strcmp(output_type_text, format_descriptions[3]) == 0)
+        show_tga_options(owner); // PNG output takes the TGA output's options
     else if (std::strcmp(output_type_text, format_descriptions[0]) == 0)
         show_message("Sorry, but you cannot create KAFs (animations) with this version.", "Sorry",
                      message_ok);

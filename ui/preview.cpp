@@ -150,6 +150,10 @@ void accept_preview(preview_type type) {
         set_type_name("KGF");
         image_info.frames = 1;
         break;
+    case preview_type::png:
+        set_type_name("PNG");
+        image_info.frames = 1;
+        break;
     case preview_type::kaf:
         set_type_name("KAF");
         image_info.frames = static_cast<uint8_t>(s.frame_count % 256);
@@ -169,7 +173,7 @@ void update_image_info(highlight_outcome outcome) {
     if (outcome == highlight_outcome::read && s.preview_loaded) {
         std::snprintf(image_info.resolution, sizeof image_info.resolution, "%dx%d", s.preview.width,
                       s.preview.height);
-        image_info.color_depth = s.preview.bpp;
+        image_info.color_depth = s.preview_depth != 0 ? s.preview_depth : s.preview.bpp;
     } else {
         image_info.type_name[0] = '\0';
         image_info.resolution[0] = '\0';

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-enum class preview_type { tga, kgf, kaf };
+enum class preview_type { tga, kgf, kaf, png };
 
 constexpr UINT_PTR animation_timer = 1;
 constexpr UINT animation_period_ms = 100;

@@ -106,6 +106,21 @@ if [ "$had_key" = yes ]; then
     "$wine_run" reg import before.reg >/dev/null 2>&1
 fi
 
+# The PNG corpus gives, to KGF and to PNG, the very bytes the native
+# kgfconv gives (pinned in tests/cli/png-digests.txt).
+here="$(cd "$(dirname "$0")" && pwd)"
+mkdir corpus
+for file in "$here"/../../fuzz/corpus/read_png/seed-*; do
+    cp "$file" "corpus/$(basename "$file").png"
+done
+"$wine_run" "$kgfconv" convert --quiet --to kgf --levels 5 --no-dither --no-srgb-mips \
+    --no-alpha-mips -o pinned corpus/*.png >out.txt 2>err.txt
+check "the PNG corpus converts to KGF" test $? -eq 0
+"$wine_run" "$kgfconv" convert --quiet --to png --bpp 32 -o pinned/png corpus/*.png >out.txt 2>err.txt
+check "the PNG corpus converts to PNG" test $? -eq 0
+(cd pinned && find . -type f | LC_ALL=C sort | xargs sha256sum) >digests.txt
+check "the PNG corpus gives the native outputs" cmp -s digests.txt "$here/../cli/png-digests.txt"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1

@@ -33,7 +33,7 @@ refuses() { # expected stderr line, then the arguments
 }
 refuses "kgfconv: bpp=16: must be 24 or 32" suffix=_X bpp=16
 refuses "kgfconv: num_mipmaps=3: must be 1 or 5" num_mipmaps=3
-refuses "kgfconv: input_type=4: must be 0 to 3" input_type=4
+refuses "kgfconv: input_type=5: must be 0 to 4" input_type=5
 refuses "kgfconv: suffix=ABCDEFGHIJ: longer than 9 characters" suffix=ABCDEFGHIJ
 refuses "kgfconv: colour=red: unknown setting; the settings are install_dir, input_dir, \
 output_dir, input_type, output_type, bpp, mipmaps, suffix, num_mipmaps, dither, srgb_mips, \

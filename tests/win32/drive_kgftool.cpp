@@ -7,6 +7,7 @@
 // Usage: drive_kgftool <path of kgftool.exe> [<path of kgfconv.exe>]
 //        [GoogleTest options]
 #include "convert/convert.h"
+#include "formats/png.h"
 #include "platform/message.h"
 #include "routines/conversion.h"
 #include "settings/settings.h"
@@ -343,10 +344,15 @@ RECT magenta_in(HWND window) {
     return found;
 }
 
-// The user highlights the only file the dialog lists, a CJK name in a
-// Cyrillic folder, and opens the image information: the name comes from
-// the listing, the picture is drawn in the preview and described.
-void highlight_and_look(DWORD process_id, HWND dialog) {
+// What the image information must show of the highlighted file.
+struct looked_at {
+    std::string name, type, depth;
+};
+
+// The user highlights the only file the dialog lists and opens the image
+// information: the name comes from the listing, the picture (the magenta
+// quarter) is drawn in the preview and described.
+void highlight_and_look(DWORD process_id, HWND dialog, const looked_at& expected) {
     HWND list = find_by_class(dialog, "SysListView32");
     ASSERT_NE(list, nullptr) << "no file list";
     ASSERT_TRUE(
@@ -355,7 +361,7 @@ void highlight_and_look(DWORD process_id, HWND dialog) {
     PostMessageA(list, WM_KEYDOWN, VK_HOME, 0);
     HWND name_field = GetDlgItem(dialog, edt1);
     ASSERT_TRUE(
-        wait_until([&] { return window_text(name_field) == "木の壁.tga"; }, step_timeout_ms))
+        wait_until([&] { return window_text(name_field) == expected.name; }, step_timeout_ms))
         << "the name field shows " << window_text(name_field);
 
     // The picture at its own size, inside the area whatever the font makes
@@ -380,10 +386,10 @@ void highlight_and_look(DWORD process_id, HWND dialog) {
     ASSERT_TRUE(wait_until([&] { return (info = find_dialog(process_id, "Image Information")); },
                            step_timeout_ms))
         << "the image information did not open; " << shown_message(process_id);
-    EXPECT_TRUE(
-        wait_until([&] { return window_text(GetDlgItem(info, 1031)) == "TGA"; }, step_timeout_ms));
+    EXPECT_TRUE(wait_until([&] { return window_text(GetDlgItem(info, 1031)) == expected.type; },
+                           step_timeout_ms));
     EXPECT_EQ(window_text(GetDlgItem(info, 1032)), "64x64");
-    EXPECT_EQ(window_text(GetDlgItem(info, 1033)), "24");
+    EXPECT_EQ(window_text(GetDlgItem(info, 1033)), expected.depth);
 
     press(info, IDOK);
     ASSERT_TRUE(wait_until([&] { return !IsWindow(info); }, step_timeout_ms));
@@ -413,10 +419,81 @@ TEST_F(program, preview_in_every_language) {
     ASSERT_TRUE(CreateDirectoryA(input.c_str(), nullptr));
     write_magenta_quarter_tga(input + "\\木の壁.tga");
 
-    ASSERT_NO_FATAL_FAILURE(
-        drive_program(folders.start, {input, 2, "", 1, folders.output}, highlight_and_look));
+    ASSERT_NO_FATAL_FAILURE(drive_program(
+        folders.start, {input, 2, "", 1, folders.output}, [](DWORD process_id, HWND dialog) {
+            highlight_and_look(process_id, dialog, {"木の壁.tga", "TGA", "24"});
+        }));
 
     EXPECT_EQ(list_folder(folders.output), std::vector<std::string>{"木の壁.kgf"});
+}
+
+// The magenta quarter as an 8-bit RGB PNG.
+void write_magenta_quarter_png(const std::string& path) {
+    image_buffer picture;
+    init_image_buffer(picture, 24);
+    picture.width = picture.height = 64;
+    allocate_image_data(picture, mip_chain_bytes(picture));
+    for (int y = 0; y < 32; ++y) // top row first
+        for (int x = 0; x < 32; ++x) {
+            picture.data[static_cast<size_t>((y * 64 + x) * 3)] = 0xFF;
+            picture.data[static_cast<size_t>((y * 64 + x) * 3 + 2)] = 0xFF;
+        }
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(encode_png(bytes, picture, 0), kgf_status::ok);
+    write_file_bytes(path, bytes);
+}
+
+// The PNG filter (the fifth, after "All Files") lists a PNG, which is
+// previewed and described as a PNG and converts to the KGF its TGA twin
+// gives; the PNG filter is stored.
+TEST_F(program, png_previewed_and_converted) {
+    run_folders folders;
+    write_magenta_quarter_png(folders.input + "\\wall.png");
+    write_magenta_quarter_tga(folders.frames + "\\wall.tga");
+    write_reference(folders.frames, folders.reference, {"wall.tga"}, convert_tga_to_kgf);
+    ASSERT_EQ(messages.texts(), std::vector<std::string>());
+
+    ASSERT_NO_FATAL_FAILURE(
+        drive_program(folders.start, {folders.input, 4, "", 1, folders.output},
+                      [](DWORD process_id, HWND dialog) {
+                          highlight_and_look(process_id, dialog, {"wall.png", "PNG", "24"});
+                      }));
+
+    expect_same_files(folders.output, folders.reference, {"wall.kgf"});
+    expect_stored_settings(folders.start, folders.input, folders.output + "\\", 4, 1);
+}
+
+// PNG output, the fourth output type: its "&Options..." are the TGA
+// options, whose depth the written file takes; the type is stored.
+TEST_F(program, kgf_to_png_with_the_tga_options) {
+    run_folders folders;
+    write_tga(folders.frames + "\\a.tga", 8, 6, 32, 4);
+    write_reference(folders.frames, folders.input, {"a.tga"}, convert_tga_to_kgf);
+    ASSERT_EQ(messages.texts(), std::vector<std::string>());
+
+    ASSERT_NO_FATAL_FAILURE(drive_program(
+        folders.start, {folders.input, 1, "\"a.kgf\"", 3, folders.output},
+        [](DWORD process_id, HWND dialog) {
+            HWND type_list = find_descendant(dialog, 1002, "ComboBox");
+            ASSERT_NE(type_list, nullptr);
+            EXPECT_EQ(window_text(type_list), "Portable Network Graphics (*.png)");
+            press(GetParent(type_list), 1008);
+            HWND options = nullptr;
+            ASSERT_TRUE(
+                wait_until([&] { return (options = find_dialog(process_id, "TGA Options")); },
+                           step_timeout_ms))
+                << "the TGA options did not open; " << shown_message(process_id);
+            send(GetDlgItem(options, 1001), BM_CLICK, 0, 0); // 32-bit
+            press(options, IDOK);
+            ASSERT_TRUE(wait_until([&] { return !IsWindow(options); }, step_timeout_ms));
+        }));
+
+    ASSERT_EQ(list_folder(folders.output), std::vector<std::string>{"a.png"});
+    const std::vector<uint8_t> written = read_file_bytes(folders.output + "\\a.png");
+    ASSERT_GT(written.size(), 26u);
+    EXPECT_EQ(written[25], 6) << "not RGBA";
+    expect_byte(tool_key, "output_type", 3);
+    expect_byte(std::string(tool_key) + "\\tga", "bpp", 32);
 }
 
 // Runs kgfconv.exe with the arguments; true when it exits 0.

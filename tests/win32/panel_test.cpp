@@ -5,6 +5,7 @@
 #include "formats/byte_reader.h"
 #include "formats/kaf_pack.h"
 #include "formats/kgf.h"
+#include "formats/png.h"
 #include "platform/files.h"
 #include "platform/message.h"
 #include "resources/panel_ids.h"
@@ -310,8 +311,9 @@ TEST_F(panel_test, set_up_fills_the_list_and_the_folder_from_the_settings) {
     fake_file_dialog file_dialog;
     EXPECT_EQ(file_dialog.notify(CDN_INITDONE), 0);
     HWND list = file_dialog.item(IDC_PANEL_OUTPUT_TYPE);
-    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 3);
-    for (int i = 0; i < 3; ++i) {
+    // The three types in their places, PNG after them though it sorts before TGA.
+    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 4);
+    for (int i = 0; i < 4; ++i) {
         char text[256] = {};
         SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         EXPECT_STREQ(text, format_descriptions[i]);
@@ -323,7 +325,7 @@ TEST_F(panel_test, set_up_fills_the_list_and_the_folder_from_the_settings) {
 }
 
 TEST_F(panel_test, an_output_type_outside_the_list_leaves_no_selection) {
-    settings.output_type = 3;
+    settings.output_type = 4;
     std::snprintf(output_type_text, sizeof output_type_text, "stale");
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
@@ -380,7 +382,7 @@ TEST_F(panel_test, options_open_the_dialog_of_the_output_type) {
     const struct {
         int position;
         const char* caption;
-    } rows[] = {{1, "KGF Options"}, {2, "TGA Options"}};
+    } rows[] = {{1, "KGF Options"}, {2, "TGA Options"}, {3, "TGA Options"}};
     for (const auto& row : rows) {
         SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_SETCURSEL, row.position, 0);
         file_dialog.command(IDC_PANEL_OUTPUT_TYPE, CBN_SELCHANGE);
@@ -523,6 +525,17 @@ struct preview_files {
         frame0 = write_kgf_from(folder.path, "f0.tga", 8, 4);
         frame1 = write_kgf_from(folder.path, "f1.tga", 4, 4);
         write_kaf(folder.file("anim.kaf"), {frame0, frame1});
+        // A PNG of 7 x 5 with alpha, and one cut short.
+        image_buffer picture;
+        init_image_buffer(picture, 32);
+        picture.width = 7;
+        picture.height = 5;
+        allocate_image_data(picture, mip_chain_bytes(picture));
+        std::vector<uint8_t> png;
+        encode_png(png, picture, 0);
+        write_file_bytes(folder.file("p.png"), png);
+        png.resize(png.size() / 2);
+        write_file_bytes(folder.file("cut.png"), png);
     }
 };
 
@@ -542,6 +555,8 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
         {"a.Tga", "||0|0|0", false},               // mixed case: nothing read, blanked
         {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false}, // several files
         {"anim.kaf", "KAF|4x4|16|1|2", true},      // the last frame's size
+        {"p.png", "PNG|7x5|32|1|1", true},         // the file's own depth
+        {"p.Png", "||0|0|0", false},
     };
     for (const case_row& row : rows) {
         file_dialog.highlight(row.name);
@@ -572,7 +587,11 @@ TEST_F(panel_test, a_failed_read_blanks_the_information_and_empties_the_preview)
     // An unknown ending is no unreadable file.
     file_dialog.highlight("notes.txt");
     EXPECT_EQ(info_text(), "||0|0|0");
-    EXPECT_FALSE(panel_state.highlight_unreadable);
+    EXPECT_FALSE(panel_state.highlight_unreadable); // A damaged PNG is refused by name and reason.
+    file_dialog.highlight("cut.png");
+    ASSERT_EQ(messages.texts().size(), 2u);
+    EXPECT_EQ(messages.texts()[1], "cut.png: The PNG file is cut short!");
+    EXPECT_TRUE(panel_state.highlight_unreadable);
 }
 
 TEST_F(panel_test, the_info_window_follows_the_highlight) {

@@ -138,9 +138,9 @@ inline HWND wait_for_file_dialog(DWORD process_id, HWND previous, DWORD timeout_
 
 struct user_choices {
     std::string input_folder; // empty: the folder the dialog opened in
-    int filter_position;      // 0 KAF, 1 KGF, 2 TGA, 3 all files
+    int filter_position;      // 0 KAF, 1 KGF, 2 TGA, 3 all files, 4 PNG
     std::string names;        // as typed into the file-name field
-    int output_position;      // 0 KAF, 1 KGF, 2 TGA
+    int output_position;      // 0 KAF, 1 KGF, 2 TGA, 3 PNG
     std::string output_field;
 };
 
@@ -175,7 +175,7 @@ inline void fill_file_dialog(HWND dialog, const user_choices& choices) {
     HWND panel = GetParent(type_list);
     HWND folder_field = find_descendant(panel, 1003, "Edit");
     ASSERT_NE(folder_field, nullptr) << "no output-folder field";
-    EXPECT_EQ(send(type_list, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(send(type_list, CB_GETCOUNT, 0, 0), 4);
 
     send(type_list, CB_SETCURSEL, choices.output_position, 0);
     send(panel, WM_COMMAND, MAKEWPARAM(1002, CBN_SELCHANGE), reinterpret_cast<LPARAM>(type_list));
