@@ -41,6 +41,19 @@ int first_empty_level(int width, int height, int levels) {
     return 0;
 }
 
+box_blocks box_level_blocks(int64_t width, int64_t height, int bpp, int level) {
+    box_blocks blocks;
+    blocks.shift = std::max(level - 1, 1);
+    if (blocks.shift > 15 || width <= 0 || height <= 0)
+        return blocks;
+    const int64_t edge = int64_t{1} << blocks.shift;
+    blocks.columns = width / edge;
+    const int64_t grid = blocks.columns * (height / edge);
+    const int64_t first_bytes = width * height * bpp / 8;
+    blocks.count = std::max<int64_t>(std::min(grid, first_bytes / (edge * edge) / 2), 0);
+    return blocks;
+}
+
 int64_t layout_chain_bytes(level_layout layout, int levels, int width, int height) {
     return level_offset(layout, width, height, 16, levels + 1);
 }

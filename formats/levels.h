@@ -32,6 +32,19 @@ int64_t level_offset(level_layout layout, int width, int height, int bpp, int le
 // when every level holds one. Levels only shrink, so the rest are empty too.
 int first_empty_level(int width, int height, int levels);
 
+// The box filter's blocks for level n (2 or more; lower counts as 2) of a
+// chain whose first level is width x height at bpp bits: blocks 2^(n-1)
+// pixels a side, as many across as whole blocks fit, and how many of them,
+// row by row, the level holds: no more than the whole blocks, nor than the
+// level's share of the chain (L / 4^(n-1) bytes) holds 16-bit pixels. Sides
+// that are not multiples of the edge lose their partial blocks.
+struct box_blocks {
+    int shift = 0;       // block edge 2^shift
+    int64_t columns = 0; // blocks across the first level
+    int64_t count = 0;   // pixels the level holds
+};
+box_blocks box_level_blocks(int64_t width, int64_t height, int bpp, int level);
+
 // Copies the pixels of levels 1 to levels of a 16-bit chain from where one
 // layout places them to where another does. out gets the chain's size in
 // the new layout; bytes that are no level's pixel are zero. Reads stay

@@ -1,6 +1,7 @@
 #include "formats/mip.h"
 
 #include "formats/bytes.h"
+#include "formats/levels.h"
 
 #include <algorithm>
 #include <bit>
@@ -23,26 +24,16 @@ struct level_target {
     int64_t count = 0;   // pixels written, row by row over the blocks
 };
 
-// The block grid of a level and how much of it fits at offset: the rule of
-// the box filter for sides that are not multiples of the edge, and a level
-// that never reads past the first level nor writes past the block.
+// The block grid of a level and how much of it fits at offset: a level never
+// reads past the first level nor writes past the block.
 level_target plan_level(const image_buffer& image, int64_t offset, int level) {
-    level_target target;
-    target.shift = std::max(level - 1, 1);
-    target.offset = offset;
-    if (target.shift > 15 || image.width <= 0 || image.height <= 0)
-        return target;
-    const int64_t edge = int64_t{1} << target.shift;
-    const int64_t width = image.width;
-    const int64_t height = image.height;
-    target.columns = width / edge;
-    const int64_t grid = target.columns * (height / edge);
-    const int64_t first_bytes = width * height * image.bpp / 8;
-    const int64_t count = std::min(grid, first_bytes / (edge * edge) / 2);
+    const box_blocks blocks = box_level_blocks(image.width, image.height, image.bpp, level);
+    level_target target{blocks.shift, offset, blocks.columns, 0};
     const int64_t size = static_cast<int64_t>(image.data.size());
-    if (width * height * 2 > size || offset < 0 || offset > size)
+    if (blocks.count <= 0 || int64_t{image.width} * image.height * 2 > size || offset < 0 ||
+        offset > size)
         return target;
-    target.count = std::max<int64_t>(std::min(count, (size - offset) / 2), 0);
+    target.count = std::max<int64_t>(std::min(blocks.count, (size - offset) / 2), 0);
     return target;
 }
 

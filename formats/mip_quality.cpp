@@ -6,6 +6,7 @@
 
 #include "formats/bytes.h"
 #include "formats/dither.h"
+#include "formats/levels.h"
 
 #include <algorithm>
 #include <array>
@@ -345,17 +346,12 @@ struct chain_maker {
 
 level_plan plan(const image_buffer& chain, int level, kgf_quality quality) {
     level_plan p;
-    p.shift = level - 1;
-    if (p.shift > 15)
-        return p;
-    const int64_t edge = int64_t{1} << p.shift;
-    const int64_t width = chain.width;
-    const int64_t height = chain.height;
+    const box_blocks blocks = box_level_blocks(chain.width, chain.height, 16, level);
+    p.shift = blocks.shift;
     p.offset = mip_chain_bytes(level - 1, chain.width, chain.height, 16);
-    p.columns = width / edge;
-    const int64_t grid = p.columns * (height / edge);
+    p.columns = blocks.columns;
     const int64_t room = (static_cast<int64_t>(chain.data.size()) - p.offset) / 2;
-    p.count = std::max<int64_t>(std::min({grid, width * height * 2 / (edge * edge) / 2, room}), 0);
+    p.count = std::max<int64_t>(std::min(blocks.count, room), 0);
     if (p.count <= 0)
         return p;
     if (has_quality(quality, kgf_quality::alpha_mips))
