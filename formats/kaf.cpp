@@ -1,5 +1,6 @@
 #include "formats/kaf.h"
 
+#include "formats/kaf_layout.h"
 #include "formats/kgf.h"
 #include "formats/levels.h"
 #include "formats/mip.h"
@@ -11,11 +12,6 @@
 #include <string>
 
 namespace {
-
-constexpr uint8_t short_form_marker = 127;
-constexpr int short_header_bytes = 7;
-constexpr int long_header_bytes = 17;
-constexpr int lead_bytes = 3;
 
 // Pixels of a frame's chain: level k holds w * h / 4^k pixels.
 int64_t chain_pixels(int levels, int width, int height) {

@@ -1,6 +1,7 @@
 #include "formats/kaf_pack.h"
 
 #include "formats/bytes.h"
+#include "formats/kaf_layout.h"
 #include "formats/levels.h"
 #include "formats/limits.h"
 #include "formats/mip.h"
@@ -14,11 +15,6 @@
 #include <utility>
 
 namespace {
-
-constexpr uint8_t short_form_marker = 127;
-constexpr size_t short_header_bytes = 7;
-constexpr size_t long_header_bytes = 17;
-constexpr size_t lead_bytes = 3;
 
 char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

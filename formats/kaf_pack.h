@@ -14,13 +14,6 @@
 #include <string>
 #include <vector>
 
-// Frames are at most this many pixels a side: the most a frame's header
-// says the same to every reader.
-constexpr int largest_frame_side = 128;
-
-// The most frames one animation header can count.
-constexpr int largest_frame_count = 255;
-
 enum class frame_format : uint8_t { kgf, tga, png };
 
 // Whether frame names the game cannot read (36 bytes or more with their

@@ -13,6 +13,13 @@ constexpr int64_t largest_level_bytes = INT32_MAX;
 // frame: 255 frames of the largest chain in single-pixel runs take 66 MB.
 constexpr int64_t largest_frame_data = int64_t{128} << 20;
 
+// KAF frames are at most this many pixels a side: the most a frame's header
+// says the same to every reader.
+constexpr int largest_frame_side = 128;
+
+// The most frames one animation header can count.
+constexpr int largest_frame_count = 255;
+
 // Room of one packed frame name, its NUL included.
 constexpr int kaf_name_bytes = 36;
 
