@@ -2,6 +2,7 @@
 
 #include "formats/bytes.h"
 #include "formats/levels.h"
+#include "formats/mip_quality.h"
 
 #include <algorithm>
 #include <bit>

@@ -17,16 +17,8 @@ void build_mip_chain(image_buffer& image);
 
 // Makes destination the 16-bit chain of the given number of levels for the
 // source's picture: its first level converted from the source, the lower
-// levels built from it; with quality options as make_quality_chain does.
-// Returns 0 when a block cannot be allocated.
+// levels built from it; with quality options as make_quality_chain does
+// (formats/mip_quality.h). Returns 0 when a block cannot be allocated; the
+// caller says so.
 int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
                    kgf_quality quality = kgf_quality::none);
-
-// The same under quality options: every level averaged from the source's
-// 8-bit first level (16-bit sources widened as readers widen them) and
-// reduced to 5 bits by truncation or, with dither, a blue-noise dither. A
-// 16-bit first level comes out as stored, but for alpha_mips's filling of
-// transparent colours. Returns 0 after "Not enough memory to hold the
-// image." when a block cannot be had.
-int make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
-                       kgf_quality quality);

@@ -2,7 +2,7 @@
 // 8-bit picture (in linear light with srgb_mips), every level reduced to 5
 // bits by truncation or a dither, and with alpha_mips coverage kept and
 // transparent colours filled.
-#include "formats/mip.h"
+#include "formats/mip_quality.h"
 
 #include "formats/bytes.h"
 #include "formats/dither.h"
