@@ -4,9 +4,20 @@
 
 #include "convert/file_type.h"
 #include "formats/byte_reader.h"
-#include "formats/image_info.h"
 #include "formats/kaf.h"
 #include "formats/kgf.h"
+
+#include <cstdint>
+
+// What the image-information window shows about a file: the dialog's
+// record of the highlighted file and kgfconv info's fields.
+struct image_info_record {
+    char type_name[4];   // "TGA", "KGF", "PNG", "KAF" or empty
+    char resolution[10]; // "<width>x<height>", at most 9 characters
+    uint8_t color_depth;
+    uint8_t mip_levels; // as the file declares them
+    uint8_t frames;
+};
 
 // What a description found: the fields the window shows, the picture and a
 // KAF's frames as read, and a KGF's header for its warnings.

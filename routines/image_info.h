@@ -3,6 +3,6 @@
 // read; the preview sets the rest.
 #pragma once
 
-#include "formats/image_info.h"
+#include "convert/describe.h"
 
 extern image_info_record image_info;
