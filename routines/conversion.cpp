@@ -1,6 +1,5 @@
 #include "routines/conversion.h"
 
-#include "convert/output_writers.h"
 #include "platform/files.h"
 #include "routines/messages.h"
 #include "settings/conversion_settings.h"
@@ -49,16 +48,6 @@ bool folder_ends_in_separator(char* folder) {
     return false;
 }
 
-// The same for the writing routines, which release both pictures when the
-// folder cannot take a name.
-bool folder_or_release(char* folder, image_buffer& source, image_buffer& destination) {
-    if (folder_ends_in_separator(folder))
-        return true;
-    release_image_data(source);
-    release_image_data(destination);
-    return false;
-}
-
 } // namespace
 
 // Runs a routine's conversion; the name changes in place as the batch
@@ -79,28 +68,6 @@ int run_routine(file_type from, file_type to, char* folder, char* name) {
 }
 
 } // namespace
-
-int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!folder_or_release(folder, source, destination))
-        return 0;
-    const conversion_request request =
-        routine_request(file_type::none, file_type::kgf, folder, name);
-    output_guard guard;
-    std::string shown_name;
-    const int ok = write_kgf_output(request, guard, name, source, destination, shown_name);
-    if (shown_name.size() == std::strlen(name))
-        std::memcpy(name, shown_name.c_str(), shown_name.size());
-    return ok;
-}
-
-int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination) {
-    if (!folder_or_release(folder, source, destination))
-        return 0;
-    const conversion_request request =
-        routine_request(file_type::none, file_type::tga, folder, name);
-    output_guard guard;
-    return write_picture_outputs(request, guard, name, source, destination);
-}
 
 int convert_kgf_to_tga(char* folder, char* name) {
     return run_routine(file_type::kgf, file_type::tga, folder, name);

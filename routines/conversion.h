@@ -4,7 +4,6 @@
 #pragma once
 
 #include "convert/convert.h"
-#include "formats/image_buffer.h"
 #include "formats/output_guard.h"
 
 // Each routine takes the output folder (a 256-byte text that gains a
@@ -22,8 +21,3 @@ int convert_kaf_to_kgf(char* folder, char* name);
 // The routine of the pair (from, to) run inside a batch, whose inputs no
 // output may replace (none: nothing protected).
 int convert_in_batch(file_type from, file_type to, char* folder, char* name, run_inputs* inputs);
-
-// Writing drivers. Both release the two pixel blocks before returning and
-// return 1 when every output file was written.
-int save_as_kgf(char* folder, char* name, image_buffer& source, image_buffer& destination);
-int save_as_tga(char* folder, char* name, image_buffer& source, image_buffer& destination);

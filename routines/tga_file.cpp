@@ -5,8 +5,6 @@
 #include "routines/image_info.h"
 #include "routines/messages.h"
 
-#include <vector>
-
 int read_tga(const char* path, image_buffer& image, int as_stored) {
     bool header_read = false;
     const kgf_status status = decode_file(path, [&](byte_reader& reader) {
@@ -24,11 +22,4 @@ int read_tga(const char* path, image_buffer& image, int as_stored) {
     if (status != kgf_status::cannot_open)
         report_status(status, path);
     return 0;
-}
-
-int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset) {
-    std::vector<uint8_t> bytes;
-    if (!encode_tga(bytes, image, offset))
-        return 0;
-    return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() ? 1 : 0;
 }

@@ -1,11 +1,8 @@
-// The dialog program's TGA routines: a path or a stream, failures shown as
+// The dialog program's TGA routines: a path, failures shown as
 // messages, the mip levels kept for the image-information window.
 #pragma once
 
 #include "formats/image_buffer.h"
-
-#include <cstdint>
-#include <cstdio>
 
 // The row order read_tga reads a picture into (its as_stored argument).
 constexpr int top_row_first = 0;    // what the conversions hold
@@ -15,7 +12,3 @@ constexpr int bottom_row_first = 1; // what the preview draws
 // 1 on success, 0 on failure after a message naming the file, except for a
 // file that cannot be opened. On failure data may stay allocated.
 int read_tga(const char* path, image_buffer& image, int as_stored);
-
-// Writes what encode_tga gives with one write. Returns 1 when every byte
-// was handed to the stream, 0 when the write failed or encode_tga refused.
-int write_tga_image(FILE* stream, const image_buffer& image, int64_t offset);

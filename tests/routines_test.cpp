@@ -1,4 +1,4 @@
-// The dialog program's reading and writing routines over real files: the
+// The dialog program's reading and splitting routines over real files: the
 // paths they open, the stored settings they read, the image information
 // they keep and the messages they show. What the formats decode and encode
 // is tested over memory beside each format.
@@ -18,9 +18,6 @@
 #include <sys/stat.h>
 #endif
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,11 +26,6 @@ namespace {
 using bytes = std::vector<uint8_t>;
 
 const char missing_data[] = "File is missing some data; do not use";
-
-struct file_closer {
-    void operator()(FILE* stream) const { std::fclose(stream); }
-};
-using file_handle = std::unique_ptr<FILE, file_closer>;
 
 // Every routine reads and fills the process-wide records: each test starts
 // from the defaults, with a scratch folder and every message recorded.
@@ -165,136 +157,7 @@ TEST_F(routines, inputs_that_are_not_files_are_refused_by_name) {
 }
 #endif
 
-// ---- rle_decode, write_kgf and rle_encode on streams ----------------------
-
-bytes single_runs(int count) {
-    bytes runs;
-    for (int i = 0; i < count; ++i) {
-        runs.push_back(0);
-        put_u16(runs, static_cast<unsigned>(i));
-    }
-    return runs;
-}
-
-image_buffer blank(int width, int height) {
-    image_buffer image = fresh(16);
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    image.data.assign(static_cast<size_t>(mip_chain_bytes(image)), 0);
-    return image;
-}
-
-// More runs than one bulk read takes; the whole of the last run counts,
-// and a run cut by the end of the stream is not applied.
-TEST_F(routines, rle_decode_reads_the_stream_in_blocks) {
-    bytes runs = single_runs(10000);
-    runs.insert(runs.end(), {250, 1, 1});
-    {
-        file_handle stream(std::fopen(write("runs.bin", runs).c_str(), "rb"));
-        image_buffer image = blank(100, 100);
-        EXPECT_EQ(rle_decode(stream.get(), image, 20002, for_conversion), 20500);
-        EXPECT_EQ(image.data[19999], static_cast<uint8_t>(9999 >> 8));
-    }
-    runs.resize(runs.size() - 4);
-    {
-        file_handle stream(std::fopen(write("runs.bin", runs).c_str(), "rb"));
-        image_buffer image = blank(100, 100);
-        EXPECT_EQ(rle_decode(stream.get(), image, 20000, for_conversion), 19998);
-        EXPECT_EQ(image.data[19997], static_cast<uint8_t>(9998 >> 8));
-        EXPECT_EQ(image.data[19998], 0);
-    }
-    // For display the first level is turned.
-    {
-        file_handle stream(std::fopen(write("runs.bin", single_runs(4)).c_str(), "rb"));
-        image_buffer image = blank(2, 2);
-        EXPECT_EQ(rle_decode(stream.get(), image, 8, for_preview), 8);
-        EXPECT_EQ(image.data, (bytes{2, 0, 3, 0, 0, 0, 1, 0}));
-    }
-}
-
-#ifndef _WIN32
-// Reading a stream opened only for writing fails with the error indicator here.
-TEST_F(routines, rle_decode_from_an_unreadable_stream_is_an_error) {
-    file_handle stream(std::fopen(folder.file("w.bin").c_str(), "wb"));
-    ASSERT_TRUE(stream);
-    image_buffer image = blank(2, 2);
-    EXPECT_EQ(rle_decode(stream.get(), image, 8, for_conversion), -1);
-}
-#endif
-
-#if defined(__GLIBC__)
-// A stream that hands out its bytes and then fails, as a failing disk would.
-struct failing_source {
-    bytes content;
-    size_t position = 0;
-};
-
-ssize_t read_then_fail(void* cookie, char* buffer, size_t size) {
-    auto* source = static_cast<failing_source*>(cookie);
-    if (source->position >= source->content.size())
-        return -1;
-    const size_t n = std::min(size, source->content.size() - source->position);
-    std::memcpy(buffer, source->content.data() + source->position, n);
-    source->position += n;
-    return static_cast<ssize_t>(n);
-}
-
-TEST_F(routines, rle_decode_fails_only_on_an_error_before_enough_runs) {
-    for (const auto& [expected, result] : {std::pair<int64_t, int64_t>{8, 8}, {12, -1}}) {
-        failing_source source{bytes{2, 1, 0, 2, 2, 0}};
-        cookie_io_functions_t functions{read_then_fail, nullptr, nullptr, nullptr};
-        file_handle stream(fopencookie(&source, "rb", functions));
-        ASSERT_TRUE(stream);
-        image_buffer image = blank(static_cast<int>(expected / 2), 1);
-        EXPECT_EQ(rle_decode(stream.get(), image, expected, for_conversion), result);
-    }
-}
-#endif
-
-TEST_F(routines, write_kgf_and_rle_encode_write_what_the_encoder_gives) {
-    image_buffer image = blank(2, 2);
-    image.data = {0x34, 0x12, 0x34, 0x12, 0x34, 0x12, 0x34, 0x12};
-    bytes expected;
-    ASSERT_EQ(encode_kgf(expected, "abcde", image, 8), 1);
-    const std::string path = folder.file("abcde");
-    {
-        file_handle stream(std::fopen(path.c_str(), "wb"));
-        EXPECT_EQ(write_kgf(stream.get(), "abcde", image, 8), 1);
-        EXPECT_EQ(rle_encode(stream.get(), image, 8), 1);
-    }
-    expected.insert(expected.end(), {0x04, 0x34, 0x12});
-    EXPECT_EQ(read_file_bytes(path), expected);
-
-    // A chain longer than the block is refused.
-    file_handle stream(std::fopen(path.c_str(), "wb"));
-    EXPECT_EQ(rle_encode(stream.get(), image, 10), 0);
-    EXPECT_EQ(write_kgf(stream.get(), "abcde", image, 10), 0);
-}
-
-TEST_F(routines, write_failures_are_reported) {
-    const std::string path = write("ro.kgf", {1, 2, 3});
-    const image_buffer image = blank(2, 2);
-    file_handle stream(std::fopen(path.c_str(), "rb")); // not open for writing
-    ASSERT_TRUE(stream);
-    EXPECT_EQ(write_kgf(stream.get(), "ro.kgf", image, 8), 0);
-    EXPECT_EQ(rle_encode(stream.get(), image, 8), 0);
-    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 0);
-}
-
-#ifdef __linux__
-TEST_F(routines, writing_to_a_full_device_fails) {
-    // Enough distinct pixels that the runs overflow the stream's buffer.
-    image_buffer image = blank(128, 128);
-    for (size_t i = 0; i < image.data.size(); i += 4)
-        image.data[i] = 1;
-    file_handle stream(std::fopen("/dev/full", "wb"));
-    if (!stream)
-        GTEST_SKIP() << "no /dev/full";
-    EXPECT_EQ(write_kgf(stream.get(), "full.kgf", image, mip_chain_bytes(image)), 0);
-}
-#endif
-
-// ---- read_tga and write_tga_image ----------------------------------------
+// ---- read_tga ----------------------------------------------------------
 
 // The flag picks the row order; a TGA shows one level once its header is in.
 TEST_F(routines, read_tga_reads_in_the_order_asked_and_keeps_one_level) {
@@ -351,22 +214,6 @@ TEST_F(routines, read_tga_shows_why_a_file_is_refused) {
             EXPECT_EQ(recorder.messages()[0].caption, "Error");
         }
     }
-}
-
-TEST_F(routines, write_tga_image_writes_what_the_encoder_gives_or_nothing) {
-    image_buffer image = fresh(24);
-    image.width = 4;
-    image.height = 4;
-    image.data.assign(40, 0); // one row short
-    file_handle stream(std::tmpfile());
-    ASSERT_TRUE(stream);
-    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 0);
-    EXPECT_EQ(std::ftell(stream.get()), 0);
-    image.data.assign(48, 9);
-    EXPECT_EQ(write_tga_image(stream.get(), image, 0), 1);
-    bytes expected;
-    ASSERT_EQ(encode_tga(expected, image, 0), 1);
-    EXPECT_EQ(std::ftell(stream.get()), static_cast<long>(expected.size()));
 }
 
 // ---- parse_kaf and split_kaf ---------------------------------------------

@@ -12,7 +12,7 @@
 // first; 16-bit pixels carry the alpha bit on every other pixel.
 image_buffer pattern_image(int width, int height, int bpp, unsigned seed);
 
-// A bottom-up TGA file of the picture (as write_tga_image lays it out).
+// A bottom-up TGA file of the picture (as encode_tga lays it out).
 void write_tga_file(const std::string& path, const image_buffer& picture);
 
 // A KGF file holding the 16-bit picture's first level and levels 2..levels
