@@ -15,13 +15,14 @@ namespace {
 const char exit_statuses[] =
     "Exit status:\n"
     "  0  every file was converted (or described; settings shown or saved; the "
-    "animation packed; the thumbnail written)\n"
+    "animation packed; the thumbnail written; watch ended by Ctrl+C)\n"
     "  1  a file failed, each failure named on standard error (with -r too); or the "
-    "settings could not be saved; or pack refused a frame and wrote nothing\n"
+    "settings could not be saved; or pack refused a frame and wrote nothing; or a folder "
+    "watch watched disappeared\n"
     "  2  a usage error, a setting refused, KAF output asked for, or nothing to convert: "
     "no file named (or found below a folder with -r) of a type that converts";
 
-const char* const command_names = "info, convert, pack, settings and thumbnail";
+const char* const command_names = "info, convert, pack, watch, settings and thumbnail";
 
 // Usage errors take one line naming the program, then where help is.
 int usage_error(const CLI::App& app, const CLI::Error& error) {
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     setup_info(app, status);
     setup_convert(app, status);
     setup_pack(app, status);
+    setup_watch(app, status);
     setup_settings(app, status);
     setup_thumbnail(app, status);
 

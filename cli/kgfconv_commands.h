@@ -20,5 +20,7 @@ void setup_convert(CLI::App& app, int& status);
 void setup_pack(CLI::App& app, int& status);
 // Writes a PNG thumbnail of a KGF or KAF, for file managers.
 void setup_thumbnail(CLI::App& app, int& status);
+// Keeps the output folder in step with folders of sources until stopped.
+void setup_watch(CLI::App& app, int& status);
 // Prints the stored settings, or checks and saves new values.
 void setup_settings(CLI::App& app, int& status);

@@ -1,5 +1,7 @@
 // kgfconv convert: converts files, or the files below folders, into the
 // output folder, on several threads.
+#include "cli/kgfconv_convert.h"
+
 #include "cli/kgfconv_commands.h"
 #include "cli/kgfconv_jobs.h"
 #include "cli/kgfconv_output.h"
@@ -27,29 +29,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-struct convert_options {
-    std::string to;
-    std::string from = "auto";
-    std::string output_dir;
-    bool output_dir_given = false;
-    int levels = -1; // -1: the stored setting
-    int bpp = -1;
-    int mipmaps = -1;
-    std::string suffix;
-    bool suffix_given = false;
-    // Quality choices: 1 on, 0 off, -1 the stored setting.
-    int dither = -1;
-    int srgb_mips = -1;
-    int alpha_mips = -1;
-    bool yes = false;
-    bool quiet = false;
-    int jobs = 0; // 0: one per core
-    bool recursive = false;
-    std::vector<std::string> files;
-};
 
 file_type type_named(const std::string& type) {
     if (type == "kaf")
@@ -95,6 +74,20 @@ bool output_folder_text(const convert_options& options, char (&folder)[path_byte
     return false;
 }
 
+void refuse_kaf_output() {
+    print_file_message("", "Sorry, but you cannot create KAFs (animations) with this version.");
+    // convert writes no animation; pack does, from frames.
+    print_file_message("", "to write an animation of frames, use kgfconv pack (see kgfconv "
+                           "pack --help)");
+}
+
+int default_jobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+namespace {
+
 fs::path folder_identity(const fs::path& folder) {
     std::error_code error;
     fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : folder, error);
@@ -104,37 +97,11 @@ fs::path folder_identity(const fs::path& folder) {
     return error ? absolute.lexically_normal() : canonical;
 }
 
-int default_jobs() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(cores);
-}
+} // namespace
 
-int run_convert(const convert_options& options) {
-    load_settings();
-    const conversion_options batch = batch_options(options);
-    const file_type to = type_named(options.to);
-    if (to == file_type::kaf) {
-        print_file_message("", "Sorry, but you cannot create KAFs (animations) with this version.");
-        // convert writes no animation; pack does, from frames.
-        print_file_message("", "to write an animation of frames, use kgfconv pack (see kgfconv "
-                               "pack --help)");
-        return exit_usage;
-    }
-    char base_folder[path_bytes] = {};
-    if (!output_folder_text(options, base_folder))
-        return exit_usage;
-
-    const file_type forced = options.from == "auto" ? file_type::none : type_named(options.from);
-    const convert_list list = list_inputs(options.files, base_folder, options.recursive, forced);
+int convert_items(const convert_list& list, file_type to, const conversion_options& batch,
+                  run_inputs& inputs, int threads, const convert_batch_hooks& hooks) {
     const int count = static_cast<int>(list.items.size());
-
-    // Every input is known before the first output is written, so that no
-    // output replaces one, whatever the order of the files or -j.
-    run_inputs inputs;
-    for (const convert_item& item : list.items)
-        if (!item.is_folder)
-            add_run_input(inputs, item.input);
-
     // Each output folder's text once, its leftovers of killed runs removed.
     std::vector<std::string> folders(static_cast<size_t>(count));
     std::vector<int> after_outputs(static_cast<size_t>(count), 0);
@@ -148,15 +115,11 @@ int run_convert(const convert_options& options) {
             found = identities.emplace(folder, folder_identity(folder)).first;
         return found->second;
     };
-    int convertible = 0;
     for (int i = 0; i < count; ++i) {
         const convert_item& item = list.items[static_cast<size_t>(i)];
         const std::string folder = folder_with_separator(item.output_dir);
         if (folder.size() + 1 <= static_cast<size_t>(path_bytes))
             folders[static_cast<size_t>(i)] = folder;
-        if (item.type != file_type::none || item.is_folder || item.missing ||
-            !item.unreadable.empty())
-            ++convertible;
         // An earlier file could write into this one's folder: it waits until
         // every earlier file is finished.
         after_outputs[static_cast<size_t>(i)] =
@@ -170,12 +133,12 @@ int run_convert(const convert_options& options) {
 
     job_plan plan;
     plan.count = count;
-    plan.threads = options.jobs > 0 ? options.jobs : default_jobs();
+    plan.threads = threads;
     plan.must_wait = [&](int index) { return after_outputs[static_cast<size_t>(index)]; };
     plan.file_of = [&](int index) { return list.items[static_cast<size_t>(index)].input; };
     plan.run = &inputs;
 
-    const job_work work = [&](int index, output_journal* journal) {
+    const auto convert_one = [&](int index, output_journal* journal) {
         job_outcome outcome;
         const convert_item& item = list.items[static_cast<size_t>(index)];
         const std::string& folder = folders[static_cast<size_t>(index)];
@@ -222,6 +185,46 @@ int run_convert(const convert_options& options) {
         outcome.shown_name = std::move(result.shown_name);
         return outcome;
     };
+    const job_work work = [&](int index, output_journal* journal) {
+        if (!hooks.around)
+            return convert_one(index, journal);
+        return hooks.around(index, journal,
+                            [&](output_journal* held) { return convert_one(index, held); });
+    };
+    return run_jobs(plan, work, hooks.done);
+}
+
+namespace {
+
+int run_convert(const convert_options& options) {
+    load_settings();
+    const conversion_options batch = batch_options(options);
+    const file_type to = type_named(options.to);
+    if (to == file_type::kaf) {
+        refuse_kaf_output();
+        return exit_usage;
+    }
+    char base_folder[path_bytes] = {};
+    if (!output_folder_text(options, base_folder))
+        return exit_usage;
+
+    const file_type forced = options.from == "auto" ? file_type::none : type_named(options.from);
+    const convert_list list = list_inputs(options.files, base_folder, options.recursive, forced);
+    const int count = static_cast<int>(list.items.size());
+
+    // Every input is known before the first output is written, so that no
+    // output replaces one, whatever the order of the files or -j.
+    run_inputs inputs;
+    for (const convert_item& item : list.items)
+        if (!item.is_folder)
+            add_run_input(inputs, item.input);
+
+    int convertible = 0;
+    for (const convert_item& item : list.items)
+        if (item.type != file_type::none || item.is_folder || item.missing ||
+            !item.unreadable.empty())
+            ++convertible;
+
     const bool bar = progress_bar_wanted(options.quiet, count);
     int converted = 0;
     int failed_so_far = 0;
@@ -244,7 +247,10 @@ int run_convert(const convert_options& options) {
     };
     if (bar)
         start_progress(count);
-    const int failed = run_jobs(plan, work, done);
+    convert_batch_hooks hooks;
+    hooks.done = done;
+    const int failed = convert_items(list, to, batch, inputs,
+                                     options.jobs > 0 ? options.jobs : default_jobs(), hooks);
     if (bar)
         end_progress();
     if (convertible == 0)
@@ -276,48 +282,46 @@ std::string jobs_check(std::string& text) {
 
 } // namespace
 
-void setup_convert(CLI::App& app, int& status) {
-    auto options = std::make_shared<convert_options>();
-    CLI::App* convert = app.add_subcommand(
-        "convert", "Convert files into the output folder. Options not given take the stored "
-                   "settings (see kgfconv settings); the values at first are shown below.");
-    convert->add_option("--to", options->to, "Output type, in any case")
+convert_flags add_convert_options(CLI::App& command, convert_options& options,
+                                  const char* recursive_help) {
+    convert_flags flags;
+    command.add_option("--to", options.to, "Output type, in any case")
         ->required()
         ->transform(CLI::IsMember({"kgf", "tga", "png", "kaf"}, CLI::ignore_case));
-    convert
-        ->add_option("--from", options->from,
-                     "Input type of every file; auto (the default) takes each file's type "
-                     "from its ending; both in any case")
+    command
+        .add_option("--from", options.from,
+                    "Input type of every file; auto (the default) takes each file's type "
+                    "from its ending; both in any case")
         ->transform(CLI::IsMember({"kaf", "kgf", "tga", "png", "auto"}, CLI::ignore_case));
-    CLI::Option* output_dir =
-        convert
-            ->add_option("-o,--output", options->output_dir,
-                         "Output folder, made with its parents when missing (default: the stored "
-                         "folder; ./output at first)")
+    flags.output_dir =
+        command
+            .add_option("-o,--output", options.output_dir,
+                        "Output folder, made with its parents when missing (default: the stored "
+                        "folder; ./output at first)")
             ->type_name("DIR");
-    convert
-        ->add_option("--levels", options->levels,
-                     "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
+    command
+        .add_option("--levels", options.levels,
+                    "Mip levels of every KGF written: 1 or 5 (default: stored; 1 at first)")
         ->check(CLI::IsMember({1, 5}));
-    convert
-        ->add_option("--bpp", options->bpp,
-                     "Depth of written TGA and PNG files: 24 or 32 (default: stored; 24 at "
-                     "first)")
+    command
+        .add_option("--bpp", options.bpp,
+                    "Depth of written TGA and PNG files: 24 or 32 (default: stored; 24 at "
+                    "first)")
         ->check(CLI::IsMember({24, 32}));
-    CLI::Option* all_levels =
-        convert->add_flag("--all-levels")
+    flags.all_levels =
+        command.add_flag("--all-levels")
             ->description("Write one TGA or PNG file per mip level of a KGF or KAF frame "
                           "(default: stored; the first "
                           "level only at first)");
-    CLI::Option* first_level =
-        convert->add_flag("--first-level")->description("Write the first level of a KGF only");
-    all_levels->excludes(first_level);
-    CLI::Option* suffix =
-        convert
-            ->add_option("--suffix", options->suffix,
-                         "Text between the name and the level number of per-level TGA and PNG "
-                         "files, at "
-                         "most 9 characters and no /, \\ or : (default: stored; _MM at first)")
+    flags.first_level =
+        command.add_flag("--first-level")->description("Write the first level of a KGF only");
+    flags.all_levels->excludes(flags.first_level);
+    flags.suffix =
+        command
+            .add_option("--suffix", options.suffix,
+                        "Text between the name and the level number of per-level TGA and PNG "
+                        "files, at "
+                        "most 9 characters and no /, \\ or : (default: stored; _MM at first)")
             ->check(CLI::Validator(
                 [](std::string& text) {
                     // The stored setting's own check.
@@ -327,30 +331,44 @@ void setup_convert(CLI::App& app, int& status) {
                                                       : setting_check_text(check, "suffix");
                 },
                 "TEXT", "suffix"));
-    const quality_flags quality = add_quality_flags(*convert);
-    convert->add_flag("--yes", options->yes,
-                      "Write KGF names of 36 characters or more, which the game cannot read; "
-                      "without it such a file is not written and fails");
-    convert->add_flag("--quiet", options->quiet, "No line per converted file; errors still show");
-    convert
-        ->add_option("-j,--jobs", options->jobs,
-                     "Convert up to N files at once, 1 to 64 (default: one per core, at most 64); "
-                     "the outputs, messages and their order are those of -j 1")
+    flags.quality = add_quality_flags(command);
+    command.add_flag("--yes", options.yes,
+                     "Write KGF names of 36 characters or more, which the game cannot read; "
+                     "without it such a file is not written and fails");
+    command.add_flag("--quiet", options.quiet, "No line per converted file; errors still show");
+    command
+        .add_option("-j,--jobs", options.jobs,
+                    "Convert up to N files at once, 1 to 64 (default: one per core, at most 64); "
+                    "the outputs, messages and their order are those of -j 1")
         ->check(CLI::Validator(jobs_check, "N", "jobs"));
-    convert->add_flag("-r,--recursive", options->recursive,
-                      "Convert every file whose name ends in kgf, tga, png or kaf (in any case) "
-                      "below each folder given; the output keeps each file's place below its "
-                      "folder, and the run ends with a count of converted, failed and skipped "
-                      "files. Links are not followed out of a folder.");
+    command.add_flag("-r,--recursive", options.recursive, recursive_help);
+    return flags;
+}
+
+void read_convert_flags(const convert_flags& flags, convert_options& options) {
+    options.output_dir_given = flags.output_dir->count() > 0;
+    options.suffix_given = flags.suffix->count() > 0;
+    if (flags.all_levels->count() > 0)
+        options.mipmaps = 1;
+    if (flags.first_level->count() > 0)
+        options.mipmaps = 0;
+    read_quality_flags(flags.quality, options.dither, options.srgb_mips, options.alpha_mips);
+}
+
+void setup_convert(CLI::App& app, int& status) {
+    auto options = std::make_shared<convert_options>();
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert files into the output folder. Options not given take the stored "
+                   "settings (see kgfconv settings); the values at first are shown below.");
+    const convert_flags flags = add_convert_options(
+        *convert, *options,
+        "Convert every file whose name ends in kgf, tga, png or kaf (in any case) "
+        "below each folder given; the output keeps each file's place below "
+        "its folder, and the run ends with a count of converted, failed and "
+        "skipped files. Links are not followed out of a folder.");
     convert->add_option("FILE", options->files, "Files to convert (folders with -r)")->required();
     convert->callback([=, &status] {
-        options->output_dir_given = output_dir->count() > 0;
-        options->suffix_given = suffix->count() > 0;
-        if (all_levels->count() > 0)
-            options->mipmaps = 1;
-        if (first_level->count() > 0)
-            options->mipmaps = 0;
-        read_quality_flags(quality, options->dither, options->srgb_mips, options->alpha_mips);
+        read_convert_flags(flags, *options);
         install_console_messages();
         status = run_convert(*options);
     });

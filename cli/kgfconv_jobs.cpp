@@ -68,12 +68,12 @@ void worker(job_board& board, const job_plan& plan, const job_work& work) {
     }
 }
 
-// Writes what a file held back, in the order it happened, and shows its
-// messages; an output that an earlier file wrote, or that cannot be written,
-// fails the file.
-void release_journal(const std::string& file, job_slot& slot, run_inputs* run) {
+} // namespace
+
+int release_held(const std::string& file, output_journal& journal, run_inputs* run) {
+    int ok = 1;
     begin_file_messages(file, nullptr);
-    for (journal_entry& entry : slot.journal.entries) {
+    for (journal_entry& entry : journal.entries) {
         if (!entry.is_output) {
             print_file_message(file, entry.text);
             continue;
@@ -82,16 +82,15 @@ void release_journal(const std::string& file, job_slot& slot, run_inputs* run) {
             run != nullptr ? claim_run_output(*run, entry.path) : kgf_status::ok;
         report(console_sink(), claim, entry.path.c_str());
         if (claim != kgf_status::ok)
-            slot.outcome.ok = 0;
+            ok = 0;
         else if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink()))
-            slot.outcome.ok = 0;
+            ok = 0;
         entry.bytes = std::vector<uint8_t>();
     }
     end_file_messages();
-    slot.journal.entries.clear();
+    journal.entries.clear();
+    return ok;
 }
-
-} // namespace
 
 int run_jobs(const job_plan& asked, const job_work& work, const job_done& done) {
     job_plan plan = asked;
@@ -109,8 +108,8 @@ int run_jobs(const job_plan& asked, const job_work& work, const job_done& done) 
             std::unique_lock<std::mutex> guard(board.lock);
             board.changed.wait(guard, [&] { return slot.finished; });
         }
-        if (slot.held)
-            release_journal(plan.file_of(index), slot, plan.run);
+        if (slot.held && !release_held(plan.file_of(index), slot.journal, plan.run))
+            slot.outcome.ok = 0;
         if (!slot.outcome.ok)
             ++failed;
         done(index, slot.outcome);

@@ -41,5 +41,10 @@ struct job_plan {
 // started and not yet finished in turn.
 constexpr int most_threads = 64;
 
+// Writes what a file held back, in the order it happened, and shows its
+// messages; an output that an earlier file wrote, or that cannot be written,
+// fails the file (0).
+int release_held(const std::string& file, output_journal& journal, run_inputs* run);
+
 // Runs every job and returns the number that failed.
 int run_jobs(const job_plan& plan, const job_work& work, const job_done& done);

@@ -1,5 +1,7 @@
 // kgfconv pack: writes one animation of frames, taking what did not change
 // from the original animation.
+#include "cli/kgfconv_pack.h"
+
 #include "cli/kgfconv_commands.h"
 #include "cli/kgfconv_output.h"
 #include "cli/kgfconv_quality_flags.h"
@@ -23,18 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct pack_command {
-    std::string output;
-    std::string like; // empty: no original
-    int levels = 0;   // 0: the original frame's count, else the stored setting
-    int dither = -1;  // quality choices: 1 on, 0 off, -1 the stored setting
-    int srgb_mips = -1;
-    int alpha_mips = -1;
-    bool yes = false;
-    bool quiet = false;
-    std::vector<std::string> frames;
-};
 
 struct frame_file {
     std::string path;
@@ -173,6 +163,8 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
     return ok;
 }
 
+} // namespace
+
 bool read_original(const std::string& path, kaf_original& original) {
     begin_file_messages(path, nullptr);
     std::vector<uint8_t> bytes;
@@ -193,8 +185,22 @@ bool read_original(const std::string& path, kaf_original& original) {
     return status == kgf_status::ok;
 }
 
+bool is_frame_of(const std::string& file_name, const kaf_original& original) {
+    frame_format format = frame_format::kgf;
+    if (!frame_format_of(file_name, format))
+        return false;
+    const std::string name = frame_name_of_file(file_name, format);
+    bool found = false;
+    for_each_kaf_frame(original.animation, [&](int32_t, const kaf_frame&, const char* slot) {
+        found = found || names_same_frame(name, slot);
+    });
+    return found;
+}
+
+namespace {
+
 std::string summary_line(const pack_command& command, const pack_summary& summary) {
-    std::string line = "kgfconv: " + command.output + ": " + std::to_string(summary.frames) +
+    std::string line = command.output + ": " + std::to_string(summary.frames) +
                        (summary.frames == 1 ? " frame" : " frames");
     if (command.like.empty())
         return line + " encoded";
@@ -203,7 +209,7 @@ std::string summary_line(const pack_command& command, const pack_summary& summar
            " kept from " + command.like;
 }
 
-int run_pack_unguarded(const pack_command& command) {
+int run_pack_unguarded(const pack_command& command, std::string* summary) {
     if (type_from_ending(command.output.c_str(), ending_case::any) != file_type::kaf) {
         // A usage error, told as the others are: then where help is.
         print_file_message(command.output, "An animation's name ends in kaf");
@@ -267,22 +273,23 @@ int run_pack_unguarded(const pack_command& command) {
         end_file_messages();
         return exit_failed;
     }
-    if (!command.quiet)
-        print_line(summary_line(command, result.summary));
+    if (summary != nullptr)
+        *summary = summary_line(command, result.summary);
+    else if (!command.quiet)
+        print_line("kgfconv: " + summary_line(command, result.summary));
     return exit_ok;
 }
 
-// Writes one animation of the frames; see the pack command's help.
-int run_pack(const pack_command& command) {
+} // namespace
+
+int run_pack(const pack_command& command, std::string* summary) {
     int status = exit_failed;
-    if (!with_memory([&] { status = run_pack_unguarded(command); })) {
+    if (!with_memory([&] { status = run_pack_unguarded(command, summary); })) {
         file_status(kgf_status::no_memory, nullptr);
         status = exit_failed;
     }
     return status;
 }
-
-} // namespace
 
 void setup_pack(CLI::App& app, int& status) {
     auto command = std::make_shared<pack_command>();
@@ -313,6 +320,6 @@ void setup_pack(CLI::App& app, int& status) {
     pack->callback([command, quality, &status] {
         read_quality_flags(quality, command->dither, command->srgb_mips, command->alpha_mips);
         install_console_messages();
-        status = run_pack(*command);
+        status = run_pack(*command, nullptr);
     });
 }

@@ -35,6 +35,33 @@ struct tree {
     file_type forced = file_type::none;
 };
 
+// A file found below the root: an item, or skipped.
+void add_file(const fs::path& file, const fs::file_status& own, const tree& where,
+              convert_list& list) {
+    const file_type type = type_of(file, where.forced);
+    if (type == file_type::none) {
+        ++list.skipped;
+        return;
+    }
+    if (fs::is_symlink(own)) {
+        // A link to a folder could lead into a loop; a link to a file
+        // counts only when the file lies inside the tree.
+        std::error_code error;
+        const fs::path target = fs::canonical(file, error);
+        if (error || !fs::is_regular_file(target, error) ||
+            !lies_inside(target, where.canonical_root)) {
+            ++list.skipped;
+            return;
+        }
+    }
+    const fs::path below = file.lexically_relative(where.root).parent_path();
+    convert_item item;
+    item.input = path_text(file);
+    item.output_dir = path_text(where.output / below);
+    item.type = type;
+    list.items.push_back(item);
+}
+
 void walk(const fs::path& folder, const tree& where, convert_list& list) {
     std::error_code error;
     std::vector<fs::directory_entry> entries;
@@ -62,31 +89,44 @@ void walk(const fs::path& folder, const tree& where, convert_list& list) {
             walk(entry.path(), where, list);
             continue;
         }
-        const file_type type = type_of(entry.path(), where.forced);
-        if (type == file_type::none) {
-            ++list.skipped;
-            continue;
-        }
-        if (fs::is_symlink(own)) {
-            // A link to a folder could lead into a loop; a link to a file
-            // counts only when the file lies inside the tree.
-            const fs::path target = fs::canonical(entry.path(), error);
-            if (error || !fs::is_regular_file(target, error) ||
-                !lies_inside(target, where.canonical_root)) {
-                ++list.skipped;
-                continue;
-            }
-        }
-        const fs::path below = entry.path().lexically_relative(where.root).parent_path();
-        convert_item item;
-        item.input = path_text(entry.path());
-        item.output_dir = path_text(where.output / below);
-        item.type = type;
-        list.items.push_back(item);
+        add_file(entry.path(), own, where, list);
     }
 }
 
+tree tree_of(const fs::path& given, const std::string& output_dir, file_type forced) {
+    std::error_code error;
+    // "mod/" and "mod" are the same tree.
+    fs::path root = given.lexically_normal();
+    if (!root.has_filename() && root.has_relative_path())
+        root = root.parent_path();
+    tree where;
+    where.root = root;
+    where.canonical_root = fs::canonical(root, error);
+    if (error)
+        where.canonical_root = root;
+    where.output = text_path(output_dir);
+    where.canonical_output = fs::weakly_canonical(fs::absolute(where.output, error), error);
+    where.forced = forced;
+    return where;
+}
+
 } // namespace
+
+bool item_in_tree(const std::string& folder, const std::string& file, const std::string& output_dir,
+                  file_type forced, convert_item& item) {
+    const tree where = tree_of(text_path(folder), output_dir, forced);
+    std::error_code error;
+    const fs::path path = text_path(file);
+    const fs::file_status own = fs::symlink_status(path, error);
+    if (error || fs::is_directory(own))
+        return false;
+    convert_list list;
+    add_file(path, own, where, list);
+    if (list.items.empty())
+        return false;
+    item = list.items.front();
+    return true;
+}
 
 convert_list list_inputs(const std::vector<std::string>& arguments, const std::string& output_dir,
                          bool recursive, file_type forced) {
@@ -97,19 +137,8 @@ convert_list list_inputs(const std::vector<std::string>& arguments, const std::s
         const fs::file_status own = fs::symlink_status(given, error);
         const bool folder = fs::is_directory(given, error);
         if (folder && recursive) {
-            // "mod/" and "mod" are the same tree.
-            fs::path root = given.lexically_normal();
-            if (!root.has_filename() && root.has_relative_path())
-                root = root.parent_path();
-            tree where;
-            where.root = root;
-            where.canonical_root = fs::canonical(root, error);
-            if (error)
-                where.canonical_root = root;
-            where.output = text_path(output_dir);
-            where.canonical_output = fs::weakly_canonical(fs::absolute(where.output, error), error);
-            where.forced = forced;
-            walk(root, where, list);
+            const tree where = tree_of(given, output_dir, forced);
+            walk(where.root, where, list);
             continue;
         }
         convert_item item;

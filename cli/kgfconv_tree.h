@@ -30,3 +30,8 @@ struct convert_list {
 // fails.
 convert_list list_inputs(const std::vector<std::string>& arguments, const std::string& output_dir,
                          bool recursive, file_type forced);
+
+// The item of one file below a folder given, as list_inputs with recursion
+// makes it; false for a file list_inputs would skip, or a folder.
+bool item_in_tree(const std::string& folder, const std::string& file, const std::string& output_dir,
+                  file_type forced, convert_item& item);

@@ -14,8 +14,8 @@ usage() { # expected first line, expected hint, arguments...
 }
 main_hint="Run 'kgfconv --help' for more information."
 convert_hint="Run 'kgfconv convert --help' for more information."
-usage "kgfconv: bogus: unknown command; the commands are info, convert, pack, settings and thumbnail" "$main_hint" bogus
-usage "kgfconv: a command is required; the commands are info, convert, pack, settings and thumbnail" "$main_hint"
+usage "kgfconv: bogus: unknown command; the commands are info, convert, pack, watch, settings and thumbnail" "$main_hint" bogus
+usage "kgfconv: a command is required; the commands are info, convert, pack, watch, settings and thumbnail" "$main_hint"
 usage "kgfconv: -j 0: takes 1 to 64, the files converted at once" "$convert_hint" convert -j 0 --to kgf wall.tga
 usage "kgfconv: -j 65: takes 1 to 64, the files converted at once" "$convert_hint" convert -j 65 --to kgf wall.tga
 usage "kgfconv: --to: bmp not in {kgf,tga,png,kaf}" "$convert_hint" convert --to bmp wall.tga

@@ -1,0 +1,71 @@
+#include "cli/kgfconv_watch_files.h"
+
+#include "convert/output_names.h"
+#include "platform/files.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+file_stamp stamp_of(const std::string& path) {
+    file_stamp stamp;
+    std::error_code error;
+    const fs::path file = text_path(path);
+    if (!fs::is_regular_file(file, error))
+        return stamp;
+    const auto time = fs::last_write_time(file, error);
+    if (error)
+        return stamp;
+    const auto size = fs::file_size(file, error);
+    if (error)
+        return stamp;
+    stamp.there = true;
+    stamp.size = static_cast<int64_t>(size);
+    stamp.time = static_cast<int64_t>(time.time_since_epoch().count());
+    return stamp;
+}
+
+bool is_editors_file(const std::string& name) {
+    return name.empty() || name.front() == '.' || name.front() == '~' || name.front() == '#' ||
+           name.back() == '~';
+}
+
+std::vector<std::string> planned_outputs(const convert_item& item, file_type to,
+                                         const conversion_options& options) {
+    const std::string folder = folder_with_separator(item.output_dir);
+    const std::string name = path_text(text_path(item.input).filename());
+    // One output of the input's own name: the names the writers give.
+    if (item.type == file_type::tga || (item.type == file_type::kgf && to == file_type::kgf))
+        return {folder + replace_extension(name, to == file_type::kgf ? "kgf" : "tga")};
+    // A KGF's levels and an animation's frames are told by the conversion
+    // itself, run with every output held and none written.
+    output_journal journal;
+    conversion_request request;
+    request.from = item.type;
+    request.to = to;
+    request.input = item.input.c_str();
+    request.folder = folder;
+    request.options = options;
+    request.journal = &journal;
+    const conversion_result result = convert_file(request);
+    std::vector<std::string> outputs;
+    if (result.status != kgf_status::ok)
+        return outputs;
+    for (const journal_entry& entry : journal.entries)
+        if (entry.is_output)
+            outputs.push_back(entry.path);
+    return outputs;
+}
+
+bool out_of_date(const convert_item& item, const std::vector<std::string>& outputs) {
+    if (outputs.empty())
+        return true;
+    const file_stamp input = stamp_of(item.input);
+    for (const std::string& output : outputs) {
+        const file_stamp stamp = stamp_of(output);
+        if (!stamp.there || stamp.time < input.time)
+            return true;
+    }
+    return false;
+}
