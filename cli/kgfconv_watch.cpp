@@ -177,6 +177,15 @@ void forget(watcher& w, const std::string& path) {
         it = lies_under(*it, identity) ? w.inputs.identities.erase(it) : std::next(it);
 }
 
+// The outputs that inputs other than those converting wrote are theirs:
+// taken for the run, so that no output of the files converting replaces one.
+void hold_others_outputs(watcher& w, const std::set<std::string>& converting) {
+    w.inputs.outputs.clear();
+    for (const auto& [output, owner] : w.owners)
+        if (converting.count(owner) == 0)
+            w.inputs.outputs.insert(output);
+}
+
 // Writes what a file's conversion held and records its outputs as its own.
 void finish_file(watcher& w, const convert_item& item, const std::string& identity,
                  const file_stamp& seen, output_journal& journal, int ok) {
@@ -225,12 +234,7 @@ void convert_wave(watcher& w, const std::vector<std::string>& paths) {
     }
     if (list.items.empty())
         return;
-    // The outputs other inputs wrote are theirs.
-    const std::set<std::string> converting(identities.begin(), identities.end());
-    w.inputs.outputs.clear();
-    for (const auto& [output, owner] : w.owners)
-        if (converting.count(owner) == 0)
-            w.inputs.outputs.insert(output);
+    hold_others_outputs(w, std::set<std::string>(identities.begin(), identities.end()));
 
     const size_t count = list.items.size();
     std::vector<output_journal> held(count);
@@ -287,7 +291,9 @@ void name_failures(watcher& w) {
         if (stamp_of(path) != failure.seen || root == nullptr ||
             !item_in_tree(*root, path, w.base_folder, w.forced, item))
             continue; // changed since: converted again
-        finish_file(w, item, path_identity(path), failure.seen, failure.journal, 0);
+        const std::string identity = path_identity(path);
+        hold_others_outputs(w, {identity});
+        finish_file(w, item, identity, failure.seen, failure.journal, 0);
     }
 }
 

@@ -10,19 +10,7 @@ namespace fs = std::filesystem;
 
 file_stamp stamp_of(const std::string& path) {
     file_stamp stamp;
-    std::error_code error;
-    const fs::path file = text_path(path);
-    if (!fs::is_regular_file(file, error))
-        return stamp;
-    const auto time = fs::last_write_time(file, error);
-    if (error)
-        return stamp;
-    const auto size = fs::file_size(file, error);
-    if (error)
-        return stamp;
-    stamp.there = true;
-    stamp.size = static_cast<int64_t>(size);
-    stamp.time = static_cast<int64_t>(time.time_since_epoch().count());
+    stamp.there = file_size_and_time(path.c_str(), stamp.size, stamp.time) != 0;
     return stamp;
 }
 

@@ -40,6 +40,10 @@ int create_folder(const char* path);
 // 1 when anything (file, folder, link) exists under the path.
 int path_exists(const char* path);
 
+// The size of a regular file and the time of its last write, in the finest
+// ticks the system keeps; 0 when no regular file is there.
+int file_size_and_time(const char* path, int64_t& size, int64_t& time);
+
 // 0 when a file is there under the path that is marked read-only (or that
 // this process may not write): an output never replaces it.
 int may_replace_file(const char* path);

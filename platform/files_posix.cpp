@@ -49,6 +49,15 @@ int path_exists(const char* path) {
     return lstat(path, &status) == 0 ? 1 : 0;
 }
 
+int file_size_and_time(const char* path, int64_t& size, int64_t& time) {
+    struct stat status;
+    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return 0;
+    size = static_cast<int64_t>(status.st_size);
+    time = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    return 1;
+}
+
 int may_replace_file(const char* path) {
     struct stat status;
     if (lstat(path, &status) != 0)

@@ -94,6 +94,18 @@ int path_exists(const char* path) {
     return GetFileAttributesW(wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int file_size_and_time(const char* path, int64_t& size, int64_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide_path(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return 0;
+    size =
+        static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    time = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
+    return 1;
+}
+
 int may_replace_file(const char* path) {
     const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)

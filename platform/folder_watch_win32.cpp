@@ -58,7 +58,7 @@ struct watched_folder {
 
 constexpr DWORD change_filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                 FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
-                                FILE_NOTIFY_CHANGE_CREATION;
+                                FILE_NOTIFY_CHANGE_CREATION | FILE_NOTIFY_CHANGE_ATTRIBUTES;
 
 bool start_read(watched_folder& folder) {
     folder.overlapped = OVERLAPPED{};

@@ -159,7 +159,12 @@ rm -rf src/walls
 mark
 check "the outputs never trigger" test "$(lines | grep -c 'src/out/')" -eq 0
 check "a folder deleted below is no failure" test "$(lines | grep -c '^kgfconv: ')" -eq 1
+cp flame.kaf src/renamed/fire.kaf
+check "an animation saved gives its frames" wait_for test -f src/out/renamed/flame4.kgf
 check "Ctrl+C ends a tree's watch with status 0" stop_watch 0
+start_watch -r --to kgf -o src/out src
+check "started again, nothing up to date is converted" test "$(lines | grep -c '^\[')" -eq 0
+check "and it ends with status 0" stop_watch 0
 
 # The output guard: a file of another folder never replaces an output that
 # a file of the first folder wrote.
