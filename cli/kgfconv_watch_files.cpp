@@ -24,8 +24,11 @@ std::vector<std::string> planned_outputs(const convert_item& item, file_type to,
     const std::string folder = folder_with_separator(item.output_dir);
     const std::string name = path_text(text_path(item.input).filename());
     // One output of the input's own name: the names the writers give.
-    if (item.type == file_type::tga || (item.type == file_type::kgf && to == file_type::kgf))
-        return {folder + replace_extension(name, to == file_type::kgf ? "kgf" : "tga")};
+    const bool one_level = item.type == file_type::tga || item.type == file_type::png;
+    if (one_level || (item.type == file_type::kgf && to == file_type::kgf)) {
+        const char* ending = to == file_type::kgf ? "kgf" : to == file_type::png ? "png" : "tga";
+        return {folder + replace_extension(name, ending)};
+    }
     // A KGF's levels and an animation's frames are told by the conversion
     // itself, run with every output held and none written.
     output_journal journal;
