@@ -19,11 +19,12 @@ const char json_fields[] =
     "JSON fields:\n"
     "  file        the file as given\n"
     "  type        \"KGF\", \"TGA\", \"PNG\" or \"KAF\"\n"
-    "  width, height  the picture's size; for a KAF, its last frame's\n"
+    "  width, height  the picture's size; for a KAF, its first frame's\n"
     "  depth       bits per pixel as read: 16 for KGF and KAF; 16, 24 or 32 for TGA; the\n"
     "              file's own for PNG (1 to 64)\n"
     "  mipmaps     mip levels the file declares (1 for TGA and PNG; a KAF's last frame's)\n"
     "  frames      1, or a KAF's frame count\n"
+    "  note        KAF only, when its frames are not all of one size: \"sizes differ\"\n"
     "  frame_list  KAF only: {\"name\", \"width\", \"height\", \"mipmaps\"} per frame, "
     "in stored order\n"
     "  error       instead of the fields above, for a file that cannot be read or is of "
@@ -108,6 +109,8 @@ int run_info_json(const std::vector<std::string>& files) {
                                         {"frames", info.frames}};
         if (std::string(info.type_name) == "KAF") {
             entry["frames"] = found.found.animation.frame_count;
+            if (info.sizes_differ)
+                entry["note"] = sizes_differ_note;
             entry["frame_list"] = frame_list(found.found.animation);
         }
         all.push_back(entry);
@@ -136,6 +139,8 @@ int run_info(const std::vector<std::string>& files, bool json) {
                  "  Frames: %u\n",
                  file.c_str(), info.type_name, info.resolution, info.color_depth, info.mip_levels,
                  info.frames);
+        if (info.sizes_differ)
+            print_to(stdout, "  Note: %s\n", sizes_differ_note);
     }
     return finish_standard_output(status);
 }

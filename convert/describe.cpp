@@ -38,8 +38,8 @@ kgf_status read_picture(byte_reader& reader, file_type type, file_description& f
         const kaf_animation& animation = found.animation;
         levels = animation.any_header ? animation.last_frame.mip_count : 0;
         if (animation.any_header) {
-            image.width = static_cast<int16_t>(animation.last_frame.width);
-            image.height = static_cast<int16_t>(animation.last_frame.height);
+            image.width = static_cast<int16_t>(animation.first_frame.width);
+            image.height = static_cast<int16_t>(animation.first_frame.height);
         }
         return status;
     }
@@ -72,5 +72,6 @@ kgf_status describe_image(byte_reader& reader, file_type type, file_description&
     info.mip_levels = static_cast<uint8_t>(levels);
     info.frames =
         static_cast<uint8_t>(type == file_type::kaf ? found.animation.frame_count % 256 : 1);
+    info.sizes_differ = type == file_type::kaf && found.animation.sizes_differ;
     return kgf_status::ok;
 }

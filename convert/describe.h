@@ -17,7 +17,11 @@ struct image_info_record {
     uint8_t color_depth;
     uint8_t mip_levels; // as the file declares them
     uint8_t frames;
+    bool sizes_differ; // frames of more than one size; the resolution is the first's
 };
+
+// The note on a file with sizes_differ set: "sizes differ".
+constexpr const char* sizes_differ_note = "sizes differ";
 
 // What a description found: the fields the window shows, the picture and a
 // KAF's frames as read, and a KGF's header for its warnings.

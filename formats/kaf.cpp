@@ -178,6 +178,11 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
         kaf_frame frame;
         const bool whole = locate_kaf_frame(animation.frame_data, p, frame);
         if (frame.has_header) {
+            if (!animation.any_header)
+                animation.first_frame = frame;
+            else if (frame.width != animation.first_frame.width ||
+                     frame.height != animation.first_frame.height)
+                animation.sizes_differ = true;
             animation.any_header = true;
             animation.last_frame = frame;
         }

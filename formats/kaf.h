@@ -30,16 +30,18 @@ struct kaf_frame {
     int height = 0;
 };
 
-// A parsed animation: the buffers the parser hands out, and the header of
-// the last frame it read.
+// A parsed animation: the buffers the parser hands out, and the headers of
+// the first and the last frame it read.
 struct kaf_animation {
     std::vector<uint8_t> frame_data;
     std::vector<int32_t> frame_sizes;
     std::vector<char> frame_names;
     int32_t frame_count = 0;
     bool any_header = false;
+    kaf_frame first_frame;
     kaf_frame last_frame;
     std::string short_frame; // the frame, by its stored name, that the file cuts short
+    bool sizes_differ = false; // a frame's width or height is not the first frame's
 };
 
 // The one frame walker: finds the frame record that starts at start. False

@@ -53,24 +53,48 @@ int is_temporary_name(const std::string& name, unsigned long& process_id) {
     return read_process_id(middle.substr(0, dash), process_id) ? 1 : 0;
 }
 
-kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {
-    // A file the user marked read-only stays, as a write into it would.
-    if (!may_replace_file(path))
-        return kgf_status::cannot_create;
-    const std::string folder = folder_of(path);
-    new_file file;
-    std::string temporary;
+namespace {
+
+// Creates a new temporary file in the folder (empty, or ending in its
+// separator); its name is left in temporary, empty on failure.
+bool create_temporary(const std::string& folder, new_file& file, std::string& temporary) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = folder + temporary_lead + std::to_string(current_process_id()) + "-" +
                     std::to_string(++temporary_sequence) + temporary_end;
         if (create_new_file(temporary.c_str(), file))
-            break;
+            return true;
         // Taken by a file of an earlier run with the same id: try the next.
         if (!path_exists(temporary.c_str()))
-            return kgf_status::cannot_create;
-        temporary.clear();
+            break;
     }
-    if (temporary.empty())
+    temporary.clear();
+    return false;
+}
+
+} // namespace
+
+kgf_status prepare_output_folder(const char* folder) {
+    if (!create_folder_with_parents(folder))
+        return kgf_status::cannot_make_folder;
+    std::string base = folder;
+    if (!base.empty() && !is_path_separator(base.back()))
+        base += path_separator;
+    new_file file;
+    std::string temporary;
+    if (!create_temporary(base, file, temporary))
+        return kgf_status::cannot_write_folder;
+    close_new_file(file);
+    delete_file(temporary.c_str());
+    return kgf_status::ok;
+}
+
+kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {
+    // A file the user marked read-only stays, as a write into it would.
+    if (!may_replace_file(path))
+        return kgf_status::cannot_create;
+    new_file file;
+    std::string temporary;
+    if (!create_temporary(folder_of(path), file, temporary))
         return kgf_status::cannot_create;
     bool ok = size == 0 || write_new_file(file, bytes, size);
     ok = close_new_file(file) && ok;

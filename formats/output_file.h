@@ -31,6 +31,12 @@ struct output_journal {
 // keeps its old file unless ok.
 kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size);
 
+// Makes the output folder with its parents and writes a file into it (a
+// temporary one, removed at once): ok, cannot_make_folder or
+// cannot_write_folder, whose reason is last_file_error(). A batch asks
+// before its first file, so that a folder no file can go to is said once.
+kgf_status prepare_output_folder(const char* folder);
+
 // Creates the folder's last component, writes the file and reports a
 // failure by the output's path ("Cannot create %s", "Cannot write %s").
 // Returns 1 when the file is in place.

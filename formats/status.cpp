@@ -56,6 +56,8 @@ constexpr status_entry status_table[] = {
     {kgf_status::bad_png_data, "%s: Bad PNG data!"},
     {kgf_status::unsupported_png, "%s: Unsupported PNG type!"},
     {kgf_status::image_too_large, "%s: Image too large!"},
+    {kgf_status::cannot_make_folder, "Cannot create the output folder %s"},
+    {kgf_status::cannot_write_folder, "Cannot write into the output folder %s"},
 };
 
 constexpr bool table_in_order() {
@@ -63,7 +65,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::image_too_large) + 1;
+    return index == static_cast<size_t>(kgf_status::cannot_write_folder) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 
@@ -95,7 +97,8 @@ std::string status_message(kgf_status status, const char* subject) {
     text = text.substr(0, at) + (subject != nullptr ? subject : "") + text.substr(at + 2);
     // A file the system would not open or write: its words for why.
     if (status == kgf_status::cannot_open || status == kgf_status::cannot_create ||
-        status == kgf_status::cannot_write) {
+        status == kgf_status::cannot_write || status == kgf_status::cannot_make_folder ||
+        status == kgf_status::cannot_write_folder) {
         const std::string reason = last_file_error();
         if (!reason.empty())
             text += ": " + reason;

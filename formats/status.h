@@ -44,6 +44,10 @@ enum class kgf_status : uint8_t {
     bad_png_data,         // a PNG chunk or image data that breaks the format's rules
     unsupported_png,      // a PNG method or chunk the reader does not take
     image_too_large,      // a picture past the readers' or a writer's limit
+
+    // A batch's output folder:
+    cannot_make_folder,  // it cannot be made
+    cannot_write_folder, // no file can be written into it
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

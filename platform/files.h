@@ -37,6 +37,11 @@ std::string last_file_error();
 // Creates the last component of the path; the result may be ignored.
 int create_folder(const char* path);
 
+// Creates the folder with every missing parent. 1 when it is a folder
+// afterwards; 0 otherwise, with the reason in last_file_error() (a file in
+// the way of any of its parts is "not a directory").
+int create_folder_with_parents(const char* path);
+
 // 1 when anything (file, folder, link) exists under the path.
 int path_exists(const char* path);
 

@@ -44,6 +44,33 @@ int create_folder(const char* path) {
     return mkdir(path, 0777) == 0 ? 1 : 0;
 }
 
+int create_folder_with_parents(const char* path) {
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (folder.empty()) {
+        errno = ENOENT;
+        return failed();
+    }
+    // Each part in turn, from the root down; a part that is there is kept.
+    for (size_t end = 1; end <= folder.size(); ++end) {
+        if (end < folder.size() && folder[end] != '/')
+            continue;
+        const std::string part = folder.substr(0, end);
+        struct stat status;
+        if (stat(part.c_str(), &status) == 0) {
+            if (!S_ISDIR(status.st_mode)) {
+                errno = ENOTDIR;
+                return failed();
+            }
+            continue;
+        }
+        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
+            return failed();
+    }
+    return 1;
+}
+
 int path_exists(const char* path) {
     struct stat status;
     return lstat(path, &status) == 0 ? 1 : 0;

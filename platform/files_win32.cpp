@@ -90,6 +90,54 @@ int create_folder(const char* path) {
     return CreateDirectoryA(path, nullptr) ? 1 : 0;
 }
 
+int create_folder_with_parents(const char* path) {
+    std::string folder = path;
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    // The root is never made: a drive (C:\ and C:) or a share (\\server\share\).
+    size_t root = 0;
+    if (folder.size() >= 2 && folder[1] == ':') {
+        root = folder.size() > 2 && separator(folder[2]) ? 3 : 2;
+    } else if (folder.size() >= 2 && separator(folder[0]) && separator(folder[1])) {
+        root = 2;
+        for (int parts = 0; parts < 2 && root < folder.size(); ++parts) {
+            while (root < folder.size() && !separator(folder[root]))
+                ++root;
+            if (root < folder.size())
+                ++root;
+        }
+    } else if (!folder.empty() && separator(folder[0])) {
+        root = 1;
+    }
+    while (folder.size() > root && separator(folder.back()))
+        folder.pop_back();
+    if (folder.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return failed();
+    }
+    // Each part in turn, from the root down; a part that is there is kept.
+    for (size_t end = root + 1; end <= folder.size(); ++end) {
+        if (end < folder.size() && !separator(folder[end]))
+            continue;
+        const std::wstring part = wide_path(folder.substr(0, end).c_str());
+        const DWORD attributes = GetFileAttributesW(part.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                SetLastError(ERROR_DIRECTORY);
+                return failed();
+            }
+            continue;
+        }
+        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return failed();
+    }
+    if (folder.size() <= root) {
+        // A drive or share alone: it is there or it is not.
+        if (GetFileAttributesW(wide_path(folder.c_str()).c_str()) == INVALID_FILE_ATTRIBUTES)
+            return failed();
+    }
+    return 1;
+}
+
 int path_exists(const char* path) {
     return GetFileAttributesW(wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -34,6 +34,8 @@
 #define IDC_INFO_COLOR_DEPTH 1033
 #define IDC_INFO_MIPMAPS 1034
 #define IDC_INFO_FRAMES 1035
+// What else is worth knowing, such as frames of several sizes.
+#define IDC_INFO_NOTE 1036
 
 // About (117).
 #define IDC_VISIT 1008

@@ -4,6 +4,7 @@
 #include "formats/output_file.h"
 #include "platform/message.h"
 #include "routines/conversion.h"
+#include "routines/messages.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -140,8 +141,25 @@ int run_action(batch_action action, char* folder, char* name, run_inputs* inputs
     return 0;
 }
 
-int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
-                      char* folder, batch_progress progress, void* context) {
+namespace {
+
+const char* files_word(int count) {
+    return count == 1 ? "file" : "files";
+}
+
+} // namespace
+
+batch_outcome convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset,
+                                int count, char* folder, batch_progress progress, void* context) {
+    batch_outcome outcome;
+    outcome.count = count;
+    // A folder no file can go to is said once, not once for every file.
+    const kgf_status made = prepare_output_folder(folder);
+    if (made != kgf_status::ok) {
+        report_status(made, folder);
+        outcome.folder_failed = true;
+        return outcome;
+    }
     // What a killed earlier batch left half-written goes first.
     remove_stale_temporaries(folder);
     // Every selected file is known before the first output is written: an
@@ -154,25 +172,75 @@ int convert_selection(batch_action action, char* buffer, size_t size, size_t nam
         add_run_input(inputs, std::string(buffer + at, length));
         at += length + 1;
     }
-    int failed = 0;
     size_t position = name_offset;
     for (int done = 0; done < count && position < size; ++done) {
-        if (cancel_requested)
+        if (cancel_requested) {
+            outcome.cancelled = true;
             break;
+        }
         char* name = buffer + position;
         const size_t length = strnlen(name, size - position);
         if (length == size - position)
             break; // an unterminated name is never handed on
+        const std::string selected(name, length);
         int ok = 0;
         {
             one_message_per_file quiet_after_first;
             ok = run_action(action, folder, name, &inputs);
         }
-        if (!ok)
-            ++failed;
+        if (ok) {
+            ++outcome.converted;
+        } else {
+            ++outcome.failed;
+            if (outcome.failed_names.size() < failed_names_kept)
+                outcome.failed_names.push_back(selected);
+        }
         if (progress != nullptr)
             progress(context, done + 1, count, name, ok);
         position += length + 1;
+        // A file that failed because the folder went ends the batch there.
+        if (!ok) {
+            const kgf_status still = prepare_output_folder(folder);
+            if (still != kgf_status::ok) {
+                report_status(still, folder);
+                outcome.folder_failed = true;
+                break;
+            }
+        }
     }
-    return failed;
+    return outcome;
+}
+
+std::string batch_status_text(const batch_outcome& outcome) {
+    const int left = outcome.count - outcome.converted - outcome.failed;
+    if (outcome.failed == 0 && !outcome.cancelled)
+        return std::string(); // a clean batch, or one the folder's message ended at once
+    char line[160];
+    std::snprintf(line, sizeof line, "%d of %d %s converted.", outcome.converted, outcome.count,
+                  files_word(outcome.count));
+    std::string text = line;
+    if (outcome.failed > 0) {
+        std::snprintf(line, sizeof line, "\n%d failed: ", outcome.failed);
+        text += line;
+        for (size_t i = 0; i < outcome.failed_names.size(); ++i)
+            text += (i > 0 ? ", " : "") + outcome.failed_names[i];
+        const int more = outcome.failed - static_cast<int>(outcome.failed_names.size());
+        if (more > 0) {
+            std::snprintf(line, sizeof line, " and %d more", more);
+            text += line;
+        }
+    }
+    if (outcome.cancelled || outcome.folder_failed) {
+        std::snprintf(line, sizeof line, "\n%s: %d %s not converted.",
+                      outcome.folder_failed ? "The output folder failed" : "Cancelled", left,
+                      files_word(left));
+        text += line;
+    }
+    return text;
+}
+
+void show_batch_status(const batch_outcome& outcome) {
+    const std::string text = batch_status_text(outcome);
+    if (!text.empty())
+        show_message(text.c_str(), "Status", message_ok);
 }

@@ -7,6 +7,8 @@
 #include "formats/output_guard.h"
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 constexpr size_t selection_buffer_bytes = 40000;
 constexpr int description_bytes = 256;
@@ -48,10 +50,35 @@ int run_action(batch_action action, char* folder, char* name, run_inputs* inputs
 // action left it and whether it converted.
 using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);
 
+// What became of a batch's files.
+struct batch_outcome {
+    int count = 0;                         // files selected
+    int converted = 0;                     // files whose every output was written
+    int failed = 0;                        // files tried that failed
+    std::vector<std::string> failed_names; // the first few, as selected
+    bool cancelled = false;                // files were left when Cancel stopped it
+    // The output folder could not be made or written: said once, by name,
+    // and the batch ended there.
+    bool folder_failed = false;
+};
+
+// Failed names a batch keeps for its status.
+constexpr size_t failed_names_kept = 5;
+
 // Runs a per-file action over count names from name_offset, with folder as
-// the output folder, testing cancel_requested before each file. No output
-// replaces a selected file, except a file converted to its own type. A file shows
-// at most one message (its first failure); questions are always asked.
-// Returns the number of files that failed.
-int convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset, int count,
-                      char* folder, batch_progress progress, void* context);
+// the output folder, testing cancel_requested before each file. The folder
+// is made first, with its parents; when no file can be written into it the
+// batch says so once and ends, and it does the same when a file fails
+// because the folder went. No output replaces a selected file, except a
+// file converted to its own type. A file shows at most one message (its
+// first failure), naming the file; questions are always asked.
+batch_outcome convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset,
+                                int count, char* folder, batch_progress progress, void* context);
+
+// The "Status" text at the end of a batch that failed somewhere or was
+// cancelled: files converted, files failed with the first few names, and
+// the cancel. Empty for a batch that converted every file.
+std::string batch_status_text(const batch_outcome& outcome);
+
+// Shows batch_status_text under the caption "Status", when there is any.
+void show_batch_status(const batch_outcome& outcome);

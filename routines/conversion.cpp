@@ -36,7 +36,7 @@ conversion_request routine_request(file_type from, file_type to, const char* fol
     request.input = name;
     request.folder = folder;
     request.options = options_from_settings(settings);
-    request.sink = message_box_sink();
+    request.sink = message_box_sink(name);
     return request;
 }
 
@@ -55,7 +55,11 @@ bool folder_ends_in_separator(char* folder) {
 int convert_in_batch(file_type from, file_type to, char* folder, char* name, run_inputs* inputs) {
     if (!folder_ends_in_separator(folder))
         return 0;
-    const conversion_result result = convert_file(routine_request(from, to, folder, name, inputs));
+    conversion_request request = routine_request(from, to, folder, name, inputs);
+    // In a batch (its inputs given) a name typed into the file dialog need
+    // not be there: it fails by name.
+    request.report_cannot_open = inputs != nullptr;
+    const conversion_result result = convert_file(request);
     if (result.shown_name.size() == std::strlen(name))
         std::memcpy(name, result.shown_name.c_str(), result.shown_name.size());
     return result.status == kgf_status::ok ? 1 : 0;

@@ -22,9 +22,12 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
         return 0;
     if (animation.any_header) {
         image_info.mip_levels = static_cast<uint8_t>(animation.last_frame.mip_count);
+        image_info.sizes_differ = animation.sizes_differ;
+        // The first frame's size stands for the animation, as the first
+        // frame shows first.
         if (image != nullptr) {
-            image->width = static_cast<int16_t>(animation.last_frame.width);
-            image->height = static_cast<int16_t>(animation.last_frame.height);
+            image->width = static_cast<int16_t>(animation.first_frame.width);
+            image->height = static_cast<int16_t>(animation.first_frame.height);
         }
     }
     frame_count = animation.frame_count;
@@ -32,7 +35,7 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
     frame_data = std::move(animation.frame_data);
     frame_sizes = std::move(animation.frame_sizes);
     frame_names = std::move(animation.frame_names);
-    report_kaf_reading(message_box_sink(), animation, status, path);
+    report_kaf_reading(message_box_sink(path), animation, status, path);
     return status == kgf_status::ok ? 1 : 0;
 }
 

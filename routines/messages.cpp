@@ -2,10 +2,18 @@
 
 #include "platform/message.h"
 
+#include <cstring>
+
 namespace {
 
-void show_finding(void*, kgf_status status, const char* subject) {
-    report_status(status, subject);
+void show_finding(void* context, kgf_status status, const char* subject) {
+    const char* file = static_cast<const char*>(context);
+    // A frame cut short is named by the frame: the file goes before it.
+    if (status == kgf_status::frame_missing_data && file != nullptr && subject != nullptr) {
+        show_error((std::string(file) + "\n" + status_message(status, subject)).c_str());
+        return;
+    }
+    report_status(status, subject != nullptr ? subject : file);
 }
 
 bool ask_about_long_name(void*, const char* question) {
@@ -14,6 +22,13 @@ bool ask_about_long_name(void*, const char* question) {
 
 } // namespace
 
+std::string error_text(kgf_status status, const char* subject) {
+    const bool names_subject = std::strstr(status_text(status), "%s") != nullptr;
+    if (names_subject || subject == nullptr || subject[0] == '\0')
+        return status_message(status, subject);
+    return std::string(subject) + "\n" + status_message(status, subject);
+}
+
 void report_status(kgf_status status, const char* subject) {
     if (status == kgf_status::ok)
         return;
@@ -21,12 +36,13 @@ void report_status(kgf_status status, const char* subject) {
         show_message(status_message(status, subject).c_str(), status_caption(status), message_ok);
         return;
     }
-    show_error(status_message(status, subject).c_str());
+    show_error(error_text(status, subject).c_str());
 }
 
-report_sink message_box_sink() {
+report_sink message_box_sink(const char* file) {
     report_sink sink;
     sink.report = show_finding;
     sink.accept_long_name = ask_about_long_name;
+    sink.context = const_cast<char*>(file);
     return sink;
 }

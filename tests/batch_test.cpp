@@ -131,7 +131,8 @@ TEST_F(BatchTest, ConvertsEveryNameInOrder) {
     decide_input_type(3, three.buffer.data() + three.offset);
     progress_log log;
     EXPECT_EQ(convert_selection(choose_action(), three.buffer.data(), three.buffer.size(),
-                                three.offset, 3, folder, record_progress, &log),
+                                three.offset, 3, folder, record_progress, &log)
+                  .failed,
               0);
     EXPECT_EQ(log.names, (std::vector<std::string>{"c.kgf", "a.kgf", "b.kgf"}));
     EXPECT_EQ(log.done, (std::vector<int>{1, 2, 3}));
@@ -145,7 +146,8 @@ TEST_F(BatchTest, OneFileSelectedByItsFullPath) {
     decide_input_type(4, single.buffer.data() + single.offset);
     progress_log log;
     EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, record_progress, &log),
+                                single.offset, 1, folder, record_progress, &log)
+                  .failed,
               0);
     EXPECT_EQ(log.names, std::vector<std::string>{"wall.kgf"});
     EXPECT_TRUE(file_exists(output.file("wall.kgf")));
@@ -161,9 +163,11 @@ TEST_F(BatchTest, AllFilesTakesTheFirstNamesType) {
     progress_log log;
     // The KGF is handed to the TGA reader too, which refuses it.
     EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, record_progress, &log),
+                                2, folder, record_progress, &log)
+                  .failed,
               1);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File is missing some data; do not use"});
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"b.kgf\nFile is missing some data; do not use"});
     EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"a.kgf"});
 }
 
@@ -200,7 +204,8 @@ TEST_F(BatchTest, KafToKgfWritesTheStoredFrameNames) {
     decide_input_type(1, "");
     progress_log log;
     EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, record_progress, &log),
+                                single.offset, 1, folder, record_progress, &log)
+                  .failed,
               0);
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"fire_a.kgf", "fire_b.kgf"}));
     EXPECT_EQ(log.names, std::vector<std::string>{"fire.kaf"});
@@ -212,34 +217,39 @@ TEST_F(BatchTest, UnterminatedNameIsNeverHandedOn) {
     choose(kgf);
     decide_input_type(3, "");
     EXPECT_EQ(convert_selection(choose_action(), buffer.data(), buffer.size(), 0, 1, folder,
-                                record_progress, &log),
+                                record_progress, &log)
+                  .failed,
               0);
     EXPECT_TRUE(log.names.empty());
 }
 
 TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
-    // The output folder lies below a file, so no output can be created.
-    write_file_bytes(input.file("blocker"), {1});
-    const std::string blocked = input.file("blocker") + path_separator + "out" + path_separator;
-    std::snprintf(folder, sizeof folder, "%s", blocked.c_str());
+    // Folders in the way of a's first two levels: a fails on its own, and
+    // b, whose outputs are free, still converts.
+    for (const char* level : {"a_MM1.tga", "a_MM2.tga"})
+        ASSERT_TRUE(create_folder(output.file(level).c_str()));
     const message_handler recorder = current_message_handler();
-    settings.mipmaps = 1; // one TGA per level: five outputs fail per file
+    settings.mipmaps = 1; // one TGA per level
     for (const char* name : {"a.kgf", "b.kgf"})
         write_kgf_file(input.file(name), name, pattern_image(16, 16, 16, 7), 5);
     selection two = several_files(input.path, {"a.kgf", "b.kgf"});
     choose(tga);
     decide_input_type(2, "");
-    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, nullptr, nullptr),
-              2);
+    const batch_outcome outcome =
+        convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset, 2,
+                          folder, nullptr, nullptr);
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_EQ(outcome.converted, 1);
+    EXPECT_EQ(outcome.failed_names, std::vector<std::string>{"a.kgf"});
     EXPECT_EQ(without_reasons(messages.texts()),
-              (std::vector<std::string>{"Cannot create " + blocked + "a_MM1.tga",
-                                        "Cannot create " + blocked + "b_MM1.tga"}));
+              std::vector<std::string>{"Cannot write " + std::string(folder) + "a_MM1.tga"});
+    EXPECT_TRUE(file_exists(output.file("b_MM5.tga")));
 
     // The name-length question is no failure: the failure after it shows too.
     messages.clear();
     messages.answer(answer_yes);
     const std::string long_name = std::string(36, 'n') + ".tga";
+    ASSERT_TRUE(create_folder(output.file(std::string(36, 'n') + ".kgf").c_str()));
     write_tga_file(input.file(long_name), pattern_image(4, 4, 24, 8));
     selection one = one_file(input.path, long_name);
     choose(kgf);
@@ -249,8 +259,92 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     ASSERT_EQ(messages.messages().size(), 2u);
     EXPECT_EQ(messages.messages()[0].style, message_yes_no);
     EXPECT_EQ(without_reasons(messages.texts())[1],
-              "Cannot create " + blocked + std::string(36, 'n') + ".kgf");
+              "Cannot write " + std::string(folder) + std::string(36, 'n') + ".kgf");
     EXPECT_EQ(current_message_handler(), recorder);
+}
+
+TEST_F(BatchTest, TheOutputFolderIsMadeWithItsParents) {
+    write_tga_file(input.file("wall.tga"), pattern_image(4, 2, 24, 2));
+    const std::string deep = output.file("new") + path_separator + "deep" + path_separator + "er";
+    std::snprintf(folder, sizeof folder, "%s%c", deep.c_str(), path_separator);
+    selection single = one_file(input.path, "wall.tga");
+    choose(kgf);
+    decide_input_type(3, "");
+    const batch_outcome outcome =
+        convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
+                          single.offset, 1, folder, nullptr, nullptr);
+    EXPECT_EQ(outcome.converted, 1);
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(list_folder(deep), std::vector<std::string>{"wall.kgf"});
+}
+
+TEST_F(BatchTest, AFolderNoFileCanGoToIsSaidOnceAndEndsTheBatch) {
+    // The output folder lies below a file.
+    write_file_bytes(input.file("blocker"), {1});
+    const std::string blocked = input.file("blocker") + path_separator + "out" + path_separator;
+    std::snprintf(folder, sizeof folder, "%s", blocked.c_str());
+    std::vector<std::string> names;
+    for (int i = 0; i < 20; ++i) {
+        names.push_back("f" + std::to_string(i) + ".tga");
+        write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
+    }
+    selection many = several_files(input.path, names);
+    choose(kgf);
+    decide_input_type(3, "");
+    progress_log log;
+    const batch_outcome outcome =
+        convert_selection(choose_action(), many.buffer.data(), many.buffer.size(), many.offset, 20,
+                          folder, record_progress, &log);
+    EXPECT_TRUE(outcome.folder_failed);
+    EXPECT_EQ(outcome.converted + outcome.failed, 0);
+    EXPECT_TRUE(log.names.empty());
+    ASSERT_EQ(messages.texts().size(), 1u);
+    // The folder and the system's reason.
+    const std::string said = messages.texts()[0];
+    EXPECT_EQ(said.rfind("Cannot create the output folder " + blocked + ": ", 0), 0u) << said;
+    EXPECT_GT(said.size(), ("Cannot create the output folder " + blocked + ": ").size());
+    EXPECT_EQ(batch_status_text(outcome), "");
+}
+
+TEST_F(BatchTest, ANameThatIsNotThereFailsByName) {
+    write_tga_file(input.file("here.tga"), pattern_image(2, 2, 24, 4));
+    selection two = several_files(input.path, {"nosuch.tga", "here.tga"});
+    choose(kgf);
+    decide_input_type(3, "");
+    const batch_outcome outcome =
+        convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset, 2,
+                          folder, nullptr, nullptr);
+    EXPECT_EQ(outcome.failed_names, std::vector<std::string>{"nosuch.tga"});
+    EXPECT_EQ(outcome.converted, 1);
+    EXPECT_EQ(without_reasons(messages.texts()),
+              std::vector<std::string>{"Cannot open nosuch.tga"});
+    EXPECT_NE(messages.texts()[0], "Cannot open nosuch.tga") << "with the reason";
+}
+
+TEST(BatchStatus, SaysWhatWasConvertedFailedAndLeft) {
+    auto outcome = [](int count, int converted, std::vector<std::string> names, int failed,
+                      bool cancelled, bool folder_failed) {
+        batch_outcome result;
+        result.count = count;
+        result.converted = converted;
+        result.failed = failed;
+        result.failed_names = std::move(names);
+        result.cancelled = cancelled;
+        result.folder_failed = folder_failed;
+        return batch_status_text(result);
+    };
+    EXPECT_EQ(outcome(3, 3, {}, 0, false, false), "") << "a clean batch is silent";
+    EXPECT_EQ(outcome(1, 0, {"nosuch.tga"}, 1, false, false),
+              "0 of 1 file converted.\n1 failed: nosuch.tga");
+    EXPECT_EQ(outcome(5, 2, {}, 0, true, false),
+              "2 of 5 files converted.\nCancelled: 3 files not converted.");
+    EXPECT_EQ(outcome(9, 1, {"a", "b", "c", "d", "e"}, 7, true, false),
+              "1 of 9 files converted.\n7 failed: a, b, c, d, e and 2 more\n"
+              "Cancelled: 1 file not converted.");
+    EXPECT_EQ(outcome(4, 1, {"b"}, 1, false, true),
+              "1 of 4 files converted.\n1 failed: b\n"
+              "The output folder failed: 2 files not converted.");
+    EXPECT_EQ(outcome(4, 0, {}, 0, false, true), "") << "the folder's own message said it";
 }
 
 TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
@@ -263,7 +357,8 @@ TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
     choose(tga);
     decide_input_type(2, "");
     EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, nullptr, nullptr),
+                                2, folder, nullptr, nullptr)
+                  .failed,
               2); // and a.tga, read as a KGF, fails on its own
     EXPECT_EQ(messages.texts()[0],
               "Cannot replace " + input.folder_text() + "a.tga: it is an input of this run");
@@ -282,7 +377,8 @@ TEST_F(BatchTest, FramesThatWouldShareAnOutputFailByName) {
     decide_input_type(1, "");
     messages.clear();
     EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, nullptr, nullptr),
+                                single.offset, 1, folder, nullptr, nullptr)
+                  .failed,
               1);
     // The dialog shows the first refusal of the file.
     EXPECT_EQ(messages.texts(),
@@ -303,13 +399,15 @@ TEST_F(BatchTest, AFrameAnEarlierAnimationWroteIsKept) {
     decide_input_type(1, "");
     selection walk = one_file(input.path, "walk.kaf");
     ASSERT_EQ(convert_selection(choose_action(), walk.buffer.data(), walk.buffer.size(),
-                                walk.offset, 1, folder, nullptr, nullptr),
+                                walk.offset, 1, folder, nullptr, nullptr)
+                  .failed,
               0);
     const std::vector<uint8_t> walk_step = read_file_bytes(output.file("step.kgf"));
     messages.clear();
     selection two = several_files(input.path, {"walk.kaf", "run.kaf"});
     EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, nullptr, nullptr),
+                                2, folder, nullptr, nullptr)
+                  .failed,
               1);
     EXPECT_EQ(messages.texts(),
               std::vector<std::string>{"Cannot replace " + std::string(folder) +

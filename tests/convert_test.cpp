@@ -154,7 +154,8 @@ TEST_F(ConvertTest, UnreadableInputWritesNothing) {
     write_file_bytes(input.file("short.kgf"), {0, 0, 0x7A, 'x', 0, 1});
     EXPECT_EQ(convert_kgf_to_kgf(folder, name_of("short.kgf")), 0);
     EXPECT_TRUE(list_folder(output.path).empty());
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File is missing some data; do not use"});
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"short.kgf\nFile is missing some data; do not use"});
 }
 
 TEST_F(ConvertTest, TooLongPathsAreRefused) {

@@ -129,7 +129,7 @@ TEST_F(routines, read_kgf_shows_what_the_file_gave) {
     recorder.clear();
     const std::string cut = write("cut.kgf", kgf_file(1, 2, 2, 3));
     EXPECT_EQ(read_kgf(cut.c_str(), image, all_levels, for_conversion), 0);
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{missing_data});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{cut + "\n" + missing_data});
 }
 
 TEST_F(routines, read_kgf_of_a_missing_file_fails_silently) {
@@ -194,7 +194,7 @@ TEST_F(routines, read_tga_shows_why_a_file_is_refused) {
         const char* file;
         const char* message; // %s stands for the path
     } cases[] = {
-        {"cut-header.tga", missing_data},
+        {"cut-header.tga", "%s\nFile is missing some data; do not use"},
         {"negative-width.tga", "%s: Bad image size!"},
         {"type-32-huffman.tga", "%s: Unsupported TGA type!"},
         {"index-past-map.tga", "%s: Bad colour map index!"},
@@ -258,7 +258,7 @@ split_result split(const std::string& out, const std::string& path) {
 
 // The frames come out in the caller's buffers; the picture and the image
 // information take the last frame's header.
-TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_last_header) {
+TEST_F(routines, parse_kaf_hands_out_the_frames_the_first_size_and_the_last_levels) {
     const bytes content = kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1);
     const std::string path = write("anim.kaf", content);
     image_buffer image = fresh(16);
@@ -277,12 +277,14 @@ TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_last_header) {
     EXPECT_EQ(frame_sizes, (std::vector<int32_t>{3 + 6 + 16 + 3, 3 + 6 + 16 + 3}));
     EXPECT_EQ(frame_names.size(), 2u * 36);
     EXPECT_STREQ(frame_names.data() + 6, "b.kgf");
-    EXPECT_EQ(image.width, 4);
-    EXPECT_EQ(image.height, 1);
+    // The first frame is 2 x 2, the last 4 x 1 with three levels.
+    EXPECT_EQ(image.width, 2);
+    EXPECT_EQ(image.height, 2);
     EXPECT_EQ(image.num_mipmaps, 5);
     EXPECT_EQ(image.bpp, 16);
     EXPECT_TRUE(image.data.empty());
     EXPECT_EQ(image_info.mip_levels, 3);
+    EXPECT_TRUE(image_info.sizes_differ);
     EXPECT_TRUE(recorder.messages().empty());
 
     // Without a picture only the image information is kept.
@@ -313,7 +315,7 @@ TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
                             frame_count, frame_data_size),
                   0);
         ASSERT_EQ(recorder.messages().size(), 1u);
-        EXPECT_EQ(recorder.messages()[0].text, refusal);
+        EXPECT_EQ(recorder.messages()[0].text, path + "\n" + refusal);
         EXPECT_EQ(recorder.messages()[0].caption, "Error");
         EXPECT_EQ(recorder.messages()[0].style, message_ok | message_icon_error);
 
@@ -324,7 +326,7 @@ TEST_F(routines, incomplete_kaf_files_are_shown_and_nothing_is_written) {
         EXPECT_TRUE(result.frame_names.empty());
         EXPECT_EQ(result.frame_count, 0);
         ASSERT_EQ(recorder.messages().size(), 2u);
-        EXPECT_EQ(recorder.messages()[0].text, refusal);
+        EXPECT_EQ(recorder.messages()[0].text, path + "\n" + refusal);
         EXPECT_EQ(recorder.messages()[1].text, "Conversion terminated.");
         EXPECT_EQ(recorder.messages()[1].caption, "Status");
         EXPECT_EQ(recorder.messages()[1].style, message_ok);

@@ -142,16 +142,19 @@ int run_batch() {
     decide_input_type(static_cast<int>(request.nFilterIndex),
                       selection_buffer.data() + name_offset);
     const batch_action action = choose_action();
+    batch_outcome outcome;
     if (action == batch_action::sorry || action == batch_action::unsupported) {
         show_action_message(action);
     } else {
         progress_context context = {progress, bar};
-        convert_selection(action, selection_buffer.data(), selection_buffer.size(), name_offset,
-                          count, settings.output_dir, file_done, &context);
+        outcome = convert_selection(action, selection_buffer.data(), selection_buffer.size(),
+                                    name_offset, count, settings.output_dir, file_done, &context);
     }
 
     cancel_requested = false;
     if (progress != nullptr && IsWindow(progress))
         DestroyWindow(progress);
+    // One word on what failed or was left; a clean batch ends silently.
+    show_batch_status(outcome);
     return 1;
 }

@@ -19,8 +19,8 @@ void fill_info(HWND window) {
     if (panel_state.highlight_unreadable) {
         // Blank fields, and the word that says why.
         SetDlgItemTextA(window, IDC_INFO_TYPE, unreadable_type_text);
-        for (int id :
-             {IDC_INFO_RESOLUTION, IDC_INFO_COLOR_DEPTH, IDC_INFO_MIPMAPS, IDC_INFO_FRAMES})
+        for (int id : {IDC_INFO_RESOLUTION, IDC_INFO_COLOR_DEPTH, IDC_INFO_MIPMAPS, IDC_INFO_FRAMES,
+                       IDC_INFO_NOTE})
             SetDlgItemTextA(window, id, "");
         return;
     }
@@ -29,6 +29,9 @@ void fill_info(HWND window) {
     SetDlgItemInt(window, IDC_INFO_COLOR_DEPTH, image_info.color_depth, FALSE);
     SetDlgItemInt(window, IDC_INFO_MIPMAPS, image_info.mip_levels, FALSE);
     SetDlgItemInt(window, IDC_INFO_FRAMES, image_info.frames, FALSE);
+    const std::string note =
+        image_info.sizes_differ ? std::string("Note: ") + sizes_differ_note : "";
+    SetDlgItemTextA(window, IDC_INFO_NOTE, note.c_str());
 }
 
 } // namespace

@@ -30,6 +30,9 @@ const char* const overlong_output_folder =
 
 namespace {
 
+// The most characters of a refused folder that its message shows.
+constexpr size_t overlong_folder_shown = 32;
+
 // The next highlight is read whatever it is.
 void forget_highlight() {
     panel_state.highlight_known = false;
@@ -193,6 +196,8 @@ void type_changed(const OFNOTIFYA& notice) {
         settings.input_type = static_cast<uint8_t>(index - 1);
     release_preview();
     forget_highlight();
+    // Nothing is highlighted now: the information of the file before goes.
+    update_image_info(highlight_outcome::not_read);
     invalidate_preview(true);
 }
 
@@ -222,9 +227,14 @@ void read_highlight() {
                               : file == file_type::png ? preview_type::png
                                                        : preview_type::tga;
     kaf_animation animation;
+    // A reader's message box hands the focus to whatever window comes
+    // next when it closes: it goes back where it was, in the file list.
+    HWND focus = GetFocus();
     uint8_t depth = 0;
     const int ok = tried ? read_for_preview(name, file, s.preview, animation, depth) : 0;
     s.preview_depth = depth;
+    if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
+        SetFocus(focus);
     if (file == file_type::kaf) {
         s.frame_data = std::move(animation.frame_data);
         s.frame_sizes = std::move(animation.frame_sizes);
@@ -271,7 +281,10 @@ bool accepted(HWND panel) {
         show_error(empty_output_folder);
         return false;
     case output_folder_outcome::too_long:
-        show_error_about(overlong_output_folder, folder.c_str());
+        // Shortened in the middle to what one line of the box holds, so
+        // that the box never breaks the folder itself over lines.
+        show_error_about(overlong_output_folder,
+                         shorten_long_words(folder, overlong_folder_shown).c_str());
         return false;
     }
     stop_animation();
@@ -385,15 +398,21 @@ void notification(HWND panel, const NMHDR& header, LPARAM lparam) {
 
 } // namespace
 
-output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* text) {
-    const size_t length = std::strlen(text);
+output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* typed) {
+    // Spaces around the text are no part of the folder: a name ending in
+    // one is a folder that Explorer can neither open nor delete.
+    const char* text = typed + std::strspn(typed, " \t");
+    size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
     // A cleared field would make the folder the drive's root.
-    if (std::strspn(text, " \t") >= length)
+    if (length == 0)
         return output_folder_outcome::empty;
     const bool has_separator = text[length - 1] == '\\';
     if (length + (has_separator ? 0 : 1) >= static_cast<size_t>(panel_text_bytes))
         return output_folder_outcome::too_long;
-    std::memcpy(folder, text, length + 1);
+    std::memcpy(folder, text, length);
+    folder[length] = '\0';
     if (!has_separator) {
         folder[length] = '\\';
         folder[length + 1] = '\0';

@@ -57,11 +57,12 @@ enum class output_folder_outcome {
     too_long, // no room for the folder and its backslash in 255 bytes
 };
 
-// Stores a folder field's text as the output folder, a trailing backslash
-// added when missing. A text that is blank, or that would not fit whole
-// with its backslash, is refused and the stored folder stays: a cut folder
-// would send the files somewhere the user never typed.
-output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* text);
+// Stores a folder field's text, without the spaces around it, as the
+// output folder, a trailing backslash added when missing. A text that is
+// blank, or that would not fit whole with its backslash, is refused and the
+// stored folder stays: a cut folder would send the files somewhere the user
+// never typed.
+output_folder_outcome store_output_folder(char (&folder)[panel_text_bytes], const char* typed);
 
 // The messages that refuse "&Start" with an empty or too long output folder;
 // the second shows the folder in place of its "%s".

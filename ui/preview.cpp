@@ -97,6 +97,18 @@ const uint8_t* drawable_pixels(std::vector<uint8_t>& canvas) {
 
 } // namespace
 
+void build_display_header() {
+    const image_buffer& image = panel_state.preview;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = image.width;
+    header.biHeight = image.height;
+    header.biPlanes = 1;
+    header.biBitCount = image.bpp;
+    header.biCompression = BI_RGB;
+    panel_state.display_header = header;
+}
+
 int dib_row_bytes(int width, int bpp) {
     if (width <= 0 || bpp <= 0)
         return 0;
@@ -133,22 +145,17 @@ void release_preview() {
 
 void accept_preview(preview_type type) {
     panel_state_record& s = panel_state;
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = s.preview.width;
-    header.biHeight = s.preview.height;
-    header.biPlanes = 1;
-    header.biBitCount = s.preview.bpp;
-    header.biCompression = BI_RGB;
-    s.display_header = header;
+    build_display_header();
     switch (type) {
     case preview_type::tga:
         set_type_name("TGA");
         image_info.frames = 1;
+        image_info.sizes_differ = false;
         break;
     case preview_type::kgf:
         set_type_name("KGF");
         image_info.frames = 1;
+        image_info.sizes_differ = false;
         break;
     case preview_type::png:
         set_type_name("PNG");
@@ -180,6 +187,7 @@ void update_image_info(highlight_outcome outcome) {
         image_info.color_depth = 0;
         image_info.mip_levels = 0;
         image_info.frames = 0;
+        image_info.sizes_differ = false;
     }
     refresh_info_window();
 }
@@ -235,10 +243,19 @@ void paint_panel(HWND panel) {
 void animation_tick(HWND panel) {
     panel_state_record& s = panel_state;
     release_image_data(s.preview);
+    bool resized = false;
     if (s.frame_count > 0 && animation_present()) {
         if (s.frame_counter < 0 || s.frame_counter >= s.frame_count)
             s.frame_counter = ((s.frame_counter % s.frame_count) + s.frame_count) % s.frame_count;
         decode_frame(s.frame_counter);
+        // Frames may differ in size: each is drawn at its own, centred, and
+        // one of another size than the last erases what that one covered.
+        if (!s.preview.data.empty()) {
+            const BITMAPINFOHEADER before = s.display_header;
+            build_display_header();
+            resized = before.biWidth != s.display_header.biWidth ||
+                      before.biHeight != s.display_header.biHeight;
+        }
     }
     if (s.single_step) {
         kill_timer();
@@ -246,7 +263,7 @@ void animation_tick(HWND panel) {
     } else {
         ++s.frame_counter;
     }
-    invalidate_preview(false);
+    invalidate_preview(resized);
 }
 
 void preview_left_click(HWND panel, LPARAM point) {

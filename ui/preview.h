@@ -14,6 +14,9 @@ constexpr int preview_max_size = 96;
 // Stops the animation and releases the preview and animation buffers.
 void release_preview();
 
+// The display header from the preview's own size and depth.
+void build_display_header();
+
 // After a successful read of the given type: display header, type, frames;
 // starts the animation of a KAF.
 void accept_preview(preview_type type);

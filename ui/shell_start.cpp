@@ -1,3 +1,4 @@
+#include "platform/message.h"
 #include "settings/settings.h"
 #include "ui/ui.h"
 
@@ -34,21 +35,40 @@ std::string program_folder() {
     return folder;
 }
 
+std::string stored_install_dir() {
+    // The stored folder may lack its terminator.
+    return std::string(settings.install_dir,
+                       strnlen(settings.install_dir, sizeof settings.install_dir));
+}
+
 } // namespace
 
-std::string help_text_folder() {
-    // The stored folder may lack its terminator.
-    const std::string installed(settings.install_dir,
-                                strnlen(settings.install_dir, sizeof settings.install_dir));
+std::string help_text_folder(const std::string& beside_program, const std::string& installed) {
+    // The program's own guide first: install_dir is the folder the program
+    // first started in (a mod's folder, say), whose readme.txt is another's.
+    if (holds_help_text(beside_program))
+        return beside_program;
     if (holds_help_text(installed))
         return installed;
-    // install_dir is the folder the program first started in, which need
-    // not be where it is installed: the guide beside the program is taken.
-    const std::string beside_program = program_folder();
-    return beside_program.empty() ? installed : beside_program;
+    return std::string();
+}
+
+std::string help_text_missing(const std::string& beside_program, const std::string& installed) {
+    std::string text = "readme.txt was not found in " + beside_program;
+    if (!installed.empty() && installed != beside_program)
+        text += (beside_program.empty() ? "" : "\nnor in ") + installed;
+    return text;
 }
 
 void open_help_text(HWND owner) {
-    const std::string folder = help_text_folder();
+    const std::string program = program_folder();
+    const std::string installed = stored_install_dir();
+    const std::string folder = help_text_folder(program, installed);
+    // The editor would offer to create a file that is not there, which
+    // Help would then show for good.
+    if (folder.empty()) {
+        show_error(help_text_missing(program, installed).c_str());
+        return;
+    }
     shell_execute(owner, nullptr, "notepad.exe", "readme.txt", folder.c_str(), SW_SHOWNORMAL);
 }

@@ -76,11 +76,17 @@ extern shell_execute_function shell_execute;
 // The platform's file-not-found answer of ShellExecuteA.
 constexpr INT_PTR shell_file_not_found = 2;
 
-// The folder whose readme.txt the Help buttons open: settings.install_dir
-// when the guide is there, else the folder of the program itself.
-std::string help_text_folder();
+// The folder whose readme.txt the Help buttons open: the program's own
+// folder when the guide is there, else install_dir when it holds one; empty
+// when neither does.
+std::string help_text_folder(const std::string& beside_program, const std::string& installed);
 
-// Starts the text editor on readme.txt in help_text_folder().
+// The message when neither folder holds readme.txt; it names both.
+std::string help_text_missing(const std::string& beside_program, const std::string& installed);
+
+// Starts the text editor on readme.txt in the folder help_text_folder()
+// finds for the running program and settings.install_dir, or says that
+// there is none.
 void open_help_text(HWND owner);
 
 // Opens the project's web page with the first browser that can be started,

@@ -52,6 +52,22 @@ head -c 17 /dev/zero >empty.kaf
 "$kgfconv" info stone.kgf empty.kaf >out.txt 2>err.txt
 check "an empty KAF after a KGF shows no levels" test "$(grep 'Mipmaps:' out.txt | tr -d ' ')" = "$(printf 'Mipmaps:5\nMipmaps:0')"
 
+# Frames of two sizes: the first frame's size, and a note.
+{
+    printf '\002'
+    printf '\000%.0s' 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16
+    printf '\000\000zbig.kgf\000\001\000\000\000\000\000\000\000\000\000\002\000\002\000\040\050\004\037\200'
+    printf '\000\000zsmall.kgf\000\001\000\000\000\000\000\000\000\000\000\001\000\001\000\040\050\001\037\200'
+} >sizes.kaf
+kaf_of a.kgf b.kgf >same.kaf
+"$kgfconv" info sizes.kaf same.kaf >out.txt 2>err.txt
+check "frames of two sizes read" test $? -eq 0
+check "the first frame's size stands" test "$(grep -c 'Resolution: 2x2' out.txt)" -eq 2
+check "the note says the sizes differ, for that file only" test "$(grep -n 'Note:' out.txt)" = "7:  Note: sizes differ"
+"$kgfconv" info --json sizes.kaf same.kaf >out.txt 2>err.txt
+check "the JSON note, for that file only" test "$(grep -c '"note": "sizes differ"' out.txt)" -eq 1
+check "the JSON size is the first frame's" test "$(grep -c '"width": 2,' out.txt)" -ge 3
+
 "$kgfconv" info missing.kgf >out.txt 2>err.txt
 check "a missing file fails" test $? -eq 1
 check "a missing file is named" grep -q "missing.kgf" err.txt

@@ -64,7 +64,7 @@ struct batch_thread {
             [this] {
                 if (finished)
                     return true;
-                if (HWND dialog = find_dialog(GetCurrentProcessId(), "KGF Tool"))
+                if (HWND dialog = find_file_dialog(GetCurrentProcessId()))
                     press(dialog, IDCANCEL);
                 return false;
             },
@@ -199,10 +199,16 @@ TEST_F(batch_window, highlighting_a_file_in_the_dialog_previews_it) {
 
 // Answers the name-length question with Yes after clicking the progress
 // window's Cancel, as a user would while that file converts.
+// Keeps the messages and the progress window's caption.
+std::vector<std::string> cancel_test_messages;
+std::string progress_caption;
 int click_cancel_and_answer_yes(const char* text, const char* caption, unsigned style) {
+    cancel_test_messages.push_back(std::string(caption) + ": " + text);
     for (HWND window : process_dialogs(GetCurrentProcessId()))
-        if (GetDlgItem(window, IDC_PROGRESS_BAR) != nullptr)
+        if (GetDlgItem(window, IDC_PROGRESS_BAR) != nullptr) {
+            progress_caption = window_text(window);
             PostMessageA(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+        }
     return answer_yes;
 }
 
@@ -210,6 +216,8 @@ TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
     const std::string long_name(36, 'b');
     for (const std::string name : {"a", long_name.c_str(), "c", "d", "e"})
         write_tga(input + "\\" + name + ".tga");
+    cancel_test_messages.clear();
+    progress_caption.clear();
     set_message_handler(click_cancel_and_answer_yes);
     batch_thread batch;
     HWND dialog = file_dialog();
@@ -221,6 +229,11 @@ TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
     EXPECT_EQ(batch.result, 1);
     EXPECT_EQ(list_folder(output), (std::vector<std::string>{"a.kgf", long_name + ".kgf"}));
     EXPECT_FALSE(cancel_requested);
+    // The question, then one status at the end.
+    ASSERT_EQ(cancel_test_messages.size(), 2u);
+    EXPECT_EQ(cancel_test_messages[1],
+              "Status: 2 of 5 files converted.\nCancelled: 3 files not converted.");
+    EXPECT_EQ(progress_caption, "KGF Tool");
 }
 
 TEST_F(batch_window, a_selection_longer_than_its_buffer_converts_nothing) {
@@ -245,24 +258,81 @@ TEST_F(batch_window, a_selection_longer_than_its_buffer_converts_nothing) {
     EXPECT_FALSE(file_exists(output));
 }
 
-TEST_F(batch_window, an_output_that_cannot_be_created_shows_one_message_per_file) {
-    // The output folder lies below a file; each file has five levels to write.
-    write_file_bytes(input + "\\blocker", {1});
-    const std::string blocked = input + "\\blocker\\out";
-    for (const char* name : {"a.kgf", "b.kgf"})
-        write_kgf_file(input + "\\" + name, name, pattern_image(16, 16, 16, 3), 5);
-    settings.mipmaps = 1;
+// ---------------------------------------------------------------------------
+// The batch tells what happened to every file.
+
+TEST_F(batch_window, nested_output_folders_are_made_and_the_typed_spaces_dropped) {
+    write_tga(input + "\\wall.tga");
+    const std::string deep = output + "\\new\\deep\\er";
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "wall.tga", 1, "  " + deep + " "}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    EXPECT_TRUE(messages.texts().empty()) << "a clean batch ends silently";
+    EXPECT_EQ(list_folder(deep), std::vector<std::string>{"wall.kgf"});
+    EXPECT_EQ(list_folder(output + "\\new\\deep"), std::vector<std::string>{"er"});
+    EXPECT_EQ(std::string(settings.output_dir), deep + "\\");
+}
+
+TEST_F(batch_window, a_typed_name_that_is_not_there_is_named_and_counted) {
+    write_tga(input + "\\here.tga");
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "nosuch.tga", 1, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(batch.result, 1);
+    ASSERT_EQ(messages.texts().size(), 2u);
+    EXPECT_EQ(without_reasons(messages.texts())[0], "Cannot open nosuch.tga");
+    EXPECT_NE(messages.texts()[0], "Cannot open nosuch.tga") << "the reason follows";
+    EXPECT_EQ(messages.messages()[1].caption, "Status");
+    EXPECT_EQ(messages.texts()[1], "0 of 1 file converted.\n1 failed: nosuch.tga");
+    EXPECT_TRUE(list_folder(output).empty());
+}
+
+TEST_F(batch_window, an_unreadable_file_is_named_and_the_next_one_converted) {
+    write_file_bytes(input + "\\cut.tga", {0, 0, 2, 0});
+    write_tga(input + "\\good.tga");
     batch_thread batch;
     HWND dialog = file_dialog();
     ASSERT_NE(dialog, nullptr);
     ASSERT_NO_FATAL_FAILURE(
-        fill_file_dialog(dialog, {input, 1, "\"a.kgf\" \"b.kgf\"", 2, blocked}));
+        fill_file_dialog(dialog, {input, 2, "\"cut.tga\" \"good.tga\"", 1, output}));
+    press(dialog, IDOK);
+    ASSERT_TRUE(batch.wait());
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{"cut.tga\nFile is missing some data; do not use",
+                                        "1 of 2 files converted.\n1 failed: cut.tga"}));
+    EXPECT_EQ(list_folder(output), std::vector<std::string>{"good.kgf"});
+}
+
+TEST_F(batch_window, an_output_folder_no_file_can_go_to_is_said_once) {
+    // The output folder lies below a file; each file has five levels to write.
+    write_file_bytes(input + "\\blocker", {1});
+    const std::string blocked = input + "\\blocker\\out";
+    std::string names;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "k" + std::to_string(i) + ".kgf";
+        write_kgf_file(input + "\\" + name, name, pattern_image(16, 16, 16, 3), 5);
+        names += "\"" + name + "\" ";
+    }
+    settings.mipmaps = 1;
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 1, names, 2, blocked}));
     press(dialog, IDOK);
     ASSERT_TRUE(batch.wait());
     EXPECT_EQ(batch.result, 1);
-    EXPECT_EQ(without_reasons(messages.texts()),
-              (std::vector<std::string>{"Cannot create " + blocked + "\\a_MM1.tga",
-                                        "Cannot create " + blocked + "\\b_MM1.tga"}));
+    ASSERT_EQ(messages.texts().size(), 1u) << "one message, and no status after it";
+    const std::string lead = "Cannot create the output folder " + blocked + "\\: ";
+    EXPECT_EQ(messages.texts()[0].substr(0, lead.size()), lead);
+    EXPECT_GT(messages.texts()[0].size(), lead.size()) << "with the reason";
+    EXPECT_EQ(messages.messages()[0].caption, "Error");
 }
 
 } // namespace
@@ -320,8 +390,10 @@ TEST_F(batch_window, an_empty_or_too_long_output_folder_is_refused) {
     set_window_text(folder_field, overlong);
     press(dialog, IDOK);
     ASSERT_TRUE(wait_until([&] { return !messages.texts().empty(); }, step_timeout_ms));
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"The output folder is too long: " +
-                                                         overlong + "\nEnter a shorter folder."});
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"The output folder is too long: " + root +
+                                       std::string(11, 'f') + "..." + std::string(15, 'f') +
+                                       "\nEnter a shorter folder."});
     EXPECT_TRUE(IsWindow(dialog));
     press(dialog, IDCANCEL);
     ASSERT_TRUE(batch.wait());
@@ -363,7 +435,8 @@ TEST_F(batch_window, each_highlight_reads_once_and_the_information_is_its_own) {
     ASSERT_TRUE(wait_until([&] { return info(1031) == "Unreadable"; }, step_timeout_ms));
     for (int id : {1032, 1033, 1034, 1035})
         EXPECT_EQ(info(id), "") << id;
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"File is missing some data; do not use"});
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{"cut.tga\nFile is missing some data; do not use"});
 
     // A damaged KGF: each of its three messages once.
     messages.clear();
@@ -383,6 +456,111 @@ TEST_F(batch_window, each_highlight_reads_once_and_the_information_is_its_own) {
     ASSERT_TRUE(batch.wait());
 }
 
+TEST_F(batch_window, a_filter_change_blanks_the_open_information_window) {
+    write_tga(input + "\\good.tga");
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 3, "", 2, output}));
+    PostMessageA(panel_item(dialog, IDC_PANEL_IMAGE_INFO), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_until([] { return info_window != nullptr; }, step_timeout_ms));
+    auto info = [](int id) { return window_text(GetDlgItem(info_window, id)); };
+    ASSERT_TRUE(wait_until([&] { return select_file(dialog, "good.tga"); }, step_timeout_ms));
+    ASSERT_TRUE(wait_until([&] { return info(1032) == "4x4"; }, step_timeout_ms));
+    // Another type: nothing is highlighted, and nothing of good.tga stays.
+    HWND filter_list = GetDlgItem(dialog, cmb1);
+    send(filter_list, CB_SETCURSEL, 1, 0);
+    send(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(filter_list));
+    ASSERT_TRUE(wait_until([&] { return info(1031).empty(); }, step_timeout_ms));
+    EXPECT_EQ(info(1032), "");
+    EXPECT_EQ(info(1033), "0");
+    EXPECT_EQ(info(1035), "0");
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+}
+
+// The keyboard focus of the thread that runs the file dialog.
+HWND dialog_focus(HWND dialog) {
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread))
+        return nullptr;
+    return thread.hwndFocus;
+}
+
+// The message box the program shows, once it shows; null after the timeout.
+HWND wait_for_box(const std::string& caption) {
+    HWND box = nullptr;
+    wait_until([&] { return (box = find_dialog(GetCurrentProcessId(), caption)) != nullptr; },
+               step_timeout_ms);
+    return box;
+}
+
+TEST_F(batch_window, after_a_preview_error_box_the_focus_is_back_in_the_file_list) {
+    write_file_bytes(input + "\\cut.tga", {0, 0, 2, 0});
+    set_message_handler(nullptr); // real message boxes
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "", 2, output}));
+    PostMessageA(panel_item(dialog, IDC_PANEL_IMAGE_INFO), BM_CLICK, 0, 0);
+    ASSERT_TRUE(wait_until([] { return info_window != nullptr; }, step_timeout_ms));
+    HWND list = nullptr;
+    ASSERT_TRUE(
+        wait_until([&] { return (list = find_descendant(dialog, 1, "SysListView32")) != nullptr; },
+                   step_timeout_ms));
+    send(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    ASSERT_TRUE(wait_until([&] { return dialog_focus(dialog) == list; }, step_timeout_ms));
+    // The read shows its box inside the selection's notification: selected
+    // from a thread of its own, so that this one can answer the box.
+    std::thread selecting([&] { select_file(dialog, "cut.tga"); });
+    HWND box = wait_for_box("Error");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(window_text(GetDlgItem(box, 0xFFFF)),
+              "cut.tga\nFile is missing some data; do not use");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    selecting.join();
+    EXPECT_TRUE(wait_until([&] { return dialog_focus(dialog) == list; }, step_timeout_ms))
+        << "the focus is in " << class_name(dialog_focus(dialog));
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+}
+
+TEST_F(batch_window, the_too_long_folder_box_shortens_the_folder_in_the_middle) {
+    const std::string root = input.substr(0, 3);
+    const std::string overlong = root + std::string(260, 'f');
+    set_message_handler(nullptr); // the real box
+    batch_thread batch;
+    HWND dialog = file_dialog();
+    ASSERT_NE(dialog, nullptr);
+    write_tga(input + "\\a.tga");
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "a.tga", 1, overlong}));
+    press(dialog, IDOK);
+    HWND box = wait_for_box("Error");
+    ASSERT_NE(box, nullptr);
+    HWND text = GetDlgItem(box, 0xFFFF);
+    // The drive and a start, the dots, then the end: 32 characters.
+    EXPECT_EQ(window_text(text), "The output folder is too long: " + root + std::string(11, 'f') +
+                                     "..." + std::string(15, 'f') + "\nEnter a shorter folder.");
+    // At most one line more than written, where the box wraps before the
+    // folder: the folder itself is never broken over lines.
+    RECT area;
+    GetClientRect(text, &area);
+    HDC dc = GetDC(text);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(send(text, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, font);
+    ReleaseDC(text, dc);
+    EXPECT_LE(area.bottom, 3 * metrics.tmHeight);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(wait_until([&] { return find_dialog(GetCurrentProcessId(), "Error") == nullptr; },
+                           step_timeout_ms));
+    EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays";
+    press(dialog, IDCANCEL);
+    ASSERT_TRUE(batch.wait());
+}
+
 // What the Help buttons started.
 std::vector<std::string> help_folders;
 HINSTANCE WINAPI record_help(HWND, LPCSTR, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT) {
@@ -390,11 +568,13 @@ HINSTANCE WINAPI record_help(HWND, LPCSTR, LPCSTR file, LPCSTR parameters, LPCST
     return reinterpret_cast<HINSTANCE>(33);
 }
 
-TEST_F(batch_window, help_finds_the_guide_beside_the_program_when_install_dir_has_none) {
+TEST_F(batch_window, help_takes_install_dir_only_without_a_guide_beside_the_program) {
+    // The test program has no readme.txt beside it.
     char program[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program, sizeof program);
     std::string program_folder = program;
     program_folder.resize(program_folder.find_last_of('\\'));
+    ASSERT_FALSE(file_exists(program_folder + "\\readme.txt"));
     const std::string elsewhere = folder.file("elsewhere");
     CreateDirectoryA(elsewhere.c_str(), nullptr);
     const std::string guided = folder.file("guided");
@@ -410,16 +590,34 @@ TEST_F(batch_window, help_finds_the_guide_beside_the_program_when_install_dir_ha
     ASSERT_NE(help, nullptr);
     for (const std::string& install : {elsewhere, guided}) {
         std::snprintf(settings.install_dir, sizeof settings.install_dir, "%s", install.c_str());
-        const size_t before = help_folders.size();
+        const size_t before = help_folders.size() + messages.texts().size();
         PostMessageA(help, BM_CLICK, 0, 0);
-        ASSERT_TRUE(wait_until([&] { return help_folders.size() > before; }, step_timeout_ms));
+        ASSERT_TRUE(
+            wait_until([&] { return help_folders.size() + messages.texts().size() > before; },
+                       step_timeout_ms));
     }
     press(dialog, IDCANCEL);
     ASSERT_TRUE(batch.wait());
     shell_execute = ShellExecuteA;
-    EXPECT_EQ(help_folders, (std::vector<std::string>{"notepad.exe readme.txt in " + program_folder,
-                                                      "notepad.exe readme.txt in " + guided}));
+    // No guide anywhere: said, naming both folders; the editor is not started
+    // on a file that is not there.
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"readme.txt was not found in " +
+                                                         program_folder + "\nnor in " + elsewhere});
+    EXPECT_EQ(help_folders, std::vector<std::string>{"notepad.exe readme.txt in " + guided});
     EXPECT_EQ(std::string(settings.install_dir), guided) << "the stored value is not changed";
+}
+
+TEST(help_text, the_guide_beside_the_program_comes_first) {
+    scratch_folder beside, installed, empty;
+    write_file_bytes(beside.file("readme.txt"), {'a'});
+    write_file_bytes(installed.file("readme.txt"), {'b'});
+    CreateDirectoryA(empty.file("readme.txt").c_str(), nullptr); // a folder is no guide
+    EXPECT_EQ(help_text_folder(beside.path, installed.path), beside.path);
+    EXPECT_EQ(help_text_folder(empty.path, installed.path), installed.path);
+    EXPECT_EQ(help_text_folder(beside.path, ""), beside.path);
+    EXPECT_EQ(help_text_folder(empty.path, empty.path), "");
+    EXPECT_EQ(help_text_missing(empty.path, empty.path),
+              "readme.txt was not found in " + empty.path);
 }
 
 TEST_F(batch_window, alt_m_reaches_image_info_past_the_dialog_own_letters) {

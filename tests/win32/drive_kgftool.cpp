@@ -496,6 +496,62 @@ TEST_F(program, kgf_to_png_with_the_tga_options) {
     expect_byte(std::string(tool_key) + "\\tga", "bpp", 32);
 }
 
+// The message boxes of a batch, as "caption: text", each answered with OK,
+// until the file dialog is back (or the program shows nothing more).
+std::vector<std::string> answer_boxes(DWORD process_id, HWND dialog, HWND& next) {
+    std::vector<std::string> shown;
+    next = nullptr;
+    for (int round = 0; round < 20; ++round) {
+        std::string text;
+        wait_until(
+            [&] {
+                text = shown_message(process_id);
+                next = find_file_dialog(process_id);
+                return !text.empty() || (next != nullptr && next != dialog);
+            },
+            step_timeout_ms);
+        if (text.empty())
+            break;
+        shown.push_back(text);
+        for (HWND box : process_dialogs(process_id)) {
+            const std::string caption = window_text(box);
+            if (caption == "Error" || caption == "Status")
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        wait_until([&] { return shown_message(process_id) != text; }, step_timeout_ms);
+    }
+    return shown;
+}
+
+// A careless batch: an output folder three levels deep and typed with a
+// space after it, a file cut short and a name that is not there. Each
+// failure is one box naming its file, then one "Status" box counts them,
+// and the good file is converted into the folder made with its parents.
+TEST_F(program, tells_what_happened_to_every_file) {
+    run_folders folders;
+    write_file_bytes(folders.input + "\\cut.tga", {0, 0, 2, 0});
+    write_tga(folders.input + "\\good.tga", 8, 6, 24, 1);
+    const std::string deep = folders.output + "\\new\\deep\\er";
+    program_run run;
+    ASSERT_NO_FATAL_FAILURE(start_program(run, folders.start));
+    HWND dialog = wait_for_file_dialog(run.id(), nullptr, start_timeout_ms);
+    ASSERT_NE(dialog, nullptr) << "the file dialog did not appear";
+    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(
+        dialog, {folders.input, 2, "\"cut.tga\" \"good.tga\" \"nosuch.tga\"", 1, deep + " "}));
+    press(dialog, IDOK);
+    HWND next = nullptr;
+    const std::vector<std::string> shown = answer_boxes(run.id(), dialog, next);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], "Error: cut.tga\nFile is missing some data; do not use");
+    EXPECT_EQ(shown[1].rfind("Error: Cannot open nosuch.tga: ", 0), 0u) << shown[1];
+    EXPECT_EQ(shown[2], "Status: 1 of 3 files converted.\n2 failed: cut.tga, nosuch.tga");
+    ASSERT_NE(next, nullptr) << "the file dialog did not return after the batch";
+    EXPECT_EQ(list_folder(deep), std::vector<std::string>{"good.kgf"});
+    press(next, IDCANCEL);
+    ASSERT_EQ(WaitForSingleObject(run.process.hProcess, step_timeout_ms), WAIT_OBJECT_0);
+    expect_text(tool_key, "output_dir", 256, deep + "\\");
+}
+
 // Runs kgfconv.exe with the arguments; true when it exits 0.
 bool run_kgfconv(const std::vector<std::string>& arguments) {
     std::string command = "\"" + windows_path(kgfconv_path) + "\"";

@@ -264,6 +264,7 @@ TEST_F(panel_test, progress_window_shows_cancel_which_sets_the_flag_and_hides_it
                                        progress_procedure, 0);
     ASSERT_NE(progress, nullptr);
     EXPECT_TRUE(IsWindowVisible(progress));
+    EXPECT_EQ(window_driving::window_text(progress), "KGF Tool");
     EXPECT_EQ(item_text(progress, IDC_PROGRESS_FILE_LINE), "");
     expect_places(progress, {{IDC_PROGRESS_FILE_LINE, "Static", {15, 20, 160, 8}},
                              {IDC_PROGRESS_BAR, PROGRESS_CLASSA, {15, 35, 160, 14}},
@@ -435,9 +436,12 @@ TEST_F(panel_test, an_empty_or_too_long_folder_is_refused_and_the_stored_one_kep
     std::string trees = "C:\\"; // 300 characters of three bytes
     for (int i = 0; i < 300; ++i)
         trees += "木";
-    auto too_long = [](const std::string& folder) {
-        return "The output folder is too long: " + folder + "\nEnter a shorter folder.";
+    // The folder is shown shortened in the middle to 32 bytes, cut between
+    // characters.
+    auto too_long = [](const std::string& shown) {
+        return "The output folder is too long: " + shown + "\nEnter a shorter folder.";
     };
+    const std::string f11 = "C:\\" + std::string(11, 'f') + "...";
     struct case_row {
         std::string field;
         std::string message;
@@ -445,10 +449,10 @@ TEST_F(panel_test, an_empty_or_too_long_folder_is_refused_and_the_stored_one_kep
     const case_row rows[] = {
         {"", empty_output_folder},
         {"   ", empty_output_folder},
-        {full, too_long(full)},
-        {full + "\\", too_long(full + "\\")},
-        {cut_between, too_long(cut_between)},
-        {trees, too_long(trees)},
+        {full, too_long(f11 + std::string(15, 'f'))},
+        {full + "\\", too_long(f11 + std::string(14, 'f') + "\\")},
+        {cut_between, too_long(f11 + "\\Выход")},
+        {trees, too_long("C:\\木木木...木木木木木")},
     };
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
@@ -554,7 +558,7 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
         {"xtga", "TGA|5x3|32|1|1", true},
         {"a.Tga", "||0|0|0", false},               // mixed case: nothing read, blanked
         {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false}, // several files
-        {"anim.kaf", "KAF|4x4|16|1|2", true},      // the last frame's size
+        {"anim.kaf", "KAF|8x4|16|1|2", true},      // the first frame's size
         {"p.png", "PNG|7x5|32|1|1", true},         // the file's own depth
         {"p.Png", "||0|0|0", false},
     };
@@ -754,6 +758,49 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
     }
 }
 
+TEST_F(panel_test, frames_of_several_sizes_are_each_drawn_at_their_own_size) {
+    scratch_folder folder;
+    current_folder_change here(folder.path);
+    const int sides[] = {32, 64, 16};
+    std::vector<std::vector<uint8_t>> frames;
+    for (int side : sides)
+        frames.push_back(write_kgf_from(folder.path, "s" + std::to_string(side) + ".tga", side,
+                                        side, fill::magenta_quarter));
+    write_kaf(folder.file("sizes.kaf"), frames);
+    write_kaf(folder.file("same.kaf"), {frames[0], frames[0]});
+    fake_file_dialog file_dialog;
+    file_dialog.notify(CDN_INITDONE);
+    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
+    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
+    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
+    ASSERT_NE(info_window, nullptr);
+
+    file_dialog.highlight("sizes.kaf");
+    // The first frame's size, and the note.
+    EXPECT_EQ(item_text(info_window, 1032), "32x32");
+    EXPECT_EQ(item_text(info_window, 1036), "Note: sizes differ");
+    // Paused, then stepped by hand: the timer's own ticks would step too.
+    const RECT preview = preview_rectangle(file_dialog.panel);
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
+    ASSERT_FALSE(panel_state.playing);
+    for (int side : sides) {
+        tick(file_dialog);
+        pump();
+        paint_panel(file_dialog.panel);
+        // Centred at its own size: the top left quarter from (96 - side) / 2.
+        const RECT drawn = drawn_rectangle(area);
+        EXPECT_EQ(drawn.left, (96 - side) / 2) << side;
+        EXPECT_EQ(drawn.top, (96 - side) / 2) << side;
+        EXPECT_EQ(drawn.right, side / 2) << side;
+        EXPECT_EQ(drawn.bottom, side / 2) << side;
+    }
+    file_dialog.highlight("same.kaf");
+    EXPECT_EQ(item_text(info_window, 1032), "32x32");
+    EXPECT_EQ(item_text(info_window, 1036), "");
+    EXPECT_TRUE(messages.texts().empty());
+}
+
 // A frame file read as kgfconv pack reads it.
 pack_frame packed_frame(const std::string& path, const std::string& name) {
     pack_frame frame;
@@ -872,11 +919,11 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     pump();
     expect_drawn({16, 16, 32, 32}, "木の壁.kgf");
 
-    // The animation, paused and stepped by hand. Frames are drawn in the
-    // last frame's size, 32 x 32: the first is cut to its top left quarter.
+    // The animation, paused and stepped by hand. Each frame is drawn at its
+    // own size; the information gives the first frame's.
     file_dialog.highlight("Анимация木.kaf");
     ASSERT_TRUE(panel_state.preview_loaded);
-    EXPECT_EQ(info_text(), "KAF|32x32|16|1|2");
+    EXPECT_EQ(info_text(), "KAF|64x64|16|1|2");
     EXPECT_EQ(item_text(info_window, 1031), "KAF");
     EXPECT_EQ(item_text(info_window, 1035), "2");
     const RECT preview = preview_rectangle(file_dialog.panel);
@@ -884,7 +931,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     ASSERT_FALSE(panel_state.playing);
     pump();
     tick(file_dialog);
-    expect_drawn({32, 32, 32, 32}, "the first frame");
+    expect_drawn({16, 16, 32, 32}, "the first frame");
     tick(file_dialog);
     expect_drawn({32, 32, 16, 16}, "the second frame");
     EXPECT_EQ(messages.texts(), std::vector<std::string>());

@@ -13,7 +13,8 @@ if(TARGET kgftool)
   target_link_libraries(drive_kgftool PRIVATE kgftestsupport advapi32 user32)
   add_dependencies(drive_kgftool kgftool)
   foreach(scenario tga_to_kgf kaf_to_tga names_in_every_language preview_in_every_language
-                  best_quality png_previewed_and_converted kgf_to_png_with_the_tga_options)
+                  best_quality png_previewed_and_converted kgf_to_png_with_the_tga_options
+                  tells_what_happened_to_every_file)
     add_test(NAME program.${scenario}
              COMMAND drive_kgftool $<TARGET_FILE:kgftool> $<TARGET_FILE:kgfconv>
                      --gtest_filter=program.${scenario})

@@ -118,17 +118,27 @@ inline HWND find_descendant(HWND parent, int id, const std::string& kind) {
     return state.found;
 }
 
-// The file dialog once its panel has relabelled the OK button, other than
-// previous; null after timeout_ms or when a message box shows instead.
+// The file dialog once its panel has relabelled the OK button, or null.
+// The progress window has the same caption.
+inline HWND find_file_dialog(DWORD process_id) {
+    for (HWND window : process_dialogs(process_id)) {
+        HWND ok = GetDlgItem(window, IDOK);
+        if (window_text(window) == "KGF Tool" && ok != nullptr && window_text(ok) == "&Start")
+            return window;
+    }
+    return nullptr;
+}
+
+// The file dialog, other than previous; null after timeout_ms or when a
+// message box shows instead.
 inline HWND wait_for_file_dialog(DWORD process_id, HWND previous, DWORD timeout_ms) {
     HWND dialog = nullptr;
     wait_until(
         [&] {
-            dialog = find_dialog(process_id, "KGF Tool");
+            dialog = find_file_dialog(process_id);
             if (dialog == nullptr || dialog == previous)
                 return !shown_message(process_id).empty();
-            HWND ok = GetDlgItem(dialog, IDOK);
-            return ok != nullptr && window_text(ok) == "&Start";
+            return true;
         },
         timeout_ms);
     if (dialog == previous)
