@@ -284,8 +284,8 @@ TEST_F(BatchTest, AFolderNoFileCanGoToIsSaidOnceAndEndsTheBatch) {
     const std::string blocked = input.file("blocker") + path_separator + "out" + path_separator;
     std::snprintf(folder, sizeof folder, "%s", blocked.c_str());
     std::vector<std::string> names;
-    for (int i = 0; i < 20; ++i) {
-        names.push_back("f" + std::to_string(i) + ".tga");
+    for (char letter = 'a'; letter < 'a' + 20; ++letter) {
+        names.push_back(std::string(1, letter) + ".tga");
         write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
     }
     selection many = several_files(input.path, names);
