@@ -41,7 +41,8 @@ struct kaf_animation {
     kaf_frame first_frame;
     kaf_frame last_frame;
     std::string short_frame; // the frame, by its stored name, that the file cuts short
-    bool sizes_differ = false; // a frame's width or height is not the first frame's
+    // A frame's width or height is not the first frame's.
+    bool sizes_differ = false;
 };
 
 // The one frame walker: finds the frame record that starts at start. False

@@ -315,8 +315,8 @@ TEST_F(batch_window, an_output_folder_no_file_can_go_to_is_said_once) {
     write_file_bytes(input + "\\blocker", {1});
     const std::string blocked = input + "\\blocker\\out";
     std::string names;
-    for (int i = 0; i < 12; ++i) {
-        const std::string name = "k" + std::to_string(i) + ".kgf";
+    for (char letter = 'a'; letter < 'a' + 12; ++letter) {
+        const std::string name = std::string(1, letter) + ".kgf";
         write_kgf_file(input + "\\" + name, name, pattern_image(16, 16, 16, 3), 5);
         names += "\"" + name + "\" ";
     }
@@ -511,6 +511,9 @@ TEST_F(batch_window, after_a_preview_error_box_the_focus_is_back_in_the_file_lis
                    step_timeout_ms));
     send(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
     ASSERT_TRUE(wait_until([&] { return dialog_focus(dialog) == list; }, step_timeout_ms));
+    // The information window lies next below the box, as where it is owned
+    // above the dialog: the closing box hands the focus to it.
+    SetWindowPos(info_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The read shows its box inside the selection's notification: selected
     // from a thread of its own, so that this one can answer the box.
     std::thread selecting([&] { select_file(dialog, "cut.tga"); });
