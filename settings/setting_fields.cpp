@@ -42,9 +42,13 @@ bool ends_in_separator(std::string_view text) {
     return !text.empty() && (text.back() == '/' || text.back() == '\\');
 }
 
-// A folder gains a separator before any name is joined to it: the text
-// and that separator must fit the field.
-setting_check folder_with_room(std::string_view text) {
+// The output folder is named: an empty text would write into whatever
+// folder a conversion runs in, and blanks would make a folder of blanks, as
+// the dialog refuses them. It gains a separator before any name is joined
+// to it: the text and that separator must fit the field.
+setting_check output_folder_rule(std::string_view text) {
+    if (text.find_first_not_of(" \t") == std::string_view::npos)
+        return setting_check::blank_folder;
     return ends_in_separator(text) || text.size() + 2 <= sizeof settings_record::output_dir
                ? setting_check::ok
                : setting_check::no_room;
@@ -65,7 +69,7 @@ struct text_rule {
 };
 
 constexpr text_rule text_rules[] = {
-    {"output_dir", folder_with_room},
+    {"output_dir", output_folder_rule},
     {"suffix", part_of_a_name},
 };
 
@@ -192,6 +196,8 @@ std::string setting_check_text(setting_check check, const char* name) {
         return "longer than 254 characters, with no room for the separator before a name";
     case setting_check::holds_separator:
         return "holds /, \\ or :, which would put files outside the output folder";
+    case setting_check::blank_folder:
+        return "names no folder (. is the current one)";
     }
     return "not accepted";
 }

@@ -49,6 +49,7 @@ enum class setting_check {
     line_break,      // a text holding a line break
     no_room,         // a folder with no room left for the separator a path needs
     holds_separator, // a part of a file name holding a separator: it would leave the folder
+    blank_folder,    // an empty folder, or one of blanks alone: no folder named
 };
 
 // Checks one value given by name and stores it when it passes; the record

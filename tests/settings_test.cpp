@@ -206,6 +206,30 @@ TEST_F(settings_store, stored_values_that_cannot_work_load_as_their_defaults) {
     EXPECT_EQ(texts[0].substr(0, where.size() + 11), where + "output_dir=");
 }
 
+// The dialog refuses an empty output folder; one stored empty or blank is
+// no folder either, and conversions never write into whatever folder they
+// run in because of it.
+TEST_F(settings_store, empty_or_blank_output_folder_loads_as_its_default) {
+    for (const std::string stored : {"", " ", " \t "}) {
+        SCOPED_TRACE("[" + stored + "]");
+        message_recorder messages;
+        settings = changed_settings();
+        set_text(settings.output_dir, 256, stored);
+        EXPECT_TRUE(try_save_settings());
+        settings = settings_record{};
+        load_settings();
+        const settings_record loaded = settings;
+        set_default_settings();
+        EXPECT_EQ(text_of(loaded.output_dir, 256), text_of(settings.output_dir, 256));
+        const std::string where = settings_location() + ": ";
+        EXPECT_EQ(messages.texts(),
+                  std::vector<std::string>{where + "output_dir=" + stored +
+                                           ": names no folder (. is the current one); the "
+                                           "default " +
+                                           text_of(settings.output_dir, 256) + " is used"});
+    }
+}
+
 TEST_F(settings_store, save_writes_nothing_behind_a_terminator) {
     // Bytes left behind the text by an earlier, longer value are not data.
     settings = changed_settings();
@@ -259,6 +283,8 @@ TEST(set_setting, checks_each_value_before_storing_it) {
         {"suffix", "ABCDEFGHIJ", setting_check::too_long, "longer than 9 characters"},
         {"suffix", "a\nb", setting_check::line_break, "holds a line break"},
         {"output_dir", " /out put ", setting_check::ok, ""},
+        {"output_dir", "", setting_check::blank_folder, "names no folder"},
+        {"output_dir", " \t ", setting_check::blank_folder, "names no folder"},
         {"output_dir", nul_free_255.substr(1), setting_check::ok, ""},
         {"output_dir", nul_free_255, setting_check::no_room, "longer than 254 characters"},
         {"output_dir", nul_free_255.substr(1) + "/", setting_check::ok, ""},
@@ -520,23 +546,23 @@ TEST_F(settings_store, texts_are_quoted_exactly_when_they_need_it) {
         std::string line; // as written
     };
     const text_case cases[] = {
-        {"/in put/", "output_dir=/in put/"}, {"", "output_dir="},
-        {" /out", "output_dir=\" /out\""},   {"/out\t", "output_dir=\"/out\t\""},
-        {" ", "output_dir=\" \""},           {"\"/out\"", "output_dir=\"\"/out\"\""},
-        {"\"/out", "output_dir=\"/out"},     {"\"", "output_dir=\""},
-        {"a=b;#c", "output_dir=a=b;#c"},
+        {"/in put/", "input_dir=/in put/"}, {"", "input_dir="},
+        {" /out", "input_dir=\" /out\""},   {"/out\t", "input_dir=\"/out\t\""},
+        {" ", "input_dir=\" \""},           {"\"/out\"", "input_dir=\"\"/out\"\""},
+        {"\"/out", "input_dir=\"/out"},     {"\"", "input_dir=\""},
+        {"a=b;#c", "input_dir=a=b;#c"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         settings = changed_settings();
-        set_text(settings.output_dir, 256, c.value);
+        set_text(settings.input_dir, 256, c.value);
         ASSERT_TRUE(try_save_settings());
         const std::vector<uint8_t> bytes = read_file_bytes(file());
         EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("\n" + c.line + "\n"),
                   std::string::npos);
         settings = settings_record{};
         load_settings();
-        EXPECT_EQ(text_of(settings.output_dir, 256), c.value);
+        EXPECT_EQ(text_of(settings.input_dir, 256), c.value);
     }
     EXPECT_EQ(settings_location(), file());
 }
