@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -77,8 +78,15 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0)
-            return app.exit(error); // --help, --version
+        // --help, --version, --bash-completion: what they print must arrive
+        // whole, or the status says it did not.
+        if (error.get_exit_code() == 0) {
+            // std::cout is synchronised with stdout; a flush of its own
+            // (--version's) leaves its reason in errno.
+            errno = 0;
+            const int printed = app.exit(error);
+            return finish_standard_output(printed, errno);
+        }
         return usage_error(app, error);
     }
     return status;

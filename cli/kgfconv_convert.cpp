@@ -165,11 +165,8 @@ int convert_items(const convert_list& list, file_type to, const conversion_optio
             file_status(kgf_status::path_too_long, item.output_dir.c_str());
             return outcome;
         }
-        // A missing output folder is made with its parents, given or
-        // mirrored (the folder text ends in a separator, so its parent path
-        // is the folder itself); a failure shows as "Cannot create".
-        std::error_code error;
-        fs::create_directories(text_path(folder).parent_path(), error);
+        // A missing output folder, given or mirrored, is made with its
+        // parents as each output is written.
         conversion_request request;
         request.from = item.type;
         request.to = to;

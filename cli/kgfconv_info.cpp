@@ -4,6 +4,7 @@
 #include "convert/describe.h"
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
+#include "formats/name_endings.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -137,8 +138,8 @@ int run_info(const std::vector<std::string>& files, bool json) {
         print_to(stdout,
                  "%s\n  Type: %s\n  Resolution: %s\n  Color depth: %u\n  Mipmaps: %u\n"
                  "  Frames: %u\n",
-                 file.c_str(), info.type_name, info.resolution, info.color_depth, info.mip_levels,
-                 info.frames);
+                 printable_name(file).c_str(), info.type_name, info.resolution, info.color_depth,
+                 info.mip_levels, info.frames);
         if (info.sizes_differ)
             print_to(stdout, "  Note: %s\n", sizes_differ_note);
     }

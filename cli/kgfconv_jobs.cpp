@@ -73,17 +73,21 @@ void worker(job_board& board, const job_plan& plan, const job_work& work) {
 int release_held(const std::string& file, output_journal& journal, run_inputs* run) {
     int ok = 1;
     begin_file_messages(file, nullptr);
+    // What the earlier files wrote is known now: the outputs are claimed
+    // as -j 1 claims them.
+    output_guard guard;
+    guard.inputs = run;
     for (journal_entry& entry : journal.entries) {
         if (!entry.is_output) {
             print_file_message(file, entry.text);
             continue;
         }
-        const kgf_status claim =
-            run != nullptr ? claim_run_output(*run, entry.path) : kgf_status::ok;
+        const kgf_status claim = claim_held_output(guard, entry.path);
         report(console_sink(), claim, entry.path.c_str());
         if (claim != kgf_status::ok)
             ok = 0;
-        else if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink()))
+        else if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink(),
+                                   run))
             ok = 0;
         entry.bytes = std::vector<uint8_t>();
     }

@@ -3,6 +3,7 @@
 #include "cli/kgfconv_output.h"
 
 #include "cli/kgfconv_commands.h"
+#include "formats/name_endings.h"
 #include "platform/message.h"
 
 #include <algorithm>
@@ -128,10 +129,11 @@ void console_finding(void*, kgf_status status, const char* subject) {
 
 // Nobody is asked: the answer comes from --yes, and a No fails the file.
 void console_answer(void*, const char* question, bool written) {
+    // The question's text is the game's own; it counts from 36 on.
     hold_or_print(question);
-    hold_or_print(written ? "answered Yes (--yes)"
-                          : "answered No: not written, the file fails (--yes "
-                            "writes it)");
+    hold_or_print(written ? "a name of 36 characters or more: answered Yes (--yes)"
+                          : "a name of 36 characters or more: answered No: not written, the "
+                            "file fails (--yes writes it)");
 }
 
 // The settings store's messages, which come through the message layer. No
@@ -175,17 +177,20 @@ void file_message(const std::string& text) {
 void print_file_message(const std::string& file, const std::string& text) {
     std::string line = "kgfconv: ";
     // A text that names the file first already says which file it is.
-    if (!file.empty() && text.compare(0, file.size() + 2, file + ": ") != 0)
+    if (!file.empty() && text.compare(0, file.size() + 2, file + ": ") != 0 &&
+        text.compare(0, file.size() + 2, printable_name(file) + ": ") != 0)
         line += file + ": ";
     line += text;
-    print_line(line);
+    // Names come from the command line and from files: one line each,
+    // whatever they hold.
+    print_line(printable_name(line));
 }
 
-int finish_standard_output(int status) {
+int finish_standard_output(int status, int earlier_error) {
     errno = 0;
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
         return status;
-    const int error = errno != 0 ? errno : EIO;
+    const int error = errno != 0 ? errno : earlier_error != 0 ? earlier_error : EIO;
     print_file_message("standard output", std::generic_category().message(error));
     return exit_failed;
 }

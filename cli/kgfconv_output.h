@@ -43,8 +43,8 @@ void print_file_message(const std::string& file, const std::string& text);
 
 // Flushes standard output: status when everything printed reached it, or
 // exit_failed after naming the failure ("kgfconv: standard output: No space
-// left on device").
-int finish_standard_output(int status);
+// left on device"); earlier_error is the reason of a failed flush before.
+int finish_standard_output(int status, int earlier_error = 0);
 
 // Prints a line of its own on standard error, such as a progress line,
 // above the progress bar when one is shown.

@@ -7,6 +7,7 @@
 #include "cli/kgfconv_quality_flags.h"
 #include "convert/convert.h"
 #include "formats/allocation.h"
+#include "formats/byte_reader.h"
 #include "formats/kaf_pack.h"
 #include "platform/files.h"
 #include "settings/conversion_settings.h"
@@ -74,7 +75,8 @@ bool natural_less(const std::string& a, const std::string& b) {
 }
 
 // The frame files of a folder: those of the original's frames in its
-// order, or every KGF, TGA and PNG file in name order.
+// order, then the files that are none of its frames in name order; or,
+// without an original, every KGF, TGA and PNG file in name order.
 std::vector<frame_file> folder_frames(const std::string& folder, const kaf_original* original) {
     std::vector<frame_file> all;
     for (const std::string& name : folder_names(folder.c_str())) {
@@ -96,6 +98,9 @@ std::vector<frame_file> folder_frames(const std::string& folder, const kaf_origi
         });
         return all;
     }
+    std::sort(all.begin(), all.end(), [&](const frame_file& a, const frame_file& b) {
+        return natural_less(name_of(a), name_of(b));
+    });
     std::vector<frame_file> ordered;
     std::vector<bool> taken(all.size(), false);
     for_each_kaf_frame(original->animation, [&](int32_t, const kaf_frame&, const char* slot) {
@@ -106,6 +111,10 @@ std::vector<frame_file> folder_frames(const std::string& folder, const kaf_origi
                 ordered.push_back(all[i]);
             }
     });
+    // Frames the user added beside the split's come after the original's.
+    for (size_t i = 0; i < all.size(); ++i)
+        if (!taken[i])
+            ordered.push_back(all[i]);
     return ordered;
 }
 
@@ -119,9 +128,7 @@ bool list_frames(const std::vector<std::string>& arguments, const kaf_original* 
         if (fs::is_directory(text_path(argument), error)) {
             const std::vector<frame_file> found = folder_frames(argument, original);
             if (found.empty()) {
-                print_file_message(argument, original != nullptr
-                                                 ? "No file of the original's frames in this folder"
-                                                 : "No KGF, TGA or PNG file in this folder");
+                print_file_message(argument, "No KGF, TGA or PNG file in this folder");
                 ok = false;
             }
             files.insert(files.end(), found.begin(), found.end());
@@ -129,6 +136,20 @@ bool list_frames(const std::vector<std::string>& arguments, const kaf_original* 
         }
         frame_file file;
         file.path = argument;
+        // An argument that names nothing, or a folder mistyped, says so
+        // with the system's reason.
+        if (!fs::exists(fs::symlink_status(text_path(argument), error)) ||
+            (!argument.empty() && is_path_separator(argument.back()))) {
+            input_file probe;
+            const kgf_status opened = open_reader_file(argument.c_str(), probe);
+            close_input_file(probe);
+            begin_file_messages(argument, nullptr);
+            file_status(opened == kgf_status::ok ? kgf_status::not_a_file : opened,
+                        argument.c_str());
+            end_file_messages();
+            ok = false;
+            continue;
+        }
         if (!frame_format_of(argument, file.format)) {
             print_file_message(argument, "Unsupported file type; frames are KGF, TGA or PNG files");
             ok = false;
@@ -165,8 +186,15 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
 
 } // namespace
 
+// The original is an animation that holds frames; anything else is
+// refused by name before anything is written.
 bool read_original(const std::string& path, kaf_original& original) {
     begin_file_messages(path, nullptr);
+    if (type_from_ending(path.c_str(), ending_case::any) != file_type::kaf) {
+        file_message("Not an animation; --like takes the original KAF file");
+        end_file_messages();
+        return false;
+    }
     std::vector<uint8_t> bytes;
     kgf_status status = decode_file(path.c_str(), [&](byte_reader& reader) {
         // Frame data past the largest is never read: the header and no more.
@@ -177,6 +205,8 @@ bool read_original(const std::string& path, kaf_original& original) {
     });
     if (status == kgf_status::ok) {
         status = decode_kaf_original(bytes.data(), bytes.size(), original);
+        if (status == kgf_status::ok && original.animation.frame_count == 0)
+            status = kgf_status::no_frames;
         report_kaf_reading(console_sink(), original.animation, status, path.c_str());
     } else {
         file_status(status, path.c_str());
@@ -204,9 +234,15 @@ std::string summary_line(const pack_command& command, const pack_summary& summar
                        (summary.frames == 1 ? " frame" : " frames");
     if (command.like.empty())
         return line + " encoded";
-    return line + ": " + std::to_string(summary.encoded) + " encoded, " +
-           std::to_string(summary.copied) + " copied and " + std::to_string(summary.kept) +
-           " kept from " + command.like;
+    line += ": " + std::to_string(summary.encoded) + " encoded, " + std::to_string(summary.copied) +
+            " copied and " + std::to_string(summary.kept) + " kept from " + command.like;
+    if (summary.added.empty())
+        return line;
+    // Frames the original does not have are new: named, as they are added.
+    line += "; new, not in " + command.like + ":";
+    for (const std::string& file : summary.added)
+        line += " " + file;
+    return line;
 }
 
 int run_pack_unguarded(const pack_command& command, std::string* summary) {
@@ -238,7 +274,6 @@ int run_pack_unguarded(const pack_command& command, std::string* summary) {
     pack_options options;
     options.levels = command.levels > 0 ? command.levels : 0;
     options.default_levels = settings.num_mipmaps;
-    options.long_names = command.yes ? long_frame_names::packed : long_frame_names::refused;
     options.quality = quality;
     std::vector<uint8_t> bytes;
     const pack_result result = pack_kaf(frames, like, options, bytes);
@@ -246,8 +281,6 @@ int run_pack_unguarded(const pack_command& command, std::string* summary) {
         const std::string subject = result.subject.empty() ? command.output : result.subject;
         begin_file_messages(subject, nullptr);
         file_status(result.status, result.shown.empty() ? subject.c_str() : result.shown.c_str());
-        if (result.status == kgf_status::frame_name_too_long)
-            file_message("not packed (--yes packs it)");
         end_file_messages();
         return exit_failed;
     }
@@ -259,20 +292,16 @@ int run_pack_unguarded(const pack_command& command, std::string* summary) {
     }
 
     // The animation's folder is made with its parents when missing, as
-    // convert makes its output folder; a failure shows as "Cannot create".
+    // convert makes its output folder.
     const fs::path folder = text_path(command.output).parent_path();
-    std::error_code error;
-    if (!folder.empty())
-        fs::create_directories(folder, error);
-    remove_stale_temporaries(folder.empty() ? "." : path_text(folder).c_str());
-    const kgf_status written =
-        write_output_file(command.output.c_str(), bytes.data(), bytes.size());
-    if (written != kgf_status::ok) {
-        begin_file_messages(command.output, nullptr);
-        file_status(written, command.output.c_str());
-        end_file_messages();
+    const std::string folder_text = folder.empty() ? std::string(".") : path_text(folder);
+    remove_stale_temporaries(folder_text.c_str());
+    begin_file_messages(command.output, nullptr);
+    const int written =
+        write_output_now(folder_text.c_str(), command.output, bytes, console_sink());
+    end_file_messages();
+    if (!written)
         return exit_failed;
-    }
     if (summary != nullptr)
         *summary = summary_line(command, result.summary);
     else if (!command.quiet)
@@ -307,16 +336,16 @@ void setup_pack(CLI::App& app, int& status) {
                      "count with --like, else the stored setting)")
         ->check(CLI::IsMember({1, 5}));
     const quality_flags quality = add_quality_flags(*pack);
-    pack->add_flag("--yes", command->yes,
-                   "Pack frame names of 36 characters or more, which the game cannot read");
     pack->add_flag("--quiet", command->quiet, "No summary line; errors still show");
     pack->add_option("FRAME", command->frames,
                      "Frames in the order given: KGF, TGA or PNG files, or a folder of a split "
-                     "(its frames in the original's order with --like, else by name); a frame's "
-                     "name is its file's name ending in kgf")
+                     "(with --like its frames in the original's order, then other frame files "
+                     "by name as new frames; else by name); a frame's name is its file's name "
+                     "ending in .kgf")
         ->required();
-    pack->footer("Frames are 1 to 128 pixels a side; an animation holds 1 to 255 frames. "
-                 "Nothing is written when a frame is refused.");
+    pack->footer("Frames are 1 to 128 pixels a side; an animation holds 1 to 255 frames, and "
+                 "a frame's name holds at most 35 characters (a split could not write a longer "
+                 "one). Nothing is written when a frame is refused.");
     pack->callback([command, quality, &status] {
         read_quality_flags(quality, command->dither, command->srgb_mips, command->alpha_mips);
         install_console_messages();

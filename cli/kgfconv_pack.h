@@ -14,7 +14,6 @@ struct pack_command {
     int dither = -1;  // quality choices: 1 on, 0 off, -1 the stored setting
     int srgb_mips = -1;
     int alpha_mips = -1;
-    bool yes = false;
     bool quiet = false;
     std::vector<std::string> frames;
 };

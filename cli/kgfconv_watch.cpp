@@ -325,7 +325,6 @@ void pack_split(watcher& w, const std::string& folder) {
     command.dither = w.options.convert.dither;
     command.srgb_mips = w.options.convert.srgb_mips;
     command.alpha_mips = w.options.convert.alpha_mips;
-    command.yes = w.options.convert.yes;
     command.frames = {folder};
     std::string summary;
     const int packed = run_pack(command, &summary);

@@ -26,8 +26,7 @@ std::vector<std::string> planned_outputs(const convert_item& item, file_type to,
     // One output of the input's own name: the names the writers give.
     const bool one_level = item.type == file_type::tga || item.type == file_type::png;
     if (one_level || (item.type == file_type::kgf && to == file_type::kgf)) {
-        const char* ending = to == file_type::kgf ? "kgf" : to == file_type::png ? "png" : "tga";
-        return {folder + replace_extension(name, ending)};
+        return {folder + output_file_name(name, item.type, to)};
     }
     // A KGF's levels and an animation's frames are told by the conversion
     // itself, run with every output held and none written.

@@ -29,3 +29,19 @@ const char* last_three(const char* name) {
     const size_t length = std::strlen(name);
     return length < 3 ? name : name + length - 3;
 }
+
+const char* type_ending(file_type type) {
+    switch (type) {
+    case file_type::kaf:
+        return "kaf";
+    case file_type::kgf:
+        return "kgf";
+    case file_type::tga:
+        return "tga";
+    case file_type::png:
+        return "png";
+    case file_type::none:
+        break;
+    }
+    return nullptr;
+}

@@ -1,18 +1,19 @@
 #include "convert/output_names.h"
 
 #include "formats/limits.h"
+#include "formats/name_endings.h"
 #include "platform/files.h"
 
-std::string replace_extension(const std::string& name, const char* extension) {
-    if (name.size() < 3)
-        return name + "." + extension;
-    return name.substr(0, name.size() - 3) + extension;
+std::string output_file_name(const std::string& name, file_type from, file_type to) {
+    return with_ending(name, type_ending(from), type_ending(to));
 }
 
-std::string level_file_name(const std::string& name, const char* suffix, int level,
-                            const char* extension) {
-    const std::string base = name.size() < 5 ? name : name.substr(0, name.size() - 4);
-    return base + suffix + std::to_string(level) + "." + extension;
+std::string level_file_name(const std::string& name, file_type from, const char* suffix, int level,
+                            file_type to) {
+    // The name as it would be without an ending of its own: "x" of "x.tga".
+    const std::string single = output_file_name(name, from, to);
+    const std::string base = single.substr(0, single.size() - 4);
+    return base + suffix + std::to_string(level) + "." + type_ending(to);
 }
 
 std::string folder_with_separator(std::string folder) {

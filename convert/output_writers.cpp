@@ -40,6 +40,12 @@ std::string suffix_text(const conversion_options& options) {
     return std::string(stored.substr(0, fitting_length(stored, suffix_bytes - 1)));
 }
 
+// The type whose ending an input's name carries: an animation's frames are
+// named as the KGF files a split writes.
+file_type name_type(const conversion_request& request) {
+    return request.from == file_type::kaf ? file_type::kgf : request.from;
+}
+
 // Whether a KGF of this name is written: a name the game cannot read is
 // asked about, or written or refused as the options say, the sink told.
 bool name_length_accepted(const conversion_request& request, const std::string& name) {
@@ -127,11 +133,12 @@ bool encode_level(const conversion_request& request, bool png, const image_buffe
 int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
                       const std::string& name, image_buffer& destination, std::string& shown_name) {
     shown_name = name;
-    if (!name_length_accepted(request, name)) {
+    // The game reads the name the file holds: the output's.
+    const std::string output_name = output_file_name(name, name_type(request), file_type::kgf);
+    if (!name_length_accepted(request, output_name)) {
         release_image_data(destination);
         return 0;
     }
-    const std::string output_name = replace_extension(name, "kgf");
     shown_name = output_name;
     std::string path;
     int ok = 0;
@@ -144,7 +151,7 @@ int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
         encode_kgf(bytes, output_name.c_str(), destination, chain);
         release_image_data(destination);
         ok = deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
-                            request.sink);
+                            request.sink, request.inputs);
     }
     release_image_data(destination);
     return ok;
@@ -177,7 +184,7 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
                           int* first_left_out) {
     const conversion_request request = with_separator(given);
     const bool png = request.to == file_type::png;
-    const char* extension = png ? "png" : "tga";
+    const file_type picture_type = png ? file_type::png : file_type::tga;
     destination.num_mipmaps = source.num_mipmaps;
     destination.width = source.width;
     destination.height = source.height;
@@ -211,8 +218,10 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
     const int written = empty > 0 ? empty - 1 : levels;
     for (int level = 1; level <= written; ++level) {
         const std::string level_name =
-            levels <= 1 ? replace_extension(working_name, extension)
-                        : level_file_name(working_name, suffix.c_str(), level, extension);
+            levels <= 1
+                ? output_file_name(working_name, name_type(request), picture_type)
+                : level_file_name(working_name, name_type(request), suffix.c_str(), level,
+                                  picture_type);
         const level_size size = level_dimensions(width, height, level);
         destination.width = static_cast<int16_t>(size.width);
         destination.height = static_cast<int16_t>(size.height);
@@ -223,7 +232,7 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
         if (!output_path(request, guard, level_name, path) ||
             !encode_level(request, png, destination, offset, path, bytes) ||
             !deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
-                            request.sink))
+                            request.sink, request.inputs))
             ok = 0;
     }
     release_both(source, destination);

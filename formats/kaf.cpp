@@ -4,6 +4,7 @@
 #include "formats/kgf.h"
 #include "formats/levels.h"
 #include "formats/mip.h"
+#include "formats/name_endings.h"
 #include "formats/rle.h"
 #include "formats/text_fit.h"
 
@@ -68,9 +69,16 @@ void report_unwritten(std::vector<int32_t>* unwritten, int32_t index) {
 
 } // namespace
 
-// A frame name must be a bare file name: nothing that leads out of the folder.
+// A frame name must be a bare file name: nothing that leads out of the
+// folder, and nothing that would drive a terminal when it is printed.
 int is_plain_frame_name(const char* name) {
-    return is_plain_file_name(name) ? 1 : 0;
+    return is_plain_file_name(name) && !has_control_character(name) ? 1 : 0;
+}
+
+std::string frame_file_name(const std::string& name, const char* ending) {
+    if (std::strcmp(ending, "kgf") == 0 && has_ending(name, "kgf"))
+        return name;
+    return with_ending(name, "kgf", ending);
 }
 
 std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& frame) {
@@ -302,11 +310,12 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
         guard = &own_guard;
     int failed = 0;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
-        const std::string path = std::string(folder) + name;
+        const std::string file_name = frame_file_name(name, "kgf");
+        const std::string path = std::string(folder) + file_name;
         kgf_status refusal = check_frame_name(animation, frame, name, sink);
         if (refusal == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes)) {
             refusal = kgf_status::path_too_long;
-            report(sink, refusal, name);
+            report(sink, refusal, file_name.c_str());
         }
         if (refusal == kgf_status::ok) {
             refusal = claim_output(*guard, path);
@@ -314,8 +323,9 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
         }
         std::vector<uint8_t> bytes;
         if (refusal != kgf_status::ok ||
-            !make_frame_kgf(animation.frame_data, frame, name, levels, quality, bytes, sink) ||
-            !deliver_output(journal, folder, path, std::move(bytes), sink)) {
+            !make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels, quality, bytes,
+                            sink) ||
+            !deliver_output(journal, folder, path, std::move(bytes), sink, guard->inputs)) {
             report_unwritten(unwritten, i);
             ++failed;
         }

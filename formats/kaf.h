@@ -112,8 +112,16 @@ int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, con
                    const report_sink& sink);
 
 // 1 when a frame name is a bare file name that stays inside the folder it is
-// joined to; frames with other names are refused by the splitter.
+// joined to and holds no control character; frames with other names are
+// refused by the splitter.
 int is_plain_frame_name(const char* name);
+
+// The file a split writes for the frame of this name, of the type whose
+// ending is given ("kgf" or "tga"): a name ending in ".kgf" (any case) is
+// kept for KGF output and takes ".tga" in its place for TGA output; any
+// other name gets the ending added ("flame1.tga" gives "flame1.tga.kgf"), so
+// that no frame replaces a file of another type and a pack finds it again.
+std::string frame_file_name(const std::string& name, const char* ending);
 
 // The frame's name as stored, whole, rather than cut to its slot.
 std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& frame);
@@ -125,8 +133,9 @@ std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& f
 kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
                             const char* name, const report_sink& sink);
 
-// Writes each frame of a parsed animation as folder + frame name (a KGF file
-// of the given level count), now or into the journal. Every frame that is
+// Writes each frame of a parsed animation as folder + its frame_file_name
+// (a KGF file of the given level count, holding that name), now or into the
+// journal. Every frame that is
 // not written is reported by name and counted in unwritten; so is a frame
 // whose output the guard refuses (a file the run reads, or a name an
 // earlier frame took). Returns the number of frames not written.

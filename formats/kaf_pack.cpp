@@ -5,6 +5,7 @@
 #include "formats/levels.h"
 #include "formats/limits.h"
 #include "formats/mip.h"
+#include "formats/name_endings.h"
 #include "formats/png.h"
 #include "formats/rle.h"
 #include "formats/tga_to_kgf.h"
@@ -176,17 +177,18 @@ kgf_status check_frame(const pack_frame& frame) {
 } // namespace
 
 std::string frame_name_of_file(const std::string& file_name, frame_format format) {
-    if (format == frame_format::kgf || file_name.size() < 3)
+    if (format == frame_format::kgf)
         return file_name;
-    return file_name.substr(0, file_name.size() - 3) + "kgf";
+    return with_ending(file_name, format == frame_format::png ? "png" : "tga", "kgf");
 }
 
 bool names_same_frame(const std::string& name, const std::string& frame_name) {
-    if (name.size() != frame_name.size())
+    const std::string split = frame_file_name(frame_name, "kgf");
+    if (name.size() != split.size())
         return false;
     const size_t stem = name.size() >= 3 ? name.size() - 3 : 0;
-    return name.compare(0, stem, frame_name, 0, stem) == 0 &&
-           same_in_any_case(name.substr(stem), frame_name.substr(stem));
+    return name.compare(0, stem, split, 0, stem) == 0 &&
+           same_in_any_case(name.substr(stem), split.substr(stem));
 }
 
 kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_quality quality,
@@ -279,8 +281,9 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
                 break;
             }
         }
-        if (matched[i] < 0 && options.long_names == long_frame_names::refused &&
-            frames[i].name.size() + 1 > static_cast<size_t>(game_name_bytes))
+        // A name that does not fit its 36-byte slot could not be split
+        // again: the splitter refuses it.
+        if (matched[i] < 0 && frames[i].name.size() + 1 > static_cast<size_t>(kaf_name_bytes))
             return refuse(kgf_status::frame_name_too_long, frames[i].file);
     }
 
@@ -384,6 +387,8 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
             if (!append_encoded_frame(out, lead, given.name, given.picture, frame_levels(levels),
                                       options.quality))
                 return refuse(kgf_status::no_memory, given.file);
+            if (original != nullptr)
+                result.summary.added.push_back(given.file);
         }
         ++result.summary.encoded;
     }

@@ -16,10 +16,6 @@
 
 enum class frame_format : uint8_t { kgf, tga, png };
 
-// Whether frame names the game cannot read (36 bytes or more with their
-// NUL) are packed.
-enum class long_frame_names : uint8_t { refused, packed };
-
 // One frame to pack: its name in the animation, the file it came from (for
 // messages), and its first level in 16 bits, top row first: as encoded
 // (picture, made under the quality options) and as the user gave it
@@ -40,9 +36,8 @@ struct kaf_original {
 };
 
 struct pack_options {
-    int levels = 0;         // levels of each frame encoded; 0: as below
-    int default_levels = 1; // for a frame that the original has no count for
-    long_frame_names long_names = long_frame_names::refused;
+    int levels = 0;                          // levels of each frame encoded; 0: as below
+    int default_levels = 1;                  // for a frame that the original has no count for
     kgf_quality quality = kgf_quality::none; // how encoded frames' levels are made
 };
 
@@ -52,6 +47,9 @@ struct pack_summary {
     int encoded = 0; // given frames encoded from their pictures
     int copied = 0;  // given frames whose first level is the original's: copied as stored
     int kept = 0;    // frames of the original not given: kept as stored
+    // The files of the given frames that the original does not have,
+    // encoded as new frames: counted among the encoded.
+    std::vector<std::string> added;
 };
 
 struct pack_result {
@@ -64,13 +62,14 @@ struct pack_result {
     std::vector<std::string> made_opaque;
 };
 
-// A frame's name in an animation: the file's bare name, with its last three
-// characters replaced by "kgf" for a TGA or PNG file (a KGF file keeps its
-// name).
+// A frame's name in an animation: the file's bare name, a TGA or PNG file's
+// with ".kgf" in place of its own ending (added when it has none), a KGF
+// file's as it is.
 std::string frame_name_of_file(const std::string& file_name, frame_format format);
 
-// True when a file of that name gives the frame called frame_name: the same
-// names, their last three characters compared in any case.
+// True when a frame of that name (frame_name_of_file) is the one a split
+// of the frame called frame_name wrote: the same names once the split's
+// ending is added, their last three characters compared in any case.
 bool names_same_frame(const std::string& name, const std::string& frame_name);
 
 // Reads a frame file into its 16-bit first level: a KGF's as stored, a TGA

@@ -107,18 +107,44 @@ kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size
     return kgf_status::ok;
 }
 
+std::string make_output_folder(const std::string& folder) {
+    std::string wanted = folder;
+    while (wanted.size() > 1 && is_path_separator(wanted.back()))
+        wanted.pop_back();
+    // The missing folders, the deepest first; made from the top down.
+    std::vector<std::string> missing;
+    for (std::string at = wanted; !at.empty() && !path_exists(at.c_str());) {
+        missing.push_back(at);
+        const std::string parent = folder_of(at);
+        if (parent.empty() || parent.size() >= at.size())
+            break;
+        at = parent.size() > 1 ? parent.substr(0, parent.size() - 1) : parent;
+    }
+    for (auto part = missing.rbegin(); part != missing.rend(); ++part)
+        if (!create_folder(part->c_str()) && !path_exists(part->c_str()))
+            return *part;
+    return std::string();
+}
+
 int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
-                     const report_sink& sink) {
-    create_folder(folder);
+                     const report_sink& sink, run_inputs* run) {
+    const std::string not_made = make_output_folder(folder);
+    if (!not_made.empty()) {
+        report(sink, kgf_status::folder_not_made, (not_made + " for " + path).c_str());
+        return 0;
+    }
     const kgf_status status = write_output_file(path.c_str(), bytes.data(), bytes.size());
     report(sink, status, path.c_str());
-    return status == kgf_status::ok ? 1 : 0;
+    if (status != kgf_status::ok)
+        return 0;
+    record_run_output(run, path);
+    return 1;
 }
 
 int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes, const report_sink& sink) {
+                   std::vector<uint8_t>&& bytes, const report_sink& sink, run_inputs* run) {
     if (journal == nullptr)
-        return write_output_now(folder, path, bytes, sink);
+        return write_output_now(folder, path, bytes, sink, run);
     journal_entry entry;
     entry.is_output = true;
     entry.folder = folder;

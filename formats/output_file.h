@@ -4,6 +4,7 @@
 // never leaves a partial one under the final name.
 #pragma once
 
+#include "formats/output_guard.h"
 #include "formats/report.h"
 #include "formats/status.h"
 
@@ -37,15 +38,22 @@ kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size
 // before its first file, so that a folder no file can go to is said once.
 kgf_status prepare_output_folder(const char* folder);
 
-// Creates the folder's last component, writes the file and reports a
-// failure by the output's path ("Cannot create %s", "Cannot write %s").
-// Returns 1 when the file is in place.
+// Makes the folder with every missing parent. Returns an empty text when
+// nothing had to be made or all was made, else the folder that could not
+// be made, last_file_error() saying why. A path there that is no folder is
+// left for the write to name.
+std::string make_output_folder(const std::string& folder);
+
+// Makes the folder, writes the file and reports a failure by the output's
+// path ("Cannot create %s", "Cannot write %s"), or by the folder that could
+// not be made. Returns 1 when the file is in place, and records it for the
+// run when there is one.
 int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
-                     const report_sink& sink);
+                     const report_sink& sink, run_inputs* run = nullptr);
 
 // Writes the output now, or holds it in the journal when there is one.
 int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes, const report_sink& sink);
+                   std::vector<uint8_t>&& bytes, const report_sink& sink, run_inputs* run);
 
 // 1 when the name is one of this program's temporary names; sets the id of
 // the process that made it.

@@ -34,15 +34,23 @@ std::string resolved_identity(const std::string& path) {
     return error ? std::string() : in_system_case(path_text(target));
 }
 
-// Whether an earlier file of the run claimed the output; records it when
-// record is set and none did.
-bool taken_by_earlier_file(run_inputs& inputs, const std::string& identity, bool record) {
+// Whether an earlier file of the run wrote the output.
+bool taken_by_earlier_file(run_inputs& inputs, const std::string& identity) {
     std::lock_guard<std::mutex> hold(inputs.lock);
-    if (inputs.outputs.count(identity) != 0)
-        return true;
-    if (record)
-        inputs.outputs.insert(identity);
-    return false;
+    return inputs.outputs.count(identity) != 0;
+}
+
+// The checks that depend on the files before this one, made when they are
+// all done. Outputs are recorded for the run as they are written, in the
+// order of the files, so the first file given that writes an output keeps
+// it whichever file runs first, and the messages are those of -j 1.
+kgf_status claim_in_turn(output_guard& guard, const std::string& identity) {
+    if (guard.written.count(identity) != 0)
+        return kgf_status::same_output;
+    if (guard.inputs != nullptr && taken_by_earlier_file(*guard.inputs, identity))
+        return kgf_status::earlier_output;
+    guard.written.insert(identity);
+    return kgf_status::ok;
 }
 
 } // namespace
@@ -90,18 +98,19 @@ kgf_status claim_output(output_guard& guard, const std::string& path) {
     if (guard.inputs != nullptr && guard.inputs->identities.count(identity) != 0 &&
         guard.own_input.count(identity) == 0)
         return kgf_status::replaces_input;
-    if (guard.written.count(identity) != 0)
-        return kgf_status::same_output;
-    // Outputs held back are checked here against the files already done and
-    // recorded when they are written, so the first file given keeps its
-    // output whichever file runs first.
-    if (guard.inputs != nullptr && taken_by_earlier_file(*guard.inputs, identity, !guard.held))
-        return kgf_status::earlier_output;
-    guard.written.insert(identity);
-    return kgf_status::ok;
+    if (guard.held)
+        return kgf_status::ok;
+    return claim_in_turn(guard, identity);
 }
 
-kgf_status claim_run_output(run_inputs& inputs, const std::string& path) {
-    return taken_by_earlier_file(inputs, path_identity(path), true) ? kgf_status::earlier_output
-                                                                    : kgf_status::ok;
+kgf_status claim_held_output(output_guard& guard, const std::string& path) {
+    return claim_in_turn(guard, path_identity(path));
+}
+
+void record_run_output(run_inputs* inputs, const std::string& path) {
+    if (inputs == nullptr)
+        return;
+    const std::string identity = path_identity(path);
+    std::lock_guard<std::mutex> hold(inputs->lock);
+    inputs->outputs.insert(identity);
 }

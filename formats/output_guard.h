@@ -34,8 +34,9 @@ struct output_guard {
     run_inputs* inputs = nullptr;    // none: nothing is protected
     std::set<std::string> own_input; // the input's identities, when it may be replaced
     std::set<std::string> written;   // the outputs this input already gave
-    // The outputs are held back and written once every earlier file is
-    // done: the run records them then, with claim_run_output.
+    // The outputs are held back and written when every earlier file is
+    // done: what earlier files wrote is known only then, so the checks that
+    // depend on it are made then, with claim_held_output.
     bool held = false;
 };
 
@@ -44,11 +45,18 @@ struct output_guard {
 output_guard guard_for_input(run_inputs* inputs, const std::string& input, bool same_type);
 
 // ok, or why path may not be written: it is an input of the run
-// (replaces_input), an earlier output of this input (same_output), or an
-// output an earlier file of the run claimed (earlier_output). Records path
-// as written when it may be.
+// (replaces_input), an earlier output of this input (same_output), or a
+// file an earlier file of the run wrote (earlier_output). Records path as
+// this input's when it may be.
 kgf_status claim_output(output_guard& guard, const std::string& path);
 
-// Records path as an output of the run, or earlier_output when an earlier
-// file of the run claimed it: for outputs held back, as they are written.
-kgf_status claim_run_output(run_inputs& inputs, const std::string& path);
+// For an output held back, as it is written in turn: same_output when
+// this input gave it already, earlier_output when an earlier file of the
+// run wrote path, else ok and path recorded as this input's; the checks and
+// their order of claim_output for an output written at once.
+kgf_status claim_held_output(output_guard& guard, const std::string& path);
+
+// Records path as written by the run: only a file in place is one that a
+// later file may not replace, so that a failed write is never said to be
+// an earlier file's output.
+void record_run_output(run_inputs* inputs, const std::string& path);

@@ -1,5 +1,6 @@
 #include "formats/status.h"
 
+#include "formats/name_endings.h"
 #include "formats/report.h"
 
 #include "platform/files.h"
@@ -58,6 +59,7 @@ constexpr status_entry status_table[] = {
     {kgf_status::image_too_large, "%s: Image too large!"},
     {kgf_status::cannot_make_folder, "Cannot create the output folder %s"},
     {kgf_status::cannot_write_folder, "Cannot write into the output folder %s"},
+    {kgf_status::folder_not_made, "Cannot make the folder %s"},
 };
 
 constexpr bool table_in_order() {
@@ -65,7 +67,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::cannot_write_folder) + 1;
+    return index == static_cast<size_t>(kgf_status::folder_not_made) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 
@@ -94,11 +96,14 @@ std::string status_message(kgf_status status, const char* subject) {
     const size_t at = text.find("%s");
     if (at == std::string::npos)
         return text;
-    text = text.substr(0, at) + (subject != nullptr ? subject : "") + text.substr(at + 2);
+    // Names come from files and arguments: a control character in one is
+    // shown, never sent to a terminal or a box as it stands.
+    text = text.substr(0, at) + (subject != nullptr ? printable_name(subject) : "") +
+           text.substr(at + 2);
     // A file the system would not open or write: its words for why.
     if (status == kgf_status::cannot_open || status == kgf_status::cannot_create ||
         status == kgf_status::cannot_write || status == kgf_status::cannot_make_folder ||
-        status == kgf_status::cannot_write_folder) {
+        status == kgf_status::cannot_write_folder || status == kgf_status::folder_not_made) {
         const std::string reason = last_file_error();
         if (!reason.empty())
             text += ": " + reason;

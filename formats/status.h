@@ -48,6 +48,7 @@ enum class kgf_status : uint8_t {
     // A batch's output folder:
     cannot_make_folder,  // it cannot be made
     cannot_write_folder, // no file can be written into it
+    folder_not_made,     // an output's folder, or a parent of it, that cannot be made
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

@@ -29,7 +29,6 @@ pack_options options_from(uint8_t bits) {
     pack_options options;
     options.levels = levels[bits & 3];
     options.default_levels = levels[(bits >> 2) & 3];
-    options.long_names = (bits & 16) != 0 ? long_frame_names::packed : long_frame_names::refused;
     options.quality = (bits & 64) != 0 ? kgf_quality::best : kgf_quality::none;
     return options;
 }
@@ -125,8 +124,7 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
     });
     if (!whole)
         return;
-    pack_options options;
-    options.long_names = long_frame_names::packed;
+    const pack_options options;
     std::vector<uint8_t> out;
     if (pack_kaf(frames, &original, options, out).status != kgf_status::ok)
         return;

@@ -34,7 +34,8 @@ std::filesystem::path text_path(const std::string& text);
 // it gave none.
 std::string last_file_error();
 
-// Creates the last component of the path; the result may be ignored.
+// Creates the last component of the path; the result may be ignored. On
+// failure last_file_error() says why.
 int create_folder(const char* path);
 
 // Creates the folder with every missing parent. 1 when it is a folder

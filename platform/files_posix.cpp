@@ -41,7 +41,7 @@ std::filesystem::path text_path(const std::string& text) {
 }
 
 int create_folder(const char* path) {
-    return mkdir(path, 0777) == 0 ? 1 : 0;
+    return mkdir(path, 0777) == 0 ? 1 : failed();
 }
 
 int create_folder_with_parents(const char* path) {

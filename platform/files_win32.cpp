@@ -87,7 +87,7 @@ std::filesystem::path text_path(const std::string& text) {
 }
 
 int create_folder(const char* path) {
-    return CreateDirectoryA(path, nullptr) ? 1 : 0;
+    return CreateDirectoryA(path, nullptr) ? 1 : failed();
 }
 
 int create_folder_with_parents(const char* path) {

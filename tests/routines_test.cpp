@@ -396,7 +396,8 @@ TEST_F(routines, split_kaf_shows_each_frame_it_does_not_write) {
     const std::string blocked = output.file("plain") + "/sub/";
     EXPECT_EQ(split(blocked, write("one.kaf", kaf_file({"a.kgf"}))).ok, 0);
     EXPECT_EQ(without_reasons(recorder.texts()),
-              std::vector<std::string>{"Cannot create " + blocked + "a.kgf"});
+              std::vector<std::string>{"Cannot make the folder " + output.file("plain") +
+                                       "/sub for " + blocked + "a.kgf"});
     recorder.clear();
     const std::string deep = output.folder_text() + std::string(250, 'd') + "/";
     EXPECT_EQ(split(deep, write("one.kaf", kaf_file({"a.kgf"}))).ok, 0);

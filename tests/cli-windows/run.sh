@@ -33,8 +33,11 @@ check "convert exits 0" test $? -eq 0
 check "per-level files" test -f out/stone_MM5.tga
 check "frames" test -f out/flame4.tga -a ! -e out/flame4.kgf
 check "TGA to TGA" test -f out/wall.tga
-# The frames, among the other files of the folder, pack back to the original.
-"$wine_run" "$kgfconv" pack --quiet -o back.kaf --like flame.kaf out >out.txt 2>err.txt
+# The frames of a split's folder pack back to the original; the other files
+# of a folder would be packed as new frames after them.
+mkdir frames
+cp out/flame1.tga out/flame2.tga out/flame3.tga out/flame4.tga frames/
+"$wine_run" "$kgfconv" pack --quiet -o back.kaf --like flame.kaf frames >out.txt 2>err.txt
 check "pack exits 0" test $? -eq 0
 check "the split frames pack back to the original" cmp -s back.kaf flame.kaf
 head -c 50 stone.kgf >cut.kgf

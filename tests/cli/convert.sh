@@ -69,7 +69,7 @@ check "the others convert" test -f cases/UP.kgf -a -f cases/mixed.kgf
 check "progress lines for converted files only" test "$(grep -c '^\[' err.txt)" -eq 2
 check "and numbered in input order" grep -qx "\[3/3\] mixed.Tga" err.txt
 "$kgfconv" convert --to kgf --from tga -o forced notes.bmp 2>err.txt
-check "--from forces the type" test -f forced/notes.kgf
+check "--from forces the type, the name keeping its ending" test -f forced/notes.bmp.kgf
 
 "$kgfconv" convert --to kaf wall.tga >out.txt 2>err.txt
 check "KAF output is refused with status 2" test $? -eq 2
@@ -96,7 +96,7 @@ cp wall.tga "$long"
 "$kgfconv" convert --to kgf -o names "$long" 2>err.txt
 check "the name-length question answered No fails the file" test $? -eq 1
 check "the question is shown" grep -q "^kgfconv: $long: Filename exceeds 36 characters" err.txt
-check "with its answer" grep -qx "kgfconv: $long: answered No: not written, the file fails (--yes writes it)" err.txt
+check "with its answer" grep -qx "kgfconv: $long: a name of 36 characters or more: answered No: not written, the file fails (--yes writes it)" err.txt
 check "the file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 "$kgfconv" convert --to kgf --yes -o names "$long" 2>err.txt
 check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"

@@ -8,7 +8,7 @@ echo x >plain
 "$kgfconv" convert --to kgf -o plain/sub flame.kaf 2>err.txt
 check "an unwritable folder fails the animation" test $? -eq 1
 for n in 1 2 3 4; do
-    check "frame $n is named" grep -qx "kgfconv: flame.kaf: Cannot create plain/sub/flame$n.kgf: Not a directory" err.txt
+    check "frame $n is named" grep -qx "kgfconv: flame.kaf: Cannot make the folder plain/sub for plain/sub/flame$n.kgf: Not a directory" err.txt
 done
 check "and no progress line claims it" test "$(grep -c '^\[' err.txt)" -eq 0
 
@@ -19,19 +19,21 @@ check "a refused frame makes the status 1" test $? -eq 1
 check "it is named" grep -qx "kgfconv: bad.kaf: Bad frame name: ../up.kgf" err.txt
 check "the good frame is written" test -f named/good.kgf -a ! -e up.kgf
 
-# KAF to TGA: a frame stored as pic.tga keeps its output, over a user's file.
+# KAF to TGA: a frame stored as pic.tga gets an output of its own beside a
+# user's file of that name.
 kaf_of pic.tga other.kgf >pic.kaf
 mkdir -p pics
 echo mine >pics/pic.tga
 "$kgfconv" convert --to tga -o pics pic.kaf 2>err.txt
 check "a frame named pic.tga converts" test $? -eq 0
-check "its output is the frame's TGA" test "$(od -An -tu1 -j2 -N1 pics/pic.tga | tr -d ' ')" -eq 2
-check "no frame file is left" test "$(ls pics | tr '\n' ' ')" = "other.tga pic.tga "
+check "its output is the frame's TGA" test "$(od -An -tu1 -j2 -N1 pics/pic.tga.tga | tr -d ' ')" -eq 2
+check "the user's file stays" test "$(cat pics/pic.tga)" = mine
+check "no frame file is left" test "$(ls pics | tr '\n' ' ')" = "other.tga pic.tga pic.tga.tga "
 
 # Every level that cannot be written is named.
 "$kgfconv" convert --to tga --all-levels -o plain/sub stone.kgf 2>err.txt
 check "an unwritable folder fails the texture" test $? -eq 1
-check "each level is named" test "$(grep -c '^kgfconv: stone.kgf: Cannot create plain/sub/stone_MM[1-5].tga: Not a directory$' err.txt)" -eq 5
+check "each level is named" test "$(grep -c '^kgfconv: stone.kgf: Cannot make the folder plain/sub for plain/sub/stone_MM[1-5].tga: Not a directory$' err.txt)" -eq 5
 
 # Inputs that are not regular files are refused by name and never block.
 mkfifo pipe.kaf

@@ -28,7 +28,7 @@ check "PNG to KGF is TGA to KGF (24-bit picture, an opaque PNG)" cmp -s from-png
 check "PNG to KGF is TGA to KGF (32-bit picture)" cmp -s from-png/glass.kgf from-tga/glass.kgf
 cp png/wall.png picture.img
 "$kgfconv" convert --quiet --to tga --from png -o forced picture.img
-check "--from png takes another ending" test -f forced/picture.tga
+check "--from png takes another ending, the name keeping its own" test -f forced/picture.img.tga
 
 "$kgfconv" info png/glass.png >out.txt 2>err.txt
 printf 'png/glass.png\n  Type: PNG\n  Resolution: 32x32\n  Color depth: 32\n  Mipmaps: 1\n  Frames: 1\n' >expected.txt

@@ -42,6 +42,8 @@ refuses "kgfconv: dither=2: must be 0 or 1" dither=2
 refuses "kgfconv: bpp: expected NAME=VALUE" bpp
 refuses "kgfconv: output_dir=$here/a" "output_dir=$here/a
 b"
+refuses "kgfconv: output_dir=: names no folder (. is the current one)" output_dir=
+refuses "kgfconv: output_dir=   : names no folder (. is the current one)" "output_dir=   "
 "$kgfconv" settings bpp=8 mipmaps=7 >out.txt 2>err.txt
 check "every bad argument is named" test "$(wc -l <err.txt)" -eq 2
 
@@ -51,6 +53,12 @@ check "convert takes the saved folder, levels, suffix and depth" \
 "$kgfconv" convert --to kgf wall.tga 2>err.txt
 "$kgfconv" info "saved out /wall.kgf" >info.txt 2>&1
 check "convert takes the saved mip levels" grep -qx "  Mipmaps: 5" info.txt
+
+# A folder stored empty is no folder: the default is used, with a note.
+printf '%s\n' "[KGF Tool]" "output_dir=" >"$ini"
+"$kgfconv" convert --to kgf wall.tga 2>err.txt
+check "an empty stored folder converts into the default" test -f output/wall.kgf -a ! -e wall.kgf
+check "saying so" grep -qx "kgfconv: $ini: output_dir=: names no folder (. is the current one); the default $here/output is used" err.txt
 
 # A file edited by hand, blanks around names and values.
 printf '%s\n' "[KGF Tool]" "  output_dir = $here/edited  " "[KGF Tool\\tga]" " bpp = 24 " >"$ini"

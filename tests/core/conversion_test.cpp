@@ -122,9 +122,11 @@ TEST(ConversionCore, OutputAndShownNames) {
     const name_case cases[] = {
         {file_type::kgf, "wall.tga", "wall.kgf", "wall.kgf"},
         {file_type::kgf, "wall.TGA", "wall.kgf", "wall.kgf"},
-        {file_type::kgf, "texture", "textkgf", "textkgf"}, // no dot is looked for
+        // No letter is lost: a name without the input's ending gets the
+        // output's added.
+        {file_type::kgf, "texture", "texture.kgf", "texture.kgf"},
         {file_type::kgf, "ab", "ab.kgf", "ab.kgf"},
-        {file_type::tga, "texture", "texttga", "texture"},
+        {file_type::tga, "texture", "texture.tga", "texture"},
         {file_type::tga, "ab", "ab.tga", "ab"},
     };
     const std::vector<uint8_t> input = tga_bytes(pattern_image(4, 4, 32, 3));
@@ -379,20 +381,39 @@ TEST(LastThree, EndingsWithoutLookingForADot) {
     EXPECT_STREQ(second_ending, "tga");
 }
 
-TEST(OutputNames, ShortNamesKeepEveryCharacter) {
+// An output ends in its type's ending, dot included, and keeps every
+// letter of the name it comes from: only an ending of the input's type is
+// replaced.
+TEST(OutputNames, OnlyTheInputTypesEndingIsReplaced) {
     struct name_case {
         const char* name;
+        file_type from;
+        const char* kgf_name;
+        const char* tga_name;
         const char* level_name;
-        const char* single_name;
     };
-    const name_case cases[] = {{"wall.kgf", "wall_MM2.tga", "wall.tga"},
-                               {"a.kgf", "a_MM2.tga", "a.tga"},
-                               {"abcd", "abcd_MM2.tga", "atga"},
-                               {"ab", "ab_MM2.tga", "ab.tga"},
-                               {"", "_MM2.tga", ".tga"}};
+    const name_case cases[] = {
+        {"wall.tga", file_type::tga, "wall.kgf", "wall.tga", "wall_MM2.tga"},
+        {"wall.TGA", file_type::tga, "wall.kgf", "wall.tga", "wall_MM2.tga"},
+        {"wall.kgf", file_type::kgf, "wall.kgf", "wall.tga", "wall_MM2.tga"},
+        {"a.kgf", file_type::kgf, "a.kgf", "a.tga", "a_MM2.tga"},
+        {"picture", file_type::tga, "picture.kgf", "picture.tga", "picture_MM2.tga"},
+        {"frame01", file_type::tga, "frame01.kgf", "frame01.tga", "frame01_MM2.tga"},
+        {"picture.img", file_type::tga, "picture.img.kgf", "picture.img.tga",
+         "picture.img_MM2.tga"},
+        {"xtga", file_type::tga, "xtga.kgf", "xtga.tga", "xtga_MM2.tga"},
+        {"wall.kgf", file_type::tga, "wall.kgf.kgf", "wall.kgf.tga", "wall.kgf_MM2.tga"},
+        {"ab", file_type::tga, "ab.kgf", "ab.tga", "ab_MM2.tga"},
+        {".tga", file_type::tga, ".kgf", ".tga", "_MM2.tga"},
+        {"", file_type::kgf, ".kgf", ".tga", "_MM2.tga"},
+        // The routines' writers take any three letters after a dot.
+        {"wall.png", file_type::none, "wall.kgf", "wall.tga", "wall_MM2.tga"},
+        {"texture", file_type::none, "texture.kgf", "texture.tga", "texture_MM2.tga"},
+    };
     for (const auto& c : cases) {
-        EXPECT_EQ(level_file_name(c.name, "_MM", 2), c.level_name) << c.name;
-        EXPECT_EQ(replace_extension(c.name, "tga"), c.single_name) << c.name;
+        EXPECT_EQ(output_file_name(c.name, c.from, file_type::kgf), c.kgf_name) << c.name;
+        EXPECT_EQ(output_file_name(c.name, c.from, file_type::tga), c.tga_name) << c.name;
+        EXPECT_EQ(level_file_name(c.name, c.from, "_MM", 2), c.level_name) << c.name;
     }
 }
 

@@ -254,12 +254,12 @@ TEST(kaf_pack, refusals_name_the_frame_and_write_nothing) {
     std::vector<pack_frame> many(256, frame_of("x.kgf", small));
     bytes out;
     EXPECT_EQ(pack_kaf(many, nullptr, pack_options{}, out).status, kgf_status::bad_frame_count);
-    // Long names go in when asked for; 35 characters always do.
-    pack_options options;
-    options.long_names = long_frame_names::packed;
-    EXPECT_EQ(
-        pack_kaf({frame_of(std::string(33, 'n') + ".kgf", small)}, nullptr, options, out).status,
-        kgf_status::ok);
+    // 35 characters fit a frame's slot; control characters are refused as
+    // a separator is.
+    EXPECT_EQ(pack_kaf({frame_of("a\x1b[2J.kgf", small)}, nullptr, pack_options{}, out).status,
+              kgf_status::bad_frame_name);
+    EXPECT_EQ(pack_kaf({frame_of("a\nb.kgf", small)}, nullptr, pack_options{}, out).status,
+              kgf_status::bad_frame_name);
     EXPECT_EQ(
         pack_kaf({frame_of(std::string(31, 'n') + ".kgf", small)}, nullptr, pack_options{}, out)
             .status,
@@ -274,10 +274,39 @@ TEST(kaf_pack, a_tga_larger_than_a_frame_is_refused_before_its_pixels) {
     kgf_reading reading;
     EXPECT_EQ(decode_frame_picture(reader, frame_format::tga, kgf_quality::none, picture, reading),
               kgf_status::bad_frame_size);
+}
+
+// Stored names and the files a split writes for them: every file ends in
+// its type's ending, and a pack of either file finds the frame again.
+TEST(kaf_pack, stored_names_and_the_files_of_their_split) {
+    struct name_case {
+        const char* stored;
+        const char* kgf_file;
+        const char* tga_file;
+    } cases[] = {
+        {"flame1.kgf", "flame1.kgf", "flame1.tga"},
+        {"WALK1.KGF", "WALK1.KGF", "WALK1.tga"},
+        {"flame1.tga", "flame1.tga.kgf", "flame1.tga.tga"},
+        {"flame1kgfx", "flame1kgfx.kgf", "flame1kgfx.tga"},
+        {"flame1kgf", "flame1kgf.kgf", "flame1kgf.tga"},
+        {"frame", "frame.kgf", "frame.tga"},
+        {"..........", "...........kgf", "...........tga"},
+        {".~kgf999999-1.tmp", ".~kgf999999-1.tmp.kgf", ".~kgf999999-1.tmp.tga"},
+        {"a.kaf", "a.kaf.kgf", "a.kaf.tga"},
+    };
+    for (const name_case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        EXPECT_EQ(frame_file_name(c.stored, "kgf"), c.kgf_file);
+        EXPECT_EQ(frame_file_name(c.stored, "tga"), c.tga_file);
+        EXPECT_TRUE(names_same_frame(frame_name_of_file(c.kgf_file, frame_format::kgf), c.stored));
+        EXPECT_TRUE(names_same_frame(frame_name_of_file(c.tga_file, frame_format::tga), c.stored));
+    }
     EXPECT_EQ(frame_name_of_file("walk1.tga", frame_format::tga), "walk1.kgf");
+    EXPECT_EQ(frame_name_of_file("walk1", frame_format::tga), "walk1.kgf");
     EXPECT_EQ(frame_name_of_file("WALK1.KGF", frame_format::kgf), "WALK1.KGF");
     EXPECT_TRUE(names_same_frame("WALK1.kgf", "WALK1.KGF"));
     EXPECT_FALSE(names_same_frame("walk1.kgf", "WALK1.kgf"));
+    EXPECT_FALSE(names_same_frame("frame.tga", "frame"));
 }
 
 } // namespace

@@ -392,8 +392,11 @@ TEST(kaf_split, long_names_are_cut_to_their_slot) {
     EXPECT_EQ(written.failed, 1);
     EXPECT_EQ(written.unwritten, std::vector<int32_t>{0});
     EXPECT_EQ(written.found.findings, (std::vector<finding>{{kgf_status::frame_name_cut, name80}}));
-    EXPECT_EQ(written.paths(), (std::vector<std::string>{"out/" + name35, "out/z.kgf"}));
-    EXPECT_EQ(written.output("out/" + name35), copied_kgf(b, 1, b.runs));
+    // A name without the ending gets it: the file and the name it holds.
+    EXPECT_EQ(written.paths(), (std::vector<std::string>{"out/" + name35 + ".kgf", "out/z.kgf"}));
+    frame_spec b_file = b;
+    b_file.name = name35 + ".kgf";
+    EXPECT_EQ(written.output("out/" + name35 + ".kgf"), copied_kgf(b_file, 1, b.runs));
     EXPECT_EQ(written.output("out/z.kgf"), copied_kgf(c, 1, c.runs));
 }
 
@@ -568,10 +571,12 @@ TEST(kaf_split, frame_that_cannot_be_written_is_left_out) {
                            &unwritten, none.sink()),
               3);
     EXPECT_EQ(unwritten, (std::vector<int32_t>{0, 1, 2}));
+    const std::string folder_made = output.file("plain") + "/sub";
     EXPECT_EQ(none.findings,
-              (std::vector<finding>{{kgf_status::cannot_create, blocked + "a.kgf"},
-                                    {kgf_status::cannot_create, blocked + "b.kgf"},
-                                    {kgf_status::cannot_create, blocked + "c.kgf"}}));
+              (std::vector<finding>{
+                  {kgf_status::folder_not_made, folder_made + " for " + blocked + "a.kgf"},
+                  {kgf_status::folder_not_made, folder_made + " for " + blocked + "b.kgf"},
+                  {kgf_status::folder_not_made, folder_made + " for " + blocked + "c.kgf"}}));
 }
 
 TEST(kaf_decode, long_names_are_cut_between_characters) {
