@@ -59,9 +59,14 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer(exit_statuses);
     // The build writes the bash completion with this; the help does not show it.
+    // A completion longer than the stream's buffer fails while it is
+    // written: the reason is kept for the status below.
+    int completion_error = 0;
     app.add_flag_callback("--bash-completion",
-                          [&app] {
-                              std::fputs(bash_completion(app).c_str(), stdout);
+                          [&app, &completion_error] {
+                              errno = 0;
+                              if (std::fputs(bash_completion(app).c_str(), stdout) < 0)
+                                  completion_error = errno;
                               throw CLI::Success();
                           })
         ->group("");
@@ -85,7 +90,7 @@ int main(int argc, char** argv) {
             // (--version's) leaves its reason in errno.
             errno = 0;
             const int printed = app.exit(error);
-            return finish_standard_output(printed, errno);
+            return finish_standard_output(printed, errno != 0 ? errno : completion_error);
         }
         return usage_error(app, error);
     }
