@@ -50,20 +50,37 @@ std::string name_from(uint8_t bits, const kaf_original* original) {
     return own[(bits >> 4) & 7];
 }
 
+// Whether a decoded frame holds the given picture. A file with no alpha
+// channel says nothing of transparency: a frame whose colours it matches is
+// kept as stored, transparent pixels and all, so only colours are compared.
+bool same_pixels(const image_buffer& decoded, const pack_frame& given) {
+    if (decoded.data.size() > given.picture.data.size())
+        return false;
+    const uint8_t alpha_mask = given.carries_alpha ? 0xFF : 0x7F; // bit 15, high byte
+    for (size_t i = 0; i < decoded.data.size(); ++i) {
+        const uint8_t mask = (i & 1) != 0 ? alpha_mask : 0xFF;
+        if ((decoded.data[i] & mask) != (given.picture.data[i] & mask))
+            return false;
+    }
+    return true;
+}
+
 // True when a frame of that name in a written animation shows the picture.
 bool frame_shows_picture(const kaf_animation& animation, const pack_frame& given) {
     bool shown = false;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* slot) {
         const char* stored =
             reinterpret_cast<const char*>(animation.frame_data.data() + frame.start + 3);
-        if (!names_same_frame(given.name, slot) &&
-            !names_same_frame(given.name, std::string(stored, frame.name_length)))
+        // A frame of the original is found by its split file's name; a new
+        // frame keeps the name it was given.
+        const std::string whole(stored, static_cast<size_t>(frame.name_length));
+        if (given.name != slot && given.name != whole && !names_same_frame(given.name, slot) &&
+            !names_same_frame(given.name, whole))
             return;
         image_buffer picture;
-        shown = shown ||
-                (decode_kaf_frame(animation.frame_data, frame, frame.end, picture,
-                                  row_order::top_first) &&
-                 std::equal(picture.data.begin(), picture.data.end(), given.picture.data.begin()));
+        shown = shown || (decode_kaf_frame(animation.frame_data, frame, frame.end, picture,
+                                           row_order::top_first) &&
+                          same_pixels(picture, given));
     });
     return shown;
 }
@@ -106,15 +123,17 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
     std::vector<pack_frame> frames;
     bool whole = true;
     size_t next = 0;
-    for_each_kaf_frame(original.animation, [&](int32_t, const kaf_frame& frame, const char* name) {
+    for_each_kaf_frame(original.animation, [&](int32_t, const kaf_frame& frame, const char*) {
         const journal_entry& entry = journal.entries[next++];
         const uint8_t* header = original.animation.frame_data.data() + frame.header;
         image_buffer first;
         whole = whole && header[11] == 0 && header[13] == 0 &&
                 decode_kaf_frame(original.animation.frame_data, frame, frame.end, first,
                                  row_order::top_first);
+        // The frame comes back under its split file's name, as pack reads
+        // a split folder.
         pack_frame given;
-        given.name = name;
+        given.name = entry.path.substr(entry.path.rfind('/') + 1);
         given.file = entry.path;
         byte_reader reader = memory_reader(entry.bytes.data(), entry.bytes.size());
         kgf_reading reading;
