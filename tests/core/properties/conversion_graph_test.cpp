@@ -77,7 +77,7 @@ rc::Gen<int> level_counts() {
 }
 
 // The picture's pixels, top row first: colours from the seed, alpha 0 or
-// 255 (or any, for some) as the spec says.
+// 255 (or any, for some) as the picture_spec asks.
 image_buffer make_picture(const picture_spec& spec) {
     image_buffer image;
     init_image_buffer(image, static_cast<uint8_t>(spec.bpp));
