@@ -174,6 +174,177 @@ kgf_status check_frame(const pack_frame& frame) {
     return kgf_status::ok;
 }
 
+// A refusal of the whole pack: the status, the frame's file it concerns,
+// and the text for the status's "%s" when that is not the file alone.
+struct refusal {
+    kgf_status status = kgf_status::ok;
+    std::string subject;
+    std::string shown;
+};
+
+// One frame of the animation written: a given frame or a kept one of the
+// original, by index.
+struct order_entry {
+    int given = -1;
+    int kept = -1;
+};
+
+// What the phases hand on: the original's frames, the original frame each
+// given frame matched (-1 for none), and the order of the frames written.
+struct pack_plan {
+    std::vector<original_frame> originals;
+    std::vector<int> matched;
+    std::vector<order_entry> order;
+};
+
+// Check and match: every given frame is sound and named once, and takes
+// the first frame of the original of its name.
+refusal check_and_match(const std::vector<pack_frame>& frames, const kaf_original* original,
+                        pack_plan& plan) {
+    if (frames.size() > static_cast<size_t>(largest_frame_count))
+        return refusal{kgf_status::bad_frame_count, std::string(), std::string()};
+    plan.originals = original_frames(original);
+    plan.matched.assign(frames.size(), -1);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const kgf_status checked = check_frame(frames[i]);
+        if (checked != kgf_status::ok)
+            return refusal{checked, frames[i].file, std::string()};
+        for (size_t j = 0; j < i; ++j)
+            if (same_in_any_case(frames[j].name, frames[i].name))
+                return refusal{kgf_status::frame_name_taken, frames[i].file, std::string()};
+        for (size_t j = 0; j < plan.originals.size(); ++j) {
+            original_frame& candidate = plan.originals[j];
+            if (candidate.given < 0 && (names_same_frame(frames[i].name, candidate.slot_name) ||
+                                        names_same_frame(frames[i].name, candidate.whole_name))) {
+                candidate.given = static_cast<int>(i);
+                plan.matched[i] = static_cast<int>(j);
+                break;
+            }
+        }
+        // A name that does not fit its 36-byte slot could not be split
+        // again: the splitter refuses it.
+        if (plan.matched[i] < 0 && frames[i].name.size() + 1 > static_cast<size_t>(kaf_name_bytes))
+            return refusal{kgf_status::frame_name_too_long, frames[i].file, std::string()};
+    }
+    return refusal{};
+}
+
+// Order: the given frames as given, each frame of the original not given
+// right after the frame that came before it in the original; a count the
+// header can hold, and one box for every frame, since the game plays them
+// all in the first's.
+refusal order_frames(const std::vector<pack_frame>& frames, pack_plan& plan) {
+    const std::vector<original_frame>& originals = plan.originals;
+    std::vector<order_entry> leading;
+    std::vector<std::vector<order_entry>> after(frames.size());
+    std::vector<order_entry>* group = &leading;
+    for (size_t j = 0; j < originals.size(); ++j) {
+        if (originals[j].given >= 0) {
+            group = &after[static_cast<size_t>(originals[j].given)];
+            continue;
+        }
+        group->push_back(order_entry{-1, static_cast<int>(j)});
+    }
+    std::vector<order_entry>& order = plan.order;
+    order = leading;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        order.push_back(order_entry{static_cast<int>(i), -1});
+        order.insert(order.end(), after[i].begin(), after[i].end());
+    }
+    const int count = static_cast<int>(order.size());
+    if (count < 1 || count > largest_frame_count)
+        return refusal{kgf_status::bad_frame_count, std::string(), std::string()};
+
+    auto size_of = [&](const order_entry& e) {
+        if (e.kept >= 0) {
+            const kaf_frame& frame = originals[static_cast<size_t>(e.kept)].frame;
+            return std::make_pair(frame.width, frame.height);
+        }
+        const image_buffer& picture = frames[static_cast<size_t>(e.given)].picture;
+        return std::make_pair(int{picture.width}, int{picture.height});
+    };
+    bool original_mixes = false;
+    for (const original_frame& frame : originals)
+        original_mixes = original_mixes || frame.frame.width != originals[0].frame.width ||
+                         frame.frame.height != originals[0].frame.height;
+    if (original_mixes)
+        return refusal{};
+    const auto first = size_of(order[0]);
+    for (const order_entry& e : order) {
+        const auto size = size_of(e);
+        if (size == first)
+            continue;
+        // A kept frame differs only from a first frame that was given.
+        const order_entry& named = e.given >= 0 ? e : order[0];
+        const auto named_size = size_of(named);
+        const auto other = e.given >= 0 ? first : size;
+        const std::string& file = frames[static_cast<size_t>(named.given)].file;
+        return refusal{kgf_status::frame_size_differs, file,
+                       file + ": " + size_text(named_size.first, named_size.second) + ", the " +
+                           (e.given >= 0 ? "first frame " : "original's frames ") +
+                           size_text(other.first, other.second)};
+    }
+    return refusal{};
+}
+
+// Write: the header, then each frame in order, copied as stored where the
+// original has it unchanged and encoded from its picture where not.
+refusal write_animation(const std::vector<pack_frame>& frames, const kaf_original* original,
+                        const pack_options& options, const pack_plan& plan,
+                        std::vector<uint8_t>& out, pack_result& result) {
+    const std::vector<original_frame>& originals = plan.originals;
+    out = animation_header(static_cast<int>(plan.order.size()), original);
+    const int default_levels = frame_levels(options.default_levels);
+    for (size_t p = 0; p < plan.order.size(); ++p) {
+        const order_entry& e = plan.order[p];
+        if (e.kept >= 0) {
+            append_stored_frame(out, original->animation,
+                                originals[static_cast<size_t>(e.kept)].frame);
+            ++result.summary.kept;
+            continue;
+        }
+        const pack_frame& given = frames[static_cast<size_t>(e.given)];
+        const int j = plan.matched[static_cast<size_t>(e.given)];
+        if (j >= 0) {
+            const original_frame& like = originals[static_cast<size_t>(j)];
+            const auto& data = original->animation.frame_data;
+            // Unchanged is judged on what the user gave, before any quality
+            // option rewrote it.
+            const image_buffer stored = stored_first_level(original->animation, like.frame);
+            if (frame_shows(stored, given)) {
+                append_stored_frame(out, original->animation, like.frame);
+                ++result.summary.copied;
+                continue;
+            }
+            if (!given.carries_alpha && has_transparent_pixel(stored))
+                result.made_opaque.push_back(given.file);
+            const int levels = options.levels > 0         ? options.levels
+                               : like.frame.mip_count > 0 ? like.frame.mip_count
+                                                          : default_levels;
+            if (!append_encoded_frame(out, data.data() + like.frame.start, like.whole_name,
+                                      given.picture, frame_levels(levels), options.quality))
+                return refusal{kgf_status::no_memory, given.file, std::string()};
+        } else {
+            // A new frame: lead bytes lent by the original's frame at its
+            // place, or its last one; a KGF's where there is no original.
+            const uint8_t* lead = kgf_prefix;
+            if (!originals.empty()) {
+                const size_t lender = std::min(p, originals.size() - 1);
+                lead = original->animation.frame_data.data() + originals[lender].frame.start;
+            }
+            const int levels = options.levels > 0 ? options.levels : default_levels;
+            if (!append_encoded_frame(out, lead, given.name, given.picture, frame_levels(levels),
+                                      options.quality))
+                return refusal{kgf_status::no_memory, given.file, std::string()};
+            if (original != nullptr)
+                result.summary.added.push_back(given.file);
+        }
+        ++result.summary.encoded;
+    }
+    result.summary.frames = static_cast<int>(plan.order.size());
+    return refusal{};
+}
+
 } // namespace
 
 std::string frame_name_of_file(const std::string& file_name, frame_format format) {
@@ -250,148 +421,19 @@ pack_result pack_kaf(const std::vector<pack_frame>& frames, const kaf_original* 
                      const pack_options& options, std::vector<uint8_t>& out) {
     pack_result result;
     out.clear();
-    auto refuse = [&](kgf_status status, const std::string& subject) {
-        result.status = status;
-        result.subject = subject;
-        result.shown.clear();
-        result.summary = pack_summary{};
-        result.made_opaque.clear();
+    pack_plan plan;
+    refusal refused = check_and_match(frames, original, plan);
+    if (refused.status == kgf_status::ok)
+        refused = order_frames(frames, plan);
+    if (refused.status == kgf_status::ok)
+        refused = write_animation(frames, original, options, plan, out, result);
+    if (refused.status != kgf_status::ok) {
+        // A refusal leaves nothing of a half-done pack behind.
+        result = pack_result{};
+        result.status = refused.status;
+        result.subject = std::move(refused.subject);
+        result.shown = std::move(refused.shown);
         out.clear();
-        return result;
-    };
-
-    if (frames.size() > static_cast<size_t>(largest_frame_count))
-        return refuse(kgf_status::bad_frame_count, std::string());
-    // Each given frame takes the first frame of the original of its name.
-    std::vector<original_frame> originals = original_frames(original);
-    std::vector<int> matched(frames.size(), -1);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const kgf_status checked = check_frame(frames[i]);
-        if (checked != kgf_status::ok)
-            return refuse(checked, frames[i].file);
-        for (size_t j = 0; j < i; ++j)
-            if (same_in_any_case(frames[j].name, frames[i].name))
-                return refuse(kgf_status::frame_name_taken, frames[i].file);
-        for (size_t j = 0; j < originals.size(); ++j) {
-            original_frame& candidate = originals[j];
-            if (candidate.given < 0 && (names_same_frame(frames[i].name, candidate.slot_name) ||
-                                        names_same_frame(frames[i].name, candidate.whole_name))) {
-                candidate.given = static_cast<int>(i);
-                matched[i] = static_cast<int>(j);
-                break;
-            }
-        }
-        // A name that does not fit its 36-byte slot could not be split
-        // again: the splitter refuses it.
-        if (matched[i] < 0 && frames[i].name.size() + 1 > static_cast<size_t>(kaf_name_bytes))
-            return refuse(kgf_status::frame_name_too_long, frames[i].file);
     }
-
-    // The order: the given frames as given, each frame of the original not
-    // given right after the frame that came before it in the original.
-    struct entry {
-        int given = -1;
-        int kept = -1;
-    };
-    std::vector<entry> leading;
-    std::vector<std::vector<entry>> after(frames.size());
-    std::vector<entry>* group = &leading;
-    for (size_t j = 0; j < originals.size(); ++j) {
-        if (originals[j].given >= 0) {
-            group = &after[static_cast<size_t>(originals[j].given)];
-            continue;
-        }
-        group->push_back(entry{-1, static_cast<int>(j)});
-    }
-    std::vector<entry> order = leading;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        order.push_back(entry{static_cast<int>(i), -1});
-        order.insert(order.end(), after[i].begin(), after[i].end());
-    }
-    const int count = static_cast<int>(order.size());
-    if (count < 1 || count > largest_frame_count)
-        return refuse(kgf_status::bad_frame_count, std::string());
-
-    // One box for every frame: the game plays them all in the first's.
-    auto size_of = [&](const entry& e) {
-        if (e.kept >= 0) {
-            const kaf_frame& frame = originals[static_cast<size_t>(e.kept)].frame;
-            return std::make_pair(frame.width, frame.height);
-        }
-        const image_buffer& picture = frames[static_cast<size_t>(e.given)].picture;
-        return std::make_pair(int{picture.width}, int{picture.height});
-    };
-    bool original_mixes = false;
-    for (const original_frame& frame : originals)
-        original_mixes = original_mixes || frame.frame.width != originals[0].frame.width ||
-                         frame.frame.height != originals[0].frame.height;
-    if (!original_mixes) {
-        const auto first = size_of(order[0]);
-        for (const entry& e : order) {
-            const auto size = size_of(e);
-            if (size == first)
-                continue;
-            // A kept frame differs only from a first frame that was given.
-            const entry& named = e.given >= 0 ? e : order[0];
-            const auto named_size = size_of(named);
-            const auto other = e.given >= 0 ? first : size;
-            const std::string& file = frames[static_cast<size_t>(named.given)].file;
-            refuse(kgf_status::frame_size_differs, file);
-            result.shown = file + ": " + size_text(named_size.first, named_size.second) + ", the " +
-                           (e.given >= 0 ? "first frame " : "original's frames ") +
-                           size_text(other.first, other.second);
-            return result;
-        }
-    }
-
-    out = animation_header(count, original);
-    const int default_levels = frame_levels(options.default_levels);
-    for (size_t p = 0; p < order.size(); ++p) {
-        const entry& e = order[p];
-        if (e.kept >= 0) {
-            append_stored_frame(out, original->animation,
-                                originals[static_cast<size_t>(e.kept)].frame);
-            ++result.summary.kept;
-            continue;
-        }
-        const pack_frame& given = frames[static_cast<size_t>(e.given)];
-        const int j = matched[static_cast<size_t>(e.given)];
-        if (j >= 0) {
-            const original_frame& like = originals[static_cast<size_t>(j)];
-            const auto& data = original->animation.frame_data;
-            // Unchanged is judged on what the user gave, before any quality
-            // option rewrote it.
-            const image_buffer stored = stored_first_level(original->animation, like.frame);
-            if (frame_shows(stored, given)) {
-                append_stored_frame(out, original->animation, like.frame);
-                ++result.summary.copied;
-                continue;
-            }
-            if (!given.carries_alpha && has_transparent_pixel(stored))
-                result.made_opaque.push_back(given.file);
-            const int levels = options.levels > 0         ? options.levels
-                               : like.frame.mip_count > 0 ? like.frame.mip_count
-                                                          : default_levels;
-            if (!append_encoded_frame(out, data.data() + like.frame.start, like.whole_name,
-                                      given.picture, frame_levels(levels), options.quality))
-                return refuse(kgf_status::no_memory, given.file);
-        } else {
-            // A new frame: lead bytes lent by the original's frame at its
-            // place, or its last one; a KGF's where there is no original.
-            const uint8_t* lead = kgf_prefix;
-            if (!originals.empty()) {
-                const size_t lender = std::min(p, originals.size() - 1);
-                lead = original->animation.frame_data.data() + originals[lender].frame.start;
-            }
-            const int levels = options.levels > 0 ? options.levels : default_levels;
-            if (!append_encoded_frame(out, lead, given.name, given.picture, frame_levels(levels),
-                                      options.quality))
-                return refuse(kgf_status::no_memory, given.file);
-            if (original != nullptr)
-                result.summary.added.push_back(given.file);
-        }
-        ++result.summary.encoded;
-    }
-    result.summary.frames = count;
     return result;
 }
