@@ -1,6 +1,6 @@
 // The image-information window's record of the highlighted file, kept for
-// the whole run. The dialog program's readers set its mip levels while they
-// read; the preview sets the rest.
+// the whole run: the record describe_image made of the file the preview
+// read, or blank. The preview alone fills it, after each highlight change.
 #pragma once
 
 #include "convert/describe.h"

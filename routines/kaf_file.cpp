@@ -2,7 +2,6 @@
 
 #include "formats/byte_reader.h"
 #include "formats/kaf.h"
-#include "routines/image_info.h"
 #include "routines/messages.h"
 #include "settings/settings.h"
 
@@ -20,15 +19,11 @@ int parse_kaf(const char* path, image_buffer* image, std::vector<uint8_t>& frame
         decode_file(path, [&](byte_reader& reader) { return decode_kaf(reader, animation); });
     if (status == kgf_status::cannot_open)
         return 0;
-    if (animation.any_header) {
-        image_info.mip_levels = static_cast<uint8_t>(animation.last_frame.mip_count);
-        image_info.sizes_differ = animation.sizes_differ;
-        // The first frame's size stands for the animation, as the first
-        // frame shows first.
-        if (image != nullptr) {
-            image->width = static_cast<int16_t>(animation.first_frame.width);
-            image->height = static_cast<int16_t>(animation.first_frame.height);
-        }
+    // The first frame's size stands for the animation, as the first frame
+    // shows first.
+    if (animation.any_header && image != nullptr) {
+        image->width = static_cast<int16_t>(animation.first_frame.width);
+        image->height = static_cast<int16_t>(animation.first_frame.height);
     }
     frame_count = animation.frame_count;
     frame_data_size = static_cast<int64_t>(animation.frame_data.size());

@@ -1,5 +1,5 @@
 // The dialog program's KAF routines: a path in, the frames out, failures
-// shown as messages, the mip levels kept for the image-information window.
+// shown as messages.
 #pragma once
 
 #include "formats/image_buffer.h"

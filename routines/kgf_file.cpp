@@ -2,7 +2,6 @@
 
 #include "formats/byte_reader.h"
 #include "formats/kgf.h"
-#include "routines/image_info.h"
 #include "routines/messages.h"
 #include "settings/settings.h"
 
@@ -17,8 +16,6 @@ int read_kgf(const char* path, image_buffer& image, int use_file_mipmaps, int fo
     });
     if (status == kgf_status::cannot_open)
         return 0;
-    if (reading.mip_count_read)
-        image_info.mip_levels = reading.header.mip_count;
     report_kgf_reading(message_box_sink(), reading, status, path);
     return status == kgf_status::ok ? 1 : 0;
 }

@@ -1,6 +1,5 @@
 // The dialog program's KGF routines: a path, the stored "mipmaps"
-// setting, failures shown as messages, the mip levels kept for the
-// image-information window.
+// setting, failures shown as messages.
 #pragma once
 
 #include "formats/image_buffer.h"

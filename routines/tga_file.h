@@ -1,5 +1,5 @@
 // The dialog program's TGA routines: a path, failures shown as
-// messages, the mip levels kept for the image-information window.
+// messages.
 #pragma once
 
 #include "formats/image_buffer.h"

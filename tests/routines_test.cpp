@@ -1,15 +1,18 @@
 // The dialog program's reading and splitting routines over real files: the
-// paths they open, the stored settings they read, the image information
-// they keep and the messages they show. What the formats decode and encode
-// is tested over memory beside each format.
+// paths they open, the stored settings they read, the preview's description
+// of a file and the messages they show. What the formats decode and encode is
+// tested over memory beside each format.
 #include "formats/kgf.h"
+#include "formats/png.h"
 #include "formats/tga.h"
 #include "platform/message.h"
 #include "routines/image_info.h"
 #include "routines/kaf_file.h"
 #include "routines/kgf_file.h"
+#include "routines/preview_read.h"
 #include "routines/tga_file.h"
 #include "settings/settings.h"
+#include "support/sample_files.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +72,7 @@ image_buffer fresh(int bpp) {
 // ---- read_kgf ------------------------------------------------------------
 
 // The file's levels are read only when the caller asks for them and the
-// stored "mipmaps" setting is on; the image information gets the file's
-// count whatever is read.
+// stored "mipmaps" setting is on.
 TEST_F(routines, read_kgf_takes_the_levels_from_its_flags_and_the_mipmaps_setting) {
     const std::string path = write("five.kgf", kgf_file(5, 2, 2, 4 + 1 + 1));
     const struct {
@@ -92,20 +94,8 @@ TEST_F(routines, read_kgf_takes_the_levels_from_its_flags_and_the_mipmaps_settin
         ASSERT_EQ(read_kgf(path.c_str(), image, c.use_file_mipmaps, c.for_display), 1);
         EXPECT_EQ(image.num_mipmaps, c.num_mipmaps);
         EXPECT_EQ(static_cast<unsigned>(image.data[0] | image.data[1] << 8), c.first_pixel);
-        EXPECT_EQ(image_info.mip_levels, 5);
     }
     EXPECT_TRUE(recorder.messages().empty());
-}
-
-TEST_F(routines, read_kgf_keeps_the_mip_count_of_a_file_cut_after_it) {
-    const bytes whole = kgf_file(3, 1, 1, 1);
-    for (const size_t cut : {size_t{5}, size_t{6}, size_t{12}}) {
-        reset_routines_state();
-        const std::string path = write("cut.kgf", bytes(whole.begin(), whole.begin() + cut));
-        image_buffer image = fresh(16);
-        EXPECT_EQ(read_kgf(path.c_str(), image, all_levels, for_conversion), 0);
-        EXPECT_EQ(image_info.mip_levels, cut >= 6 ? 3 : 0) << cut;
-    }
 }
 
 // Warnings and failures are shown one message each, naming the file.
@@ -159,26 +149,18 @@ TEST_F(routines, inputs_that_are_not_files_are_refused_by_name) {
 
 // ---- read_tga ----------------------------------------------------------
 
-// The flag picks the row order; a TGA shows one level once its header is in.
-TEST_F(routines, read_tga_reads_in_the_order_asked_and_keeps_one_level) {
+// The flag picks the row order.
+TEST_F(routines, read_tga_reads_in_the_order_asked) {
     bytes file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0};
     file.insert(file.end(), {1, 1, 1, 2, 2, 2}); // the bottom row, then the top
     const std::string path = write("a.tga", file);
     image_buffer image = fresh(32);
     ASSERT_EQ(read_tga(path.c_str(), image, top_row_first), 1);
     EXPECT_EQ(image.data, (bytes{2, 2, 2, 1, 1, 1}));
-    EXPECT_EQ(image_info.mip_levels, 1);
     init_image_buffer(image, 32);
     ASSERT_EQ(read_tga(path.c_str(), image, bottom_row_first), 1);
     EXPECT_EQ(image.data, (bytes{1, 1, 1, 2, 2, 2}));
     EXPECT_TRUE(recorder.messages().empty());
-
-    for (const size_t cut : {size_t{17}, size_t{18}}) {
-        reset_routines_state();
-        const std::string cut_path = write("cut.tga", bytes(file.begin(), file.begin() + cut));
-        EXPECT_EQ(read_tga(cut_path.c_str(), image, top_row_first), 0);
-        EXPECT_EQ(image_info.mip_levels, cut >= 18 ? 1 : 0) << cut;
-    }
 }
 
 TEST_F(routines, read_tga_of_a_missing_file_fails_silently) {
@@ -256,9 +238,9 @@ split_result split(const std::string& out, const std::string& path) {
     return result;
 }
 
-// The frames come out in the caller's buffers; the picture and the image
-// information take the last frame's header.
-TEST_F(routines, parse_kaf_hands_out_the_frames_the_first_size_and_the_last_levels) {
+// The frames come out in the caller's buffers; the picture takes the first
+// frame's size.
+TEST_F(routines, parse_kaf_hands_out_the_frames_and_the_first_size) {
     const bytes content = kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1);
     const std::string path = write("anim.kaf", content);
     image_buffer image = fresh(16);
@@ -283,16 +265,7 @@ TEST_F(routines, parse_kaf_hands_out_the_frames_the_first_size_and_the_last_leve
     EXPECT_EQ(image.num_mipmaps, 5);
     EXPECT_EQ(image.bpp, 16);
     EXPECT_TRUE(image.data.empty());
-    EXPECT_EQ(image_info.mip_levels, 3);
-    EXPECT_TRUE(image_info.sizes_differ);
     EXPECT_TRUE(recorder.messages().empty());
-
-    // Without a picture only the image information is kept.
-    reset_routines_state();
-    ASSERT_EQ(parse_kaf(path.c_str(), nullptr, frame_data, frame_sizes, frame_names, frame_count,
-                        frame_data_size),
-              1);
-    EXPECT_EQ(image_info.mip_levels, 3);
 }
 
 // A file that does not parse is shown, by the frame cut short when its name
@@ -402,6 +375,89 @@ TEST_F(routines, split_kaf_shows_each_frame_it_does_not_write) {
     const std::string deep = output.folder_text() + std::string(250, 'd') + "/";
     EXPECT_EQ(split(deep, write("one.kaf", kaf_file({"a.kgf"}))).ok, 0);
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Path is too long: a.kgf"});
+}
+
+// ---- read_for_preview --------------------------------------------------
+
+std::string info_text(const image_info_record& info) {
+    return std::string(info.type_name) + "|" + info.resolution + "|" +
+           std::to_string(info.color_depth) + "|" + std::to_string(info.mip_levels) + "|" +
+           std::to_string(info.frames) + (info.sizes_differ ? "|differ" : "");
+}
+
+// The preview's record is describe_image's, and the preview shows the
+// failures and warnings the dialog's readers show; nothing reading does
+// touches image_info, which the panel alone fills.
+TEST_F(routines, read_for_preview_describes_the_file_and_shows_what_it_gave) {
+    bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 2, 0, 24, 0, 1, 1, 1, 2, 2, 2};
+    image_buffer picture = pattern_image(3, 1, 32, 7);
+    bytes png;
+    ASSERT_EQ(encode_png(png, picture, 0), kgf_status::ok);
+    bytes cut_kaf = kaf_file({"a.kgf"});
+    cut_kaf.pop_back();
+    const struct {
+        const char* name;
+        file_type type;
+        bytes content;
+        int ok;
+        const char* info;
+        std::vector<std::string> messages; // "%s" stands for the path
+    } cases[] = {
+        {"five.kgf", file_type::kgf, kgf_file(5, 2, 2, 6), 1, "KGF|2x2|16|5|1", {}},
+        {"w.kgf",
+         file_type::kgf,
+         kgf_file(1, 1, 1, 1, {0, 5, 0, 0, 0, 0, 0, 0, 1}, 0x1234),
+         1,
+         "KGF|1x1|16|1|1",
+         {"%s: Bad filler!", "%s: Bad field value!"}},
+        {"cut.kgf",
+         file_type::kgf,
+         kgf_file(1, 2, 2, 3),
+         0,
+         "||0|0|0",
+         {"%s\n" + std::string(missing_data)}},
+        {"a.tga", file_type::tga, tga, 1, "TGA|1x2|24|1|1", {}},
+        {"cut.tga",
+         file_type::tga,
+         bytes(tga.begin(), tga.begin() + 20),
+         0,
+         "||0|0|0",
+         {"%s\n" + std::string(missing_data)}},
+        {"p.png", file_type::png, png, 1, "PNG|3x1|32|1|1", {}},
+        {"cut.png",
+         file_type::png,
+         bytes(png.begin(), png.begin() + 30),
+         0,
+         "||0|0|0",
+         {"%s: The PNG file is cut short!"}},
+        {"anim.kaf",
+         file_type::kaf,
+         kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1),
+         1,
+         "KAF|2x2|16|3|2|differ",
+         {}},
+        {"cut.kaf",
+         file_type::kaf,
+         cut_kaf,
+         0,
+         "||0|0|0",
+         {"%s\nFrame a.kgf is missing some data; do not use"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder.clear();
+        const std::string path = write(c.name, c.content);
+        file_description found;
+        EXPECT_EQ(read_for_preview(path.c_str(), c.type, found), c.ok);
+        EXPECT_EQ(info_text(found.info), c.info);
+        std::vector<std::string> expected;
+        for (std::string text : c.messages)
+            expected.push_back(text.replace(text.find("%s"), 2, path));
+        EXPECT_EQ(recorder.texts(), expected);
+    }
+    file_description found;
+    EXPECT_EQ(read_for_preview(folder.file("none.tga").c_str(), file_type::tga, found), 0);
+    EXPECT_EQ(info_text(image_info), "||0|0|0");
 }
 
 } // namespace

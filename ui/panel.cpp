@@ -226,16 +226,16 @@ void read_highlight() {
                               : file == file_type::kgf ? preview_type::kgf
                               : file == file_type::png ? preview_type::png
                                                        : preview_type::tga;
-    kaf_animation animation;
+    file_description found;
     // A reader's message box hands the focus to whatever window comes
     // next when it closes: it goes back where it was, in the file list.
     HWND focus = GetFocus();
-    uint8_t depth = 0;
-    const int ok = tried ? read_for_preview(name, file, s.preview, animation, depth) : 0;
-    s.preview_depth = depth;
+    const int ok = tried ? read_for_preview(name, file, found) : 0;
     if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
         SetFocus(focus);
+    s.preview = std::move(found.picture);
     if (file == file_type::kaf) {
+        kaf_animation& animation = found.animation;
         s.frame_data = std::move(animation.frame_data);
         s.frame_sizes = std::move(animation.frame_sizes);
         s.frame_names = std::move(animation.frame_names);
@@ -250,7 +250,8 @@ void read_highlight() {
             release_preview();
     }
     update_image_info(tried ? (ok ? highlight_outcome::read : highlight_outcome::unreadable)
-                            : highlight_outcome::not_read);
+                            : highlight_outcome::not_read,
+                      found.info);
     invalidate_preview(true);
 }
 

@@ -25,9 +25,6 @@ struct panel_state_record {
 
     // The picture in the preview area, rows bottom first.
     image_buffer preview;
-    // The depth the image information shows: a PNG's own, else 0 for the
-    // picture's as read.
-    uint8_t preview_depth = 0;
     BITMAPINFOHEADER display_header = {};
     bool read_ok = false;              // the most recent read succeeded
     bool preview_loaded = false;       // a file was read at the current highlight

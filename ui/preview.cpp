@@ -13,10 +13,6 @@
 
 namespace {
 
-void set_type_name(const char* text) {
-    std::snprintf(image_info.type_name, sizeof image_info.type_name, "%s", text);
-}
-
 bool animation_present() {
     return !panel_state.frame_sizes.empty();
 }
@@ -146,26 +142,6 @@ void release_preview() {
 void accept_preview(preview_type type) {
     panel_state_record& s = panel_state;
     build_display_header();
-    switch (type) {
-    case preview_type::tga:
-        set_type_name("TGA");
-        image_info.frames = 1;
-        image_info.sizes_differ = false;
-        break;
-    case preview_type::kgf:
-        set_type_name("KGF");
-        image_info.frames = 1;
-        image_info.sizes_differ = false;
-        break;
-    case preview_type::png:
-        set_type_name("PNG");
-        image_info.frames = 1;
-        break;
-    case preview_type::kaf:
-        set_type_name("KAF");
-        image_info.frames = static_cast<uint8_t>(s.frame_count % 256);
-        break;
-    }
     s.preview_loaded = true;
     if (type == preview_type::kaf) {
         start_timer(animation_period_ms);
@@ -174,21 +150,11 @@ void accept_preview(preview_type type) {
     }
 }
 
-void update_image_info(highlight_outcome outcome) {
+void update_image_info(highlight_outcome outcome, const image_info_record& described) {
     panel_state_record& s = panel_state;
     s.highlight_unreadable = outcome == highlight_outcome::unreadable;
-    if (outcome == highlight_outcome::read && s.preview_loaded) {
-        std::snprintf(image_info.resolution, sizeof image_info.resolution, "%dx%d", s.preview.width,
-                      s.preview.height);
-        image_info.color_depth = s.preview_depth != 0 ? s.preview_depth : s.preview.bpp;
-    } else {
-        image_info.type_name[0] = '\0';
-        image_info.resolution[0] = '\0';
-        image_info.color_depth = 0;
-        image_info.mip_levels = 0;
-        image_info.frames = 0;
-        image_info.sizes_differ = false;
-    }
+    const bool shown = outcome == highlight_outcome::read && s.preview_loaded;
+    image_info = shown ? described : image_info_record{};
     refresh_info_window();
 }
 

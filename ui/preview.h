@@ -2,6 +2,8 @@
 // image information derived from it.
 #pragma once
 
+#include "convert/describe.h"
+
 #include <windows.h>
 
 enum class preview_type { tga, kgf, kaf, png };
@@ -17,8 +19,8 @@ void release_preview();
 // The display header from the preview's own size and depth.
 void build_display_header();
 
-// After a successful read of the given type: display header, type, frames;
-// starts the animation of a KAF.
+// After a successful read of the given type: the display header; starts
+// the animation of a KAF.
 void accept_preview(preview_type type);
 
 // What reading the highlighted file came to.
@@ -28,10 +30,11 @@ enum class highlight_outcome {
     not_read,   // no file of a known type: nothing was read
 };
 
-// Describes the highlighted file in image_info after a highlight change,
-// from the preview or as unreadable or blank, never as the file before, and
+// Puts the highlighted file's description in image_info after a highlight
+// change: described, the record describe_image made, once the preview holds
+// the file; blank when unreadable or not read, never the file before. Then
 // asks an open image-information window to show it.
-void update_image_info(highlight_outcome outcome);
+void update_image_info(highlight_outcome outcome, const image_info_record& described = {});
 
 // Marks the preview area for repainting and repaints the panel at once.
 void invalidate_preview(bool erase);
