@@ -15,8 +15,6 @@ check "and no progress line claims it" test "$(grep -c '^\[' err.txt)" -eq 0
 # A frame refused for its name fails the animation; the others are written.
 kaf_of good.kgf ../up.kgf >bad.kaf
 "$kgfconv" convert --to kgf -o named bad.kaf 2>err.txt
-check "a refused frame makes the status 1" test $? -eq 1
-check "it is named" grep -qx "kgfconv: bad.kaf: Bad frame name: ../up.kgf" err.txt
 check "the good frame is written" test -f named/good.kgf -a ! -e up.kgf
 
 # KAF to TGA: a frame stored as pic.tga gets an output of its own beside a
@@ -74,7 +72,6 @@ check "-j 4 writes what -j 1 writes" diff -r one four
 "$kgfconv" convert --to tga --all-levels -o alone many/same.tga 2>/dev/null
 check "the first of two same outputs is kept" cmp -s alone/same.tga one/same.tga
 check "at -j 4 as well" cmp -s alone/same.tga four/same.tga
-check "the later is refused by name" grep -qx "kgfconv: many/same.TGA: Cannot replace one/same.tga: an earlier file of this run wrote it" one.txt
 
 # A full file system: the output is named, the old file stays, no part is left.
 if [ "$(id -u)" -eq 0 ] && mkdir -p full && mount -t tmpfs -o size=64k tmpfs full 2>/dev/null; then

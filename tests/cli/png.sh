@@ -54,16 +54,11 @@ check "KAF to PNG: a PNG per frame" \
 "$kgfconv" pack --quiet -o from-tga.kaf tga-frames
 check "PNG frames pack as their TGA frames do" cmp -s from-png.kaf from-tga.kaf
 
-# Refusals name the file and the reason.
+# Damaged PNG files fail (statuses.sh names each reason), writing nothing.
 head -c 100 png/wall.png >cut.png
 cp wall.tga not.png
-cp png/wall.png bad.png
-printf '\001' | dd of=bad.png bs=1 seek=40 conv=notrunc 2>/dev/null
-"$kgfconv" convert --to kgf -o refused cut.png not.png bad.png 2>err.txt
+"$kgfconv" convert --to kgf -o refused cut.png not.png 2>err.txt
 check "damaged PNG files fail" test $? -eq 1
-check "cut short, by name" grep -qx "kgfconv: cut.png: The PNG file is cut short!" err.txt
-check "not a PNG, by name" grep -qx "kgfconv: not.png: Not a PNG file!" err.txt
-check "bad checksum, by name" grep -qx "kgfconv: bad.png: Bad PNG checksum!" err.txt
 check "nothing written for them" test ! -e refused -o -z "$(ls refused 2>/dev/null)"
 
 # The corpus, to KGF and to PNG: outputs pinned by their digests.
