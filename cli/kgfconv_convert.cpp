@@ -7,6 +7,7 @@
 #include "cli/kgfconv_output.h"
 #include "cli/kgfconv_quality_flags.h"
 #include "cli/kgfconv_tree.h"
+#include "convert/batch_plan.h"
 #include "convert/convert.h"
 #include "convert/output_names.h"
 #include "formats/byte_reader.h"
@@ -19,16 +20,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
-namespace fs = std::filesystem;
 
 file_type type_named(const std::string& type) {
     if (type == "kaf")
@@ -88,90 +84,81 @@ int default_jobs() {
 
 namespace {
 
-fs::path folder_identity(const fs::path& folder) {
-    std::error_code error;
-    fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : folder, error);
-    if (error)
-        return folder;
-    fs::path canonical = fs::weakly_canonical(absolute, error);
-    return error ? absolute.lexically_normal() : canonical;
+std::vector<batch_input> inputs_of(const convert_list& list) {
+    std::vector<batch_input> inputs;
+    inputs.reserve(list.items.size());
+    for (const convert_item& item : list.items) {
+        batch_input input;
+        input.path = item.input;
+        input.type = item.type;
+        input.output_dir = item.output_dir;
+        if (item.is_folder)
+            input.state = input_state::folder;
+        else if (!item.unreadable.empty())
+            input.state = input_state::unreadable;
+        else if (item.missing)
+            input.state = input_state::missing;
+        input.reason = item.unreadable;
+        inputs.push_back(std::move(input));
+    }
+    return inputs;
 }
 
 } // namespace
 
-int convert_items(const convert_list& list, file_type to, const conversion_options& batch,
-                  run_inputs& inputs, int threads, const convert_batch_hooks& hooks) {
-    const int count = static_cast<int>(list.items.size());
-    // Each output folder's text once, its leftovers of killed runs removed.
-    std::vector<std::string> folders(static_cast<size_t>(count));
-    std::vector<int> after_outputs(static_cast<size_t>(count), 0);
-    std::set<fs::path> earlier_output_folders;
-    std::set<std::string> cleaned;
-    // Each folder's identity is looked up once: a tree has many files a folder.
-    std::map<fs::path, fs::path> identities;
-    auto identity_of = [&identities](const fs::path& folder) {
-        auto found = identities.find(folder);
-        if (found == identities.end())
-            found = identities.emplace(folder, folder_identity(folder)).first;
-        return found->second;
-    };
-    for (int i = 0; i < count; ++i) {
-        const convert_item& item = list.items[static_cast<size_t>(i)];
-        const std::string folder = folder_with_separator(item.output_dir);
-        if (folder.size() + 1 <= static_cast<size_t>(path_bytes))
-            folders[static_cast<size_t>(i)] = folder;
-        // An earlier file could write into this one's folder: it waits until
-        // every earlier file is finished.
-        after_outputs[static_cast<size_t>(i)] =
-            earlier_output_folders.count(identity_of(text_path(item.input).parent_path()));
-        if (folders[static_cast<size_t>(i)].empty())
-            continue;
-        earlier_output_folders.insert(identity_of(text_path(folder)));
-        if (cleaned.insert(folder).second)
-            remove_stale_temporaries(folder.c_str());
-    }
+batch_plan plan_items(const convert_list& list, file_type to) {
+    return plan_batch(inputs_of(list), to);
+}
+
+int convert_items(const batch_plan& batch_jobs, const conversion_options& batch, run_inputs& inputs,
+                  int threads, const convert_batch_hooks& hooks) {
+    const int count = static_cast<int>(batch_jobs.jobs.size());
+    // What killed runs left half-written goes first.
+    for (const std::string& folder : batch_jobs.output_folders)
+        remove_stale_temporaries(folder.c_str());
 
     job_plan plan;
     plan.count = count;
     plan.threads = threads;
-    plan.must_wait = [&](int index) { return after_outputs[static_cast<size_t>(index)]; };
-    plan.file_of = [&](int index) { return list.items[static_cast<size_t>(index)].input; };
+    plan.must_wait = [&](int index) {
+        return batch_jobs.jobs[static_cast<size_t>(index)].after_earlier ? 1 : 0;
+    };
+    plan.file_of = [&](int index) { return batch_jobs.jobs[static_cast<size_t>(index)].input; };
     plan.run = &inputs;
 
     const auto convert_one = [&](int index, output_journal* journal) {
         job_outcome outcome;
-        const convert_item& item = list.items[static_cast<size_t>(index)];
-        const std::string& folder = folders[static_cast<size_t>(index)];
-        if (item.is_folder) {
+        const batch_job& job = batch_jobs.jobs[static_cast<size_t>(index)];
+        switch (job.verdict) {
+        case job_verdict::is_folder:
             file_message("Is a folder; -r converts the files below it");
             return outcome;
-        }
-        if (!item.unreadable.empty()) {
-            file_message("Cannot open " + item.input + ": " + item.unreadable);
+        case job_verdict::unreadable:
+            file_message("Cannot open " + job.input + ": " + job.reason);
             return outcome;
-        }
-        if (item.missing) {
+        case job_verdict::missing: {
             // The system's own words for it, as for any input that will not open.
             input_file probe;
-            file_status(open_reader_file(item.input.c_str(), probe), item.input.c_str());
+            file_status(open_reader_file(job.input.c_str(), probe), job.input.c_str());
             close_input_file(probe);
             return outcome;
         }
-        if (item.type == file_type::none) {
+        case job_verdict::no_conversion:
             file_status(kgf_status::unsupported_conversion, nullptr);
             return outcome;
-        }
-        if (folder.empty()) {
-            file_status(kgf_status::path_too_long, item.output_dir.c_str());
+        case job_verdict::folder_too_long:
+            file_status(kgf_status::path_too_long, job.output_dir.c_str());
             return outcome;
+        case job_verdict::convert:
+            break;
         }
         // A missing output folder, given or mirrored, is made with its
         // parents as each output is written.
         conversion_request request;
-        request.from = item.type;
-        request.to = to;
-        request.input = item.input.c_str();
-        request.folder = folder;
+        request.from = job.from;
+        request.to = job.to;
+        request.input = job.input.c_str();
+        request.folder = job.folder;
         request.options = batch;
         request.journal = journal;
         request.inputs = &inputs;
@@ -209,18 +196,12 @@ int run_convert(const convert_options& options) {
     const convert_list list = list_inputs(options.files, base_folder, options.recursive, forced);
     const int count = static_cast<int>(list.items.size());
 
+    const batch_plan plan = plan_items(list, to);
     // Every input is known before the first output is written, so that no
     // output replaces one, whatever the order of the files or -j.
     run_inputs inputs;
-    for (const convert_item& item : list.items)
-        if (!item.is_folder)
-            add_run_input(inputs, item.input);
-
-    int convertible = 0;
-    for (const convert_item& item : list.items)
-        if (item.type != file_type::none || item.is_folder || item.missing ||
-            !item.unreadable.empty())
-            ++convertible;
+    add_plan_inputs(inputs, plan);
+    const int convertible = jobs_with_a_type(plan);
 
     const bool bar = progress_bar_wanted(options.quiet, count);
     int converted = 0;
@@ -246,8 +227,8 @@ int run_convert(const convert_options& options) {
         start_progress(count);
     convert_batch_hooks hooks;
     hooks.done = done;
-    const int failed = convert_items(list, to, batch, inputs,
-                                     options.jobs > 0 ? options.jobs : default_jobs(), hooks);
+    const int failed =
+        convert_items(plan, batch, inputs, options.jobs > 0 ? options.jobs : default_jobs(), hooks);
     if (bar)
         end_progress();
     if (convertible == 0)

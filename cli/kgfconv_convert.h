@@ -5,6 +5,7 @@
 #include "cli/kgfconv_jobs.h"
 #include "cli/kgfconv_quality_flags.h"
 #include "cli/kgfconv_tree.h"
+#include "convert/batch_plan.h"
 #include "convert/convert.h"
 
 #include <functional>
@@ -80,7 +81,10 @@ struct convert_batch_hooks {
     job_done done;
 };
 
-// Converts the items as convert does, on threads, and returns the number
-// that failed. Every input of the run must be in inputs beforehand.
-int convert_items(const convert_list& list, file_type to, const conversion_options& options,
-                  run_inputs& inputs, int threads, const convert_batch_hooks& hooks);
+// The plan of converting the items to the type to.
+batch_plan plan_items(const convert_list& list, file_type to);
+
+// Carries out a plan as convert does, on threads, and returns the number
+// of files that failed. Every input of the run must be in inputs beforehand.
+int convert_items(const batch_plan& plan, const conversion_options& options, run_inputs& inputs,
+                  int threads, const convert_batch_hooks& hooks);

@@ -272,7 +272,7 @@ void convert_wave(watcher& w, const std::vector<std::string>& paths) {
         }
         finish_file(w, list.items[i], identities[i], seen[i], held[i], 1);
     };
-    convert_items(list, w.to, w.batch, w.inputs, w.threads, hooks);
+    convert_items(plan_items(list, w.to), w.batch, w.inputs, w.threads, hooks);
 }
 
 // Failures of files that stayed as they were are named now.

@@ -6,9 +6,13 @@ namespace {
 
 enum { kaf_type = 0, kgf_type = 1, tga_type = 2, png_type = 3 };
 
-bool is_type(const format_texts& descriptions, std::string_view text, int type) {
-    const std::string_view description = descriptions[type];
-    return !description.empty() && text == description;
+// The type whose description the text is; an empty description names none.
+file_type type_of_text(const format_texts& descriptions, std::string_view text) {
+    constexpr file_type types[] = {file_type::kaf, file_type::kgf, file_type::tga, file_type::png};
+    for (size_t type = 0; type < descriptions.size(); ++type)
+        if (!descriptions[type].empty() && text == descriptions[type])
+            return types[type];
+    return file_type::none;
 }
 
 } // namespace
@@ -38,37 +42,21 @@ std::string_view input_type_for(const format_texts& descriptions, int filter_ind
     return {};
 }
 
+batch_action action_of(file_type from, file_type to) {
+    for (const conversion_pair& pair : conversion_pairs)
+        if (pair.from == from && pair.to == to)
+            return pair.action;
+    return to == file_type::kaf ? batch_action::sorry : batch_action::unsupported;
+}
+
+conversion_pair pair_of(batch_action action) {
+    for (const conversion_pair& pair : conversion_pairs)
+        if (pair.action == action)
+            return pair;
+    return {action, file_type::none, file_type::none};
+}
+
 batch_action action_for(const format_texts& descriptions, std::string_view out,
                         std::string_view in) {
-    const auto is = [&descriptions](std::string_view text, int type) {
-        return is_type(descriptions, text, type);
-    };
-    if (is(out, tga_type) && is(in, kgf_type))
-        return batch_action::kgf_to_tga;
-    if (is(out, kgf_type) && is(in, tga_type))
-        return batch_action::tga_to_kgf;
-    if (is(out, kgf_type) && is(in, kaf_type))
-        return batch_action::kaf_to_kgf;
-    if (is(out, tga_type) && is(in, kaf_type))
-        return batch_action::kaf_to_tga;
-    if (is(out, tga_type) && is(in, tga_type))
-        return batch_action::tga_to_tga;
-    if (is(out, kgf_type) && is(in, kgf_type))
-        return batch_action::kgf_to_kgf;
-    // PNG goes wherever TGA goes.
-    if (is(out, kgf_type) && is(in, png_type))
-        return batch_action::png_to_kgf;
-    if (is(out, tga_type) && is(in, png_type))
-        return batch_action::png_to_tga;
-    if (is(out, png_type) && is(in, png_type))
-        return batch_action::png_to_png;
-    if (is(out, png_type) && is(in, kgf_type))
-        return batch_action::kgf_to_png;
-    if (is(out, png_type) && is(in, tga_type))
-        return batch_action::tga_to_png;
-    if (is(out, png_type) && is(in, kaf_type))
-        return batch_action::kaf_to_png;
-    if (is(out, kaf_type))
-        return batch_action::sorry;
-    return batch_action::unsupported;
+    return action_of(type_of_text(descriptions, in), type_of_text(descriptions, out));
 }

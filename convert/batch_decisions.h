@@ -4,6 +4,8 @@
 // dialog's filters show; the caller owns them.
 #pragma once
 
+#include "convert/file_type.h"
+
 #include <array>
 #include <string_view>
 
@@ -23,6 +25,40 @@ enum class batch_action {
     tga_to_png,
     kaf_to_png,
 };
+
+// A conversion the program makes: its action and the input and output
+// types it turns one into the other.
+struct conversion_pair {
+    batch_action action;
+    file_type from;
+    file_type to;
+};
+
+// Every conversion the program makes, each once: the one table from which
+// the dialog, kgfconv and the conversion routines take a pair's action and
+// an action's pair. No animation is ever an output.
+constexpr conversion_pair conversion_pairs[] = {
+    {batch_action::kgf_to_tga, file_type::kgf, file_type::tga},
+    {batch_action::tga_to_kgf, file_type::tga, file_type::kgf},
+    {batch_action::kaf_to_kgf, file_type::kaf, file_type::kgf},
+    {batch_action::kaf_to_tga, file_type::kaf, file_type::tga},
+    {batch_action::tga_to_tga, file_type::tga, file_type::tga},
+    {batch_action::kgf_to_kgf, file_type::kgf, file_type::kgf},
+    // PNG goes wherever TGA goes.
+    {batch_action::png_to_kgf, file_type::png, file_type::kgf},
+    {batch_action::png_to_tga, file_type::png, file_type::tga},
+    {batch_action::png_to_png, file_type::png, file_type::png},
+    {batch_action::kgf_to_png, file_type::kgf, file_type::png},
+    {batch_action::tga_to_png, file_type::tga, file_type::png},
+    {batch_action::kaf_to_png, file_type::kaf, file_type::png},
+};
+
+// The action of a pair: its row's, else sorry for a KAF output and
+// unsupported for anything else.
+batch_action action_of(file_type from, file_type to);
+
+// The pair of an action; none to none for sorry and unsupported.
+conversion_pair pair_of(batch_action action);
 
 // The descriptions of KAF, KGF, TGA and PNG, in that order (string-table
 // entries 1 to 4).

@@ -1,5 +1,6 @@
 #include "routines/batch.h"
 
+#include "convert/batch_plan.h"
 #include "convert/convert.h"
 #include "formats/output_file.h"
 #include "platform/message.h"
@@ -109,42 +110,49 @@ void show_action_message(batch_action action) {
 }
 
 int run_action(batch_action action, char* folder, char* name, run_inputs* inputs) {
-    switch (action) {
-    case batch_action::kgf_to_tga:
-        return convert_in_batch(file_type::kgf, file_type::tga, folder, name, inputs);
-    case batch_action::tga_to_kgf:
-        return convert_in_batch(file_type::tga, file_type::kgf, folder, name, inputs);
-    case batch_action::kaf_to_kgf:
-        return convert_in_batch(file_type::kaf, file_type::kgf, folder, name, inputs);
-    case batch_action::kaf_to_tga:
-        return convert_in_batch(file_type::kaf, file_type::tga, folder, name, inputs);
-    case batch_action::tga_to_tga:
-        return convert_in_batch(file_type::tga, file_type::tga, folder, name, inputs);
-    case batch_action::kgf_to_kgf:
-        return convert_in_batch(file_type::kgf, file_type::kgf, folder, name, inputs);
-    case batch_action::png_to_kgf:
-        return convert_in_batch(file_type::png, file_type::kgf, folder, name, inputs);
-    case batch_action::png_to_tga:
-        return convert_in_batch(file_type::png, file_type::tga, folder, name, inputs);
-    case batch_action::png_to_png:
-        return convert_in_batch(file_type::png, file_type::png, folder, name, inputs);
-    case batch_action::kgf_to_png:
-        return convert_in_batch(file_type::kgf, file_type::png, folder, name, inputs);
-    case batch_action::tga_to_png:
-        return convert_in_batch(file_type::tga, file_type::png, folder, name, inputs);
-    case batch_action::kaf_to_png:
-        return convert_in_batch(file_type::kaf, file_type::png, folder, name, inputs);
-    case batch_action::sorry:
-    case batch_action::unsupported:
-        break;
-    }
-    return 0;
+    const conversion_pair pair = pair_of(action);
+    if (pair.from == file_type::none)
+        return 0; // sorry and unsupported convert nothing
+    return convert_in_batch(pair.from, pair.to, folder, name, inputs);
 }
 
 namespace {
 
 const char* files_word(int count) {
     return count == 1 ? "file" : "files";
+}
+
+// The selected names up to the closing terminators, each of the type from;
+// a name the buffer cuts off unterminated is never handed on.
+std::vector<batch_input> selection_inputs(const char* buffer, size_t size, size_t name_offset,
+                                          const char* folder, file_type from) {
+    std::vector<batch_input> inputs;
+    for (size_t at = name_offset; at < size && buffer[at] != '\0';) {
+        const size_t length = strnlen(buffer + at, size - at);
+        if (length == size - at)
+            break;
+        batch_input input;
+        input.path.assign(buffer + at, length);
+        input.type = from;
+        input.output_dir = folder;
+        inputs.push_back(std::move(input));
+        at += length + 1;
+    }
+    return inputs;
+}
+
+// Converts one planned file; its name in the buffer changes in place as
+// the batch shows it.
+int run_job(const batch_job& job, char* folder, char* name, run_inputs& inputs) {
+    switch (job.verdict) {
+    case job_verdict::convert:
+        return convert_in_batch(job.from, job.to, folder, name, &inputs);
+    case job_verdict::folder_too_long:
+        report_status(kgf_status::path_too_long, folder);
+        return 0;
+    default:
+        return 0; // the selection holds files of the action's type only
+    }
 }
 
 } // namespace
@@ -162,31 +170,27 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
     }
     // What a killed earlier batch left half-written goes first.
     remove_stale_temporaries(folder);
-    // Every selected file is known before the first output is written: an
-    // output folder that is the selection's own never loses one unread.
+    // Every selected file is known and planned before the first output is
+    // written: an output folder that is the selection's own never loses one
+    // unread.
+    const conversion_pair pair = pair_of(action);
+    const batch_plan plan =
+        plan_batch(selection_inputs(buffer, size, name_offset, folder, pair.from), pair.to);
     run_inputs inputs;
-    for (size_t at = name_offset; at < size && buffer[at] != '\0';) {
-        const size_t length = strnlen(buffer + at, size - at);
-        if (length == size - at)
-            break;
-        add_run_input(inputs, std::string(buffer + at, length));
-        at += length + 1;
-    }
+    add_plan_inputs(inputs, plan);
     size_t position = name_offset;
-    for (int done = 0; done < count && position < size; ++done) {
+    for (int done = 0; done < count && static_cast<size_t>(done) < plan.jobs.size(); ++done) {
         if (cancel_requested) {
             outcome.cancelled = true;
             break;
         }
         char* name = buffer + position;
-        const size_t length = strnlen(name, size - position);
-        if (length == size - position)
-            break; // an unterminated name is never handed on
+        const size_t length = plan.jobs[static_cast<size_t>(done)].input.size();
         const std::string selected(name, length);
         int ok = 0;
         {
             one_message_per_file quiet_after_first;
-            ok = run_action(action, folder, name, &inputs);
+            ok = run_job(plan.jobs[static_cast<size_t>(done)], folder, name, inputs);
         }
         if (ok) {
             ++outcome.converted;
