@@ -7,7 +7,6 @@
 #include "ui/ui.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 

@@ -185,7 +185,7 @@ std::vector<uint8_t> display_pixels(const std::string& path) {
 std::string info_text() {
     return std::string(image_info.type_name) + "|" + image_info.resolution + "|" +
            std::to_string(image_info.color_depth) + "|" + std::to_string(image_info.mip_levels) +
-           "|" + std::to_string(image_info.frames);
+           "|" + std::to_string(image_info.frames) + (image_info.sizes_differ ? "|differ" : "");
 }
 
 // ---------------------------------------------------------------------------
@@ -556,10 +556,10 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
         {"a.TGA", "TGA|8x6|24|1|1", true},
         {"w.kgf", "KGF|16x8|16|1|1", true},
         {"xtga", "TGA|5x3|32|1|1", true},
-        {"a.Tga", "||0|0|0", false},               // mixed case: nothing read, blanked
-        {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false}, // several files
-        {"anim.kaf", "KAF|8x4|16|1|2", true},      // the first frame's size
-        {"p.png", "PNG|7x5|32|1|1", true},         // the file's own depth
+        {"a.Tga", "||0|0|0", false},                 // mixed case: nothing read, blanked
+        {"\"a.TGA\" \"w.kgf\"", "||0|0|0", false},   // several files
+        {"anim.kaf", "KAF|8x4|16|1|2|differ", true}, // the first frame's size
+        {"p.png", "PNG|7x5|32|1|1", true},           // its own depth; no note of the KAF
         {"p.Png", "||0|0|0", false},
     };
     for (const case_row& row : rows) {
@@ -923,7 +923,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     // own size; the information gives the first frame's.
     file_dialog.highlight("Анимация木.kaf");
     ASSERT_TRUE(panel_state.preview_loaded);
-    EXPECT_EQ(info_text(), "KAF|64x64|16|1|2");
+    EXPECT_EQ(info_text(), "KAF|64x64|16|1|2|differ");
     EXPECT_EQ(item_text(info_window, 1031), "KAF");
     EXPECT_EQ(item_text(info_window, 1035), "2");
     const RECT preview = preview_rectangle(file_dialog.panel);
