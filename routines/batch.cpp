@@ -109,13 +109,6 @@ void show_action_message(batch_action action) {
         show_error("Unsupported conversion");
 }
 
-int run_action(batch_action action, char* folder, char* name, run_inputs* inputs) {
-    const conversion_pair pair = pair_of(action);
-    if (pair.from == file_type::none)
-        return 0; // sorry and unsupported convert nothing
-    return convert_in_batch(pair.from, pair.to, folder, name, inputs);
-}
-
 namespace {
 
 const char* files_word(int count) {

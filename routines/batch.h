@@ -42,10 +42,6 @@ batch_action choose_action();
 // Shows the message of a message row (sorry, unsupported); nothing otherwise.
 void show_action_message(batch_action action);
 
-// Runs one per-file action on one name; 1 when the file converted. No
-// output replaces one of inputs (when given) but a file converted in place.
-int run_action(batch_action action, char* folder, char* name, run_inputs* inputs = nullptr);
-
 // Called after each file: its 1-based position, the count, the name as the
 // action left it and whether it converted.
 using batch_progress = void (*)(void* context, int done, int count, const char* name, int ok);

@@ -1,5 +1,6 @@
 #include "routines/conversion.h"
 
+#include "convert/batch_decisions.h"
 #include "platform/files.h"
 #include "routines/messages.h"
 #include "settings/conversion_settings.h"
@@ -67,32 +68,34 @@ int convert_in_batch(file_type from, file_type to, char* folder, char* name, run
 
 namespace {
 
-int run_routine(file_type from, file_type to, char* folder, char* name) {
-    return convert_in_batch(from, to, folder, name, nullptr);
+// A routine outside a batch: nothing of a run to protect.
+int run_routine(batch_action action, char* folder, char* name) {
+    const conversion_pair pair = pair_of(action);
+    return convert_in_batch(pair.from, pair.to, folder, name, nullptr);
 }
 
 } // namespace
 
 int convert_kgf_to_tga(char* folder, char* name) {
-    return run_routine(file_type::kgf, file_type::tga, folder, name);
+    return run_routine(batch_action::kgf_to_tga, folder, name);
 }
 
 int convert_tga_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::tga, file_type::kgf, folder, name);
+    return run_routine(batch_action::tga_to_kgf, folder, name);
 }
 
 int convert_tga_to_tga(char* folder, char* name) {
-    return run_routine(file_type::tga, file_type::tga, folder, name);
+    return run_routine(batch_action::tga_to_tga, folder, name);
 }
 
 int convert_kgf_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::kgf, file_type::kgf, folder, name);
+    return run_routine(batch_action::kgf_to_kgf, folder, name);
 }
 
 int convert_kaf_to_tga(char* folder, char* name) {
-    return run_routine(file_type::kaf, file_type::tga, folder, name);
+    return run_routine(batch_action::kaf_to_tga, folder, name);
 }
 
 int convert_kaf_to_kgf(char* folder, char* name) {
-    return run_routine(file_type::kaf, file_type::kgf, folder, name);
+    return run_routine(batch_action::kaf_to_kgf, folder, name);
 }
