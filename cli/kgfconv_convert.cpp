@@ -25,7 +25,6 @@
 #include <thread>
 #include <vector>
 
-
 file_type type_named(const std::string& type) {
     if (type == "kaf")
         return file_type::kaf;
