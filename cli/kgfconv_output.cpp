@@ -103,7 +103,10 @@ struct file_messages {
     output_journal* journal = nullptr;
 };
 
-thread_local file_messages current;
+// Held by pointer, made and freed here: the MinGW runtime runs down a
+// thread's objects with destructors after it may have freed their storage,
+// which crashed a worker's exit at random. A pointer needs no running down.
+thread_local file_messages* current = nullptr;
 
 bool standard_error_is_terminal() {
 #ifdef _WIN32
@@ -114,13 +117,17 @@ bool standard_error_is_terminal() {
 }
 
 void hold_or_print(const std::string& text) {
-    if (current.journal != nullptr) {
-        journal_entry entry;
-        entry.text = text;
-        current.journal->entries.push_back(std::move(entry));
+    if (current == nullptr) {
+        print_file_message(std::string(), text);
         return;
     }
-    print_file_message(current.file, text);
+    if (current->journal != nullptr) {
+        journal_entry entry;
+        entry.text = text;
+        current->journal->entries.push_back(std::move(entry));
+        return;
+    }
+    print_file_message(current->file, text);
 }
 
 void console_finding(void*, kgf_status status, const char* subject) {
@@ -161,13 +168,16 @@ void file_status(kgf_status status, const char* subject) {
 }
 
 void begin_file_messages(const std::string& file, output_journal* journal) {
-    current.file = file;
-    current.journal = journal;
+    if (current == nullptr)
+        current = new file_messages;
+    current->file = file;
+    current->journal = journal;
     set_message_handler(console_message);
 }
 
 void end_file_messages() {
-    current = file_messages{};
+    delete current;
+    current = nullptr;
 }
 
 void file_message(const std::string& text) {

@@ -34,6 +34,10 @@ std::filesystem::path text_path(const std::string& text);
 // it gave none.
 std::string last_file_error();
 
+// The system's words for an error number (errno here, a Windows error code
+// on Windows), on one line without a closing full stop.
+std::string system_error_text(unsigned long error);
+
 // Creates the last component of the path; the result may be ignored. On
 // failure last_file_error() says why.
 int create_folder(const char* path);

@@ -27,9 +27,13 @@ int failed() {
 
 } // namespace
 
+std::string system_error_text(unsigned long error) {
+    return std::error_code(static_cast<int>(error), std::generic_category()).message();
+}
+
 std::string last_file_error() {
     return last_failure == 0 ? std::string()
-                             : std::error_code(last_failure, std::generic_category()).message();
+                             : system_error_text(static_cast<unsigned long>(last_failure));
 }
 
 std::string path_text(const std::filesystem::path& path) {

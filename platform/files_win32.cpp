@@ -41,13 +41,11 @@ int failed() {
 
 } // namespace
 
-std::string last_file_error() {
-    if (last_failure == 0)
-        return std::string();
+std::string system_error_text(unsigned long error) {
     char* text = nullptr;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, last_failure, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
     if (text != nullptr)
         LocalFree(text);
@@ -55,9 +53,11 @@ std::string last_file_error() {
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                                reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
-    if (reason.empty())
-        reason = "system error " + std::to_string(last_failure);
-    return reason;
+    return reason.empty() ? "system error " + std::to_string(error) : reason;
+}
+
+std::string last_file_error() {
+    return last_failure == 0 ? std::string() : system_error_text(last_failure);
 }
 
 std::string path_text(const std::filesystem::path& path) {

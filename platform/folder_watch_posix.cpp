@@ -44,7 +44,7 @@ std::string system_reason(int error) {
     if (error == ENOSPC || error == EMFILE)
         return "the system's limit of watched folders is reached (fs.inotify.max_user_watches "
                "and max_user_instances)";
-    return std::error_code(error, std::generic_category()).message();
+    return system_error_text(static_cast<unsigned long>(error));
 }
 
 std::string joined(const std::string& folder, const std::string& name) {

@@ -17,20 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string system_reason(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    if (text != nullptr)
-        LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.'))
-        reason.pop_back();
-    return reason.empty() ? "system error " + std::to_string(error) : reason;
-}
-
 std::wstring lower(std::wstring text) {
     if (!text.empty())
         CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -233,7 +219,7 @@ folder_watch* open_folder_watch(std::string& reason) {
     auto* watch = new folder_watch;
     watch->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
     if (watch->port == nullptr) {
-        reason = system_reason(GetLastError());
+        reason = system_error_text(GetLastError());
         delete watch;
         return nullptr;
     }
@@ -255,7 +241,7 @@ int add_watched_folder(folder_watch* watch, const std::string& folder, bool belo
     if (!skip.empty())
         watch->skip = full_lower(text_path(skip));
     if (!add_one(*watch, folder, text_path(folder), below)) {
-        reason = system_reason(GetLastError());
+        reason = system_error_text(GetLastError());
         return 0;
     }
     watch->roots.push_back({folder, text_path(folder), false});
