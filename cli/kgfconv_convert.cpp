@@ -275,6 +275,15 @@ convert_flags add_convert_options(CLI::App& command, convert_options& options,
             .add_option("-o,--output", options.output_dir,
                         "Output folder, made with its parents when missing (default: the stored "
                         "folder; ./output at first)")
+            // An empty name is no folder: taken as the current one, it would
+            // put outputs where nobody asked.
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    return text.empty()
+                               ? std::string("an empty name is no folder; . is the current one")
+                               : std::string();
+                },
+                "", "folder"))
             ->type_name("DIR");
     command
         .add_option("--levels", options.levels,

@@ -39,6 +39,13 @@ check "and saves no setting" grep -qx "bpp=24" settings.txt
 "$kgfconv" convert --to KGF --from Tga -o cased wall.tga 2>err.txt
 check "--to KGF --from Tga converts" test $? -eq 0 -a -f cased/wall.kgf
 
+# An empty -o is no folder, for convert and watch alike: nothing written.
+for command in convert watch; do
+    "$kgfconv" $command --to kgf -o "" wall.tga 2>err.txt
+    check "$command -o '' is a usage error" test $? -eq 2 -a ! -e wall.kgf
+    check "$command says why" grep -qx "kgfconv: --output: an empty name is no folder; . is the current one" err.txt
+done
+
 # A missing output folder is made with its parents, with -r or without.
 "$kgfconv" convert --to kgf -o n1/a/b wall.tga 2>err.txt
 check "-o n1/a/b is made without -r" test $? -eq 0 -a -f n1/a/b/wall.kgf
