@@ -8,6 +8,7 @@
 #include "routines/messages.h"
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -134,12 +135,14 @@ std::vector<batch_input> selection_inputs(const char* buffer, size_t size, size_
     return inputs;
 }
 
-// Converts one planned file; its name in the buffer changes in place as
-// the batch shows it.
-int run_job(const batch_job& job, char* folder, char* name, run_inputs& inputs) {
+// Converts one planned file with its action's routine; its name in the
+// buffer changes in place as the batch shows it.
+int run_job(batch_action action, const batch_job& job, char* folder, char* name) {
     switch (job.verdict) {
     case job_verdict::convert:
-        return convert_in_batch(job.from, job.to, folder, name, &inputs);
+        if (const conversion_routine routine = routine_of(action))
+            return routine(folder, name);
+        return convert_in_batch(job.from, job.to, folder, name);
     case job_verdict::folder_too_long:
         report_status(kgf_status::path_too_long, folder);
         return 0;
@@ -171,6 +174,7 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
         plan_batch(selection_inputs(buffer, size, name_offset, folder, pair.from), pair.to);
     run_inputs inputs;
     add_plan_inputs(inputs, plan);
+    const batch_context_scope in_batch({&inputs, &outcome.levels_left_out});
     size_t position = name_offset;
     for (int done = 0; done < count && static_cast<size_t>(done) < plan.jobs.size(); ++done) {
         if (cancel_requested) {
@@ -183,7 +187,7 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
         int ok = 0;
         {
             one_message_per_file quiet_after_first;
-            ok = run_job(plan.jobs[static_cast<size_t>(done)], folder, name, inputs);
+            ok = run_job(action, plan.jobs[static_cast<size_t>(done)], folder, name);
         }
         if (ok) {
             ++outcome.converted;
@@ -210,7 +214,7 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
 
 std::string batch_status_text(const batch_outcome& outcome) {
     const int left = outcome.count - outcome.converted - outcome.failed;
-    if (outcome.failed == 0 && !outcome.cancelled)
+    if (outcome.failed == 0 && !outcome.cancelled && outcome.levels_left_out.empty())
         return std::string(); // a clean batch, or one the folder's message ended at once
     char line[160];
     std::snprintf(line, sizeof line, "%d of %d %s converted.", outcome.converted, outcome.count,
@@ -224,6 +228,21 @@ std::string batch_status_text(const batch_outcome& outcome) {
         const int more = outcome.failed - static_cast<int>(outcome.failed_names.size());
         if (more > 0) {
             std::snprintf(line, sizeof line, " and %d more", more);
+            text += line;
+        }
+    }
+    if (!outcome.levels_left_out.empty()) {
+        // The note's own text, once, for the first; the rest by name.
+        text += '\n';
+        text += status_message(kgf_status::empty_levels, outcome.levels_left_out[0].c_str());
+        const size_t shown = std::min(outcome.levels_left_out.size(), failed_names_kept);
+        for (size_t i = 1; i < shown; ++i) {
+            text += i > 1 ? ", " : "\nAlso ";
+            text += outcome.levels_left_out[i];
+        }
+        if (outcome.levels_left_out.size() > shown) {
+            std::snprintf(line, sizeof line, " and %d more",
+                          static_cast<int>(outcome.levels_left_out.size() - shown));
             text += line;
         }
     }

@@ -56,6 +56,9 @@ struct batch_outcome {
     // The output folder could not be made or written: said once, by name,
     // and the batch ended there.
     bool folder_failed = false;
+    // Levels of no pixels left out of the outputs, one entry a file ("a.kgf:
+    // levels 4 to 5"), told at the end rather than once per file.
+    std::vector<std::string> levels_left_out;
 };
 
 // Failed names a batch keeps for its status.
@@ -71,9 +74,10 @@ constexpr size_t failed_names_kept = 5;
 batch_outcome convert_selection(batch_action action, char* buffer, size_t size, size_t name_offset,
                                 int count, char* folder, batch_progress progress, void* context);
 
-// The "Status" text at the end of a batch that failed somewhere or was
-// cancelled: files converted, files failed with the first few names, and
-// the cancel. Empty for a batch that converted every file.
+// The "Status" text at the end of a batch that failed somewhere, left
+// levels out or was cancelled: files converted, files failed with the first
+// few names, the levels left out, and the cancel. Empty for a batch that
+// converted every file whole.
 std::string batch_status_text(const batch_outcome& outcome);
 
 // Shows batch_status_text under the caption "Status", when there is any.

@@ -26,18 +26,33 @@ int ensure_trailing_separator(char* folder) {
     return 1;
 }
 
-// The request the dialog program's routines make: the stored settings, the name
-// opened from the current folder, outputs written at once.
+batch_context current_batch;
+
+// A note on levels left out goes to the batch's list; everything else is
+// shown as a message at once.
+void keep_or_show(void* context, kgf_status status, const char* subject) {
+    if (status == kgf_status::empty_levels && current_batch.levels_left_out != nullptr &&
+        subject != nullptr) {
+        current_batch.levels_left_out->push_back(subject);
+        return;
+    }
+    const report_sink shown = message_box_sink(static_cast<const char*>(context));
+    report(shown, status, subject);
+}
+
+// The request the dialog program's routines make: the stored settings, the
+// name opened from the current folder, outputs written at once.
 conversion_request routine_request(file_type from, file_type to, const char* folder,
-                                   const char* name, run_inputs* inputs = nullptr) {
+                                   const char* name) {
     conversion_request request;
-    request.inputs = inputs;
+    request.inputs = current_batch.inputs;
     request.from = from;
     request.to = to;
     request.input = name;
     request.folder = folder;
     request.options = options_from_settings(settings);
     request.sink = message_box_sink(name);
+    request.sink.report = keep_or_show;
     return request;
 }
 
@@ -51,15 +66,23 @@ bool folder_ends_in_separator(char* folder) {
 
 } // namespace
 
+batch_context_scope::batch_context_scope(const batch_context& context) : outer_(current_batch) {
+    current_batch = context;
+}
+
+batch_context_scope::~batch_context_scope() {
+    current_batch = outer_;
+}
+
 // Runs a routine's conversion; the name changes in place as the batch
 // shows it, when the new name fits.
-int convert_in_batch(file_type from, file_type to, char* folder, char* name, run_inputs* inputs) {
+int convert_in_batch(file_type from, file_type to, char* folder, char* name) {
     if (!folder_ends_in_separator(folder))
         return 0;
-    conversion_request request = routine_request(from, to, folder, name, inputs);
+    conversion_request request = routine_request(from, to, folder, name);
     // In a batch (its inputs given) a name typed into the file dialog need
     // not be there: it fails by name.
-    request.report_cannot_open = inputs != nullptr;
+    request.report_cannot_open = current_batch.inputs != nullptr;
     const conversion_result result = convert_file(request);
     if (result.shown_name.size() == std::strlen(name))
         std::memcpy(name, result.shown_name.c_str(), result.shown_name.size());
@@ -68,10 +91,9 @@ int convert_in_batch(file_type from, file_type to, char* folder, char* name, run
 
 namespace {
 
-// A routine outside a batch: nothing of a run to protect.
 int run_routine(batch_action action, char* folder, char* name) {
     const conversion_pair pair = pair_of(action);
-    return convert_in_batch(pair.from, pair.to, folder, name, nullptr);
+    return convert_in_batch(pair.from, pair.to, folder, name);
 }
 
 } // namespace
@@ -98,4 +120,23 @@ int convert_kaf_to_tga(char* folder, char* name) {
 
 int convert_kaf_to_kgf(char* folder, char* name) {
     return run_routine(batch_action::kaf_to_kgf, folder, name);
+}
+
+conversion_routine routine_of(batch_action action) {
+    switch (action) {
+    case batch_action::kgf_to_tga:
+        return convert_kgf_to_tga;
+    case batch_action::tga_to_kgf:
+        return convert_tga_to_kgf;
+    case batch_action::kaf_to_kgf:
+        return convert_kaf_to_kgf;
+    case batch_action::kaf_to_tga:
+        return convert_kaf_to_tga;
+    case batch_action::tga_to_tga:
+        return convert_tga_to_tga;
+    case batch_action::kgf_to_kgf:
+        return convert_kgf_to_kgf;
+    default:
+        return nullptr;
+    }
 }

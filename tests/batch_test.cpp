@@ -2,6 +2,7 @@
 #include "platform/files.h"
 #include "platform/message.h"
 #include "routines/batch.h"
+#include "routines/conversion.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"
@@ -345,6 +346,42 @@ TEST(BatchStatus, SaysWhatWasConvertedFailedAndLeft) {
               "1 of 4 files converted.\n1 failed: b\n"
               "The output folder failed: 2 files not converted.");
     EXPECT_EQ(outcome(4, 0, {}, 0, false, true), "") << "the folder's own message said it";
+
+    batch_outcome notes;
+    notes.count = notes.converted = 7;
+    notes.levels_left_out = {"a.kgf: levels 4 to 5", "b.kgf: level 5", "c", "d", "e", "f", "g"};
+    EXPECT_EQ(batch_status_text(notes),
+              "7 of 7 files converted.\n"
+              "a.kgf: levels 4 to 5: no pixels at this size; left out of the TGA output\n"
+              "Also b.kgf: level 5, c, d, e and 2 more");
+}
+
+// Levels of no pixels are told once, at the batch's end, not in a box per
+// file; every file still converts.
+TEST_F(BatchTest, LevelsLeftOutAreToldAtTheEnd) {
+    settings.mipmaps = 1;
+    for (const char* name : {"a.kgf", "b.kgf", "c.kgf"})
+        write_kgf_file(input.file(name), name, pattern_image(12, 6, 16, 3), 5);
+    selection three = several_files(input.path, {"a.kgf", "b.kgf", "c.kgf"});
+    choose(tga);
+    decide_input_type(2, "");
+    const batch_outcome outcome =
+        convert_selection(choose_action(), three.buffer.data(), three.buffer.size(), three.offset,
+                          3, folder, nullptr, nullptr);
+    EXPECT_EQ(outcome.converted, 3);
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(outcome.levels_left_out,
+              (std::vector<std::string>{"a.kgf: levels 4 to 5", "b.kgf: levels 4 to 5",
+                                        "c.kgf: levels 4 to 5"}));
+    EXPECT_TRUE(file_exists(output.file("c_MM3.tga")));
+    EXPECT_FALSE(file_exists(output.file("c_MM4.tga")));
+
+    // Outside a batch the routine shows it at once.
+    char name[] = "a.kgf";
+    EXPECT_EQ(convert_kgf_to_tga(folder, name), 1);
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{
+                  "a.kgf: levels 4 to 5: no pixels at this size; left out of the TGA output"});
 }
 
 TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
