@@ -1,13 +1,10 @@
 // Prints how long the core takes over a large texture: pixel conversion, mip
 // generation, run-length coding and the readers. No figure is asserted.
+#include "formats/byte_reader.h"
 #include "formats/image_buffer.h"
 #include "formats/kgf.h"
 #include "formats/mip.h"
 #include "formats/tga.h"
-#include "platform/message.h"
-#include "routines/kgf_file.h"
-#include "routines/tga_file.h"
-#include "settings/settings.h"
 
 #include <chrono>
 #include <cstdio>
@@ -35,6 +32,14 @@ image_buffer picture(int side, int bpp) {
     return image;
 }
 
+void read_kgf_file(const std::string& path, image_buffer& image, kgf_levels levels,
+                   row_order rows) {
+    kgf_reading reading;
+    decode_file(path.c_str(), [&](byte_reader& reader) {
+        return decode_kgf(reader, image, levels, rows, reading);
+    });
+}
+
 // Writes what an encoder gave as one file.
 void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     FILE* stream = std::fopen(path.c_str(), "wb");
@@ -47,7 +52,6 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 } // namespace
 
 int main() {
-    set_default_settings();
     const int side = 1024;
     const int repeats = 5;
     const std::string tga_path = "bench-picture.tga";
@@ -74,16 +78,15 @@ int main() {
                     encode_kgf(bytes, "bench-picture.kgf", chain, mip_chain_bytes(chain));
                     write_bytes(kgf_path, bytes);
                 }));
-    settings.mipmaps = 1;
-    std::printf("read_kgf all levels         %8.2f ms\n", milliseconds(repeats, [&] {
+    std::printf("decode_kgf all levels         %8.2f ms\n", milliseconds(repeats, [&] {
                     image_buffer image;
                     init_image_buffer(image, 16);
-                    read_kgf(kgf_path.c_str(), image, all_levels, for_conversion);
+                    read_kgf_file(kgf_path, image, kgf_levels::from_file, row_order::top_first);
                 }));
-    std::printf("read_kgf for display        %8.2f ms\n", milliseconds(repeats, [&] {
+    std::printf("decode_kgf for display        %8.2f ms\n", milliseconds(repeats, [&] {
                     image_buffer image;
                     init_image_buffer(image, 16);
-                    read_kgf(kgf_path.c_str(), image, first_level_only, for_preview);
+                    read_kgf_file(kgf_path, image, kgf_levels::first_only, row_order::bottom_first);
                 }));
     std::printf("encode_tga and write        %8.2f ms\n", milliseconds(repeats, [&] {
                     std::vector<uint8_t> bytes;
@@ -91,11 +94,15 @@ int main() {
                     write_bytes(tga_path, bytes);
                 }));
     for (int as_stored : {0, 1})
-        std::printf("read_tga as_stored %d        %8.2f ms\n", as_stored,
+        std::printf("decode_tga as_stored %d        %8.2f ms\n", as_stored,
                     milliseconds(repeats, [&] {
                         image_buffer image;
                         init_image_buffer(image, 32);
-                        read_tga(tga_path.c_str(), image, as_stored);
+                        decode_file(tga_path.c_str(), [&](byte_reader& reader) {
+                            return decode_tga(reader, image,
+                                              as_stored != 0 ? row_order::bottom_first
+                                                             : row_order::top_first);
+                        });
                     }));
     std::remove(tga_path.c_str());
     std::remove(kgf_path.c_str());

@@ -4,7 +4,6 @@
 #include "platform/files.h"
 #include "platform/message.h"
 #include "routines/conversion.h"
-#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/sample_files.h"
 #include "support/test_support.h"
@@ -33,10 +32,15 @@ class ConvertTest : public ::testing::Test {
     }
 
     image_buffer read_kgf_back(const std::string& file, int levels) {
-        settings.mipmaps = 1;
         image_buffer image;
         init_image_buffer(image, 16);
-        EXPECT_EQ(read_kgf(output.file(file).c_str(), image, all_levels, for_conversion), 1)
+        kgf_reading reading;
+        EXPECT_EQ(decode_file(output.file(file).c_str(),
+                              [&](byte_reader& reader) {
+                                  return decode_kgf(reader, image, kgf_levels::from_file,
+                                                    row_order::top_first, reading);
+                              }),
+                  kgf_status::ok)
             << file;
         EXPECT_EQ(image.num_mipmaps, levels) << file;
         return image;

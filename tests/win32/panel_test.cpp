@@ -12,7 +12,6 @@
 #include "routines/batch.h"
 #include "routines/conversion.h"
 #include "routines/image_info.h"
-#include "routines/kgf_file.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 #include "ui/batch_window.h"
@@ -178,7 +177,13 @@ void write_kaf(const std::string& path, const std::vector<std::vector<uint8_t>>&
 std::vector<uint8_t> display_pixels(const std::string& path) {
     image_buffer image;
     init_image_buffer(image, 16);
-    EXPECT_EQ(read_kgf(path.c_str(), image, first_level_only, for_preview), 1);
+    kgf_reading reading;
+    EXPECT_EQ(decode_file(path.c_str(),
+                          [&](byte_reader& reader) {
+                              return decode_kgf(reader, image, kgf_levels::first_only,
+                                                row_order::bottom_first, reading);
+                          }),
+              kgf_status::ok);
     return image.data;
 }
 
