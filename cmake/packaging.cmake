@@ -2,11 +2,18 @@
 # with both programs, the user's guide and the licence; on Linux a Debian
 # package of kgfconv whose Depends dpkg-shlibdeps computes from the binary.
 
+# The licence, followed by the notices of the libraries compiled in.
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence_text)
+file(READ ${CMAKE_SOURCE_DIR}/resources/third-party.txt third_party_text)
+set(licence_file ${CMAKE_BINARY_DIR}/LICENSE-with-notices.txt)
+file(WRITE ${licence_file} "${licence_text}${third_party_text}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE
+                                                               ${CMAKE_SOURCE_DIR}/resources/third-party.txt)
 if(WIN32)
-  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${KGF_INSTALL_BINDIR} RENAME LICENSE.txt)
+  install(FILES ${licence_file} DESTINATION ${KGF_INSTALL_BINDIR} RENAME LICENSE.txt)
 else()
   # Debian keeps a package's licence as /usr/share/doc/PACKAGE/copyright.
-  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv
+  install(FILES ${licence_file} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kgfconv
           RENAME copyright)
   # A native package's changelog, compressed as Debian wants it: gzip -9
   # without a name or time stamp, so a rebuild gives the same bytes.
