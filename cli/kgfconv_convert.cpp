@@ -138,7 +138,7 @@ int convert_items(const batch_plan& batch_jobs, const conversion_options& batch,
         case job_verdict::missing: {
             // The system's own words for it, as for any input that will not open.
             input_file probe;
-            file_status(open_reader_file(job.input.c_str(), probe), job.input.c_str());
+            file_status(open_reader_file(job.input.c_str(), probe));
             close_input_file(probe);
             return outcome;
         }

@@ -51,8 +51,9 @@ description describe(const std::string& file, output_journal* held) {
     description result;
     begin_file_messages(file, held);
     input_file opened;
-    const kgf_status status = open_reader_file(file.c_str(), opened);
-    file_status(status, file.c_str());
+    const kgf_failure opening = open_reader_file(file.c_str(), opened);
+    file_status(opening);
+    const kgf_status status = opening.status;
     const file_type type = type_from_ending(file.c_str(), ending_case::any);
     if (status == kgf_status::ok && type == file_type::none) {
         file_message("Unsupported file type");

@@ -84,11 +84,15 @@ int release_held(const std::string& file, output_journal& journal, run_inputs* r
         }
         const kgf_status claim = claim_held_output(guard, entry.path);
         report(console_sink(), claim, entry.path.c_str());
-        if (claim != kgf_status::ok)
+        if (claim != kgf_status::ok) {
             ok = 0;
-        else if (!write_output_now(entry.folder.c_str(), entry.path, entry.bytes, console_sink(),
-                                   run))
-            ok = 0;
+        } else {
+            const kgf_failure written =
+                write_output_now(entry.folder.c_str(), entry.path, entry.bytes, run);
+            file_status(written);
+            if (written.status != kgf_status::ok)
+                ok = 0;
+        }
         entry.bytes = std::vector<uint8_t>();
     }
     end_file_messages();

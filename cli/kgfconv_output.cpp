@@ -130,8 +130,8 @@ void hold_or_print(const std::string& text) {
     print_file_message(current->file, text);
 }
 
-void console_finding(void*, kgf_status status, const char* subject) {
-    hold_or_print(status_message(status, subject));
+void console_finding(void*, const kgf_failure& finding) {
+    hold_or_print(failure_message(finding));
 }
 
 // Nobody is asked: the answer comes from --yes, and a No fails the file.
@@ -165,6 +165,10 @@ report_sink console_sink() {
 
 void file_status(kgf_status status, const char* subject) {
     report(console_sink(), status, subject);
+}
+
+void file_status(const kgf_failure& failure) {
+    report(console_sink(), failure);
 }
 
 void begin_file_messages(const std::string& file, output_journal* journal) {

@@ -27,6 +27,7 @@ report_sink console_sink();
 
 // A status of this thread's file through the console sink; nothing for ok.
 void file_status(kgf_status status, const char* subject);
+void file_status(const kgf_failure& failure);
 
 // The messages of this thread concern file from now on; with a journal they
 // are held there instead of printed.

@@ -141,11 +141,12 @@ bool list_frames(const std::vector<std::string>& arguments, const kaf_original* 
         if (!fs::exists(fs::symlink_status(text_path(argument), error)) ||
             (!argument.empty() && is_path_separator(argument.back()))) {
             input_file probe;
-            const kgf_status opened = open_reader_file(argument.c_str(), probe);
+            kgf_failure opened = open_reader_file(argument.c_str(), probe);
             close_input_file(probe);
             begin_file_messages(argument, nullptr);
-            file_status(opened == kgf_status::ok ? kgf_status::not_a_file : opened,
-                        argument.c_str());
+            if (opened.status == kgf_status::ok)
+                opened.status = kgf_status::not_a_file;
+            file_status(opened);
             end_file_messages();
             ok = false;
             continue;
@@ -170,10 +171,14 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
         frame.file = file.path;
         frame.name = frame_name_of_file(path_text(text_path(file.path).filename()), file.format);
         kgf_reading reading;
-        const kgf_status status = decode_file(file.path.c_str(), [&](byte_reader& reader) {
+        const kgf_failure read = decode_file(file.path.c_str(), [&](byte_reader& reader) {
             return decode_frame_picture(reader, file.format, quality, frame, reading);
         });
-        report_kgf_reading(console_sink(), reading, status, file.path.c_str());
+        const kgf_status status = read.status;
+        if (status == kgf_status::cannot_open)
+            file_status(read);
+        else
+            report_kgf_reading(console_sink(), reading, status, file.path.c_str());
         end_file_messages();
         if (status != kgf_status::ok) {
             ok = false;
@@ -196,20 +201,21 @@ bool read_original(const std::string& path, kaf_original& original) {
         return false;
     }
     std::vector<uint8_t> bytes;
-    kgf_status status = decode_file(path.c_str(), [&](byte_reader& reader) {
+    const kgf_failure read = decode_file(path.c_str(), [&](byte_reader& reader) {
         // Frame data past the largest is never read: the header and no more.
         const int64_t wanted = std::min<int64_t>(bytes_left(reader), largest_frame_data + 17);
         if (!read_block(reader, wanted, bytes))
             return kgf_status::no_memory;
         return reader.failed ? kgf_status::io_error : kgf_status::ok;
     });
+    kgf_status status = read.status;
     if (status == kgf_status::ok) {
         status = decode_kaf_original(bytes.data(), bytes.size(), original);
         if (status == kgf_status::ok && original.animation.frame_count == 0)
             status = kgf_status::no_frames;
         report_kaf_reading(console_sink(), original.animation, status, path.c_str());
     } else {
-        file_status(status, path.c_str());
+        file_status(read);
     }
     end_file_messages();
     return status == kgf_status::ok;
@@ -297,10 +303,10 @@ int run_pack_unguarded(const pack_command& command, std::string* summary) {
     const std::string folder_text = folder.empty() ? std::string(".") : path_text(folder);
     remove_stale_temporaries(folder_text.c_str());
     begin_file_messages(command.output, nullptr);
-    const int written =
-        write_output_now(folder_text.c_str(), command.output, bytes, console_sink());
+    const kgf_failure written = write_output_now(folder_text.c_str(), command.output, bytes);
+    file_status(written);
     end_file_messages();
-    if (!written)
+    if (written.status != kgf_status::ok)
         return exit_failed;
     if (summary != nullptr)
         *summary = summary_line(command, result.summary);

@@ -82,7 +82,8 @@ int run_thumbnail(const thumbnail_command& command) {
     begin_file_messages(command.input, nullptr);
     image_buffer thumbnail;
     input_file opened;
-    kgf_status status = open_reader_file(command.input.c_str(), opened);
+    const kgf_failure opening = open_reader_file(command.input.c_str(), opened);
+    kgf_status status = opening.status;
     if (status == kgf_status::ok) {
         byte_reader reader = file_reader(opened);
         const file_type type = input_type(command.input, reader);
@@ -94,6 +95,8 @@ int run_thumbnail(const thumbnail_command& command) {
     }
     if (status == kgf_status::unsupported_conversion)
         file_message("Unsupported file type; thumbnails are made of KGF and KAF files");
+    else if (opening.status != kgf_status::ok)
+        file_status(opening);
     else
         file_status(status, command.input.c_str());
     end_file_messages();
@@ -101,11 +104,11 @@ int run_thumbnail(const thumbnail_command& command) {
         return exit_failed;
 
     std::vector<uint8_t> png;
-    status = encode_png(png, thumbnail, 0);
-    if (status == kgf_status::ok)
-        status = write_output_file(command.output.c_str(), png.data(), png.size());
-    if (status != kgf_status::ok) {
-        print_file_message(command.output, status_message(status, command.output.c_str()));
+    kgf_failure made{encode_png(png, thumbnail, 0), command.output};
+    if (made.status == kgf_status::ok)
+        made = write_output_file(command.output.c_str(), png.data(), png.size());
+    if (made.status != kgf_status::ok) {
+        print_file_message(command.output, failure_message(made));
         return exit_failed;
     }
     return exit_ok;

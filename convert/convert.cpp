@@ -49,12 +49,12 @@ template <typename read_with> bool read_input(const conversion_request& request,
         return read(reader);
     }
     bool ok = false;
-    const kgf_status opened = decode_file(request.input, [&](byte_reader& reader) {
+    const kgf_failure opened = decode_file(request.input, [&](byte_reader& reader) {
         ok = read(reader);
         return kgf_status::ok;
     });
-    report(request.sink, opened, request.input);
-    return opened == kgf_status::ok && ok;
+    report(request.sink, opened);
+    return opened.status == kgf_status::ok && ok;
 }
 
 bool read_source(const conversion_request& request, image_buffer& source) {
@@ -202,14 +202,14 @@ struct failure_watch {
     kgf_status first = kgf_status::ok;
 };
 
-void watch_report(void* context, kgf_status status, const char* subject) {
+void watch_report(void* context, const kgf_failure& finding) {
     auto& watch = *static_cast<failure_watch*>(context);
-    if (watch.first == kgf_status::ok && !is_warning(status))
-        watch.first = status;
+    if (watch.first == kgf_status::ok && !is_warning(finding.status))
+        watch.first = finding.status;
     // An input that is not there is shown only when the request asks.
-    if (status == kgf_status::cannot_open && !watch.request->report_cannot_open)
+    if (finding.status == kgf_status::cannot_open && !watch.request->report_cannot_open)
         return;
-    report(watch.request->sink, status, subject);
+    report(watch.request->sink, finding);
 }
 
 bool watch_question(void* context, const char* question) {

@@ -150,8 +150,10 @@ int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
         bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
         encode_kgf(bytes, output_name.c_str(), destination, chain);
         release_image_data(destination);
-        ok = deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
-                            request.sink, request.inputs);
+        const kgf_failure delivered = deliver_output(request.journal, request.folder.c_str(), path,
+                                                     std::move(bytes), request.inputs);
+        report(request.sink, delivered);
+        ok = delivered.status == kgf_status::ok ? 1 : 0;
     }
     release_image_data(destination);
     return ok;
@@ -230,9 +232,14 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
         std::string path;
         std::vector<uint8_t> bytes;
         if (!output_path(request, guard, level_name, path) ||
-            !encode_level(request, png, destination, offset, path, bytes) ||
-            !deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
-                            request.sink, request.inputs))
+            !encode_level(request, png, destination, offset, path, bytes)) {
+            ok = 0;
+            continue;
+        }
+        const kgf_failure delivered = deliver_output(request.journal, request.folder.c_str(), path,
+                                                     std::move(bytes), request.inputs);
+        report(request.sink, delivered);
+        if (delivered.status != kgf_status::ok)
             ok = 0;
     }
     release_both(source, destination);

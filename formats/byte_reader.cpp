@@ -75,16 +75,18 @@ kgf_status short_read_status(const byte_reader& reader) {
     return reader.failed ? kgf_status::io_error : kgf_status::missing_data;
 }
 
-kgf_status open_reader_file(const char* path, input_file& file) {
-    switch (open_input_file(path, file)) {
+kgf_failure open_reader_file(const char* path, input_file& file) {
+    const input_opening opening = open_input_file(path, file);
+    switch (opening.result) {
     case input_open_result::opened:
-        return kgf_status::ok;
+        return kgf_failure{kgf_status::ok, path};
     case input_open_result::not_regular:
-        return kgf_status::not_a_file;
+        return kgf_failure{kgf_status::not_a_file, path};
     case input_open_result::failed:
-        return kgf_status::io_error;
+        // "File I/O error" says nothing more.
+        return kgf_failure{kgf_status::io_error, path};
     case input_open_result::cannot_open:
         break;
     }
-    return kgf_status::cannot_open;
+    return kgf_failure{kgf_status::cannot_open, path, opening.system_error};
 }

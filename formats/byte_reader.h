@@ -38,19 +38,19 @@ int read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block);
 kgf_status short_read_status(const byte_reader& reader);
 
 // Opens a regular file for a reader. Returns ok, cannot_open, not_a_file or
-// io_error.
-kgf_status open_reader_file(const char* path, input_file& file);
+// io_error about the path, with the system's reason.
+kgf_failure open_reader_file(const char* path, input_file& file);
 
 // Opens the file at path, hands decode (kgf_status(byte_reader&)) a reader
 // of it and closes it again. Returns what the open gave when it failed,
-// else what decode returned.
-template <typename decoder> kgf_status decode_file(const char* path, decoder decode) {
+// else what decode returned, about the path.
+template <typename decoder> kgf_failure decode_file(const char* path, decoder decode) {
     input_file file;
-    const kgf_status opened = open_reader_file(path, file);
-    if (opened != kgf_status::ok)
+    kgf_failure opened = open_reader_file(path, file);
+    if (opened.status != kgf_status::ok)
         return opened;
     byte_reader reader = file_reader(file);
-    const kgf_status status = decode(reader);
+    opened.status = decode(reader);
     close_input_file(file);
-    return status;
+    return opened;
 }

@@ -322,10 +322,16 @@ int split_frames(const kaf_animation& animation, const char* folder, int levels,
             report(sink, refusal, path.c_str());
         }
         std::vector<uint8_t> bytes;
-        if (refusal != kgf_status::ok ||
-            !make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels, quality, bytes,
-                            sink) ||
-            !deliver_output(journal, folder, path, std::move(bytes), sink, guard->inputs)) {
+        bool written = refusal == kgf_status::ok &&
+                       make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels,
+                                      quality, bytes, sink);
+        if (written) {
+            const kgf_failure delivered =
+                deliver_output(journal, folder, path, std::move(bytes), guard->inputs);
+            report(sink, delivered);
+            written = delivered.status == kgf_status::ok;
+        }
+        if (!written) {
             report_unwritten(unwritten, i);
             ++failed;
         }

@@ -57,57 +57,66 @@ namespace {
 
 // Creates a new temporary file in the folder (empty, or ending in its
 // separator); its name is left in temporary, empty on failure.
-bool create_temporary(const std::string& folder, new_file& file, std::string& temporary) {
+file_outcome create_temporary(const std::string& folder, new_file& file, std::string& temporary) {
+    file_outcome created;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = folder + temporary_lead + std::to_string(current_process_id()) + "-" +
                     std::to_string(++temporary_sequence) + temporary_end;
-        if (create_new_file(temporary.c_str(), file))
-            return true;
+        created = create_new_file(temporary.c_str(), file);
+        if (created)
+            return created;
         // Taken by a file of an earlier run with the same id: try the next.
         if (!path_exists(temporary.c_str()))
             break;
     }
     temporary.clear();
-    return false;
+    return created;
 }
 
 } // namespace
 
-kgf_status prepare_output_folder(const char* folder) {
-    if (!create_folder_with_parents(folder))
-        return kgf_status::cannot_make_folder;
+kgf_failure prepare_output_folder(const char* folder) {
+    const file_outcome made = create_folder_with_parents(folder);
+    if (!made)
+        return kgf_failure{kgf_status::cannot_make_folder, folder, made.system_error};
     std::string base = folder;
     if (!base.empty() && !is_path_separator(base.back()))
         base += path_separator;
     new_file file;
     std::string temporary;
-    if (!create_temporary(base, file, temporary))
-        return kgf_status::cannot_write_folder;
+    const file_outcome created = create_temporary(base, file, temporary);
+    if (!created)
+        return kgf_failure{kgf_status::cannot_write_folder, folder, created.system_error};
     close_new_file(file);
     delete_file(temporary.c_str());
-    return kgf_status::ok;
+    return kgf_failure{kgf_status::ok, folder};
 }
 
-kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size) {
+kgf_failure write_output_file(const char* path, const uint8_t* bytes, size_t size) {
     // A file the user marked read-only stays, as a write into it would.
-    if (!may_replace_file(path))
-        return kgf_status::cannot_create;
+    const file_outcome replaceable = may_replace_file(path);
+    if (!replaceable)
+        return kgf_failure{kgf_status::cannot_create, path, replaceable.system_error};
     new_file file;
     std::string temporary;
-    if (!create_temporary(folder_of(path), file, temporary))
-        return kgf_status::cannot_create;
-    bool ok = size == 0 || write_new_file(file, bytes, size);
-    ok = close_new_file(file) && ok;
-    if (ok)
-        ok = replace_file(temporary.c_str(), path) != 0;
-    if (!ok) {
+    const file_outcome created = create_temporary(folder_of(path), file, temporary);
+    if (!created)
+        return kgf_failure{kgf_status::cannot_create, path, created.system_error};
+    // The first step that fails gives the reason.
+    file_outcome written = size == 0 ? file_outcome{} : write_new_file(file, bytes, size);
+    const file_outcome closed = close_new_file(file);
+    if (written)
+        written = closed;
+    if (written)
+        written = replace_file(temporary.c_str(), path);
+    if (!written) {
         delete_file(temporary.c_str());
-        return kgf_status::cannot_write;
+        return kgf_failure{kgf_status::cannot_write, path, written.system_error};
     }
-    return kgf_status::ok;
+    return kgf_failure{kgf_status::ok, path};
 }
 
-std::string make_output_folder(const std::string& folder) {
+kgf_failure make_output_folder(const std::string& folder) {
     std::string wanted = folder;
     while (wanted.size() > 1 && is_path_separator(wanted.back()))
         wanted.pop_back();
@@ -120,38 +129,38 @@ std::string make_output_folder(const std::string& folder) {
             break;
         at = parent.size() > 1 ? parent.substr(0, parent.size() - 1) : parent;
     }
-    for (auto part = missing.rbegin(); part != missing.rend(); ++part)
-        if (!create_folder(part->c_str()) && !path_exists(part->c_str()))
-            return *part;
-    return std::string();
-}
-
-int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
-                     const report_sink& sink, run_inputs* run) {
-    const std::string not_made = make_output_folder(folder);
-    if (!not_made.empty()) {
-        report(sink, kgf_status::folder_not_made, (not_made + " for " + path).c_str());
-        return 0;
+    for (auto part = missing.rbegin(); part != missing.rend(); ++part) {
+        const file_outcome made = create_folder(part->c_str());
+        if (!made && !path_exists(part->c_str()))
+            return kgf_failure{kgf_status::folder_not_made, *part, made.system_error};
     }
-    const kgf_status status = write_output_file(path.c_str(), bytes.data(), bytes.size());
-    report(sink, status, path.c_str());
-    if (status != kgf_status::ok)
-        return 0;
-    record_run_output(run, path);
-    return 1;
+    return kgf_failure{};
 }
 
-int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes, const report_sink& sink, run_inputs* run) {
+kgf_failure write_output_now(const char* folder, const std::string& path,
+                             const std::vector<uint8_t>& bytes, run_inputs* run) {
+    kgf_failure made = make_output_folder(folder);
+    if (made.status != kgf_status::ok) {
+        made.subject += " for " + path;
+        return made;
+    }
+    const kgf_failure written = write_output_file(path.c_str(), bytes.data(), bytes.size());
+    if (written.status == kgf_status::ok)
+        record_run_output(run, path);
+    return written;
+}
+
+kgf_failure deliver_output(output_journal* journal, const char* folder, const std::string& path,
+                           std::vector<uint8_t>&& bytes, run_inputs* run) {
     if (journal == nullptr)
-        return write_output_now(folder, path, bytes, sink, run);
+        return write_output_now(folder, path, bytes, run);
     journal_entry entry;
     entry.is_output = true;
     entry.folder = folder;
     entry.path = path;
     entry.bytes = std::move(bytes);
     journal->entries.push_back(std::move(entry));
-    return 1;
+    return kgf_failure{kgf_status::ok, path};
 }
 
 int remove_stale_temporaries(const char* folder) {

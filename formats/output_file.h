@@ -28,32 +28,34 @@ struct output_journal {
 };
 
 // Writes bytes as the file at path, through a temporary file of its own in
-// the same folder. Returns ok, cannot_create or cannot_write; the final name
-// keeps its old file unless ok.
-kgf_status write_output_file(const char* path, const uint8_t* bytes, size_t size);
+// the same folder. Returns ok, cannot_create or cannot_write about the path,
+// with the system's reason; the final name keeps its old file unless ok.
+kgf_failure write_output_file(const char* path, const uint8_t* bytes, size_t size);
 
 // Makes the output folder with its parents and writes a file into it (a
 // temporary one, removed at once): ok, cannot_make_folder or
-// cannot_write_folder, whose reason is last_file_error(). A batch asks
-// before its first file, so that a folder no file can go to is said once.
-kgf_status prepare_output_folder(const char* folder);
+// cannot_write_folder about the folder, with the system's reason. A batch
+// asks before its first file, so that a folder no file can go to is said
+// once.
+kgf_failure prepare_output_folder(const char* folder);
 
-// Makes the folder with every missing parent. Returns an empty text when
-// nothing had to be made or all was made, else the folder that could not
-// be made, last_file_error() saying why. A path there that is no folder is
-// left for the write to name.
-std::string make_output_folder(const std::string& folder);
+// Makes the folder with every missing parent. Returns ok when nothing had
+// to be made or all was made, else folder_not_made about the folder that
+// could not be made, with the system's reason. A path there that is no
+// folder is left for the write to name.
+kgf_failure make_output_folder(const std::string& folder);
 
-// Makes the folder, writes the file and reports a failure by the output's
-// path ("Cannot create %s", "Cannot write %s"), or by the folder that could
-// not be made. Returns 1 when the file is in place, and records it for the
-// run when there is one.
-int write_output_now(const char* folder, const std::string& path, const std::vector<uint8_t>& bytes,
-                     const report_sink& sink, run_inputs* run = nullptr);
+// Makes the folder and writes the file: ok, the failure of the write about
+// the output's path ("Cannot create %s", "Cannot write %s"), or
+// folder_not_made about the folder that could not be made ("... for
+// path"). Records the file for the run when there is one and it is in
+// place.
+kgf_failure write_output_now(const char* folder, const std::string& path,
+                             const std::vector<uint8_t>& bytes, run_inputs* run = nullptr);
 
-// Writes the output now, or holds it in the journal when there is one.
-int deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                   std::vector<uint8_t>&& bytes, const report_sink& sink, run_inputs* run);
+// Writes the output now, or holds it in the journal when there is one (ok).
+kgf_failure deliver_output(output_journal* journal, const char* folder, const std::string& path,
+                           std::vector<uint8_t>&& bytes, run_inputs* run);
 
 // 1 when the name is one of this program's temporary names; sets the id of
 // the process that made it.

@@ -6,9 +6,8 @@
 #include "formats/status.h"
 
 struct report_sink {
-    // A failure or a warning (never ok) about subject: a file, a frame name
-    // or an output's path; null when the text names none.
-    void (*report)(void* context, kgf_status status, const char* subject) = nullptr;
+    // A failure or a warning (never ok), with what it concerns.
+    void (*report)(void* context, const kgf_failure& finding) = nullptr;
     // The question before a KGF whose name the game cannot read: true to
     // write it all the same. Without it the answer is No.
     bool (*accept_long_name)(void* context, const char* question) = nullptr;
@@ -18,8 +17,9 @@ struct report_sink {
     void* context = nullptr;
 };
 
-// Hands a status other than ok to the sink.
+// Hands a status other than ok to the sink, about subject (null for none).
 void report(const report_sink& sink, kgf_status status, const char* subject);
+void report(const report_sink& sink, const kgf_failure& finding);
 
 // Asks the sink the name-length question.
 bool accept_long_name(const report_sink& sink, const char* question);

@@ -91,7 +91,7 @@ const char* status_caption(kgf_status status) {
                : "Error";
 }
 
-std::string status_message(kgf_status status, const char* subject) {
+std::string status_message(kgf_status status, const char* subject, int system_error) {
     std::string text = status_text(status);
     const size_t at = text.find("%s");
     if (at == std::string::npos)
@@ -101,19 +101,23 @@ std::string status_message(kgf_status status, const char* subject) {
     text = text.substr(0, at) + (subject != nullptr ? printable_name(subject) : "") +
            text.substr(at + 2);
     // A file the system would not open or write: its words for why.
-    if (status == kgf_status::cannot_open || status == kgf_status::cannot_create ||
-        status == kgf_status::cannot_write || status == kgf_status::cannot_make_folder ||
-        status == kgf_status::cannot_write_folder || status == kgf_status::folder_not_made) {
-        const std::string reason = last_file_error();
-        if (!reason.empty())
-            text += ": " + reason;
-    }
+    if (system_error != 0)
+        text += ": " + system_error_text(static_cast<unsigned long>(system_error));
     return text;
+}
+
+std::string failure_message(const kgf_failure& failure) {
+    return status_message(failure.status, failure.subject.c_str(), failure.system_error);
+}
+
+void report(const report_sink& sink, const kgf_failure& failure) {
+    if (failure.status != kgf_status::ok && sink.report != nullptr)
+        sink.report(sink.context, failure);
 }
 
 void report(const report_sink& sink, kgf_status status, const char* subject) {
     if (status != kgf_status::ok && sink.report != nullptr)
-        sink.report(sink.context, status, subject);
+        sink.report(sink.context, kgf_failure{status, subject != nullptr ? subject : ""});
 }
 
 bool accept_long_name(const report_sink& sink, const char* question) {

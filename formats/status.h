@@ -51,6 +51,16 @@ enum class kgf_status : uint8_t {
     folder_not_made,     // an output's folder, or a parent of it, that cannot be made
 };
 
+// A failure as the call that met it returns it: what went wrong, what it
+// concerns (a file, a frame name or an output's path; empty when the text
+// names none) and, when the system refused a file operation, the system's
+// reason (errno, or the Windows error code; 0 for none). ok is no failure.
+struct kgf_failure {
+    kgf_status status = kgf_status::ok;
+    std::string subject;
+    int system_error = 0;
+};
+
 // The text of a status, as shown; "%s" stands for the file it concerns.
 const char* status_text(kgf_status status);
 
@@ -62,5 +72,9 @@ bool is_warning(kgf_status status);
 // failed split and for the note on levels left out.
 const char* status_caption(kgf_status status);
 
-// The status's text with subject put in for "%s" (nothing for a null one).
-std::string status_message(kgf_status status, const char* subject);
+// The status's text with subject put in for "%s" (nothing for a null one),
+// followed by the system's words for system_error when it is not 0.
+std::string status_message(kgf_status status, const char* subject, int system_error = 0);
+
+// The failure's text, as status_message gives it.
+std::string failure_message(const kgf_failure& failure);

@@ -94,7 +94,7 @@ void check_outputs(file_type from, file_type to, const uint8_t* data, size_t siz
             return to == file_type::kgf ? decode_kgf(reader, back, kgf_levels::from_file,
                                                      row_order::top_first, reading)
                                         : decode_tga(reader, back, row_order::top_first);
-        });
+        }).status;
         if (status != kgf_status::ok)
             oracle_failed("an output that does not read back", path);
         if (to == file_type::tga && (back.width < 1 || back.height < 1))

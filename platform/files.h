@@ -29,23 +29,25 @@ inline bool is_path_separator(char c) {
 std::string path_text(const std::filesystem::path& path);
 std::filesystem::path text_path(const std::string& text);
 
-// The system's words for why this thread's last open, create, write or
-// rename of a file failed, such as "No such file or directory"; empty when
-// it gave none.
-std::string last_file_error();
+// What a file operation came to: done, or failed for the system's reason
+// (errno, or the Windows error code), which goes with the failure to
+// whoever names it.
+struct file_outcome {
+    bool done = true;
+    int system_error = 0;
+    explicit operator bool() const { return done; }
+};
 
 // The system's words for an error number (errno here, a Windows error code
 // on Windows), on one line without a closing full stop.
 std::string system_error_text(unsigned long error);
 
-// Creates the last component of the path; the result may be ignored. On
-// failure last_file_error() says why.
-int create_folder(const char* path);
+// Creates the last component of the path; the result may be ignored.
+file_outcome create_folder(const char* path);
 
-// Creates the folder with every missing parent. 1 when it is a folder
-// afterwards; 0 otherwise, with the reason in last_file_error() (a file in
-// the way of any of its parts is "not a directory").
-int create_folder_with_parents(const char* path);
+// Creates the folder with every missing parent: done when it is a folder
+// afterwards (a file in the way of any of its parts is "not a directory").
+file_outcome create_folder_with_parents(const char* path);
 
 // 1 when anything (file, folder, link) exists under the path.
 int path_exists(const char* path);
@@ -54,15 +56,15 @@ int path_exists(const char* path);
 // ticks the system keeps; 0 when no regular file is there.
 int file_size_and_time(const char* path, int64_t& size, int64_t& time);
 
-// 0 when a file is there under the path that is marked read-only (or that
-// this process may not write): an output never replaces it.
-int may_replace_file(const char* path);
+// Fails when a file is there under the path that is marked read-only (or
+// that this process may not write): an output never replaces it.
+file_outcome may_replace_file(const char* path);
 
 // Deletes a file; 1 on success.
 int delete_file(const char* path);
 
-// Moves from over to, replacing to when it exists; 1 on success.
-int replace_file(const char* from, const char* to);
+// Moves from over to, replacing to when it exists.
+file_outcome replace_file(const char* from, const char* to);
 
 // The process's current folder, without a trailing separator (unless root).
 std::string current_folder();
@@ -85,9 +87,14 @@ struct input_file {
 
 enum class input_open_result { opened, cannot_open, not_regular, failed };
 
+struct input_opening {
+    input_open_result result = input_open_result::opened;
+    int system_error = 0; // why it could not be opened
+};
+
 // Opens a regular file for reading. Anything else (a folder, a device, a
 // pipe) is refused before it is opened, so that nothing ever blocks.
-input_open_result open_input_file(const char* path, input_file& file);
+input_opening open_input_file(const char* path, input_file& file);
 
 // Reads up to count bytes; fewer only at the end of the file. -1 on error.
 int64_t read_input_file(input_file& file, void* out, size_t count);
@@ -103,14 +110,14 @@ struct new_file {
     intptr_t handle = -1;
 };
 
-// Creates the file; fails when anything exists under the name. 1 on success.
-int create_new_file(const char* path, new_file& file);
+// Creates the file; fails when anything exists under the name.
+file_outcome create_new_file(const char* path, new_file& file);
 
-// Writes all the bytes; 1 on success.
-int write_new_file(new_file& file, const void* bytes, size_t count);
+// Writes all the bytes.
+file_outcome write_new_file(new_file& file, const void* bytes, size_t count);
 
-// Closes the file; 1 when everything written reached the system.
-int close_new_file(new_file& file);
+// Closes the file: done when everything written reached the system.
+file_outcome close_new_file(new_file& file);
 
 // The names in a folder (not "." or ".."); empty when it cannot be read.
 std::vector<std::string> folder_names(const char* folder);

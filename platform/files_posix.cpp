@@ -16,24 +16,17 @@
 
 namespace {
 
-// The errno of this thread's last failed file operation.
-thread_local int last_failure = 0;
-
-// Keeps errno as the reason of the failure being returned.
-int failed() {
-    last_failure = errno;
-    return 0;
+// A failure with errno as its reason.
+file_outcome failed() {
+    return file_outcome{false, errno != 0 ? errno : EIO};
 }
+
+constexpr file_outcome succeeded{};
 
 } // namespace
 
 std::string system_error_text(unsigned long error) {
     return std::error_code(static_cast<int>(error), std::generic_category()).message();
-}
-
-std::string last_file_error() {
-    return last_failure == 0 ? std::string()
-                             : system_error_text(static_cast<unsigned long>(last_failure));
 }
 
 std::string path_text(const std::filesystem::path& path) {
@@ -44,11 +37,11 @@ std::filesystem::path text_path(const std::string& text) {
     return std::filesystem::path(text);
 }
 
-int create_folder(const char* path) {
-    return mkdir(path, 0777) == 0 ? 1 : failed();
+file_outcome create_folder(const char* path) {
+    return mkdir(path, 0777) == 0 ? succeeded : failed();
 }
 
-int create_folder_with_parents(const char* path) {
+file_outcome create_folder_with_parents(const char* path) {
     std::string folder = path;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
@@ -72,7 +65,7 @@ int create_folder_with_parents(const char* path) {
         if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
             return failed();
     }
-    return 1;
+    return succeeded;
 }
 
 int path_exists(const char* path) {
@@ -89,24 +82,24 @@ int file_size_and_time(const char* path, int64_t& size, int64_t& time) {
     return 1;
 }
 
-int may_replace_file(const char* path) {
+file_outcome may_replace_file(const char* path) {
     struct stat status;
     if (lstat(path, &status) != 0)
-        return 1;
+        return succeeded;
     // No write bit at all is read-only even to the superuser.
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         errno = EACCES;
         return failed();
     }
-    return access(path, W_OK) == 0 || errno == ENOENT ? 1 : failed();
+    return access(path, W_OK) == 0 || errno == ENOENT ? succeeded : failed();
 }
 
 int delete_file(const char* path) {
     return unlink(path) == 0 ? 1 : 0;
 }
 
-int replace_file(const char* from, const char* to) {
-    return std::rename(from, to) == 0 ? 1 : failed();
+file_outcome replace_file(const char* from, const char* to) {
+    return std::rename(from, to) == 0 ? succeeded : failed();
 }
 
 std::string current_folder() {
@@ -126,32 +119,29 @@ std::string home_folder() {
     return "/";
 }
 
-input_open_result open_input_file(const char* path, input_file& file) {
+input_opening open_input_file(const char* path, input_file& file) {
     file = input_file{};
     struct stat status;
-    if (stat(path, &status) != 0) {
-        failed();
-        return input_open_result::cannot_open;
-    }
+    if (stat(path, &status) != 0)
+        return {input_open_result::cannot_open, failed().system_error};
     if (!S_ISREG(status.st_mode))
-        return input_open_result::not_regular;
+        return {input_open_result::not_regular};
     // Non-blocking, in case something else took the name since the check.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        failed();
-        return input_open_result::cannot_open;
-    }
+    if (fd < 0)
+        return {input_open_result::cannot_open, failed().system_error};
     if (fstat(fd, &status) != 0) {
+        const int reason = failed().system_error;
         close(fd);
-        return input_open_result::failed;
+        return {input_open_result::failed, reason};
     }
     if (!S_ISREG(status.st_mode)) {
         close(fd);
-        return input_open_result::not_regular;
+        return {input_open_result::not_regular};
     }
     file.handle = fd;
     file.size = static_cast<int64_t>(status.st_size);
-    return input_open_result::opened;
+    return {input_open_result::opened};
 }
 
 int64_t read_input_file(input_file& file, void* out, size_t count) {
@@ -181,17 +171,17 @@ void close_input_file(input_file& file) {
     file = input_file{};
 }
 
-int create_new_file(const char* path, new_file& file) {
+file_outcome create_new_file(const char* path, new_file& file) {
     file = new_file{};
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0)
         return failed();
     flock(fd, LOCK_EX | LOCK_NB);
     file.handle = fd;
-    return 1;
+    return succeeded;
 }
 
-int write_new_file(new_file& file, const void* bytes, size_t count) {
+file_outcome write_new_file(new_file& file, const void* bytes, size_t count) {
     size_t done = 0;
     while (done < count) {
         const ssize_t put = write(static_cast<int>(file.handle),
@@ -204,13 +194,17 @@ int write_new_file(new_file& file, const void* bytes, size_t count) {
             return failed();
         done += static_cast<size_t>(put);
     }
-    return 1;
+    return succeeded;
 }
 
-int close_new_file(new_file& file) {
-    const int ok = file.handle >= 0 && close(static_cast<int>(file.handle)) == 0 ? 1 : failed();
+file_outcome close_new_file(new_file& file) {
+    if (file.handle < 0) {
+        errno = EBADF;
+        return failed();
+    }
+    const file_outcome closed = close(static_cast<int>(file.handle)) == 0 ? succeeded : failed();
     file = new_file{};
-    return ok;
+    return closed;
 }
 
 std::vector<std::string> folder_names(const char* folder) {

@@ -30,14 +30,13 @@ std::wstring wide_path(const char* path) {
     return L"\\\\?\\" + full;
 }
 
-// The error of this thread's last failed file operation.
-thread_local DWORD last_failure = 0;
-
-// Keeps the system's error as the reason of the failure being returned.
-int failed() {
-    last_failure = GetLastError();
-    return 0;
+// A failure with the system's error as its reason.
+file_outcome failed() {
+    const DWORD error = GetLastError();
+    return file_outcome{false, error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE};
 }
+
+constexpr file_outcome succeeded{};
 
 } // namespace
 
@@ -54,10 +53,6 @@ std::string system_error_text(unsigned long error) {
                                reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
     return reason.empty() ? "system error " + std::to_string(error) : reason;
-}
-
-std::string last_file_error() {
-    return last_failure == 0 ? std::string() : system_error_text(last_failure);
 }
 
 std::string path_text(const std::filesystem::path& path) {
@@ -86,11 +81,11 @@ std::filesystem::path text_path(const std::string& text) {
     return std::filesystem::path(wide);
 }
 
-int create_folder(const char* path) {
-    return CreateDirectoryA(path, nullptr) ? 1 : failed();
+file_outcome create_folder(const char* path) {
+    return CreateDirectoryA(path, nullptr) ? succeeded : failed();
 }
 
-int create_folder_with_parents(const char* path) {
+file_outcome create_folder_with_parents(const char* path) {
     std::string folder = path;
     const auto separator = [](char c) { return c == '\\' || c == '/'; };
     // The root is never made: a drive (C:\ and C:) or a share (\\server\share\).
@@ -135,7 +130,7 @@ int create_folder_with_parents(const char* path) {
         if (GetFileAttributesW(wide_path(folder.c_str()).c_str()) == INVALID_FILE_ATTRIBUTES)
             return failed();
     }
-    return 1;
+    return succeeded;
 }
 
 int path_exists(const char* path) {
@@ -154,10 +149,10 @@ int file_size_and_time(const char* path, int64_t& size, int64_t& time) {
     return 1;
 }
 
-int may_replace_file(const char* path) {
+file_outcome may_replace_file(const char* path) {
     const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
-        return 1;
+        return succeeded;
     SetLastError(ERROR_ACCESS_DENIED);
     return failed();
 }
@@ -166,10 +161,10 @@ int delete_file(const char* path) {
     return DeleteFileW(wide_path(path).c_str()) ? 1 : 0;
 }
 
-int replace_file(const char* from, const char* to) {
+file_outcome replace_file(const char* from, const char* to) {
     return MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? 1
+               ? succeeded
                : failed();
 }
 
@@ -181,34 +176,31 @@ std::string current_folder() {
     return std::string(buffer, length);
 }
 
-input_open_result open_input_file(const char* path, input_file& file) {
+input_opening open_input_file(const char* path, input_file& file) {
     file = input_file{};
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        failed();
-        return input_open_result::cannot_open;
-    }
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {input_open_result::cannot_open, failed().system_error};
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
-        return input_open_result::not_regular;
+        return {input_open_result::not_regular};
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        failed();
-        return input_open_result::cannot_open;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return {input_open_result::cannot_open, failed().system_error};
     // Device names such as NUL or CON open as character devices.
     LARGE_INTEGER size = {};
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
-        return input_open_result::not_regular;
+        return {input_open_result::not_regular};
     }
     if (!GetFileSizeEx(handle, &size)) {
+        const int reason = failed().system_error;
         CloseHandle(handle);
-        return input_open_result::failed;
+        return {input_open_result::failed, reason};
     }
     file.handle = reinterpret_cast<intptr_t>(handle);
     file.size = size.QuadPart;
-    return input_open_result::opened;
+    return {input_open_result::opened};
 }
 
 int64_t read_input_file(input_file& file, void* out, size_t count) {
@@ -240,7 +232,7 @@ void close_input_file(input_file& file) {
     file = input_file{};
 }
 
-int create_new_file(const char* path, new_file& file) {
+file_outcome create_new_file(const char* path, new_file& file) {
     file = new_file{};
     // No sharing: nobody deletes or renames the file while it is written.
     HANDLE handle = CreateFileW(wide_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -248,10 +240,10 @@ int create_new_file(const char* path, new_file& file) {
     if (handle == INVALID_HANDLE_VALUE)
         return failed();
     file.handle = reinterpret_cast<intptr_t>(handle);
-    return 1;
+    return succeeded;
 }
 
-int write_new_file(new_file& file, const void* bytes, size_t count) {
+file_outcome write_new_file(new_file& file, const void* bytes, size_t count) {
     HANDLE handle = reinterpret_cast<HANDLE>(file.handle);
     size_t done = 0;
     while (done < count) {
@@ -265,14 +257,18 @@ int write_new_file(new_file& file, const void* bytes, size_t count) {
         }
         done += put;
     }
-    return 1;
+    return succeeded;
 }
 
-int close_new_file(new_file& file) {
-    const int ok =
-        file.handle != -1 && CloseHandle(reinterpret_cast<HANDLE>(file.handle)) ? 1 : failed();
+file_outcome close_new_file(new_file& file) {
+    if (file.handle == -1) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return failed();
+    }
+    const file_outcome closed =
+        CloseHandle(reinterpret_cast<HANDLE>(file.handle)) ? succeeded : failed();
     file = new_file{};
-    return ok;
+    return closed;
 }
 
 std::vector<std::string> folder_names(const char* folder) {

@@ -158,9 +158,9 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
     batch_outcome outcome;
     outcome.count = count;
     // A folder no file can go to is said once, not once for every file.
-    const kgf_status made = prepare_output_folder(folder);
-    if (made != kgf_status::ok) {
-        report_status(made, folder);
+    const kgf_failure made = prepare_output_folder(folder);
+    if (made.status != kgf_status::ok) {
+        report_status(made.status, folder, made.system_error);
         outcome.folder_failed = true;
         return outcome;
     }
@@ -201,9 +201,9 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
         position += length + 1;
         // A file that failed because the folder went ends the batch there.
         if (!ok) {
-            const kgf_status still = prepare_output_folder(folder);
-            if (still != kgf_status::ok) {
-                report_status(still, folder);
+            const kgf_failure still = prepare_output_folder(folder);
+            if (still.status != kgf_status::ok) {
+                report_status(still.status, folder, still.system_error);
                 outcome.folder_failed = true;
                 break;
             }

@@ -30,14 +30,14 @@ batch_context current_batch;
 
 // A note on levels left out goes to the batch's list; everything else is
 // shown as a message at once.
-void keep_or_show(void* context, kgf_status status, const char* subject) {
-    if (status == kgf_status::empty_levels && current_batch.levels_left_out != nullptr &&
-        subject != nullptr) {
-        current_batch.levels_left_out->push_back(subject);
+void keep_or_show(void* context, const kgf_failure& finding) {
+    if (finding.status == kgf_status::empty_levels && current_batch.levels_left_out != nullptr &&
+        !finding.subject.empty()) {
+        current_batch.levels_left_out->push_back(finding.subject);
         return;
     }
     const report_sink shown = message_box_sink(static_cast<const char*>(context));
-    report(shown, status, subject);
+    report(shown, finding);
 }
 
 // The request the dialog program's routines make: the stored settings, the

@@ -6,14 +6,16 @@
 
 namespace {
 
-void show_finding(void* context, kgf_status status, const char* subject) {
+void show_finding(void* context, const kgf_failure& finding) {
     const char* file = static_cast<const char*>(context);
+    const kgf_status status = finding.status;
+    const char* subject = finding.subject.empty() ? nullptr : finding.subject.c_str();
     // A frame cut short is named by the frame: the file goes before it.
     if (status == kgf_status::frame_missing_data && file != nullptr && subject != nullptr) {
         show_error((std::string(file) + "\n" + status_message(status, subject)).c_str());
         return;
     }
-    report_status(status, subject != nullptr ? subject : file);
+    report_status(status, subject != nullptr ? subject : file, finding.system_error);
 }
 
 bool ask_about_long_name(void*, const char* question) {
@@ -22,21 +24,21 @@ bool ask_about_long_name(void*, const char* question) {
 
 } // namespace
 
-std::string error_text(kgf_status status, const char* subject) {
+std::string error_text(kgf_status status, const char* subject, int system_error) {
     const bool names_subject = std::strstr(status_text(status), "%s") != nullptr;
     if (names_subject || subject == nullptr || subject[0] == '\0')
-        return status_message(status, subject);
-    return std::string(subject) + "\n" + status_message(status, subject);
+        return status_message(status, subject, system_error);
+    return std::string(subject) + "\n" + status_message(status, subject, system_error);
 }
 
-void report_status(kgf_status status, const char* subject) {
+void report_status(kgf_status status, const char* subject, int system_error) {
     if (status == kgf_status::ok)
         return;
     if (status == kgf_status::conversion_terminated || status == kgf_status::empty_levels) {
         show_message(status_message(status, subject).c_str(), status_caption(status), message_ok);
         return;
     }
-    show_error(error_text(status, subject).c_str());
+    show_error(error_text(status, subject, system_error).c_str());
 }
 
 report_sink message_box_sink(const char* file) {

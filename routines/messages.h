@@ -10,11 +10,12 @@
 // missing some data; do not use": the file's name on the line before it,
 // so that a box in a batch of many says which file it is about. Other
 // texts stay as they are.
-std::string error_text(kgf_status status, const char* subject);
+std::string error_text(kgf_status status, const char* subject, int system_error = 0);
 
 // Shows the status's text with subject put in for "%s" (or on the line
-// before a text that names no file); nothing for ok.
-void report_status(kgf_status status, const char* subject);
+// before a text that names no file) and the system's reason, when there
+// is one; nothing for ok.
+void report_status(kgf_status status, const char* subject, int system_error = 0);
 
 // A sink that shows each finding with report_status and asks the
 // name-length question with Yes and No. A finding about no file in

@@ -4,8 +4,9 @@
 #include "routines/messages.h"
 
 int read_for_preview(const char* path, file_type type, file_description& found) {
-    const kgf_status status =
-        decode_file(path, [&](byte_reader& reader) { return describe_image(reader, type, found); });
+    const kgf_status status = decode_file(path, [&](byte_reader& reader) {
+                                  return describe_image(reader, type, found);
+                              }).status;
     // Open failures: no reader got as far as a message.
     if (status == kgf_status::cannot_open)
         return 0;

@@ -39,7 +39,7 @@ class ConvertTest : public ::testing::Test {
                               [&](byte_reader& reader) {
                                   return decode_kgf(reader, image, kgf_levels::from_file,
                                                     row_order::top_first, reading);
-                              }),
+                              }).status,
                   kgf_status::ok)
             << file;
         EXPECT_EQ(image.num_mipmaps, levels) << file;

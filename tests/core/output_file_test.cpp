@@ -57,11 +57,16 @@ TEST(OutputFile, WritesInPlaceAndLeavesNothingElse) {
     scratch_folder folder;
     write_file_bytes(folder.file("w.kgf"), {'o', 'l', 'd'});
     const uint8_t bytes[] = {1, 2, 3};
-    EXPECT_EQ(write_output_file(folder.file("w.kgf").c_str(), bytes, 3), kgf_status::ok);
+    EXPECT_EQ(write_output_file(folder.file("w.kgf").c_str(), bytes, 3).status, kgf_status::ok);
     EXPECT_EQ(read_file_bytes(folder.file("w.kgf")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(list_folder(folder.path), std::vector<std::string>{"w.kgf"});
-    EXPECT_EQ(write_output_file(folder.file("no/w.kgf").c_str(), bytes, 3),
-              kgf_status::cannot_create);
+    // The refusal names the path and keeps the system's reason with it.
+    const kgf_failure refused = write_output_file(folder.file("no/w.kgf").c_str(), bytes, 3);
+    EXPECT_EQ(refused.status, kgf_status::cannot_create);
+    EXPECT_EQ(refused.subject, folder.file("no/w.kgf"));
+    EXPECT_NE(refused.system_error, 0);
+    EXPECT_EQ(failure_message(refused), "Cannot create " + folder.file("no/w.kgf") + ": " +
+                                            system_error_text(refused.system_error));
 }
 
 // A file marked read-only keeps its bytes: an output is refused, never
@@ -72,7 +77,9 @@ TEST(OutputFile, ReadOnlyOutputIsNotReplaced) {
     write_file_bytes(path, {'o', 'l', 'd'});
     mark_read_only(path, true);
     const uint8_t bytes[] = {1, 2, 3};
-    EXPECT_EQ(write_output_file(path.c_str(), bytes, 3), kgf_status::cannot_create);
+    const kgf_failure refused = write_output_file(path.c_str(), bytes, 3);
+    EXPECT_EQ(refused.status, kgf_status::cannot_create);
+    EXPECT_NE(refused.system_error, 0);
     mark_read_only(path, false);
     EXPECT_EQ(read_file_bytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(list_folder(folder.path), std::vector<std::string>{"w.kgf"});

@@ -7,9 +7,8 @@ void PrintTo(const finding& found, std::ostream* out) {
 report_sink recording_sink::sink() {
     report_sink out;
     out.context = this;
-    out.report = [](void* context, kgf_status status, const char* subject) {
-        static_cast<recording_sink*>(context)->findings.push_back(
-            {status, subject != nullptr ? subject : ""});
+    out.report = [](void* context, const kgf_failure& found) {
+        static_cast<recording_sink*>(context)->findings.push_back({found.status, found.subject});
     };
     out.accept_long_name = [](void* context, const char* question) {
         auto* self = static_cast<recording_sink*>(context);

@@ -182,7 +182,7 @@ std::vector<uint8_t> display_pixels(const std::string& path) {
                           [&](byte_reader& reader) {
                               return decode_kgf(reader, image, kgf_levels::first_only,
                                                 row_order::bottom_first, reading);
-                          }),
+                          }).status,
               kgf_status::ok);
     return image.data;
 }
@@ -816,7 +816,7 @@ pack_frame packed_frame(const std::string& path, const std::string& name) {
                           [&](byte_reader& reader) {
                               return decode_frame_picture(reader, frame_format::tga,
                                                           kgf_quality::none, frame, reading);
-                          }),
+                          }).status,
               kgf_status::ok);
     return frame;
 }
