@@ -50,7 +50,7 @@ bool write_tga(const std::string& path, image_buffer& image) {
     if (stream == nullptr)
         return false;
     std::vector<uint8_t> bytes;
-    const int ok = encode_tga(bytes, image, 0) &&
+    const bool ok = encode_tga(bytes, image, 0) == kgf_status::ok &&
                    std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
     return (std::fclose(stream) == 0) && ok;
 }

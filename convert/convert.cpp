@@ -32,69 +32,75 @@ std::string bare_name(const char* path) {
 }
 
 // Reads a KGF into source (16 bits) and shows its warnings under subject.
-bool read_kgf_source(byte_reader& reader, const conversion_request& request, const char* subject,
-                     image_buffer& source) {
+kgf_status read_kgf_source(byte_reader& reader, const conversion_request& request,
+                           const char* subject, image_buffer& source) {
     kgf_reading reading;
     const kgf_status status =
         decode_kgf(reader, source, request.options.kgf_levels_read, row_order::top_first, reading);
     report_kgf_reading(request.sink, reading, status, subject);
-    return status == kgf_status::ok;
+    return status;
 }
 
-// The input's bytes through a reader: from memory when the request holds
-// them, else from the file, opened and closed around the read.
-template <typename read_with> bool read_input(const conversion_request& request, read_with read) {
+// The input's bytes through a reader (read: kgf_status(byte_reader&), which
+// tells its own findings): from memory when the request holds them, else
+// from the file, opened and closed around the read. An input that is not
+// there is told only when the request asks.
+template <typename read_with>
+kgf_status read_input(const conversion_request& request, read_with read) {
     if (request.input_bytes != nullptr) {
         byte_reader reader = memory_reader(request.input_bytes, request.input_size);
         return read(reader);
     }
-    bool ok = false;
+    kgf_status status = kgf_status::ok;
     const kgf_failure opened = decode_file(request.input, [&](byte_reader& reader) {
-        ok = read(reader);
+        status = read(reader);
         return kgf_status::ok;
     });
-    report(request.sink, opened);
-    return opened.status == kgf_status::ok && ok;
+    if (opened.status == kgf_status::ok)
+        return status;
+    if (opened.status != kgf_status::cannot_open || request.report_cannot_open)
+        report(request.sink, opened);
+    return opened.status;
 }
 
-bool read_source(const conversion_request& request, image_buffer& source) {
-    const bool ok = read_input(request, [&](byte_reader& reader) {
+kgf_status read_source(const conversion_request& request, image_buffer& source) {
+    const kgf_status status = read_input(request, [&](byte_reader& reader) {
         if (request.from == file_type::kgf) {
             init_image_buffer(source, 16);
             return read_kgf_source(reader, request, request.input, source);
         }
         // A PNG is the picture a 32-bit TGA of the same pixels would be.
         init_image_buffer(source, 32);
-        const kgf_status status = request.from == file_type::png
-                                      ? decode_png(reader, source, row_order::top_first)
-                                      : decode_tga(reader, source, row_order::top_first);
-        report(request.sink, status, request.input);
-        return status == kgf_status::ok;
+        const kgf_status decoded = request.from == file_type::png
+                                       ? decode_png(reader, source, row_order::top_first)
+                                       : decode_tga(reader, source, row_order::top_first);
+        report(request.sink, decoded, request.input);
+        return decoded;
     });
-    if (!ok)
+    if (status != kgf_status::ok)
         release_image_data(source);
-    return ok;
+    return status;
 }
 
 // TGA to KGF. Uncompressed 24- and 32-bit files go straight into the
 // chain a band of rows at a time: the picture is never held at its own
 // depth, which for a large one is most of the time and memory.
-int convert_tga_file_to_kgf(const conversion_request& request, output_guard& guard,
-                            const std::string& name, std::string& shown_name) {
+kgf_status convert_tga_file_to_kgf(const conversion_request& request, output_guard& guard,
+                                   const std::string& name, std::string& shown_name) {
     image_buffer source, chain;
     bool direct = false;
-    const bool ok = read_input(request, [&](byte_reader& reader) {
+    const kgf_status status = read_input(request, [&](byte_reader& reader) {
         tga_header header;
-        kgf_status status = read_tga_header(reader, header);
-        if (status == kgf_status::ok)
-            status = decode_tga_for_kgf(reader, header, request.options.num_mipmaps,
-                                        request.options.quality, chain, source, direct);
-        report(request.sink, status, request.input);
-        return status == kgf_status::ok;
+        kgf_status decoded = read_tga_header(reader, header);
+        if (decoded == kgf_status::ok)
+            decoded = decode_tga_for_kgf(reader, header, request.options.num_mipmaps,
+                                         request.options.quality, chain, source, direct);
+        report(request.sink, decoded, request.input);
+        return decoded;
     });
-    if (!ok) {
+    if (status != kgf_status::ok) {
         release_both(source, chain);
-        return 0;
+        return status;
     }
     if (!direct) {
         init_image_buffer(chain, 16);
@@ -104,29 +110,34 @@ int convert_tga_file_to_kgf(const conversion_request& request, output_guard& gua
     return write_kgf_chain(request, guard, name, chain, shown_name);
 }
 
-bool read_animation(const conversion_request& request, kaf_animation& animation) {
-    const bool ok = read_input(request, [&](byte_reader& reader) {
-        const kgf_status status = decode_kaf(reader, animation);
-        report_kaf_reading(request.sink, animation, status, request.input);
-        return status == kgf_status::ok;
+kgf_status read_animation(const conversion_request& request, kaf_animation& animation) {
+    const kgf_status status = read_input(request, [&](byte_reader& reader) {
+        const kgf_status decoded = decode_kaf(reader, animation);
+        report_kaf_reading(request.sink, animation, decoded, request.input);
+        return decoded;
     });
-    if (!ok)
+    if (status != kgf_status::ok)
         report(request.sink, kgf_status::conversion_terminated, nullptr);
-    return ok;
+    return status;
 }
 
 // Each frame as stored, with its own levels, decoded from memory and
 // written as TGA or PNG files named after the frame: no frame file ever
 // passes through the output folder. Levels left out are told once for the
-// file.
-int convert_animation_to_pictures(const conversion_request& request, output_guard& guard,
-                                  const kaf_animation& animation) {
-    int ok = 1;
+// file. Returns the first frame's failure.
+kgf_status convert_animation_to_pictures(const conversion_request& request, output_guard& guard,
+                                         const kaf_animation& animation) {
+    kgf_status first_failure = kgf_status::ok;
+    const auto fail = [&](kgf_status status) {
+        if (first_failure == kgf_status::ok)
+            first_failure = status;
+    };
     int first_left_out = 0;
     int most_levels = 0;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
-        if (check_frame_name(animation, frame, name, request.sink) != kgf_status::ok) {
-            ok = 0;
+        const kgf_status refusal = check_frame_name(animation, frame, name, request.sink);
+        if (refusal != kgf_status::ok) {
+            fail(refusal);
             return;
         }
         // The frame's own levels: the KGF output's level count has no say.
@@ -136,57 +147,56 @@ int convert_animation_to_pictures(const conversion_request& request, output_guar
         reading.header_read = true;
         reading.header = parse_kgf_header(animation.frame_data.data() + frame.header);
         image_buffer source, destination;
-        const kgf_status status =
+        kgf_status status =
             decode_kaf_chain(animation.frame_data, frame, request.options.kgf_levels_read, source);
         // A frame whose runs do not hold its levels is named as the reader
         // of animations names a frame cut short.
         const bool short_frame = status == kgf_status::missing_data;
-        report_kgf_reading(request.sink, reading,
-                           short_frame ? kgf_status::frame_missing_data : status,
-                           short_frame ? name : subject.c_str());
+        if (short_frame)
+            status = kgf_status::frame_missing_data;
+        report_kgf_reading(request.sink, reading, status, short_frame ? name : subject.c_str());
         if (status != kgf_status::ok) {
             release_image_data(source);
-            ok = 0;
+            fail(status);
             return;
         }
         most_levels = std::max<int>(most_levels, source.num_mipmaps);
         init_image_buffer(destination, 32);
-        if (!write_picture_outputs(request, guard, name, source, destination, &first_left_out))
-            ok = 0;
+        fail(write_picture_outputs(request, guard, name, source, destination, &first_left_out));
     });
     if (first_left_out > 0)
         report(request.sink, kgf_status::empty_levels,
                levels_left_out(request.input, first_left_out, most_levels).c_str());
-    return ok;
+    return first_failure;
 }
 
-int convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
+kgf_status convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
     const std::string name = bare_name(request.input);
     shown_name = name;
     output_guard guard = guard_for_input(request.inputs, request.input, request.from == request.to);
     guard.held = request.journal != nullptr;
     if (request.from == file_type::kaf) {
         kaf_animation animation;
-        if (!read_animation(request, animation))
-            return 0;
+        const kgf_status read = read_animation(request, animation);
+        if (read != kgf_status::ok)
+            return read;
         // Nothing written is no conversion: say so rather than report one.
         if (animation.frame_count == 0) {
             report(request.sink, kgf_status::no_frames, request.input);
-            return 0;
+            return kgf_status::no_frames;
         }
         if (request.to == file_type::kgf)
             return split_frames(animation, request.folder.c_str(), request.options.num_mipmaps,
                                 request.options.quality, request.journal, nullptr, request.sink,
-                                &guard) == 0
-                       ? 1
-                       : 0;
+                                &guard);
         return convert_animation_to_pictures(request, guard, animation);
     }
     if (request.from == file_type::tga && request.to == file_type::kgf)
         return convert_tga_file_to_kgf(request, guard, name, shown_name);
     image_buffer source, destination;
-    if (!read_source(request, source))
-        return 0;
+    const kgf_status read = read_source(request, source);
+    if (read != kgf_status::ok)
+        return read;
     if (request.to == file_type::kgf) {
         init_image_buffer(destination, 16);
         return write_kgf_output(request, guard, name, source, destination, shown_name);
@@ -195,53 +205,18 @@ int convert_file_unguarded(const conversion_request& request, std::string& shown
     return write_picture_outputs(request, guard, name, source, destination);
 }
 
-// Hands every finding on to the request's sink and keeps the file's first
-// failure, the result's status.
-struct failure_watch {
-    const conversion_request* request = nullptr;
-    kgf_status first = kgf_status::ok;
-};
-
-void watch_report(void* context, const kgf_failure& finding) {
-    auto& watch = *static_cast<failure_watch*>(context);
-    if (watch.first == kgf_status::ok && !is_warning(finding.status))
-        watch.first = finding.status;
-    // An input that is not there is shown only when the request asks.
-    if (finding.status == kgf_status::cannot_open && !watch.request->report_cannot_open)
-        return;
-    report(watch.request->sink, finding);
-}
-
-bool watch_question(void* context, const char* question) {
-    return accept_long_name(static_cast<failure_watch*>(context)->request->sink, question);
-}
-
-void watch_answer(void* context, const char* question, bool written) {
-    tell_long_name_answer(static_cast<failure_watch*>(context)->request->sink, question, written);
-}
-
 } // namespace
 
 conversion_result convert_file(const conversion_request& given) {
-    failure_watch watch;
-    watch.request = &given;
     conversion_request request = given;
     request.folder = folder_with_separator(given.folder);
-    request.sink.report = watch_report;
-    request.sink.accept_long_name = watch_question;
-    request.sink.long_name_answered = watch_answer;
-    request.sink.context = &watch;
 
     conversion_result result;
     // Outputs are built in memory: one that cannot be had fails this file
     // alone, as a block that cannot be had does.
-    int ok = 0;
-    if (!with_memory([&] { ok = convert_file_unguarded(request, result.shown_name); })) {
+    if (!with_memory([&] { result.status = convert_file_unguarded(request, result.shown_name); })) {
         report(request.sink, kgf_status::no_memory, nullptr);
-        ok = 0;
+        result.status = kgf_status::no_memory;
     }
-    if (!ok)
-        result.status =
-            watch.first != kgf_status::ok ? watch.first : kgf_status::conversion_terminated;
     return result;
 }

@@ -22,12 +22,9 @@ std::string folder_with_separator(std::string folder) {
     return folder;
 }
 
-int join_output_path(const char* folder, const std::string& name, std::string& path,
-                     const report_sink& sink) {
+kgf_failure join_output_path(const char* folder, const std::string& name, std::string& path) {
     path = std::string(folder) + name;
-    if (path.size() + 1 > static_cast<size_t>(path_bytes)) {
-        report(sink, kgf_status::path_too_long, path.c_str());
-        return 0;
-    }
-    return 1;
+    if (path.size() + 1 > static_cast<size_t>(path_bytes))
+        return kgf_failure{kgf_status::path_too_long, path};
+    return kgf_failure{kgf_status::ok, path};
 }

@@ -23,7 +23,6 @@ std::string level_file_name(const std::string& name, file_type from, const char*
 // empty folder, the current one, stays empty.
 std::string folder_with_separator(std::string folder);
 
-// Joins folder and name into a path that must fit a 256-byte buffer;
-// reports path_too_long for the path and returns 0 when it does not.
-int join_output_path(const char* folder, const std::string& name, std::string& path,
-                     const report_sink& sink);
+// Joins folder and name into a path that must fit a 256-byte buffer:
+// path_too_long about the path when it does not.
+kgf_failure join_output_path(const char* folder, const std::string& name, std::string& path);

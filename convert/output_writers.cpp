@@ -104,45 +104,49 @@ namespace {
 
 // The path of an output named name in the request's folder, when it may be
 // written: a name that stays in the folder, a path that fits, and a file
-// the guard lets this input write. Reports the refusal otherwise.
-bool output_path(const conversion_request& request, output_guard& guard, const std::string& name,
-                 std::string& path) {
-    if (!is_plain_file_name(name.c_str())) {
-        report(request.sink, kgf_status::bad_output_name, name.c_str());
-        return false;
-    }
-    if (!join_output_path(request.folder.c_str(), name, path, request.sink))
-        return false;
-    const kgf_status claim = claim_output(guard, path);
-    report(request.sink, claim, path.c_str());
-    return claim == kgf_status::ok;
+// the guard lets this input write; the refusal otherwise.
+kgf_failure output_path(const conversion_request& request, output_guard& guard,
+                        const std::string& name, std::string& path) {
+    if (!is_plain_file_name(name.c_str()))
+        return kgf_failure{kgf_status::bad_output_name, name};
+    const kgf_failure joined = join_output_path(request.folder.c_str(), name, path);
+    if (joined.status != kgf_status::ok)
+        return joined;
+    return kgf_failure{claim_output(guard, path), path};
 }
 
-// One level's file in bytes, as TGA or PNG; a level the PNG writer refuses
-// is reported under its path.
-bool encode_level(const conversion_request& request, bool png, const image_buffer& destination,
-                  int64_t offset, const std::string& path, std::vector<uint8_t>& bytes) {
-    if (!png)
-        return encode_tga(bytes, destination, offset) != 0;
-    const kgf_status status = encode_png(bytes, destination, offset);
-    report(request.sink, status, path.c_str());
-    return status == kgf_status::ok;
+// One level's file in bytes, as TGA or PNG; a level the writer refuses is
+// told under its path.
+kgf_failure encode_level(bool png, const image_buffer& destination, int64_t offset,
+                         const std::string& path, std::vector<uint8_t>& bytes) {
+    return kgf_failure{png ? encode_png(bytes, destination, offset)
+                           : encode_tga(bytes, destination, offset),
+                       path};
+}
+
+// Tells the sink a failure and hands its status on.
+kgf_status told(const conversion_request& request, const kgf_failure& failure) {
+    report(request.sink, failure);
+    return failure.status;
 }
 
 // Writes a finished chain as one KGF file named after name; releases it.
-int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
-                      const std::string& name, image_buffer& destination, std::string& shown_name) {
+// A name the game cannot read, not written, fails the file with
+// conversion_terminated.
+kgf_status deliver_kgf_chain(const conversion_request& request, output_guard& guard,
+                             const std::string& name, image_buffer& destination,
+                             std::string& shown_name) {
     shown_name = name;
     // The game reads the name the file holds: the output's.
     const std::string output_name = output_file_name(name, name_type(request), file_type::kgf);
     if (!name_length_accepted(request, output_name)) {
         release_image_data(destination);
-        return 0;
+        return kgf_status::conversion_terminated;
     }
     shown_name = output_name;
     std::string path;
-    int ok = 0;
-    if (output_path(request, guard, output_name, path)) {
+    kgf_failure failure = output_path(request, guard, output_name, path);
+    if (failure.status == kgf_status::ok) {
         std::vector<uint8_t> bytes;
         const int64_t chain = mip_chain_bytes(destination);
         // Reserved for the most runs the chain can need: untouched, the
@@ -150,40 +154,38 @@ int deliver_kgf_chain(const conversion_request& request, output_guard& guard,
         bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
         encode_kgf(bytes, output_name.c_str(), destination, chain);
         release_image_data(destination);
-        const kgf_failure delivered = deliver_output(request.journal, request.folder.c_str(), path,
-                                                     std::move(bytes), request.inputs);
-        report(request.sink, delivered);
-        ok = delivered.status == kgf_status::ok ? 1 : 0;
+        failure = deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
+                                 request.inputs);
     }
     release_image_data(destination);
-    return ok;
+    return told(request, failure);
 }
 
 } // namespace
 
-int write_kgf_output(const conversion_request& given, output_guard& guard, const std::string& name,
-                     image_buffer& source, image_buffer& destination, std::string& shown_name) {
+kgf_status write_kgf_output(const conversion_request& given, output_guard& guard,
+                            const std::string& name, image_buffer& source,
+                            image_buffer& destination, std::string& shown_name) {
     const conversion_request request = with_separator(given);
     shown_name = name;
     const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps,
                                                  request.options.quality);
     release_image_data(source);
     if (!made) {
-        report(request.sink, kgf_status::no_memory, nullptr);
         release_image_data(destination);
-        return 0;
+        return told(request, kgf_failure{kgf_status::no_memory});
     }
     return deliver_kgf_chain(request, guard, name, destination, shown_name);
 }
 
-int write_kgf_chain(const conversion_request& given, output_guard& guard, const std::string& name,
-                    image_buffer& chain, std::string& shown_name) {
+kgf_status write_kgf_chain(const conversion_request& given, output_guard& guard,
+                           const std::string& name, image_buffer& chain, std::string& shown_name) {
     return deliver_kgf_chain(with_separator(given), guard, name, chain, shown_name);
 }
 
-int write_picture_outputs(const conversion_request& given, output_guard& guard,
-                          const std::string& name, image_buffer& source, image_buffer& destination,
-                          int* first_left_out) {
+kgf_status write_picture_outputs(const conversion_request& given, output_guard& guard,
+                                 const std::string& name, image_buffer& source,
+                                 image_buffer& destination, int* first_left_out) {
     const conversion_request request = with_separator(given);
     const bool png = request.to == file_type::png;
     const file_type picture_type = png ? file_type::png : file_type::tga;
@@ -192,9 +194,8 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
     destination.height = source.height;
     destination.bpp = picture_output_depth(request.options);
     if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
-        report(request.sink, kgf_status::no_memory, nullptr);
         release_both(source, destination);
-        return 0;
+        return told(request, kgf_failure{kgf_status::no_memory});
     }
     convert_levels(destination, source);
     // 24 to 32 bits leaves alpha 0, which a TGA has always kept; a PNG of
@@ -206,7 +207,7 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
 
     const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
     const std::string suffix = suffix_text(request.options);
-    int ok = 1;
+    kgf_status first_failure = kgf_status::ok;
     const int levels = destination.num_mipmaps;
     const int width = destination.width;
     const int height = destination.height;
@@ -220,10 +221,9 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
     const int written = empty > 0 ? empty - 1 : levels;
     for (int level = 1; level <= written; ++level) {
         const std::string level_name =
-            levels <= 1
-                ? output_file_name(working_name, name_type(request), picture_type)
-                : level_file_name(working_name, name_type(request), suffix.c_str(), level,
-                                  picture_type);
+            levels <= 1 ? output_file_name(working_name, name_type(request), picture_type)
+                        : level_file_name(working_name, name_type(request), suffix.c_str(), level,
+                                          picture_type);
         const level_size size = level_dimensions(width, height, level);
         destination.width = static_cast<int16_t>(size.width);
         destination.height = static_cast<int16_t>(size.height);
@@ -231,17 +231,16 @@ int write_picture_outputs(const conversion_request& given, output_guard& guard,
             level_offset(level_layout::chain_bytes, width, height, destination.bpp, level);
         std::string path;
         std::vector<uint8_t> bytes;
-        if (!output_path(request, guard, level_name, path) ||
-            !encode_level(request, png, destination, offset, path, bytes)) {
-            ok = 0;
-            continue;
-        }
-        const kgf_failure delivered = deliver_output(request.journal, request.folder.c_str(), path,
-                                                     std::move(bytes), request.inputs);
-        report(request.sink, delivered);
-        if (delivered.status != kgf_status::ok)
-            ok = 0;
+        kgf_failure failure = output_path(request, guard, level_name, path);
+        if (failure.status == kgf_status::ok)
+            failure = encode_level(png, destination, offset, path, bytes);
+        if (failure.status == kgf_status::ok)
+            failure = deliver_output(request.journal, request.folder.c_str(), path,
+                                     std::move(bytes), request.inputs);
+        if (failure.status != kgf_status::ok && first_failure == kgf_status::ok)
+            first_failure = failure.status;
+        told(request, failure);
     }
     release_both(source, destination);
-    return ok;
+    return first_failure;
 }

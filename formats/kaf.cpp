@@ -236,40 +236,34 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
     return result.complete;
 }
 
-int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, kgf_quality quality, std::vector<uint8_t>& out,
-                   const report_sink& sink) {
+kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                           const char* name, int levels, kgf_quality quality,
+                           std::vector<uint8_t>& out) {
     // A frame that declares no level holds no first level to write.
-    if (levels >= 1 && frame.mip_count < 1 && frame.width > 0 && frame.height > 0) {
-        report(sink, kgf_status::frame_missing_data, name);
-        return 0;
-    }
+    if (levels >= 1 && frame.mip_count < 1 && frame.width > 0 && frame.height > 0)
+        return kgf_failure{kgf_status::frame_missing_data, name};
     if (levels < 2 && quality == kgf_quality::none) {
         copy_frame(data, frame, name, levels, out);
-        return 1;
+        return kgf_failure{};
     }
     // The frame's first level with a chain of that many levels built from
     // it; a first level that is not whole is copied as one level instead.
     image_buffer first;
     if (!decode_kaf_frame(data, frame, frame.end, first, row_order::top_first)) {
-        if (first.data.empty() && frame.width > 0 && frame.height > 0) {
-            report(sink, kgf_status::no_memory, nullptr); // not a short frame
-            return 0;
-        }
+        if (first.data.empty() && frame.width > 0 && frame.height > 0)
+            return kgf_failure{kgf_status::no_memory}; // not a short frame
         copy_frame(data, frame, name, 1, out);
-        return 1;
+        return kgf_failure{};
     }
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, first, levels, quality)) {
-        report(sink, kgf_status::no_memory, nullptr);
-        return 0;
-    }
+    if (!make_kgf_chain(chain, first, levels, quality))
+        return kgf_failure{kgf_status::no_memory};
     release_image_data(first);
     append_split_header(out, name, levels, data.data() + frame.header);
     encode_runs(out, chain.data.data(), mip_chain_bytes(chain),
                 chain_level_ends(chain.num_mipmaps, chain.width, chain.height, chain.bpp));
-    return 1;
+    return kgf_failure{};
 }
 
 kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& frame,
@@ -302,39 +296,37 @@ void report_kaf_reading(const report_sink& sink, const kaf_animation& animation,
            status == kgf_status::frame_missing_data ? animation.short_frame.c_str() : file);
 }
 
-int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
-                 const report_sink& sink, output_guard* guard) {
+kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
+                        kgf_quality quality, output_journal* journal,
+                        std::vector<int32_t>* unwritten, const report_sink& sink,
+                        output_guard* guard) {
     output_guard own_guard;
     if (guard == nullptr)
         guard = &own_guard;
-    int failed = 0;
+    kgf_status first_failure = kgf_status::ok;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string file_name = frame_file_name(name, "kgf");
         const std::string path = std::string(folder) + file_name;
-        kgf_status refusal = check_frame_name(animation, frame, name, sink);
-        if (refusal == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes)) {
-            refusal = kgf_status::path_too_long;
-            report(sink, refusal, file_name.c_str());
-        }
-        if (refusal == kgf_status::ok) {
-            refusal = claim_output(*guard, path);
-            report(sink, refusal, path.c_str());
-        }
+        // A name refused is told by check_frame_name; the rest here.
+        kgf_failure failure{check_frame_name(animation, frame, name, sink)};
+        const bool told = failure.status != kgf_status::ok;
+        if (failure.status == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes))
+            failure = kgf_failure{kgf_status::path_too_long, file_name};
+        else if (failure.status == kgf_status::ok)
+            failure = kgf_failure{claim_output(*guard, path), path};
         std::vector<uint8_t> bytes;
-        bool written = refusal == kgf_status::ok &&
-                       make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels,
-                                      quality, bytes, sink);
-        if (written) {
-            const kgf_failure delivered =
-                deliver_output(journal, folder, path, std::move(bytes), guard->inputs);
-            report(sink, delivered);
-            written = delivered.status == kgf_status::ok;
-        }
-        if (!written) {
-            report_unwritten(unwritten, i);
-            ++failed;
-        }
+        if (failure.status == kgf_status::ok)
+            failure = make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels,
+                                     quality, bytes);
+        if (failure.status == kgf_status::ok)
+            failure = deliver_output(journal, folder, path, std::move(bytes), guard->inputs);
+        if (failure.status == kgf_status::ok)
+            return;
+        if (!told)
+            report(sink, failure);
+        report_unwritten(unwritten, i);
+        if (first_failure == kgf_status::ok)
+            first_failure = failure.status;
     });
-    return failed;
+    return first_failure;
 }

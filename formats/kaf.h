@@ -104,12 +104,12 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
 
 // The KGF file of a frame as the splitter writes it, with the given level
 // count: copied runs for one level without quality options, a rebuilt
-// chain otherwise. Returns 0, having reported no_memory when the chain's
-// block cannot be had, or frame_missing_data for a frame of pixels that
+// chain otherwise. Fails with no_memory when the chain's block cannot be
+// had, or frame_missing_data about the name for a frame of pixels that
 // declares no level (it holds no first level).
-int make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame, const char* name,
-                   int levels, kgf_quality quality, std::vector<uint8_t>& out,
-                   const report_sink& sink);
+kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                           const char* name, int levels, kgf_quality quality,
+                           std::vector<uint8_t>& out);
 
 // 1 when a frame name is a bare file name that stays inside the folder it is
 // joined to and holds no control character; frames with other names are
@@ -138,7 +138,9 @@ kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& fra
 // journal. Every frame that is
 // not written is reported by name and counted in unwritten; so is a frame
 // whose output the guard refuses (a file the run reads, or a name an
-// earlier frame took). Returns the number of frames not written.
-int split_frames(const kaf_animation& animation, const char* folder, int levels,
-                 kgf_quality quality, output_journal* journal, std::vector<int32_t>* unwritten,
-                 const report_sink& sink, output_guard* guard = nullptr);
+// earlier frame took). Returns ok when every frame was written, else the
+// first frame's failure.
+kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
+                        kgf_quality quality, output_journal* journal,
+                        std::vector<int32_t>* unwritten, const report_sink& sink,
+                        output_guard* guard = nullptr);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 enum class kgf_status : uint8_t {
     ok,
@@ -59,6 +60,10 @@ struct kgf_failure {
     kgf_status status = kgf_status::ok;
     std::string subject;
     int system_error = 0;
+
+    kgf_failure() = default;
+    explicit kgf_failure(kgf_status status, std::string subject = {}, int system_error = 0)
+        : status(status), subject(std::move(subject)), system_error(system_error) {}
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

@@ -398,17 +398,17 @@ void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image
     header[17] = static_cast<uint8_t>(image.bpp - 24); // alpha bits, origin lower left
 }
 
-int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset) {
+kgf_status encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset) {
     if (image.width < 0 || image.height < 0 || offset < 0)
-        return 0;
+        return kgf_status::bad_image_size;
     const size_t pixel_bytes = image.bpp / 8;
     const size_t row_bytes = static_cast<size_t>(image.width) * pixel_bytes;
     const size_t level_bytes = row_bytes * static_cast<size_t>(image.height);
     if (static_cast<uint64_t>(offset) > image.data.size() ||
         level_bytes > image.data.size() - static_cast<size_t>(offset))
-        return 0;
+        return kgf_status::bad_image_size;
     if (!with_memory([&] { out.reserve(out.size() + tga_header_size + level_bytes); }))
-        return 0;
+        return kgf_status::no_memory;
 
     uint8_t header[tga_header_size];
     build_tga_header(header, image);
@@ -418,5 +418,5 @@ int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t off
         const uint8_t* row = image.data.data() + offset + static_cast<size_t>(y) * row_bytes;
         out.insert(out.end(), row, row + row_bytes);
     }
-    return 1;
+    return kgf_status::ok;
 }

@@ -65,6 +65,7 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
 void build_tga_header(uint8_t header[tga_header_size], const image_buffer& image);
 
 // Appends header and the width x height pixels that start at byte offset of
-// data, last memory row first. Returns 0 (out unchanged) when the level does
-// not lie inside data or no room can be had for it.
-int encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset);
+// data, last memory row first. Returns bad_image_size when the level does
+// not lie inside data, no_memory when no room can be had for it (out
+// unchanged either way).
+kgf_status encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int64_t offset);

@@ -118,7 +118,7 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
         return;
     output_journal journal;
     if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr,
-                     {}) != 0)
+                     {}) != kgf_status::ok)
         return;
     std::vector<pack_frame> frames;
     bool whole = true;

@@ -90,7 +90,7 @@ void check_tga(const image_buffer& image) {
     int64_t level_size = static_cast<int64_t>(image.width) * image.height * pixel_bytes;
     for (int k = 1; k <= image.num_mipmaps; ++k) {
         std::vector<uint8_t> file;
-        if (!encode_tga(file, level, offset))
+        if (encode_tga(file, level, offset) != kgf_status::ok)
             fail("the TGA writer refused a level", level);
         byte_reader reader = memory_reader(file.data(), file.size());
         image_buffer back;

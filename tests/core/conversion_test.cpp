@@ -75,7 +75,7 @@ struct memory_conversion {
 
 std::vector<uint8_t> tga_bytes(const image_buffer& picture) {
     std::vector<uint8_t> bytes;
-    EXPECT_EQ(encode_tga(bytes, picture, 0), 1);
+    EXPECT_EQ(encode_tga(bytes, picture, 0), kgf_status::ok);
     return bytes;
 }
 

@@ -119,7 +119,7 @@ TEST_P(ImageMagickTest, OurFilesReadBackByIt) {
 
     const std::string tga = folder.file("ours.tga");
     std::vector<uint8_t> file;
-    ASSERT_EQ(encode_tga(file, image, 0), 1);
+    ASSERT_EQ(encode_tga(file, image, 0), kgf_status::ok);
     write_file_bytes(tga, file);
     EXPECT_EQ(pixels_by_imagemagick(folder, tga, bpp), image.data);
 }

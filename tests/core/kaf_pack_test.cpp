@@ -52,7 +52,7 @@ std::vector<pack_frame> split_and_read(const kaf_original& original, int levels)
     output_journal journal;
     EXPECT_EQ(
         split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr, {}),
-        0);
+        kgf_status::ok);
     std::vector<pack_frame> frames;
     for (const journal_entry& entry : journal.entries) {
         pack_frame frame;

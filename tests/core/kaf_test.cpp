@@ -165,7 +165,8 @@ parsed parse(const bytes& content) {
 // What split_frames gave: the frames not written, the outputs it held in
 // its journal and what it reported.
 struct split_result {
-    int failed = -1;
+    kgf_status status = kgf_status::ok; // the first frame's failure
+    int failed = -1;                    // frames not written
     std::vector<int32_t> unwritten;
     output_journal journal;
     recording_sink found;
@@ -188,8 +189,9 @@ struct split_result {
 // Splits into the journal, under the folder "out/".
 void split(const kaf_animation& animation, int levels, split_result& result,
            const std::string& folder = "out/") {
-    result.failed = split_frames(animation, folder.c_str(), levels, kgf_quality::none,
+    result.status = split_frames(animation, folder.c_str(), levels, kgf_quality::none,
                                  &result.journal, &result.unwritten, result.found.sink());
+    result.failed = static_cast<int>(result.unwritten.size());
 }
 
 struct split_of_file : split_result {
@@ -555,7 +557,7 @@ TEST(kaf_split, frame_that_cannot_be_written_is_left_out) {
     std::vector<int32_t> unwritten;
     EXPECT_EQ(split_frames(read.animation, folder.c_str(), 1, kgf_quality::none, nullptr,
                            &unwritten, found.sink()),
-              1);
+              kgf_status::cannot_write);
     EXPECT_EQ(unwritten, std::vector<int32_t>{1});
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
     EXPECT_EQ(read_file_bytes(output.file("a.kgf")), copied_kgf(a, 1, a.runs));
@@ -569,7 +571,7 @@ TEST(kaf_split, frame_that_cannot_be_written_is_left_out) {
     unwritten.clear();
     EXPECT_EQ(split_frames(read.animation, blocked.c_str(), 1, kgf_quality::none, nullptr,
                            &unwritten, none.sink()),
-              3);
+              kgf_status::folder_not_made);
     EXPECT_EQ(unwritten, (std::vector<int32_t>{0, 1, 2}));
     const std::string folder_made = output.file("plain") + "/sub";
     EXPECT_EQ(none.findings,
@@ -676,7 +678,7 @@ TEST(kaf_split, hostile_files_never_break_out) {
         for (int levels : {1, 5}) {
             split_result result;
             split(read.animation, levels, result);
-            EXPECT_EQ(result.failed, static_cast<int>(result.unwritten.size()));
+            EXPECT_EQ(result.status == kgf_status::ok, result.unwritten.empty());
             EXPECT_LE(result.journal.entries.size() + result.unwritten.size(),
                       static_cast<size_t>(read.animation.frame_count));
         }

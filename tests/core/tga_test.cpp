@@ -71,7 +71,7 @@ TEST(TgaDecode, DecodeThenEncodeReproducesPixelsAndNormalisesHeader) {
     ASSERT_EQ(read.status, kgf_status::ok);
 
     std::vector<uint8_t> written;
-    ASSERT_EQ(encode_tga(written, read.image, 0), 1);
+    ASSERT_EQ(encode_tga(written, read.image, 0), kgf_status::ok);
     ASSERT_EQ(written.size(), input.size());
     EXPECT_TRUE(std::equal(input.begin() + 18, input.end(), written.begin() + 18));
     for (int i = 0; i < 18; ++i) {
@@ -180,7 +180,7 @@ TEST(TgaDecode, OwnFilesReadAsBefore) {
     for (const auto& c : cases) {
         const image_buffer picture = pattern_image(c.width, c.height, c.bpp, c.seed);
         std::vector<uint8_t> file;
-        ASSERT_EQ(encode_tga(file, picture, 0), 1);
+        ASSERT_EQ(encode_tga(file, picture, 0), kgf_status::ok);
         uint64_t hash = digest(14695981039346656037u, file);
         for (row_order rows : {row_order::top_first, row_order::bottom_first}) {
             const decoded read = decode(file, rows);
@@ -251,11 +251,11 @@ TEST(TgaEncode, RefusesALevelOutsideTheBlock) {
     image.data.shrink_to_fit();
     // Encoding appends, and leaves what is there alone when it refuses.
     std::vector<uint8_t> out = {7};
-    EXPECT_EQ(encode_tga(out, image, 0), 0);
+    EXPECT_EQ(encode_tga(out, image, 0), kgf_status::bad_image_size);
     image.data.assign(48, 0);
-    EXPECT_EQ(encode_tga(out, image, 3), 0);
+    EXPECT_EQ(encode_tga(out, image, 3), kgf_status::bad_image_size);
     EXPECT_EQ(out, std::vector<uint8_t>{7});
-    EXPECT_EQ(encode_tga(out, image, 0), 1);
+    EXPECT_EQ(encode_tga(out, image, 0), kgf_status::ok);
     EXPECT_EQ(out.size(), 1u + 18 + 48);
 }
 

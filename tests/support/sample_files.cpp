@@ -28,7 +28,7 @@ image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
 
 void write_tga_file(const std::string& path, const image_buffer& picture) {
     std::vector<uint8_t> bytes;
-    ASSERT_EQ(encode_tga(bytes, picture, 0), 1) << path;
+    ASSERT_EQ(encode_tga(bytes, picture, 0), kgf_status::ok) << path;
     write_file_bytes(path, bytes);
 }
 
