@@ -51,7 +51,7 @@ bool write_tga(const std::string& path, image_buffer& image) {
         return false;
     std::vector<uint8_t> bytes;
     const bool ok = encode_tga(bytes, image, 0) == kgf_status::ok &&
-                   std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+                    std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
     return (std::fclose(stream) == 0) && ok;
 }
 
@@ -60,14 +60,14 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
     paint(first, 64, 64, 16, seed);
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, first, levels))
+    if (make_kgf_chain(chain, first, levels) != kgf_status::ok)
         return false;
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
         return false;
     std::vector<uint8_t> bytes;
-    const int ok = encode_kgf(bytes, name, chain, mip_chain_bytes(chain)) &&
-                   std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+    const bool ok = encode_kgf(bytes, name, chain, mip_chain_bytes(chain)) == kgf_status::ok &&
+                    std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
     return (std::fclose(stream) == 0) && ok;
 }
 

@@ -204,7 +204,7 @@ bool read_original(const std::string& path, kaf_original& original) {
     const kgf_failure read = decode_file(path.c_str(), [&](byte_reader& reader) {
         // Frame data past the largest is never read: the header and no more.
         const int64_t wanted = std::min<int64_t>(bytes_left(reader), largest_frame_data + 17);
-        if (!read_block(reader, wanted, bytes))
+        if (read_block(reader, wanted, bytes) != kgf_status::ok)
             return kgf_status::no_memory;
         return reader.failed ? kgf_status::io_error : kgf_status::ok;
     });
@@ -319,7 +319,7 @@ int run_pack_unguarded(const pack_command& command, std::string* summary) {
 
 int run_pack(const pack_command& command, std::string* summary) {
     int status = exit_failed;
-    if (!with_memory([&] { status = run_pack_unguarded(command, summary); })) {
+    if (with_memory([&] { status = run_pack_unguarded(command, summary); }) != kgf_status::ok) {
         file_status(kgf_status::no_memory, nullptr);
         status = exit_failed;
     }

@@ -214,7 +214,8 @@ conversion_result convert_file(const conversion_request& given) {
     conversion_result result;
     // Outputs are built in memory: one that cannot be had fails this file
     // alone, as a block that cannot be had does.
-    if (!with_memory([&] { result.status = convert_file_unguarded(request, result.shown_name); })) {
+    if (with_memory([&] { result.status = convert_file_unguarded(request, result.shown_name); }) !=
+        kgf_status::ok) {
         report(request.sink, kgf_status::no_memory, nullptr);
         result.status = kgf_status::no_memory;
     }

@@ -73,23 +73,24 @@ bool name_length_accepted(const conversion_request& request, const std::string& 
 // first level is converted. A 24- or 32-bit source gives only its first
 // level, so the chain's lower levels are added once the source's block is
 // gone: the two blocks are never held whole at the same time.
-int make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels,
-                                kgf_quality quality) {
+kgf_status make_chain_releasing_source(image_buffer& destination, image_buffer& source, int levels,
+                                       kgf_quality quality) {
     // The quality options average the lower levels from the source itself.
     if (source.bpp == 16 || levels <= 1 || quality != kgf_quality::none) {
-        const int made = make_kgf_chain(destination, source, levels, quality);
+        const kgf_status made = make_kgf_chain(destination, source, levels, quality);
         release_image_data(source);
         return made;
     }
-    const int made = make_kgf_chain(destination, source, 1);
+    const kgf_status made = make_kgf_chain(destination, source, 1);
     release_image_data(source);
-    if (!made)
-        return 0;
+    if (made != kgf_status::ok)
+        return made;
     destination.num_mipmaps = static_cast<int16_t>(levels);
-    if (!grow_block(destination.data, mip_chain_bytes(destination)))
-        return 0;
+    const kgf_status grown = grow_block(destination.data, mip_chain_bytes(destination));
+    if (grown != kgf_status::ok)
+        return grown;
     build_mip_chain(destination);
-    return 1;
+    return kgf_status::ok;
 }
 
 } // namespace
@@ -168,12 +169,12 @@ kgf_status write_kgf_output(const conversion_request& given, output_guard& guard
                             image_buffer& destination, std::string& shown_name) {
     const conversion_request request = with_separator(given);
     shown_name = name;
-    const int made = make_chain_releasing_source(destination, source, request.options.num_mipmaps,
-                                                 request.options.quality);
+    const kgf_status made = make_chain_releasing_source(
+        destination, source, request.options.num_mipmaps, request.options.quality);
     release_image_data(source);
-    if (!made) {
+    if (made != kgf_status::ok) {
         release_image_data(destination);
-        return told(request, kgf_failure{kgf_status::no_memory});
+        return told(request, kgf_failure{made});
     }
     return deliver_kgf_chain(request, guard, name, destination, shown_name);
 }
@@ -193,7 +194,7 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
     destination.width = source.width;
     destination.height = source.height;
     destination.bpp = picture_output_depth(request.options);
-    if (!allocate_image_data(destination, mip_chain_bytes(destination))) {
+    if (allocate_image_data(destination, mip_chain_bytes(destination)) != kgf_status::ok) {
         release_both(source, destination);
         return told(request, kgf_failure{kgf_status::no_memory});
     }

@@ -61,7 +61,7 @@ bool box_reduce(const image_buffer& source, int fitted_width, int fitted_height,
     init_image_buffer(out, 32);
     out.width = static_cast<int16_t>(fitted_width);
     out.height = static_cast<int16_t>(fitted_height);
-    if (!allocate_image_data(out, mip_chain_bytes(out)))
+    if (allocate_image_data(out, mip_chain_bytes(out)) != kgf_status::ok)
         return false;
     const int64_t width = source.width;
     const int64_t height = source.height;
@@ -112,7 +112,7 @@ kgf_status make_thumbnail(byte_reader& reader, file_type type, int size, image_b
     init_image_buffer(full, 32);
     full.width = picture.width;
     full.height = picture.height;
-    if (!allocate_image_data(full, mip_chain_bytes(full)))
+    if (allocate_image_data(full, mip_chain_bytes(full)) != kgf_status::ok)
         return kgf_status::no_memory;
     convert_pixels(full, picture);
     release_image_data(picture);

@@ -3,17 +3,19 @@
 // its own file in one way.
 #pragma once
 
+#include "formats/status.h"
+
 #include <new>
 #include <stdexcept>
 
-// Runs work; false when it ran out of memory (or asked for more than a
-// container can hold).
-template <typename task> bool with_memory(task work) {
+// Runs work: ok, or no_memory when it ran out of memory (or asked for more
+// than a container can hold).
+template <typename task> kgf_status with_memory(task work) {
     try {
         work();
-        return true;
+        return kgf_status::ok;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
-    return false;
+    return kgf_status::no_memory;
 }

@@ -62,13 +62,13 @@ int skip_bytes(byte_reader& reader, int64_t count) {
     return 1;
 }
 
-int read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block) {
+kgf_status read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block) {
     const int64_t there = std::min(std::max<int64_t>(count, 0), bytes_left(reader));
-    if (!try_allocate_block(block, there))
-        return 0;
+    if (try_allocate_block(block, there) != kgf_status::ok)
+        return kgf_status::no_memory;
     const size_t got = block.empty() ? 0 : read_bytes(reader, block.data(), block.size());
     block.resize(got);
-    return 1;
+    return kgf_status::ok;
 }
 
 kgf_status short_read_status(const byte_reader& reader) {

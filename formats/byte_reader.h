@@ -31,8 +31,8 @@ int64_t bytes_left(const byte_reader& reader);
 int skip_bytes(byte_reader& reader, int64_t count);
 
 // Reads up to count bytes into a block of its own, sized by what is really
-// there. 0 after an allocation failure (block empty).
-int read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block);
+// there. no_memory when the block cannot be had (block empty).
+kgf_status read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block);
 
 // Why a read fell short: an error of the platform, else missing data.
 kgf_status short_read_status(const byte_reader& reader);

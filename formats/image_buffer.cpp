@@ -39,37 +39,37 @@ int block_size_fits(int64_t bytes, uint64_t largest) {
     return bytes >= 0 && static_cast<uint64_t>(bytes) <= largest ? 1 : 0;
 }
 
-int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
+kgf_status try_allocate_block(std::vector<uint8_t>& block, int64_t bytes) {
     block = std::vector<uint8_t>();
     if (bytes <= 0)
-        return 1;
+        return kgf_status::ok;
     // A size the platform's sizes cannot hold would be cut short.
     if (!block_size_fits(bytes))
-        return 0;
-    const bool had = with_memory([&] {
+        return kgf_status::no_memory;
+    const kgf_status had = with_memory([&] {
         block.reserve(static_cast<size_t>(bytes));
         advise_large_block(block.data(), static_cast<size_t>(bytes));
         block.assign(static_cast<size_t>(bytes), 0);
     });
-    if (!had)
+    if (had != kgf_status::ok)
         block = std::vector<uint8_t>();
-    return had ? 1 : 0;
+    return had;
 }
 
-int grow_block(std::vector<uint8_t>& block, int64_t bytes) {
+kgf_status grow_block(std::vector<uint8_t>& block, int64_t bytes) {
     if (bytes <= static_cast<int64_t>(block.size()))
-        return 1;
+        return kgf_status::ok;
     // Exactly the room asked for: a doubled block would cost memory.
-    if (block_size_fits(bytes) && with_memory([&] {
-            block.reserve(static_cast<size_t>(bytes));
-            advise_large_block(block.data(), static_cast<size_t>(bytes));
-            block.resize(static_cast<size_t>(bytes), 0);
-        }))
-        return 1;
-    return 0;
+    if (!block_size_fits(bytes))
+        return kgf_status::no_memory;
+    return with_memory([&] {
+        block.reserve(static_cast<size_t>(bytes));
+        advise_large_block(block.data(), static_cast<size_t>(bytes));
+        block.resize(static_cast<size_t>(bytes), 0);
+    });
 }
 
-int allocate_image_data(image_buffer& image, int64_t bytes) {
+kgf_status allocate_image_data(image_buffer& image, int64_t bytes) {
     return try_allocate_block(image.data, bytes);
 }
 

@@ -1,6 +1,8 @@
 // One picture with its chain of mip levels, held in one zero-filled block.
 #pragma once
 
+#include "formats/status.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -29,17 +31,17 @@ int64_t mip_chain_bytes(int num_mipmaps, int width, int height, int bpp);
 // largest bytes (size_t: 4 GiB less one on a 32-bit build).
 int block_size_fits(int64_t bytes, uint64_t largest = SIZE_MAX);
 
-// Makes block a zero-filled block of the given size. Returns 0 (block empty)
-// when it cannot be had, without a message.
-int try_allocate_block(std::vector<uint8_t>& block, int64_t bytes);
+// Makes block a zero-filled block of the given size. Returns no_memory
+// (block empty) when it cannot be had.
+kgf_status try_allocate_block(std::vector<uint8_t>& block, int64_t bytes);
 
-// Makes block longer, the new bytes zero. Returns 0 (block unchanged) when
-// it cannot be had.
-int grow_block(std::vector<uint8_t>& block, int64_t bytes);
+// Makes block longer, the new bytes zero. Returns no_memory (block
+// unchanged) when it cannot be had.
+kgf_status grow_block(std::vector<uint8_t>& block, int64_t bytes);
 
 // Allocates a zero-filled block of the given size as the image's data.
-// Returns 0 when the block cannot be had; the data is then empty.
-int allocate_image_data(image_buffer& image, int64_t bytes);
+// Returns no_memory when the block cannot be had; the data is then empty.
+kgf_status allocate_image_data(image_buffer& image, int64_t bytes);
 
 // Frees the pixel block (the record's "pointer" goes back to null).
 void release_image_data(image_buffer& image);

@@ -165,7 +165,7 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
     const size_t early = got > header_bytes ? got - header_bytes : 0;
     const int64_t rest =
         std::min<int64_t>(static_cast<int64_t>(early) + bytes_left(reader), largest_frame_data);
-    if (!try_allocate_block(animation.frame_data, rest))
+    if (try_allocate_block(animation.frame_data, rest) != kgf_status::ok)
         return kgf_status::no_memory;
     const size_t kept = std::min<size_t>(early, animation.frame_data.size());
     if (kept > 0)
@@ -224,7 +224,7 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
     image.width = static_cast<int16_t>(frame.width);
     image.height = static_cast<int16_t>(frame.height);
     const int64_t bytes = 2 * static_cast<int64_t>(frame.width) * frame.height;
-    if (!try_allocate_block(image.data, bytes))
+    if (try_allocate_block(image.data, bytes) != kgf_status::ok)
         return false;
     const int64_t end =
         std::clamp<int64_t>(runs_end, frame.runs, static_cast<int64_t>(data.size()));
@@ -257,7 +257,7 @@ kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& fr
     }
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, first, levels, quality))
+    if (make_kgf_chain(chain, first, levels, quality) != kgf_status::ok)
         return kgf_failure{kgf_status::no_memory};
     release_image_data(first);
     append_split_header(out, name, levels, data.data() + frame.header);
@@ -276,7 +276,7 @@ kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& f
     std::vector<uint8_t> stored;
     const int64_t bytes =
         layout_chain_bytes(level_layout::frame_pixels, count, frame.width, frame.height);
-    if (!try_allocate_block(stored, bytes))
+    if (try_allocate_block(stored, bytes) != kgf_status::ok)
         return kgf_status::no_memory;
     const int64_t end =
         std::clamp<int64_t>(frame.end, frame.runs, static_cast<int64_t>(data.size()));

@@ -94,7 +94,7 @@ bool append_encoded_frame(std::vector<uint8_t>& out, const uint8_t* lead, const 
     // in half a pixel.
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (!make_kgf_chain(chain, picture, levels, quality))
+    if (make_kgf_chain(chain, picture, levels, quality) != kgf_status::ok)
         return false;
     std::vector<uint8_t> levels_data;
     move_levels(chain.data.data(), chain.data.size(), level_layout::chain_bytes,
@@ -394,11 +394,11 @@ kgf_status decode_frame_picture(byte_reader& reader, frame_format format, kgf_qu
             return status;
     }
     frame.carries_alpha = source.bpp == 32;
-    if (!make_kgf_chain(picture, source, 1, quality))
+    if (make_kgf_chain(picture, source, 1, quality) != kgf_status::ok)
         return kgf_status::no_memory;
     if (quality == kgf_quality::none)
         return kgf_status::ok;
-    if (!make_kgf_chain(frame.plain, source, 1))
+    if (make_kgf_chain(frame.plain, source, 1) != kgf_status::ok)
         return kgf_status::no_memory;
     if (frame.plain.data == picture.data)
         release_image_data(frame.plain);

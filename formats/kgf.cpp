@@ -122,7 +122,8 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels level
         return kgf_status::missing_data;
     const int64_t wanted = std::min(there, most_run_bytes(expected_bytes));
     std::vector<uint8_t> runs;
-    if (!try_allocate_block(runs, wanted) || !try_allocate_block(image.data, expected_bytes))
+    if (try_allocate_block(runs, wanted) != kgf_status::ok ||
+        try_allocate_block(image.data, expected_bytes) != kgf_status::ok)
         return kgf_status::no_memory;
     const size_t from_head = std::min(in_head, runs.size());
     if (from_head > 0)
@@ -179,11 +180,11 @@ kgf_header build_kgf_header(const image_buffer& image) {
     return header;
 }
 
-int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
-               int64_t total_bytes) {
+kgf_status encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
+                      int64_t total_bytes) {
     // A chain the block does not hold cannot be written whole.
     if (total_bytes > static_cast<int64_t>(image.data.size()))
-        return 0;
+        return kgf_status::bad_image_size;
     const kgf_header header = build_kgf_header(image);
     const size_t name_length = name != nullptr ? std::strlen(name) : 0;
     // Most pictures need far fewer run bytes than pixel bytes.
@@ -199,5 +200,5 @@ int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& 
     append_u16(out, header.format_field);
     encode_runs(out, image.data.data(), total_bytes,
                 chain_level_ends(image.num_mipmaps, image.width, image.height, image.bpp));
-    return 1;
+    return kgf_status::ok;
 }

@@ -61,7 +61,8 @@ void report_kgf_reading(const report_sink& sink, const kgf_reading& reading, kgf
 
 kgf_header build_kgf_header(const image_buffer& image);
 
-// Appends a whole KGF file: lead bytes, name, header, run data. 0 when the
-// image's block does not hold total_bytes.
-int encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
-               int64_t total_bytes);
+// Appends a whole KGF file: lead bytes, name, header, run data.
+// bad_image_size (out unchanged) when the image's block does not hold
+// total_bytes.
+kgf_status encode_kgf(std::vector<uint8_t>& out, const char* name, const image_buffer& image,
+                      int64_t total_bytes);

@@ -211,17 +211,17 @@ void build_mip_chain(image_buffer& image) {
     build_levels(image, targets);
 }
 
-int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
-                   kgf_quality quality) {
+kgf_status make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
+                          kgf_quality quality) {
     if (quality != kgf_quality::none)
         return make_quality_chain(destination, source, levels, quality);
     destination.num_mipmaps = static_cast<int16_t>(levels);
     destination.width = source.width;
     destination.height = source.height;
     destination.bpp = 16;
-    if (!allocate_image_data(destination, mip_chain_bytes(destination)))
-        return 0;
+    if (allocate_image_data(destination, mip_chain_bytes(destination)) != kgf_status::ok)
+        return kgf_status::no_memory;
     convert_pixels(destination, source);
     build_mip_chain(destination);
-    return 1;
+    return kgf_status::ok;
 }

@@ -18,7 +18,7 @@ void build_mip_chain(image_buffer& image);
 // Makes destination the 16-bit chain of the given number of levels for the
 // source's picture: its first level converted from the source, the lower
 // levels built from it; with quality options as make_quality_chain does
-// (formats/mip_quality.h). Returns 0 when a block cannot be allocated; the
-// caller says so.
-int make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
-                   kgf_quality quality = kgf_quality::none);
+// (formats/mip_quality.h). Returns no_memory when a block cannot be
+// allocated; the caller says so.
+kgf_status make_kgf_chain(image_buffer& destination, const image_buffer& source, int levels,
+                          kgf_quality quality = kgf_quality::none);

@@ -29,7 +29,7 @@ struct picture8 {
     // The pixels to change, copied first when they are the source's.
     uint8_t* writable() {
         if (own.empty() && width * height > 0) {
-            if (!try_allocate_block(own, 4 * width * height))
+            if (try_allocate_block(own, 4 * width * height) != kgf_status::ok)
                 return nullptr;
             std::memcpy(own.data(), bgra, static_cast<size_t>(4 * width * height));
             bgra = own.data();
@@ -49,7 +49,7 @@ bool widen_source(const image_buffer& source, picture8& picture) {
         picture.bgra = source.data.data();
         return true;
     }
-    if (!try_allocate_block(picture.own, 4 * pixels))
+    if (try_allocate_block(picture.own, 4 * pixels) != kgf_status::ok)
         return false;
     picture.bgra = picture.own.data();
     if (source.bpp != 16 && source.bpp != 24 && source.bpp != 32)
@@ -469,18 +469,18 @@ void keep_coverage(image_buffer& chain, const level_plan& p, double coverage) {
 
 } // namespace
 
-int make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
-                       kgf_quality quality) {
+kgf_status make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
+                              kgf_quality quality) {
     destination.num_mipmaps = static_cast<int16_t>(levels);
     destination.width = source.width;
     destination.height = source.height;
     destination.bpp = 16;
     picture8 picture;
     if (!widen_source(source, picture) ||
-        !allocate_image_data(destination, mip_chain_bytes(destination)))
-        return 0;
+        allocate_image_data(destination, mip_chain_bytes(destination)) != kgf_status::ok)
+        return kgf_status::no_memory;
     if (destination.data.empty())
-        return 1;
+        return kgf_status::ok;
     const int64_t pixels = picture.width * picture.height;
     const int64_t opaque =
         has_quality(quality, kgf_quality::alpha_mips) ? count_opaque(picture) : 0;
@@ -492,7 +492,7 @@ int make_quality_chain(image_buffer& destination, const image_buffer& source, in
     const bool alpha = has_quality(quality, kgf_quality::alpha_mips);
     if (alpha && !fill_transparent(picture, opaque)) {
         release_image_data(destination);
-        return 0;
+        return kgf_status::no_memory;
     }
     const chain_maker maker{picture, quality,
                             averaging_tables(has_quality(quality, kgf_quality::srgb_mips)),
@@ -507,12 +507,12 @@ int make_quality_chain(image_buffer& destination, const image_buffer& source, in
         plans.push_back(std::move(p));
     }
     if (plans.empty())
-        return 1;
+        return kgf_status::ok;
     write_lower_levels(maker, plans);
     if (alpha) {
         const double coverage = static_cast<double>(opaque) / static_cast<double>(pixels);
         for (const level_plan& p : plans)
             keep_coverage(destination, p, coverage);
     }
-    return 1;
+    return kgf_status::ok;
 }

@@ -9,7 +9,7 @@
 // (16-bit sources widened as readers widen them; in linear light with
 // srgb_mips) and reduced to 5 bits by truncation or, with dither, an
 // error-diffusion dither. A 16-bit first level comes out as stored, but for
-// alpha_mips's filling of transparent colours. Returns 0 when a block cannot
-// be allocated; the caller says so.
-int make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
-                       kgf_quality quality);
+// alpha_mips's filling of transparent colours. Returns no_memory when a
+// block cannot be allocated; the caller says so.
+kgf_status make_quality_chain(image_buffer& destination, const image_buffer& source, int levels,
+                              kgf_quality quality);

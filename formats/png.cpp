@@ -318,7 +318,7 @@ int png_pixel_bits(const png_header& header) {
 kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
                       png_header* header) {
     std::vector<uint8_t> file;
-    if (!read_block(reader, bytes_left(reader), file))
+    if (read_block(reader, bytes_left(reader), file) != kgf_status::ok)
         return kgf_status::no_memory;
     if (reader.failed)
         return short_read_status(reader);
@@ -349,7 +349,7 @@ kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
     image.width = static_cast<int16_t>(width);
     image.height = static_cast<int16_t>(height);
     image.bpp = 32;
-    if (!allocate_image_data(image, int64_t{width} * height * 4))
+    if (allocate_image_data(image, int64_t{width} * height * 4) != kgf_status::ok)
         return kgf_status::no_memory;
     const size_t row_bytes = static_cast<size_t>(width) * 4;
     for (int y = 0; y < height; ++y) {

@@ -175,7 +175,7 @@ kgf_status read_packets(byte_reader& reader, uint8_t* out, int64_t count, int pi
     // The longest stream: one packet per pixel.
     const int64_t longest = count * (1 + pixel_bytes);
     std::vector<uint8_t> packets;
-    if (!read_block(reader, std::min(longest, bytes_left(reader)), packets))
+    if (read_block(reader, std::min(longest, bytes_left(reader)), packets) != kgf_status::ok)
         return kgf_status::no_memory;
     if (reader.failed)
         return kgf_status::io_error;
@@ -291,7 +291,7 @@ kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int l
     // Sizes the file cannot back are refused before the chain is had.
     if (bytes_left(reader) < pixels * stored_bytes)
         return kgf_status::missing_data;
-    if (!try_allocate_block(chain.data, mip_chain_bytes(chain)))
+    if (try_allocate_block(chain.data, mip_chain_bytes(chain)) != kgf_status::ok)
         return kgf_status::no_memory;
     const size_t width = static_cast<size_t>(header.width);
     if (pixels == 0 || static_cast<int64_t>(chain.data.size()) < pixels * 2)
@@ -358,7 +358,7 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
     const int64_t fewest_packets = (pixels + packet_pixels - 1) / packet_pixels;
     if (run_length(header) && bytes_left(reader) < fewest_packets * (1 + stored_bytes))
         return kgf_status::bad_run_length;
-    if (!try_allocate_block(image.data, block_size))
+    if (try_allocate_block(image.data, block_size) != kgf_status::ok)
         return kgf_status::no_memory;
     if (pixels == 0)
         return kgf_status::ok;
@@ -407,7 +407,8 @@ kgf_status encode_tga(std::vector<uint8_t>& out, const image_buffer& image, int6
     if (static_cast<uint64_t>(offset) > image.data.size() ||
         level_bytes > image.data.size() - static_cast<size_t>(offset))
         return kgf_status::bad_image_size;
-    if (!with_memory([&] { out.reserve(out.size() + tga_header_size + level_bytes); }))
+    if (with_memory([&] { out.reserve(out.size() + tga_header_size + level_bytes); }) !=
+        kgf_status::ok)
         return kgf_status::no_memory;
 
     uint8_t header[tga_header_size];

@@ -37,7 +37,7 @@ bool image_from_input(const uint8_t* data, size_t size, image_buffer& image) {
     image.num_mipmaps = static_cast<int16_t>(data[1] % 10);
     image.width = data[2];
     image.height = static_cast<int16_t>(data[3] % 64);
-    if (!allocate_image_data(image, mip_chain_bytes(image)))
+    if (allocate_image_data(image, mip_chain_bytes(image)) != kgf_status::ok)
         return false;
     const uint8_t* pixels = data + 4;
     const size_t count = size - 4;
@@ -49,7 +49,7 @@ bool image_from_input(const uint8_t* data, size_t size, image_buffer& image) {
 void check_kgf(const image_buffer& chain) {
     const int64_t total = mip_chain_bytes(chain);
     std::vector<uint8_t> file;
-    if (!encode_kgf(file, "round.kgf", chain, total))
+    if (encode_kgf(file, "round.kgf", chain, total) != kgf_status::ok)
         fail("the KGF writer refused a whole chain", chain);
     // A conversion reads every level; the preview reads the first, which a
     // chain of no levels lacks.
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // levels built from it.
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (make_kgf_chain(chain, image, image.num_mipmaps))
+    if (make_kgf_chain(chain, image, image.num_mipmaps) == kgf_status::ok)
         check_kgf(chain);
     return 0;
 }

@@ -76,7 +76,7 @@ bool input_first_level(file_type from, const uint8_t* data, size_t size, kgf_lev
     image_buffer source;
     init_image_buffer(source, 32);
     return decode_tga(reader, source, row_order::top_first) == kgf_status::ok &&
-           make_kgf_chain(first, source, 1);
+           make_kgf_chain(first, source, 1) == kgf_status::ok;
 }
 
 // The round-trip oracle: every output the conversion wrote reads back whole
@@ -90,11 +90,12 @@ void check_outputs(file_type from, file_type to, const uint8_t* data, size_t siz
         image_buffer back;
         init_image_buffer(back, to == file_type::kgf ? 16 : 32);
         const kgf_status status = decode_file(path.c_str(), [&](byte_reader& reader) {
-            kgf_reading reading;
-            return to == file_type::kgf ? decode_kgf(reader, back, kgf_levels::from_file,
-                                                     row_order::top_first, reading)
-                                        : decode_tga(reader, back, row_order::top_first);
-        }).status;
+                                      kgf_reading reading;
+                                      return to == file_type::kgf
+                                                 ? decode_kgf(reader, back, kgf_levels::from_file,
+                                                              row_order::top_first, reading)
+                                                 : decode_tga(reader, back, row_order::top_first);
+                                  }).status;
         if (status != kgf_status::ok)
             oracle_failed("an output that does not read back", path);
         if (to == file_type::tga && (back.width < 1 || back.height < 1))

@@ -53,7 +53,7 @@ HRESULT read_stream(IStream* stream, std::vector<uint8_t>& bytes) {
         const int64_t room = std::min<int64_t>(step, largest_stream_bytes - held);
         if (room <= 0)
             return S_OK;
-        if (!grow_block(bytes, held + room))
+        if (grow_block(bytes, held + room) != kgf_status::ok)
             return E_OUTOFMEMORY;
         ULONG got = 0;
         const HRESULT read = stream->Read(bytes.data() + held, static_cast<ULONG>(room), &got);

@@ -54,8 +54,8 @@ frame_timing time_frame_decode(int side, int levels) {
     image_buffer chain;
     init_image_buffer(chain, 16);
     std::vector<uint8_t> data;
-    if (!make_kgf_chain(chain, first, levels) ||
-        !encode_kgf(data, "frame.kgf", chain, mip_chain_bytes(chain))) {
+    if (make_kgf_chain(chain, first, levels) != kgf_status::ok ||
+        encode_kgf(data, "frame.kgf", chain, mip_chain_bytes(chain)) != kgf_status::ok) {
         timing.failure = "the frame could not be built";
         return timing;
     }

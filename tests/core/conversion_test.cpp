@@ -84,9 +84,10 @@ std::vector<uint8_t> kgf_bytes(const std::string& stored_name, const image_buffe
                                int levels) {
     image_buffer chain;
     init_image_buffer(chain, 16);
-    EXPECT_EQ(make_kgf_chain(chain, picture, levels), 1);
+    EXPECT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
     std::vector<uint8_t> bytes;
-    EXPECT_EQ(encode_kgf(bytes, stored_name.c_str(), chain, mip_chain_bytes(chain)), 1);
+    EXPECT_EQ(encode_kgf(bytes, stored_name.c_str(), chain, mip_chain_bytes(chain)),
+              kgf_status::ok);
     return bytes;
 }
 
@@ -95,7 +96,7 @@ image_buffer at_depth(const image_buffer& picture, int bpp) {
     init_image_buffer(result, static_cast<uint8_t>(bpp));
     result.width = picture.width;
     result.height = picture.height;
-    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), 1);
+    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), kgf_status::ok);
     convert_pixels(result, picture);
     return result;
 }

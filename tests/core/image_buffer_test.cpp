@@ -195,9 +195,9 @@ TEST(ImageBuffer, FailedAllocationLeavesNoBlock) {
     setrlimit(RLIMIT_AS, &limit);
     image_buffer image;
     init_image_buffer(image, 16);
-    const int result = allocate_image_data(image, int64_t{8} << 30);
+    const kgf_status result = allocate_image_data(image, int64_t{8} << 30);
     setrlimit(RLIMIT_AS, &previous);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, kgf_status::no_memory);
     EXPECT_TRUE(image.data.empty());
 }
 #endif

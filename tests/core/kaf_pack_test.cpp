@@ -17,9 +17,9 @@ using bytes = std::vector<uint8_t>;
 bytes frame_record(const std::string& name, const image_buffer& picture, int levels) {
     image_buffer chain;
     init_image_buffer(chain, 16);
-    EXPECT_EQ(make_kgf_chain(chain, picture, levels), 1);
+    EXPECT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
     bytes record;
-    EXPECT_EQ(encode_kgf(record, name.c_str(), chain, mip_chain_bytes(chain)), 1);
+    EXPECT_EQ(encode_kgf(record, name.c_str(), chain, mip_chain_bytes(chain)), kgf_status::ok);
     record[0] = 0xAB;
     record[1] = static_cast<uint8_t>(levels);
     record[2] = 0xEF;

@@ -76,7 +76,7 @@ image_buffer make_image(int width, int height, int levels, const std::vector<uin
 // The run data encode_kgf writes after a one-character name.
 std::vector<uint8_t> encoded_runs(const image_buffer& image, int64_t total_bytes) {
     std::vector<uint8_t> file;
-    EXPECT_EQ(encode_kgf(file, "t", image, total_bytes), 1);
+    EXPECT_EQ(encode_kgf(file, "t", image, total_bytes), kgf_status::ok);
     const size_t lead = 3 + 2 + kgf_fixed_header_bytes;
     return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(lead), file.end());
 }
@@ -101,7 +101,7 @@ decoded decode(const std::vector<uint8_t>& file, kgf_levels levels = kgf_levels:
 TEST(KgfEncode, TwoByTwoSingleColourFileIsTwentyEightBytes) {
     const image_buffer image = make_image(2, 2, 1, pixel_bytes({0x1234, 0x1234, 0x1234, 0x1234}));
     std::vector<uint8_t> file = {0xEE}; // encoding appends
-    ASSERT_EQ(encode_kgf(file, "abcde", image, 8), 1);
+    ASSERT_EQ(encode_kgf(file, "abcde", image, 8), kgf_status::ok);
     const std::vector<uint8_t> expected = {
         0xEE, 0x00, 0x00, 0x7A, 'a', 'b',  'c',  'd',  'e',  0x00, 0x01, 0,    0,    0,   0,
         0,    0,    0,    0,    0,   0x02, 0x00, 0x02, 0x00, 0x20, 0x28, 0x04, 0x34, 0x12};
@@ -127,7 +127,7 @@ TEST(KgfEncode, LongNameIsWrittenWhole) {
     const std::string name(60, 'n');
     const image_buffer image = make_image(1, 1, 1, pixel_bytes({0x8001}));
     std::vector<uint8_t> file;
-    ASSERT_EQ(encode_kgf(file, name.c_str(), image, 2), 1);
+    ASSERT_EQ(encode_kgf(file, name.c_str(), image, 2), kgf_status::ok);
     ASSERT_EQ(file.size(), 3 + name.size() + 1 + 16 + 3);
     EXPECT_EQ(std::string(file.begin() + 3, file.begin() + 63), name);
     EXPECT_EQ(file[63], 0);
@@ -191,7 +191,7 @@ TEST(KgfEncode, RefusesChainLongerThanBlockAndHonoursShorterTotal) {
     image.data.resize(20);
     image.data.shrink_to_fit();
     std::vector<uint8_t> file = {7};
-    EXPECT_EQ(encode_kgf(file, "x", image, 32), 0);
+    EXPECT_EQ(encode_kgf(file, "x", image, 32), kgf_status::bad_image_size);
     EXPECT_EQ(file, std::vector<uint8_t>{7});
 }
 
@@ -218,7 +218,7 @@ TEST(KgfRoundTrip, EncodeThenDecodeGivesSameChain) {
             i += 2 * stretch;
         }
         std::vector<uint8_t> file;
-        ASSERT_EQ(encode_kgf(file, "rt.kgf", image, mip_chain_bytes(image)), 1);
+        ASSERT_EQ(encode_kgf(file, "rt.kgf", image, mip_chain_bytes(image)), kgf_status::ok);
 
         const decoded back = decode(file);
         ASSERT_EQ(back.status, kgf_status::ok);

@@ -26,7 +26,7 @@ image_buffer picture(int side, const std::function<std::vector<uint8_t>(int, int
 image_buffer chain(const image_buffer& source, int levels, kgf_quality quality) {
     image_buffer out;
     init_image_buffer(out, 16);
-    EXPECT_EQ(make_kgf_chain(out, source, levels, quality), 1);
+    EXPECT_EQ(make_kgf_chain(out, source, levels, quality), kgf_status::ok);
     return out;
 }
 

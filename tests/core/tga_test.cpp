@@ -300,7 +300,7 @@ TEST(TgaDecode, DirectSixteenBitRowsMatchTheWholePicture) {
                 image_buffer expected;
                 init_image_buffer(expected, 16);
                 if (whole_status == kgf_status::ok) {
-                    ASSERT_TRUE(make_kgf_chain(expected, whole, levels));
+                    ASSERT_EQ(make_kgf_chain(expected, whole, levels), kgf_status::ok);
                 }
 
                 byte_reader direct_reader = memory_reader(file.data(), cut);

@@ -82,7 +82,7 @@ bytes kgf_of(const image_buffer& picture, int levels) {
     chain.num_mipmaps = static_cast<int16_t>(levels);
     chain.data.resize(static_cast<size_t>(mip_chain_bytes(chain)), 0x5A); // lower levels: noise
     bytes out;
-    EXPECT_EQ(encode_kgf(out, "t", chain, mip_chain_bytes(chain)), 1);
+    EXPECT_EQ(encode_kgf(out, "t", chain, mip_chain_bytes(chain)), kgf_status::ok);
     return out;
 }
 

@@ -36,9 +36,10 @@ void write_kgf_file(const std::string& path, const std::string& name, const imag
                     int levels) {
     image_buffer chain;
     init_image_buffer(chain, 16);
-    ASSERT_EQ(make_kgf_chain(chain, picture, levels), 1);
+    ASSERT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
     std::vector<uint8_t> bytes;
-    ASSERT_EQ(encode_kgf(bytes, name.c_str(), chain, mip_chain_bytes(chain)), 1) << path;
+    ASSERT_EQ(encode_kgf(bytes, name.c_str(), chain, mip_chain_bytes(chain)), kgf_status::ok)
+        << path;
     write_file_bytes(path, bytes);
 }
 
