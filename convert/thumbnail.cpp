@@ -26,9 +26,9 @@ kgf_status read_kaf_picture(byte_reader& reader, image_buffer& picture) {
     kaf_frame frame;
     if (!locate_kaf_frame(animation.frame_data, 0, frame) || frame.mip_count < 1)
         return kgf_status::frame_missing_data;
-    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, picture, row_order::top_first))
-        return picture.data.empty() ? kgf_status::no_memory : kgf_status::frame_missing_data;
-    return kgf_status::ok;
+    const kgf_status decoded =
+        decode_kaf_frame(animation.frame_data, frame, frame.end, picture, row_order::top_first);
+    return decoded == kgf_status::missing_data ? kgf_status::frame_missing_data : decoded;
 }
 
 // The mean of sum over count, rounded to nearest.
@@ -56,13 +56,14 @@ void fit_thumbnail(int width, int height, int size, int& fitted_width, int& fitt
         static_cast<int>(std::max<int64_t>(1, (int64_t{height} * size + longer / 2) / longer));
 }
 
-bool box_reduce(const image_buffer& source, int fitted_width, int fitted_height,
-                image_buffer& out) {
+kgf_status box_reduce(const image_buffer& source, int fitted_width, int fitted_height,
+                      image_buffer& out) {
     init_image_buffer(out, 32);
     out.width = static_cast<int16_t>(fitted_width);
     out.height = static_cast<int16_t>(fitted_height);
-    if (allocate_image_data(out, mip_chain_bytes(out)) != kgf_status::ok)
-        return false;
+    const kgf_status allocated = allocate_image_data(out, mip_chain_bytes(out));
+    if (allocated != kgf_status::ok)
+        return allocated;
     const int64_t width = source.width;
     const int64_t height = source.height;
     const uint8_t* in = source.data.data();
@@ -93,7 +94,7 @@ bool box_reduce(const image_buffer& source, int fitted_width, int fitted_height,
             pixel[3] = rounded_mean(alpha, count);
         }
     }
-    return true;
+    return kgf_status::ok;
 }
 
 kgf_status make_thumbnail(byte_reader& reader, file_type type, int size, image_buffer& thumbnail) {
@@ -124,6 +125,5 @@ kgf_status make_thumbnail(byte_reader& reader, file_type type, int size, image_b
         thumbnail = std::move(full);
         return kgf_status::ok;
     }
-    return box_reduce(full, fitted_width, fitted_height, thumbnail) ? kgf_status::ok
-                                                                    : kgf_status::no_memory;
+    return box_reduce(full, fitted_width, fitted_height, thumbnail);
 }

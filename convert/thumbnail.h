@@ -31,8 +31,9 @@ void fit_thumbnail(int width, int height, int size, int& fitted_width, int& fitt
 // likewise it covers. Colours are weighted by their alpha, so that a clear
 // pixel's colour does not bleed into its neighbours; a box that is clear
 // throughout keeps its plain mean colour. Means are rounded to nearest.
-// False when the output block cannot be had.
-bool box_reduce(const image_buffer& source, int fitted_width, int fitted_height, image_buffer& out);
+// no_memory when the output block cannot be had.
+kgf_status box_reduce(const image_buffer& source, int fitted_width, int fitted_height,
+                      image_buffer& out);
 
 // Reads a KGF (its first level) or a KAF (its first frame) from the reader
 // and makes its thumbnail of at most size x size: 32 bits (B, G, R, A), top

@@ -218,14 +218,15 @@ kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation) {
     return kgf_status::ok;
 }
 
-bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
-                      image_buffer& image, row_order rows) {
+kgf_status decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                            int64_t runs_end, image_buffer& image, row_order rows) {
     init_image_buffer(image, 16);
     image.width = static_cast<int16_t>(frame.width);
     image.height = static_cast<int16_t>(frame.height);
     const int64_t bytes = 2 * static_cast<int64_t>(frame.width) * frame.height;
-    if (try_allocate_block(image.data, bytes) != kgf_status::ok)
-        return false;
+    const kgf_status allocated = try_allocate_block(image.data, bytes);
+    if (allocated != kgf_status::ok)
+        return allocated;
     const int64_t end =
         std::clamp<int64_t>(runs_end, frame.runs, static_cast<int64_t>(data.size()));
     const run_decoding result =
@@ -233,7 +234,7 @@ bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, 
                     image.data.data(), bytes, 0, bytes);
     if (rows == row_order::bottom_first)
         reverse_rows(image.data.data(), static_cast<size_t>(frame.width) * 2, frame.height);
-    return result.complete;
+    return result.complete ? kgf_status::ok : kgf_status::missing_data;
 }
 
 kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame,
@@ -249,9 +250,11 @@ kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& fr
     // The frame's first level with a chain of that many levels built from
     // it; a first level that is not whole is copied as one level instead.
     image_buffer first;
-    if (!decode_kaf_frame(data, frame, frame.end, first, row_order::top_first)) {
-        if (first.data.empty() && frame.width > 0 && frame.height > 0)
-            return kgf_failure{kgf_status::no_memory}; // not a short frame
+    const kgf_status decoded =
+        decode_kaf_frame(data, frame, frame.end, first, row_order::top_first);
+    if (decoded != kgf_status::ok) {
+        if (decoded == kgf_status::no_memory)
+            return kgf_failure{decoded}; // not a short frame
         copy_frame(data, frame, name, 1, out);
         return kgf_failure{};
     }

@@ -97,10 +97,11 @@ kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& f
 
 // Decodes a frame's first level into image (16 bits, the frame's width and
 // height), from its runs up to runs_end; excess pixels are dropped, the
-// rows in the order asked for. False when the runs end before the level is
-// whole (the pixels decoded so far stay).
-bool decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame, int64_t runs_end,
-                      image_buffer& image, row_order rows);
+// rows in the order asked for. missing_data when the runs end before the
+// level is whole (the pixels decoded so far stay), no_memory when the
+// level's block cannot be had (image empty).
+kgf_status decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& frame,
+                            int64_t runs_end, image_buffer& image, row_order rows);
 
 // The KGF file of a frame as the splitter writes it, with the given level
 // count: copied runs for one level without quality options, a rebuilt

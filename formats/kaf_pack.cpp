@@ -120,7 +120,8 @@ void append_stored_frame(std::vector<uint8_t>& out, const kaf_animation& animati
 // The frame's first level as stored, or an empty block when it is not whole.
 image_buffer stored_first_level(const kaf_animation& animation, const kaf_frame& frame) {
     image_buffer stored;
-    if (!decode_kaf_frame(animation.frame_data, frame, frame.end, stored, row_order::top_first))
+    if (decode_kaf_frame(animation.frame_data, frame, frame.end, stored, row_order::top_first) !=
+        kgf_status::ok)
         release_image_data(stored);
     return stored;
 }

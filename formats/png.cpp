@@ -340,8 +340,10 @@ kgf_status decode_png(byte_reader& reader, image_buffer& image, row_order rows,
     file = std::vector<uint8_t>();
     stored = std::vector<uint8_t>();
     std::vector<uint8_t> rgba;
-    if (!library_decode_png(plain.data(), plain.size(), chunks.header.bit_depth == 16, rgba))
-        return kgf_status::bad_png_data;
+    const kgf_status decoded =
+        library_decode_png(plain.data(), plain.size(), chunks.header.bit_depth == 16, rgba);
+    if (decoded != kgf_status::ok)
+        return decoded;
     plain = std::vector<uint8_t>();
 
     const int width = static_cast<int>(chunks.header.width);
@@ -387,9 +389,10 @@ kgf_status encode_png(std::vector<uint8_t>& out, const image_buffer& image, int6
             samples[i + 3] = in[i + 3];
     }
     std::vector<uint8_t> file;
-    if (!library_encode_png(samples.data(), image.width, image.height, channels,
-                            static_cast<int>(row_bytes), file))
-        return kgf_status::no_memory;
+    const kgf_status encoded = library_encode_png(samples.data(), image.width, image.height,
+                                                  channels, static_cast<int>(row_bytes), file);
+    if (encoded != kgf_status::ok)
+        return encoded;
     out.insert(out.end(), file.begin(), file.end());
     return kgf_status::ok;
 }

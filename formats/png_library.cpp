@@ -58,40 +58,40 @@ unsigned char* deflate_for_png(unsigned char* data, int size, int* out_size, int
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 
-bool library_decode_png(const uint8_t* bytes, size_t size, bool sixteen_bits,
-                        std::vector<uint8_t>& rgba) {
+kgf_status library_decode_png(const uint8_t* bytes, size_t size, bool sixteen_bits,
+                              std::vector<uint8_t>& rgba) {
     if (size > static_cast<size_t>(INT32_MAX))
-        return false;
+        return kgf_status::bad_png_data;
     int width = 0, height = 0, channels = 0;
     const int length = static_cast<int>(size);
     if (!sixteen_bits) {
         stbi_uc* pixels = stbi_load_from_memory(bytes, length, &width, &height, &channels, 4);
         if (pixels == nullptr)
-            return false;
+            return kgf_status::bad_png_data;
         const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
         rgba.assign(pixels, pixels + count);
         stbi_image_free(pixels);
-        return true;
+        return kgf_status::ok;
     }
     stbi_us* pixels = stbi_load_16_from_memory(bytes, length, &width, &height, &channels, 4);
     if (pixels == nullptr)
-        return false;
+        return kgf_status::bad_png_data;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
     rgba.resize(count);
     // Rounded to the nearest 8-bit value: v * 255 / 65535.
     for (size_t i = 0; i < count; ++i)
         rgba[i] = static_cast<uint8_t>((pixels[i] * 255u + 32767u) / 65535u);
     stbi_image_free(pixels);
-    return true;
+    return kgf_status::ok;
 }
 
-bool library_encode_png(const uint8_t* pixels, int width, int height, int channels, int stride,
-                        std::vector<uint8_t>& out) {
+kgf_status library_encode_png(const uint8_t* pixels, int width, int height, int channels,
+                              int stride, std::vector<uint8_t>& out) {
     int size = 0;
     unsigned char* file = stbi_write_png_to_mem(pixels, stride, width, height, channels, &size);
     if (file == nullptr)
-        return false;
+        return kgf_status::no_memory;
     out.insert(out.end(), file, file + size);
     STBIW_FREE(file);
-    return true;
+    return kgf_status::ok;
 }

@@ -79,7 +79,7 @@ bool frame_shows_picture(const kaf_animation& animation, const pack_frame& given
             return;
         image_buffer picture;
         shown = shown || (decode_kaf_frame(animation.frame_data, frame, frame.end, picture,
-                                           row_order::top_first) &&
+                                           row_order::top_first) == kgf_status::ok &&
                           same_pixels(picture, given));
     });
     return shown;
@@ -129,7 +129,7 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
         image_buffer first;
         whole = whole && header[11] == 0 && header[13] == 0 &&
                 decode_kaf_frame(original.animation.frame_data, frame, frame.end, first,
-                                 row_order::top_first);
+                                 row_order::top_first) == kgf_status::ok;
         // The frame comes back under its split file's name, as pack reads
         // a split folder.
         pack_frame given;

@@ -47,8 +47,8 @@ void check_frame_file(const kaf_animation& animation, const kaf_frame& frame, in
         kgf_status::ok)
         fail("the split file does not read back", index);
     image_buffer first;
-    if (levels == 0 ||
-        !decode_kaf_frame(animation.frame_data, frame, frame.end, first, row_order::top_first))
+    if (levels == 0 || decode_kaf_frame(animation.frame_data, frame, frame.end, first,
+                                        row_order::top_first) != kgf_status::ok)
         return;
     if (image.width != first.width || image.height != first.height ||
         image.data.size() < first.data.size() || !same_pixels(first.data, image.data, quality))

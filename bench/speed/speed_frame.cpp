@@ -64,8 +64,8 @@ frame_timing time_frame_decode(int side, int levels) {
     image_buffer decoded;
     const size_t level_bytes = 2 * static_cast<size_t>(side) * side;
     if (!locate_kaf_frame(data, 0, frame) ||
-        !decode_kaf_frame(data, frame, static_cast<int64_t>(data.size()), decoded,
-                          row_order::top_first) ||
+        decode_kaf_frame(data, frame, static_cast<int64_t>(data.size()), decoded,
+                         row_order::top_first) != kgf_status::ok ||
         decoded.data.size() < level_bytes ||
         std::memcmp(decoded.data.data(), first.data.data(), level_bytes) != 0) {
         timing.failure = "the frame did not decode to its own pixels";

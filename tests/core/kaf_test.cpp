@@ -687,3 +687,20 @@ TEST(kaf_split, hostile_files_never_break_out) {
 }
 
 } // namespace
+
+// A frame's first level decodes whole, or says that its runs end early at
+// every cut before the last run, keeping what came before the cut.
+TEST(kaf_decode, a_frame_cut_anywhere_in_its_runs_is_missing_data) {
+    const frame_spec a{"a.kgf", 1, 2, 2, {{0, 1}, {3, 2}}};
+    const parsed read = parse(kaf_file(false, {a}));
+    ASSERT_EQ(read.status, kgf_status::ok);
+    kaf_frame frame;
+    ASSERT_TRUE(locate_kaf_frame(read.animation.frame_data, 0, frame));
+    for (int64_t end = frame.runs; end <= frame.end; ++end) {
+        image_buffer image;
+        const kgf_status status =
+            decode_kaf_frame(read.animation.frame_data, frame, end, image, row_order::top_first);
+        EXPECT_EQ(status, end == frame.end ? kgf_status::ok : kgf_status::missing_data) << end;
+        EXPECT_EQ(image.data.size(), 8u) << end;
+    }
+}
