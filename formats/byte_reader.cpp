@@ -47,19 +47,19 @@ size_t read_bytes(byte_reader& reader, void* out, size_t count) {
     return static_cast<size_t>(got);
 }
 
-int skip_bytes(byte_reader& reader, int64_t count) {
+kgf_status skip_bytes(byte_reader& reader, int64_t count) {
     if (reader.failed || count < 0)
-        return 0;
+        return short_read_status(reader);
     if (count > bytes_left(reader)) {
         reader.position = reader.size;
-        return 0;
+        return short_read_status(reader);
     }
     if (reader.file != nullptr && !seek_input_file(*reader.file, reader.position + count)) {
         reader.failed = true;
-        return 0;
+        return short_read_status(reader);
     }
     reader.position += count;
-    return 1;
+    return kgf_status::ok;
 }
 
 kgf_status read_block(byte_reader& reader, int64_t count, std::vector<uint8_t>& block) {

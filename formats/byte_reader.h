@@ -27,8 +27,9 @@ size_t read_bytes(byte_reader& reader, void* out, size_t count);
 // Bytes between the position and the end.
 int64_t bytes_left(const byte_reader& reader);
 
-// Moves on by count bytes; 0 when they are not all there.
-int skip_bytes(byte_reader& reader, int64_t count);
+// Moves on by count bytes: ok, or short_read_status when they are not all
+// there.
+kgf_status skip_bytes(byte_reader& reader, int64_t count);
 
 // Reads up to count bytes into a block of its own, sized by what is really
 // there. no_memory when the block cannot be had (block empty).

@@ -95,7 +95,8 @@ kgf_status read_colour_table(byte_reader& reader, const tga_header& header, colo
     uint8_t stored[index_values * 4];
     const size_t wanted = static_cast<size_t>(reachable) * entry_bytes;
     if (read_bytes(reader, stored, wanted) != wanted ||
-        !skip_bytes(reader, colour_map_bytes(header) - static_cast<int64_t>(wanted)))
+        skip_bytes(reader, colour_map_bytes(header) - static_cast<int64_t>(wanted)) !=
+            kgf_status::ok)
         return short_read_status(reader);
 
     std::fill(std::begin(table.outside), std::end(table.outside), uint8_t{1});
@@ -284,8 +285,11 @@ kgf_status decode_tga_to_16(byte_reader& reader, const tga_header& header, int l
     chain.num_mipmaps = static_cast<int16_t>(levels);
     chain.width = header.width;
     chain.height = header.height;
-    if (!skip_bytes(reader, header.id_length) || !skip_bytes(reader, colour_map_bytes(header)))
-        return short_read_status(reader);
+    kgf_status skipped = skip_bytes(reader, header.id_length);
+    if (skipped == kgf_status::ok)
+        skipped = skip_bytes(reader, colour_map_bytes(header));
+    if (skipped != kgf_status::ok)
+        return skipped;
     const int64_t pixels = int64_t{header.width} * header.height;
     const int stored_bytes = bytes_of(header.pixel_depth);
     // Sizes the file cannot back are refused before the chain is had.
@@ -333,8 +337,9 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
     image.height = header.height;
     image.bpp = static_cast<uint8_t>(picture_bpp(header));
 
-    if (!skip_bytes(reader, header.id_length))
-        return short_read_status(reader);
+    const kgf_status skipped = skip_bytes(reader, header.id_length);
+    if (skipped != kgf_status::ok)
+        return skipped;
     colour_table table;
     const int type = base_type(header);
     if (type == colour_mapped) {
@@ -342,8 +347,9 @@ kgf_status decode_tga_after_header(byte_reader& reader, const tga_header& header
         if (status != kgf_status::ok)
             return status;
     } else {
-        if (!skip_bytes(reader, colour_map_bytes(header)))
-            return short_read_status(reader);
+        const kgf_status map_skipped = skip_bytes(reader, colour_map_bytes(header));
+        if (map_skipped != kgf_status::ok)
+            return map_skipped;
         if (type == greyscale)
             fill_grey_table(table);
     }

@@ -126,3 +126,32 @@ TEST(FailureRecord, OnlyTheWrittenOutputIsThere) {
     ASSERT_EQ(journal.entries.size(), 1u);
     EXPECT_EQ(journal.entries[0].path, folder.file("held.kgf"));
 }
+
+// Skipping past the end, or backwards, is missing data, from memory and
+// from a file alike; a skip that fits moves on by exactly its count.
+TEST(FailureRecord, SkipsSayWhyTheyFellShort) {
+    scratch_folder folder;
+    write_file_bytes(folder.file("four"), {1, 2, 3, 4});
+    const struct {
+        int64_t count;
+        kgf_status status;
+        int64_t position;
+    } cases[] = {{0, kgf_status::ok, 1},
+                 {3, kgf_status::ok, 4},
+                 {4, kgf_status::missing_data, 4},
+                 {-1, kgf_status::missing_data, 1}};
+    const std::vector<uint8_t> four = {1, 2, 3, 4};
+    for (const auto& c : cases) {
+        byte_reader in_memory = memory_reader(four.data(), four.size());
+        input_file file;
+        ASSERT_EQ(open_reader_file(folder.file("four").c_str(), file).status, kgf_status::ok);
+        byte_reader from_file = file_reader(file);
+        for (byte_reader* reader : {&in_memory, &from_file}) {
+            uint8_t first = 0;
+            ASSERT_EQ(read_bytes(*reader, &first, 1), 1u);
+            EXPECT_EQ(skip_bytes(*reader, c.count), c.status) << c.count;
+            EXPECT_EQ(reader->position, c.position) << c.count;
+        }
+        close_input_file(file);
+    }
+}
