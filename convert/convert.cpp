@@ -165,7 +165,7 @@ kgf_status convert_animation_to_pictures(const conversion_request& request, outp
         fail(write_picture_outputs(request, guard, name, source, destination, &first_left_out));
     });
     if (first_left_out > 0)
-        report(request.sink, kgf_status::empty_levels,
+        report(request.sink, levels_note(request.to),
                levels_left_out(request.input, first_left_out, most_levels).c_str());
     return first_failure;
 }

@@ -95,6 +95,10 @@ kgf_status make_chain_releasing_source(image_buffer& destination, image_buffer& 
 
 } // namespace
 
+kgf_status levels_note(file_type output) {
+    return output == file_type::png ? kgf_status::empty_png_levels : kgf_status::empty_levels;
+}
+
 std::string levels_left_out(const std::string& name, int first, int last) {
     if (first == last)
         return name + ": level " + std::to_string(first);
@@ -217,7 +221,7 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
     if (empty > 0 && first_left_out != nullptr)
         *first_left_out = *first_left_out > 0 ? std::min(*first_left_out, empty) : empty;
     else if (empty > 0)
-        report(request.sink, kgf_status::empty_levels,
+        report(request.sink, levels_note(request.to),
                levels_left_out(request.input, empty, levels).c_str());
     const int written = empty > 0 ? empty - 1 : levels;
     for (int level = 1; level <= written; ++level) {

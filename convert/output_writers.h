@@ -35,3 +35,6 @@ kgf_status write_picture_outputs(const conversion_request& request, output_guard
 // The subject of the note on levels left out: "input: level 5" or "input:
 // levels 2 to 5".
 std::string levels_left_out(const std::string& input, int first, int last);
+
+// The note that tells them, for a TGA or a PNG output.
+kgf_status levels_note(file_type output);

@@ -60,6 +60,7 @@ constexpr status_entry status_table[] = {
     {kgf_status::cannot_make_folder, "Cannot create the output folder %s"},
     {kgf_status::cannot_write_folder, "Cannot write into the output folder %s"},
     {kgf_status::folder_not_made, "Cannot make the folder %s"},
+    {kgf_status::empty_png_levels, "%s: no pixels at this size; left out of the PNG output"},
 };
 
 constexpr bool table_in_order() {
@@ -67,7 +68,7 @@ constexpr bool table_in_order() {
     for (const status_entry& entry : status_table)
         if (static_cast<size_t>(entry.status) != index++)
             return false;
-    return index == static_cast<size_t>(kgf_status::folder_not_made) + 1;
+    return index == static_cast<size_t>(kgf_status::empty_png_levels) + 1;
 }
 static_assert(table_in_order(), "one row per status, in order");
 
@@ -80,15 +81,18 @@ const char* status_text(kgf_status status) {
     return status_table[index].text;
 }
 
+bool is_levels_note(kgf_status status) {
+    return status == kgf_status::empty_levels || status == kgf_status::empty_png_levels;
+}
+
 bool is_warning(kgf_status status) {
     return status == kgf_status::bad_filler || status == kgf_status::bad_field_value ||
-           status == kgf_status::empty_levels || status == kgf_status::transparency_dropped;
+           is_levels_note(status) || status == kgf_status::transparency_dropped;
 }
 
 const char* status_caption(kgf_status status) {
-    return status == kgf_status::conversion_terminated || status == kgf_status::empty_levels
-               ? "Status"
-               : "Error";
+    return status == kgf_status::conversion_terminated || is_levels_note(status) ? "Status"
+                                                                                 : "Error";
 }
 
 std::string status_message(kgf_status status, const char* subject, int system_error) {

@@ -50,6 +50,8 @@ enum class kgf_status : uint8_t {
     cannot_make_folder,  // it cannot be made
     cannot_write_folder, // no file can be written into it
     folder_not_made,     // an output's folder, or a parent of it, that cannot be made
+
+    empty_png_levels, // a note: levels of no pixel, left out of the PNG output
 };
 
 // A failure as the call that met it returns it: what went wrong, what it
@@ -68,6 +70,10 @@ struct kgf_failure {
 
 // The text of a status, as shown; "%s" stands for the file it concerns.
 const char* status_text(kgf_status status);
+
+// Whether the status is the note on levels of no pixel left out of a TGA or
+// PNG output.
+bool is_levels_note(kgf_status status);
 
 // Whether the status is a warning or a note: the file is read and written
 // all the same.

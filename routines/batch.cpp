@@ -174,7 +174,7 @@ batch_outcome convert_selection(batch_action action, char* buffer, size_t size, 
         plan_batch(selection_inputs(buffer, size, name_offset, folder, pair.from), pair.to);
     run_inputs inputs;
     add_plan_inputs(inputs, plan);
-    const batch_context_scope in_batch({&inputs, &outcome.levels_left_out});
+    const batch_context_scope in_batch({&inputs, &outcome.levels_left_out, &outcome.levels_note});
     size_t position = name_offset;
     for (int done = 0; done < count && static_cast<size_t>(done) < plan.jobs.size(); ++done) {
         if (cancel_requested) {
@@ -234,7 +234,7 @@ std::string batch_status_text(const batch_outcome& outcome) {
     if (!outcome.levels_left_out.empty()) {
         // The note's own text, once, for the first; the rest by name.
         text += '\n';
-        text += status_message(kgf_status::empty_levels, outcome.levels_left_out[0].c_str());
+        text += status_message(outcome.levels_note, outcome.levels_left_out[0].c_str());
         const size_t shown = std::min(outcome.levels_left_out.size(), failed_names_kept);
         for (size_t i = 1; i < shown; ++i) {
             text += i > 1 ? ", " : "\nAlso ";

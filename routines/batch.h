@@ -59,6 +59,7 @@ struct batch_outcome {
     // Levels of no pixels left out of the outputs, one entry a file ("a.kgf:
     // levels 4 to 5"), told at the end rather than once per file.
     std::vector<std::string> levels_left_out;
+    kgf_status levels_note = kgf_status::empty_levels; // the TGA or the PNG output's
 };
 
 // Failed names a batch keeps for its status.

@@ -31,9 +31,11 @@ batch_context current_batch;
 // A note on levels left out goes to the batch's list; everything else is
 // shown as a message at once.
 void keep_or_show(void* context, const kgf_failure& finding) {
-    if (finding.status == kgf_status::empty_levels && current_batch.levels_left_out != nullptr &&
+    if (is_levels_note(finding.status) && current_batch.levels_left_out != nullptr &&
         !finding.subject.empty()) {
         current_batch.levels_left_out->push_back(finding.subject);
+        if (current_batch.levels_note != nullptr)
+            *current_batch.levels_note = finding.status;
         return;
     }
     const report_sink shown = message_box_sink(static_cast<const char*>(context));

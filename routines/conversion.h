@@ -30,6 +30,7 @@ int convert_kaf_to_kgf(char* folder, char* name);
 struct batch_context {
     run_inputs* inputs = nullptr;
     std::vector<std::string>* levels_left_out = nullptr;
+    kgf_status* levels_note = nullptr; // which note: the TGA or the PNG output's
 };
 class batch_context_scope {
   public:

@@ -34,7 +34,7 @@ std::string error_text(kgf_status status, const char* subject, int system_error)
 void report_status(kgf_status status, const char* subject, int system_error) {
     if (status == kgf_status::ok)
         return;
-    if (status == kgf_status::conversion_terminated || status == kgf_status::empty_levels) {
+    if (status == kgf_status::conversion_terminated || is_levels_note(status)) {
         show_message(status_message(status, subject).c_str(), status_caption(status), message_ok);
         return;
     }

@@ -163,6 +163,8 @@ convert_row earlier_output "--to kgf" "same.tga same.TGA" 1 \
     "kgfconv: same.TGA: Cannot replace out/same.kgf: an earlier file of this run wrote it"
 convert_row empty_levels "--to tga --all-levels" tiny.kgf 0 \
     "kgfconv: tiny.kgf: levels 2 to 5: no pixels at this size; left out of the TGA output"
+convert_row empty_png_levels "--to png --all-levels" tiny.kgf 0 \
+    "kgfconv: tiny.kgf: levels 2 to 5: no pixels at this size; left out of the PNG output"
 pack_row frame_size_differs "wall.tga pixel.tga" 1 \
     "kgfconv: pixel.tga: 1x1, the first frame 64x32; the frames of an animation are all one size"
 pack_row transparency_dropped "--like clear.kaf clear.tga" 0 \
