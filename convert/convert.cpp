@@ -188,7 +188,7 @@ kgf_status convert_file_unguarded(const conversion_request& request, std::string
         if (request.to == file_type::kgf)
             return split_frames(animation, request.folder.c_str(), request.options.num_mipmaps,
                                 request.options.quality, request.journal, nullptr, request.sink,
-                                &guard);
+                                &guard, request.options.long_names);
         return convert_animation_to_pictures(request, guard, animation);
     }
     if (request.from == file_type::tga && request.to == file_type::kgf)

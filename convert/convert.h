@@ -13,14 +13,6 @@
 #include <cstdint>
 #include <string>
 
-// What becomes of a KGF whose name the game cannot read (its name with the
-// terminator longer than 36 bytes).
-enum class long_name_answer : uint8_t {
-    ask,    // the sink's question decides
-    write,  // written all the same; the sink is told the question and the answer
-    refuse, // not written and the file fails; the sink is told as well
-};
-
 // The settings a conversion reads, fixed for a whole batch.
 struct conversion_options {
     uint8_t num_mipmaps = 1;                             // levels of every KGF written

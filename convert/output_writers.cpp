@@ -46,29 +46,6 @@ file_type name_type(const conversion_request& request) {
     return request.from == file_type::kaf ? file_type::kgf : request.from;
 }
 
-// Whether a KGF of this name is written: a name the game cannot read is
-// asked about, or written or refused as the options say, the sink told.
-bool name_length_accepted(const conversion_request& request, const std::string& name) {
-    if (name.size() + 1 <= static_cast<size_t>(game_name_bytes))
-        return true;
-    char question[128];
-    std::snprintf(question, sizeof question,
-                  "Filename exceeds %d characters, and will not readable by Corvane 3. Are you "
-                  "sure you want to continue?",
-                  game_name_bytes);
-    switch (request.options.long_names) {
-    case long_name_answer::ask:
-        return accept_long_name(request.sink, question);
-    case long_name_answer::write:
-        tell_long_name_answer(request.sink, question, true);
-        return true;
-    case long_name_answer::refuse:
-        break;
-    }
-    tell_long_name_answer(request.sink, question, false);
-    return false;
-}
-
 // The KGF chain of the source, the source's block released as soon as its
 // first level is converted. A 24- or 32-bit source gives only its first
 // level, so the chain's lower levels are added once the source's block is
@@ -144,7 +121,7 @@ kgf_status deliver_kgf_chain(const conversion_request& request, output_guard& gu
     shown_name = name;
     // The game reads the name the file holds: the output's.
     const std::string output_name = output_file_name(name, name_type(request), file_type::kgf);
-    if (!name_length_accepted(request, output_name)) {
+    if (!kgf_name_accepted(output_name, request.options.long_names, request.sink)) {
         release_image_data(destination);
         return kgf_status::conversion_terminated;
     }

@@ -302,7 +302,7 @@ void report_kaf_reading(const report_sink& sink, const kaf_animation& animation,
 kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
                         kgf_quality quality, output_journal* journal,
                         std::vector<int32_t>* unwritten, const report_sink& sink,
-                        output_guard* guard) {
+                        output_guard* guard, long_name_answer long_names) {
     output_guard own_guard;
     if (guard == nullptr)
         guard = &own_guard;
@@ -312,6 +312,9 @@ kgf_status split_frames(const kaf_animation& animation, const char* folder, int 
         const std::string path = std::string(folder) + file_name;
         // A name refused is told by check_frame_name; the rest here.
         kgf_failure failure{check_frame_name(animation, frame, name, sink)};
+        // A name declined is told by the question and its answer.
+        if (failure.status == kgf_status::ok && !kgf_name_accepted(file_name, long_names, sink))
+            failure = kgf_failure{kgf_status::conversion_terminated};
         const bool told = failure.status != kgf_status::ok;
         if (failure.status == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes))
             failure = kgf_failure{kgf_status::path_too_long, file_name};

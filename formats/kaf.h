@@ -141,7 +141,11 @@ kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& fra
 // whose output the guard refuses (a file the run reads, or a name an
 // earlier frame took). Returns ok when every frame was written, else the
 // first frame's failure.
+// A frame whose file's name the game cannot read (a stored name that
+// reaches 36 characters with ".kgf" added) is written or not as long_names
+// says, as any KGF of such a name.
 kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
                         kgf_quality quality, output_journal* journal,
                         std::vector<int32_t>* unwritten, const report_sink& sink,
-                        output_guard* guard = nullptr);
+                        output_guard* guard = nullptr,
+                        long_name_answer long_names = long_name_answer::write);

@@ -5,6 +5,17 @@
 
 #include "formats/status.h"
 
+#include <cstdint>
+#include <string>
+
+// What becomes of a KGF whose name the game cannot read (its name with the
+// terminator longer than 36 bytes).
+enum class long_name_answer : uint8_t {
+    ask,    // the sink's question decides
+    write,  // written all the same; the sink is told the question and the answer
+    refuse, // not written and the file fails; the sink is told as well
+};
+
 struct report_sink {
     // A failure or a warning (never ok), with what it concerns.
     void (*report)(void* context, const kgf_failure& finding) = nullptr;
@@ -26,3 +37,7 @@ bool accept_long_name(const report_sink& sink, const char* question);
 
 // Tells the sink the name-length question and the answer given beforehand.
 void tell_long_name_answer(const report_sink& sink, const char* question, bool written);
+
+// Whether a KGF that holds this name is written: a name the game cannot
+// read is asked about, or written or refused as answer says, the sink told.
+bool kgf_name_accepted(const std::string& name, long_name_answer answer, const report_sink& sink);

@@ -1,10 +1,12 @@
 #include "formats/status.h"
 
+#include "formats/limits.h"
 #include "formats/name_endings.h"
 #include "formats/report.h"
 
 #include "platform/files.h"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -131,4 +133,25 @@ bool accept_long_name(const report_sink& sink, const char* question) {
 void tell_long_name_answer(const report_sink& sink, const char* question, bool written) {
     if (sink.long_name_answered != nullptr)
         sink.long_name_answered(sink.context, question, written);
+}
+
+bool kgf_name_accepted(const std::string& name, long_name_answer answer, const report_sink& sink) {
+    if (name.size() + 1 <= static_cast<size_t>(game_name_bytes))
+        return true;
+    char question[128];
+    std::snprintf(question, sizeof question,
+                  "Filename exceeds %d characters, and will not readable by Corvane 3. Are you "
+                  "sure you want to continue?",
+                  game_name_bytes);
+    switch (answer) {
+    case long_name_answer::ask:
+        return accept_long_name(sink, question);
+    case long_name_answer::write:
+        tell_long_name_answer(sink, question, true);
+        return true;
+    case long_name_answer::refuse:
+        break;
+    }
+    tell_long_name_answer(sink, question, false);
+    return false;
 }

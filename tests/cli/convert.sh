@@ -99,6 +99,17 @@ check "with its answer" grep -qx "kgfconv: $long: a name of 36 characters or mor
 check "the file is not written" test ! -e "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
 "$kgfconv" convert --to kgf --yes -o names "$long" 2>err.txt
 check "--yes writes it" test -f "names/nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.kgf"
+# A frame stored under 34 characters has 38 as a split's KGF: the same
+# question, and the other frames written all the same.
+kaf_of ffffffffffffffffffffffffffffffffff short.kgf >longframe.kaf
+"$kgfconv" convert --to kgf -o split-long longframe.kaf 2>err.txt
+check "a split frame's long name answered No fails the file" test $? -eq 1
+check "the question is asked for it" test "$(grep -c "Filename exceeds 36 characters" err.txt)" -eq 1
+check "and the frame is not written" test "$(ls split-long)" = short.kgf
+"$kgfconv" convert --to kgf --yes -o split-long longframe.kaf 2>err.txt
+check "--yes writes it" test -f split-long/ffffffffffffffffffffffffffffffffff.kgf
+"$kgfconv" pack --quiet -o repacked.kaf --like longframe.kaf split-long 2>err.txt
+check "and packs back as it was" cmp -s repacked.kaf longframe.kaf
 
 head -c 100 stone.kgf >cut.kgf
 "$kgfconv" convert --to tga -o cut cut.kgf missing.kgf wall.tga 2>err.txt
