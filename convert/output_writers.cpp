@@ -134,10 +134,11 @@ kgf_status deliver_kgf_chain(const conversion_request& request, output_guard& gu
         // Reserved for the most runs the chain can need: untouched, the
         // room costs no memory, and the buffer never moves while it grows.
         bytes.reserve(output_name.size() + 32 + static_cast<size_t>((chain + 1) / 2 * 3));
-        encode_kgf(bytes, output_name.c_str(), destination, chain);
+        failure = kgf_failure{encode_kgf(bytes, output_name.c_str(), destination, chain), path};
         release_image_data(destination);
-        failure = deliver_output(request.journal, request.folder.c_str(), path, std::move(bytes),
-                                 request.inputs);
+        if (failure.status == kgf_status::ok)
+            failure = deliver_output(request.journal, request.folder.c_str(), path,
+                                     std::move(bytes), request.inputs);
     }
     release_image_data(destination);
     return told(request, failure);
