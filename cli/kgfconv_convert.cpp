@@ -164,6 +164,7 @@ int convert_items(const batch_plan& batch_jobs, const conversion_options& batch,
         request.report_cannot_open = true;
         request.sink = console_sink();
         conversion_result result = convert_file(request);
+        file_failures(result);
         outcome.ok = result.status == kgf_status::ok ? 1 : 0;
         outcome.shown_name = std::move(result.shown_name);
         return outcome;

@@ -60,10 +60,12 @@ description describe(const std::string& file, output_journal* held) {
     } else if (status == kgf_status::ok) {
         byte_reader reader = file_reader(opened);
         const kgf_status read = describe_image(reader, type, result.found);
-        if (type == file_type::kaf)
-            report_kaf_reading(console_sink(), result.found.animation, read, file.c_str());
-        else
-            report_kgf_reading(console_sink(), result.found.kgf, read, file.c_str());
+        if (type == file_type::kaf) {
+            file_status(kaf_reading_failure(result.found.animation, read, file.c_str()));
+        } else {
+            warn_kgf_header(console_sink(), result.found.kgf, file.c_str());
+            file_status(read, file.c_str());
+        }
         result.ok = read == kgf_status::ok;
     }
     close_input_file(opened);

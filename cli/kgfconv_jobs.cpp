@@ -77,24 +77,29 @@ int release_held(const std::string& file, output_journal& journal, run_inputs* r
     // as -j 1 claims them.
     output_guard guard;
     guard.inputs = run;
+    // Failures come after the warnings and notes, as a file converted in
+    // turn prints them, each in its place.
+    std::vector<std::string> failures;
     for (journal_entry& entry : journal.entries) {
+        if (entry.is_failure) {
+            failures.push_back(entry.text);
+            continue;
+        }
         if (!entry.is_output) {
             print_file_message(file, entry.text);
             continue;
         }
-        const kgf_status claim = claim_held_output(guard, entry.path);
-        report(console_sink(), claim, entry.path.c_str());
-        if (claim != kgf_status::ok) {
+        kgf_failure failure{claim_held_output(guard, entry.path), entry.path};
+        if (failure.status == kgf_status::ok)
+            failure = write_output_now(entry.folder.c_str(), entry.path, entry.bytes, run);
+        if (failure.status != kgf_status::ok) {
+            failures.push_back(failure_message(failure));
             ok = 0;
-        } else {
-            const kgf_failure written =
-                write_output_now(entry.folder.c_str(), entry.path, entry.bytes, run);
-            file_status(written);
-            if (written.status != kgf_status::ok)
-                ok = 0;
         }
         entry.bytes = std::vector<uint8_t>();
     }
+    for (const std::string& text : failures)
+        print_file_message(file, text);
     end_file_messages();
     journal.entries.clear();
     return ok;

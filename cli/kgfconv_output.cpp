@@ -14,12 +14,11 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 #ifdef _WIN32
 #include <windows.h>
 
 #include <io.h>
-
-#include <vector>
 #else
 #include <unistd.h>
 #endif
@@ -130,6 +129,19 @@ void hold_or_print(const std::string& text) {
     print_file_message(current->file, text);
 }
 
+void hold_failure(const std::string& text, size_t index) {
+    // After every output held once this many failures had been met.
+    std::vector<journal_entry>& entries = current->journal->entries;
+    auto at = entries.begin();
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        if (it->is_failure || (it->is_output && it->failures_before <= index))
+            at = std::next(it);
+    journal_entry entry;
+    entry.is_failure = true;
+    entry.text = text;
+    entries.insert(at, std::move(entry));
+}
+
 void console_finding(void*, const kgf_failure& finding) {
     hold_or_print(failure_message(finding));
 }
@@ -158,17 +170,28 @@ void install_console_messages() {
 
 report_sink console_sink() {
     report_sink sink;
-    sink.report = console_finding;
+    sink.warning = console_finding;
     sink.long_name_answered = console_answer;
     return sink;
 }
 
 void file_status(kgf_status status, const char* subject) {
-    report(console_sink(), status, subject);
+    file_status(kgf_failure{status, subject != nullptr ? subject : ""});
 }
 
 void file_status(const kgf_failure& failure) {
-    report(console_sink(), failure);
+    if (failure.status != kgf_status::ok)
+        hold_or_print(failure_message(failure));
+}
+
+void file_failures(const failure_list& failures) {
+    for (size_t i = 0; i < failures.failures.size(); ++i) {
+        const std::string text = failure_message(failures.failures[i]);
+        if (current != nullptr && current->journal != nullptr)
+            hold_failure(text, i);
+        else
+            hold_or_print(text);
+    }
 }
 
 void begin_file_messages(const std::string& file, output_journal* journal) {

@@ -20,14 +20,21 @@ void print_to(FILE* stream, const char* pattern, ...) __attribute__((format(prin
 // Shows the message layer's messages on standard error.
 void install_console_messages();
 
-// The sink of the core's findings: each printed on standard error naming
-// the file it concerns (or held, see begin_file_messages), the name-length
-// question printed with the answer the command's --yes gave beforehand.
+// The sink of the core's warnings and notes: each printed on standard
+// error naming the file it concerns (or held, see begin_file_messages), the
+// name-length question printed with the answer the command's --yes gave
+// beforehand.
 report_sink console_sink();
 
-// A status of this thread's file through the console sink; nothing for ok.
+// A status of this thread's file, printed or held as its other messages
+// are; nothing for ok.
 void file_status(kgf_status status, const char* subject);
 void file_status(const kgf_failure& failure);
+
+// A conversion's failures, after its warnings and notes. Held, each keeps
+// its place among the failures of the outputs held before and after it,
+// which are known only once those are written.
+void file_failures(const failure_list& failures);
 
 // The messages of this thread concern file from now on; with a journal they
 // are held there instead of printed.

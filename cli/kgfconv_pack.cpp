@@ -175,10 +175,12 @@ bool read_frames(const std::vector<frame_file>& files, kgf_quality quality,
             return decode_frame_picture(reader, file.format, quality, frame, reading);
         });
         const kgf_status status = read.status;
-        if (status == kgf_status::cannot_open)
+        if (status == kgf_status::cannot_open) {
             file_status(read);
-        else
-            report_kgf_reading(console_sink(), reading, status, file.path.c_str());
+        } else {
+            warn_kgf_header(console_sink(), reading, file.path.c_str());
+            file_status(status, file.path.c_str());
+        }
         end_file_messages();
         if (status != kgf_status::ok) {
             ok = false;
@@ -213,7 +215,7 @@ bool read_original(const std::string& path, kaf_original& original) {
         status = decode_kaf_original(bytes.data(), bytes.size(), original);
         if (status == kgf_status::ok && original.animation.frame_count == 0)
             status = kgf_status::no_frames;
-        report_kaf_reading(console_sink(), original.animation, status, path.c_str());
+        file_status(kaf_reading_failure(original.animation, status, path.c_str()));
     } else {
         file_status(read);
     }

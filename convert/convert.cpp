@@ -31,51 +31,52 @@ std::string bare_name(const char* path) {
     return name;
 }
 
-// Reads a KGF into source (16 bits) and shows its warnings under subject.
-kgf_status read_kgf_source(byte_reader& reader, const conversion_request& request,
-                           const char* subject, image_buffer& source) {
+// Reads a KGF into source (16 bits); its warnings go to the sink, its
+// failure comes back under the input's name.
+kgf_failure read_kgf_source(byte_reader& reader, const conversion_request& request,
+                            image_buffer& source) {
     kgf_reading reading;
     const kgf_status status =
         decode_kgf(reader, source, request.options.kgf_levels_read, row_order::top_first, reading);
-    report_kgf_reading(request.sink, reading, status, subject);
-    return status;
+    warn_kgf_header(request.sink, reading, request.input);
+    return kgf_failure{status, request.input};
 }
 
-// The input's bytes through a reader (read: kgf_status(byte_reader&), which
-// tells its own findings): from memory when the request holds them, else
-// from the file, opened and closed around the read. An input that is not
-// there is told only when the request asks.
+// The input's bytes through a reader (read: kgf_failure(byte_reader&)): from
+// memory when the request holds them, else from the file, opened and closed
+// around the read. An input that is not there fails with nothing to show
+// unless the request asks.
 template <typename read_with>
-kgf_status read_input(const conversion_request& request, read_with read) {
+kgf_status read_input(const conversion_request& request, failure_list& failures, read_with read) {
     if (request.input_bytes != nullptr) {
         byte_reader reader = memory_reader(request.input_bytes, request.input_size);
-        return read(reader);
+        return failures.add(read(reader));
     }
-    kgf_status status = kgf_status::ok;
+    kgf_failure status;
     const kgf_failure opened = decode_file(request.input, [&](byte_reader& reader) {
         status = read(reader);
         return kgf_status::ok;
     });
     if (opened.status == kgf_status::ok)
-        return status;
+        return failures.add(std::move(status));
     if (opened.status != kgf_status::cannot_open || request.report_cannot_open)
-        report(request.sink, opened);
-    return opened.status;
+        return failures.add(opened);
+    return failures.add_told(opened.status);
 }
 
-kgf_status read_source(const conversion_request& request, image_buffer& source) {
-    const kgf_status status = read_input(request, [&](byte_reader& reader) {
+kgf_status read_source(const conversion_request& request, failure_list& failures,
+                       image_buffer& source) {
+    const kgf_status status = read_input(request, failures, [&](byte_reader& reader) {
         if (request.from == file_type::kgf) {
             init_image_buffer(source, 16);
-            return read_kgf_source(reader, request, request.input, source);
+            return read_kgf_source(reader, request, source);
         }
         // A PNG is the picture a 32-bit TGA of the same pixels would be.
         init_image_buffer(source, 32);
-        const kgf_status decoded = request.from == file_type::png
-                                       ? decode_png(reader, source, row_order::top_first)
-                                       : decode_tga(reader, source, row_order::top_first);
-        report(request.sink, decoded, request.input);
-        return decoded;
+        return kgf_failure{request.from == file_type::png
+                               ? decode_png(reader, source, row_order::top_first)
+                               : decode_tga(reader, source, row_order::top_first),
+                           request.input};
     });
     if (status != kgf_status::ok)
         release_image_data(source);
@@ -85,61 +86,52 @@ kgf_status read_source(const conversion_request& request, image_buffer& source) 
 // TGA to KGF. Uncompressed 24- and 32-bit files go straight into the
 // chain a band of rows at a time: the picture is never held at its own
 // depth, which for a large one is most of the time and memory.
-kgf_status convert_tga_file_to_kgf(const conversion_request& request, output_guard& guard,
-                                   const std::string& name, std::string& shown_name) {
+void convert_tga_file_to_kgf(const conversion_request& request, output_guard& guard,
+                             const std::string& name, conversion_result& result) {
     image_buffer source, chain;
     bool direct = false;
-    const kgf_status status = read_input(request, [&](byte_reader& reader) {
+    const kgf_status status = read_input(request, result, [&](byte_reader& reader) {
         tga_header header;
         kgf_status decoded = read_tga_header(reader, header);
         if (decoded == kgf_status::ok)
             decoded = decode_tga_for_kgf(reader, header, request.options.num_mipmaps,
                                          request.options.quality, chain, source, direct);
-        report(request.sink, decoded, request.input);
-        return decoded;
+        return kgf_failure{decoded, request.input};
     });
     if (status != kgf_status::ok) {
         release_both(source, chain);
-        return status;
+        return;
     }
     if (!direct) {
         init_image_buffer(chain, 16);
-        return write_kgf_output(request, guard, name, source, chain, shown_name);
+        write_kgf_output(request, guard, name, source, chain, result);
+        return;
     }
     build_mip_chain(chain);
-    return write_kgf_chain(request, guard, name, chain, shown_name);
+    write_kgf_chain(request, guard, name, chain, result);
 }
 
-kgf_status read_animation(const conversion_request& request, kaf_animation& animation) {
-    const kgf_status status = read_input(request, [&](byte_reader& reader) {
-        const kgf_status decoded = decode_kaf(reader, animation);
-        report_kaf_reading(request.sink, animation, decoded, request.input);
-        return decoded;
+kgf_status read_animation(const conversion_request& request, failure_list& failures,
+                          kaf_animation& animation) {
+    const kgf_status status = read_input(request, failures, [&](byte_reader& reader) {
+        return kaf_reading_failure(animation, decode_kaf(reader, animation), request.input);
     });
     if (status != kgf_status::ok)
-        report(request.sink, kgf_status::conversion_terminated, nullptr);
+        failures.add(kgf_failure{kgf_status::conversion_terminated});
     return status;
 }
 
 // Each frame as stored, with its own levels, decoded from memory and
 // written as TGA or PNG files named after the frame: no frame file ever
 // passes through the output folder. Levels left out are told once for the
-// file. Returns the first frame's failure.
-kgf_status convert_animation_to_pictures(const conversion_request& request, output_guard& guard,
-                                         const kaf_animation& animation) {
-    kgf_status first_failure = kgf_status::ok;
-    const auto fail = [&](kgf_status status) {
-        if (first_failure == kgf_status::ok)
-            first_failure = status;
-    };
+// file.
+void convert_animation_to_pictures(const conversion_request& request, output_guard& guard,
+                                   const kaf_animation& animation, failure_list& failures) {
     int first_left_out = 0;
     int most_levels = 0;
     for_each_kaf_frame(animation, [&](int32_t, const kaf_frame& frame, const char* name) {
-        const kgf_status refusal = check_frame_name(animation, frame, name, request.sink);
-        if (refusal != kgf_status::ok) {
-            fail(refusal);
+        if (failures.add(check_frame_name(animation, frame, name)) != kgf_status::ok)
             return;
-        }
         // The frame's own levels: the KGF output's level count has no say.
         const std::string subject = std::string(request.input) + ": frame " + name;
         // Its sides are the low bytes every reader of frames takes.
@@ -154,55 +146,57 @@ kgf_status convert_animation_to_pictures(const conversion_request& request, outp
         const bool short_frame = status == kgf_status::missing_data;
         if (short_frame)
             status = kgf_status::frame_missing_data;
-        report_kgf_reading(request.sink, reading, status, short_frame ? name : subject.c_str());
-        if (status != kgf_status::ok) {
+        warn_kgf_header(request.sink, reading, subject.c_str());
+        if (failures.add(kgf_failure{status, short_frame ? name : subject}) != kgf_status::ok) {
             release_image_data(source);
-            fail(status);
             return;
         }
         most_levels = std::max<int>(most_levels, source.num_mipmaps);
         init_image_buffer(destination, 32);
-        fail(write_picture_outputs(request, guard, name, source, destination, &first_left_out));
+        write_picture_outputs(request, guard, name, source, destination, failures, &first_left_out);
     });
     if (first_left_out > 0)
-        report(request.sink, levels_note(request.to),
-               levels_left_out(request.input, first_left_out, most_levels).c_str());
-    return first_failure;
+        warn(request.sink, levels_note(request.to),
+             levels_left_out(request.input, first_left_out, most_levels).c_str());
 }
 
-kgf_status convert_file_unguarded(const conversion_request& request, std::string& shown_name) {
+void convert_file_unguarded(const conversion_request& request, conversion_result& result) {
     const std::string name = bare_name(request.input);
-    shown_name = name;
+    result.shown_name = name;
     output_guard guard = guard_for_input(request.inputs, request.input, request.from == request.to);
     guard.held = request.journal != nullptr;
     if (request.from == file_type::kaf) {
         kaf_animation animation;
-        const kgf_status read = read_animation(request, animation);
-        if (read != kgf_status::ok)
-            return read;
+        if (read_animation(request, result, animation) != kgf_status::ok)
+            return;
         // Nothing written is no conversion: say so rather than report one.
         if (animation.frame_count == 0) {
-            report(request.sink, kgf_status::no_frames, request.input);
-            return kgf_status::no_frames;
+            result.add(kgf_failure{kgf_status::no_frames, request.input});
+            return;
         }
         if (request.to == file_type::kgf)
-            return split_frames(animation, request.folder.c_str(), request.options.num_mipmaps,
-                                request.options.quality, request.journal, nullptr, request.sink,
-                                &guard, request.options.long_names);
-        return convert_animation_to_pictures(request, guard, animation);
+            result.add_all(split_frames(animation, request.folder.c_str(),
+                                        request.options.num_mipmaps, request.options.quality,
+                                        request.journal, nullptr, request.sink, &guard,
+                                        request.options.long_names));
+        else
+            convert_animation_to_pictures(request, guard, animation, result);
+        return;
     }
-    if (request.from == file_type::tga && request.to == file_type::kgf)
-        return convert_tga_file_to_kgf(request, guard, name, shown_name);
+    if (request.from == file_type::tga && request.to == file_type::kgf) {
+        convert_tga_file_to_kgf(request, guard, name, result);
+        return;
+    }
     image_buffer source, destination;
-    const kgf_status read = read_source(request, source);
-    if (read != kgf_status::ok)
-        return read;
+    if (read_source(request, result, source) != kgf_status::ok)
+        return;
     if (request.to == file_type::kgf) {
         init_image_buffer(destination, 16);
-        return write_kgf_output(request, guard, name, source, destination, shown_name);
+        write_kgf_output(request, guard, name, source, destination, result);
+        return;
     }
     init_image_buffer(destination, 32);
-    return write_picture_outputs(request, guard, name, source, destination);
+    write_picture_outputs(request, guard, name, source, destination, result);
 }
 
 } // namespace
@@ -214,10 +208,7 @@ conversion_result convert_file(const conversion_request& given) {
     conversion_result result;
     // Outputs are built in memory: one that cannot be had fails this file
     // alone, as a block that cannot be had does.
-    if (with_memory([&] { result.status = convert_file_unguarded(request, result.shown_name); }) !=
-        kgf_status::ok) {
-        report(request.sink, kgf_status::no_memory, nullptr);
-        result.status = kgf_status::no_memory;
-    }
+    if (with_memory([&] { convert_file_unguarded(request, result); }) != kgf_status::ok)
+        result.add(kgf_failure{kgf_status::no_memory});
     return result;
 }

@@ -34,14 +34,15 @@ struct conversion_request {
     output_journal* journal = nullptr; // outputs held back, or written at once
     run_inputs* inputs = nullptr;      // the run's inputs: no output replaces one
     bool report_cannot_open = false;   // the dialog lists only files that are there
-    report_sink sink;                  // where failures, warnings and the question go
+    report_sink sink;                  // where warnings, notes and the question go
 };
 
-struct conversion_result {
-    // ok when the input was read and every output was written; otherwise
-    // the first failure reported, or conversion_terminated when the file
-    // failed with none (a long name not written).
-    kgf_status status = kgf_status::ok;
+// status: ok when the input was read and every output was written;
+// otherwise the first failure's, or conversion_terminated when the file
+// failed with nothing more to show (a long name not written). failures:
+// each failure met, in order, for the caller to show after the file's
+// warnings and notes.
+struct conversion_result : failure_list {
     // The input's bare name as the batch shows it afterwards: ending in
     // "kgf" once a KGF was written.
     std::string shown_name;

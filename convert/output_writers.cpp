@@ -106,26 +106,21 @@ kgf_failure encode_level(bool png, const image_buffer& destination, int64_t offs
                        path};
 }
 
-// Tells the sink a failure and hands its status on.
-kgf_status told(const conversion_request& request, const kgf_failure& failure) {
-    report(request.sink, failure);
-    return failure.status;
-}
-
 // Writes a finished chain as one KGF file named after name; releases it.
 // A name the game cannot read, not written, fails the file with
 // conversion_terminated.
-kgf_status deliver_kgf_chain(const conversion_request& request, output_guard& guard,
-                             const std::string& name, image_buffer& destination,
-                             std::string& shown_name) {
-    shown_name = name;
+void deliver_kgf_chain(const conversion_request& request, output_guard& guard,
+                       const std::string& name, image_buffer& destination,
+                       conversion_result& result) {
+    result.shown_name = name;
     // The game reads the name the file holds: the output's.
     const std::string output_name = output_file_name(name, name_type(request), file_type::kgf);
     if (!kgf_name_accepted(output_name, request.options.long_names, request.sink)) {
         release_image_data(destination);
-        return kgf_status::conversion_terminated;
+        result.add_told(kgf_status::conversion_terminated);
+        return;
     }
-    shown_name = output_name;
+    result.shown_name = output_name;
     std::string path;
     kgf_failure failure = output_path(request, guard, output_name, path);
     if (failure.status == kgf_status::ok) {
@@ -138,37 +133,37 @@ kgf_status deliver_kgf_chain(const conversion_request& request, output_guard& gu
         release_image_data(destination);
         if (failure.status == kgf_status::ok)
             failure = deliver_output(request.journal, request.folder.c_str(), path,
-                                     std::move(bytes), request.inputs);
+                                     std::move(bytes), request.inputs, result);
     }
     release_image_data(destination);
-    return told(request, failure);
+    result.add(std::move(failure));
 }
 
 } // namespace
 
-kgf_status write_kgf_output(const conversion_request& given, output_guard& guard,
-                            const std::string& name, image_buffer& source,
-                            image_buffer& destination, std::string& shown_name) {
+void write_kgf_output(const conversion_request& given, output_guard& guard, const std::string& name,
+                      image_buffer& source, image_buffer& destination, conversion_result& result) {
     const conversion_request request = with_separator(given);
-    shown_name = name;
+    result.shown_name = name;
     const kgf_status made = make_chain_releasing_source(
         destination, source, request.options.num_mipmaps, request.options.quality);
     release_image_data(source);
     if (made != kgf_status::ok) {
         release_image_data(destination);
-        return told(request, kgf_failure{made});
+        result.add(kgf_failure{made});
+        return;
     }
-    return deliver_kgf_chain(request, guard, name, destination, shown_name);
+    deliver_kgf_chain(request, guard, name, destination, result);
 }
 
-kgf_status write_kgf_chain(const conversion_request& given, output_guard& guard,
-                           const std::string& name, image_buffer& chain, std::string& shown_name) {
-    return deliver_kgf_chain(with_separator(given), guard, name, chain, shown_name);
+void write_kgf_chain(const conversion_request& given, output_guard& guard, const std::string& name,
+                     image_buffer& chain, conversion_result& result) {
+    deliver_kgf_chain(with_separator(given), guard, name, chain, result);
 }
 
-kgf_status write_picture_outputs(const conversion_request& given, output_guard& guard,
-                                 const std::string& name, image_buffer& source,
-                                 image_buffer& destination, int* first_left_out) {
+void write_picture_outputs(const conversion_request& given, output_guard& guard,
+                           const std::string& name, image_buffer& source, image_buffer& destination,
+                           failure_list& failures, int* first_left_out) {
     const conversion_request request = with_separator(given);
     const bool png = request.to == file_type::png;
     const file_type picture_type = png ? file_type::png : file_type::tga;
@@ -178,7 +173,8 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
     destination.bpp = picture_output_depth(request.options);
     if (allocate_image_data(destination, mip_chain_bytes(destination)) != kgf_status::ok) {
         release_both(source, destination);
-        return told(request, kgf_failure{kgf_status::no_memory});
+        failures.add(kgf_failure{kgf_status::no_memory});
+        return;
     }
     convert_levels(destination, source);
     // 24 to 32 bits leaves alpha 0, which a TGA has always kept; a PNG of
@@ -190,7 +186,6 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
 
     const std::string working_name = name.substr(0, fitting_length(name, path_bytes - 1));
     const std::string suffix = suffix_text(request.options);
-    kgf_status first_failure = kgf_status::ok;
     const int levels = destination.num_mipmaps;
     const int width = destination.width;
     const int height = destination.height;
@@ -199,8 +194,8 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
     if (empty > 0 && first_left_out != nullptr)
         *first_left_out = *first_left_out > 0 ? std::min(*first_left_out, empty) : empty;
     else if (empty > 0)
-        report(request.sink, levels_note(request.to),
-               levels_left_out(request.input, empty, levels).c_str());
+        warn(request.sink, levels_note(request.to),
+             levels_left_out(request.input, empty, levels).c_str());
     const int written = empty > 0 ? empty - 1 : levels;
     for (int level = 1; level <= written; ++level) {
         const std::string level_name =
@@ -219,11 +214,8 @@ kgf_status write_picture_outputs(const conversion_request& given, output_guard& 
             failure = encode_level(png, destination, offset, path, bytes);
         if (failure.status == kgf_status::ok)
             failure = deliver_output(request.journal, request.folder.c_str(), path,
-                                     std::move(bytes), request.inputs);
-        if (failure.status != kgf_status::ok && first_failure == kgf_status::ok)
-            first_failure = failure.status;
-        told(request, failure);
+                                     std::move(bytes), request.inputs, failures);
+        failures.add(std::move(failure));
     }
     release_both(source, destination);
-    return first_failure;
 }

@@ -91,17 +91,13 @@ std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& f
                        static_cast<size_t>(length));
 }
 
-kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
-                            const char* name, const report_sink& sink) {
-    if (frame.name_length >= kaf_name_bytes) {
-        report(sink, kgf_status::frame_name_cut, stored_frame_name(animation, frame).c_str());
-        return kgf_status::frame_name_cut;
-    }
-    if (!is_plain_frame_name(name)) {
-        report(sink, kgf_status::bad_frame_name, name);
-        return kgf_status::bad_frame_name;
-    }
-    return kgf_status::ok;
+kgf_failure check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
+                             const char* name) {
+    if (frame.name_length >= kaf_name_bytes)
+        return kgf_failure{kgf_status::frame_name_cut, stored_frame_name(animation, frame)};
+    if (!is_plain_frame_name(name))
+        return kgf_failure{kgf_status::bad_frame_name, name};
+    return kgf_failure{};
 }
 
 int64_t kaf_chain_pixels(int levels, int width, int height) {
@@ -293,29 +289,30 @@ kgf_status decode_kaf_chain(const std::vector<uint8_t>& data, const kaf_frame& f
     return kgf_status::ok;
 }
 
-void report_kaf_reading(const report_sink& sink, const kaf_animation& animation, kgf_status status,
-                        const char* file) {
-    report(sink, status,
-           status == kgf_status::frame_missing_data ? animation.short_frame.c_str() : file);
+kgf_failure kaf_reading_failure(const kaf_animation& animation, kgf_status status,
+                                const char* file) {
+    return kgf_failure{status,
+                       status == kgf_status::frame_missing_data ? animation.short_frame : file};
 }
 
-kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
-                        kgf_quality quality, output_journal* journal,
-                        std::vector<int32_t>* unwritten, const report_sink& sink,
-                        output_guard* guard, long_name_answer long_names) {
+failure_list split_frames(const kaf_animation& animation, const char* folder, int levels,
+                          kgf_quality quality, output_journal* journal,
+                          std::vector<int32_t>* unwritten, const report_sink& sink,
+                          output_guard* guard, long_name_answer long_names) {
     output_guard own_guard;
     if (guard == nullptr)
         guard = &own_guard;
-    kgf_status first_failure = kgf_status::ok;
+    failure_list failures;
     for_each_kaf_frame(animation, [&](int32_t i, const kaf_frame& frame, const char* name) {
         const std::string file_name = frame_file_name(name, "kgf");
         const std::string path = std::string(folder) + file_name;
-        // A name refused is told by check_frame_name; the rest here.
-        kgf_failure failure{check_frame_name(animation, frame, name, sink)};
+        kgf_failure failure = check_frame_name(animation, frame, name);
         // A name declined is told by the question and its answer.
-        if (failure.status == kgf_status::ok && !kgf_name_accepted(file_name, long_names, sink))
+        bool told = false;
+        if (failure.status == kgf_status::ok && !kgf_name_accepted(file_name, long_names, sink)) {
             failure = kgf_failure{kgf_status::conversion_terminated};
-        const bool told = failure.status != kgf_status::ok;
+            told = true;
+        }
         if (failure.status == kgf_status::ok && path.size() + 1 > static_cast<size_t>(path_bytes))
             failure = kgf_failure{kgf_status::path_too_long, file_name};
         else if (failure.status == kgf_status::ok)
@@ -325,14 +322,15 @@ kgf_status split_frames(const kaf_animation& animation, const char* folder, int 
             failure = make_frame_kgf(animation.frame_data, frame, file_name.c_str(), levels,
                                      quality, bytes);
         if (failure.status == kgf_status::ok)
-            failure = deliver_output(journal, folder, path, std::move(bytes), guard->inputs);
+            failure =
+                deliver_output(journal, folder, path, std::move(bytes), guard->inputs, failures);
         if (failure.status == kgf_status::ok)
             return;
-        if (!told)
-            report(sink, failure);
+        if (told)
+            failures.add_told(failure.status);
+        else
+            failures.add(std::move(failure));
         report_unwritten(unwritten, i);
-        if (first_failure == kgf_status::ok)
-            first_failure = failure.status;
     });
-    return first_failure;
+    return failures;
 }

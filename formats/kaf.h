@@ -83,10 +83,10 @@ template <typename visitor> void for_each_kaf_frame(const kaf_animation& animati
 // short_frame, when its name was read; missing_data otherwise.
 kgf_status decode_kaf(byte_reader& reader, kaf_animation& animation);
 
-// Hands a decode_kaf failure to the sink: a frame cut short under its name,
-// anything else under the file's.
-void report_kaf_reading(const report_sink& sink, const kaf_animation& animation, kgf_status status,
-                        const char* file);
+// A decode_kaf status as the failure shown: a frame cut short under its
+// name, anything else under the file's.
+kgf_failure kaf_reading_failure(const kaf_animation& animation, kgf_status status,
+                                const char* file);
 
 // Decodes a whole frame's levels (as many as it declares, at least one; the
 // first alone with kgf_levels::first_only) into a 16-bit chain laid out by
@@ -129,23 +129,22 @@ std::string stored_frame_name(const kaf_animation& animation, const kaf_frame& f
 
 // Whether a frame's name (as the animation keeps it) may name its outputs:
 // ok, frame_name_cut when the stored name did not fit its slot (cut, it
-// could name another frame's output), or bad_frame_name. Reports the
-// refusal by the frame's whole name.
-kgf_status check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
-                            const char* name, const report_sink& sink);
+// could name another frame's output), or bad_frame_name, the refusal about
+// the frame's whole name.
+kgf_failure check_frame_name(const kaf_animation& animation, const kaf_frame& frame,
+                             const char* name);
 
 // Writes each frame of a parsed animation as folder + its frame_file_name
 // (a KGF file of the given level count, holding that name), now or into the
-// journal. Every frame that is
-// not written is reported by name and counted in unwritten; so is a frame
-// whose output the guard refuses (a file the run reads, or a name an
-// earlier frame took). Returns ok when every frame was written, else the
-// first frame's failure.
+// journal. Every frame that is not written is counted in unwritten, and its
+// failure, by name, comes back in order; so is a frame whose output the
+// guard refuses (a file the run reads, or a name an earlier frame took).
+// The status is ok when every frame was written, else the first frame's.
 // A frame whose file's name the game cannot read (a stored name that
 // reaches 36 characters with ".kgf" added) is written or not as long_names
-// says, as any KGF of such a name.
-kgf_status split_frames(const kaf_animation& animation, const char* folder, int levels,
-                        kgf_quality quality, output_journal* journal,
-                        std::vector<int32_t>* unwritten, const report_sink& sink,
-                        output_guard* guard = nullptr,
-                        long_name_answer long_names = long_name_answer::write);
+// says, as any KGF of such a name: the sink hears the question.
+failure_list split_frames(const kaf_animation& animation, const char* folder, int levels,
+                          kgf_quality quality, output_journal* journal,
+                          std::vector<int32_t>* unwritten, const report_sink& sink,
+                          output_guard* guard = nullptr,
+                          long_name_answer long_names = long_name_answer::write);

@@ -159,15 +159,13 @@ void keep_first_level_for_display(image_buffer& image, int64_t held, bool comple
     std::fill(data + level, data + held, uint8_t{0});
 }
 
-void report_kgf_reading(const report_sink& sink, const kgf_reading& reading, kgf_status status,
-                        const char* subject) {
-    if (reading.header_read) {
-        if (kgf_filler_is_bad(reading.header))
-            report(sink, kgf_status::bad_filler, subject);
-        if (kgf_field_is_bad(reading.header))
-            report(sink, kgf_status::bad_field_value, subject);
-    }
-    report(sink, status, subject);
+void warn_kgf_header(const report_sink& sink, const kgf_reading& reading, const char* subject) {
+    if (!reading.header_read)
+        return;
+    if (kgf_filler_is_bad(reading.header))
+        warn(sink, kgf_status::bad_filler, subject);
+    if (kgf_field_is_bad(reading.header))
+        warn(sink, kgf_status::bad_field_value, subject);
 }
 
 kgf_header build_kgf_header(const image_buffer& image) {

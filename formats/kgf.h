@@ -54,10 +54,9 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels level
 // (complete false) or the level does not fit the held bytes.
 void keep_first_level_for_display(image_buffer& image, int64_t held, bool complete);
 
-// Hands what a decode found to the sink under the subject's name: the
-// header's warnings, then the failure, if any.
-void report_kgf_reading(const report_sink& sink, const kgf_reading& reading, kgf_status status,
-                        const char* subject);
+// Hands the header's warnings, if a decode read it, to the sink under the
+// subject's name. The decode's failure is the caller's to show.
+void warn_kgf_header(const report_sink& sink, const kgf_reading& reading, const char* subject);
 
 kgf_header build_kgf_header(const image_buffer& image);
 

@@ -151,7 +151,8 @@ kgf_failure write_output_now(const char* folder, const std::string& path,
 }
 
 kgf_failure deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                           std::vector<uint8_t>&& bytes, run_inputs* run) {
+                           std::vector<uint8_t>&& bytes, run_inputs* run,
+                           const failure_list& failures_so_far) {
     if (journal == nullptr)
         return write_output_now(folder, path, bytes, run);
     journal_entry entry;
@@ -159,6 +160,7 @@ kgf_failure deliver_output(output_journal* journal, const char* folder, const st
     entry.folder = folder;
     entry.path = path;
     entry.bytes = std::move(bytes);
+    entry.failures_before = failures_so_far.failures.size();
     journal->entries.push_back(std::move(entry));
     return kgf_failure{kgf_status::ok, path};
 }

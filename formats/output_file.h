@@ -17,10 +17,12 @@
 // outputs of one input, in the order they happened.
 struct journal_entry {
     bool is_output = false;
-    std::string text;   // a message ...
-    std::string folder; // ... or an output: its folder, path and bytes
+    bool is_failure = false; // a message that is one of the file's failures
+    std::string text;        // a message ...
+    std::string folder;      // ... or an output: its folder, path and bytes,
     std::string path;
     std::vector<uint8_t> bytes;
+    size_t failures_before = 0; // and how many of the file's failures came before it
 };
 
 struct output_journal {
@@ -53,9 +55,12 @@ kgf_failure make_output_folder(const std::string& folder);
 kgf_failure write_output_now(const char* folder, const std::string& path,
                              const std::vector<uint8_t>& bytes, run_inputs* run = nullptr);
 
-// Writes the output now, or holds it in the journal when there is one (ok).
+// Writes the output now, or holds it in the journal when there is one (ok),
+// after the file's failures so far: a failure to write it later takes its
+// place among them.
 kgf_failure deliver_output(output_journal* journal, const char* folder, const std::string& path,
-                           std::vector<uint8_t>&& bytes, run_inputs* run);
+                           std::vector<uint8_t>&& bytes, run_inputs* run,
+                           const failure_list& failures_so_far);
 
 // 1 when the name is one of this program's temporary names; sets the id of
 // the process that made it.

@@ -1,6 +1,8 @@
-// Where the core's findings go. The core shows nothing itself: whoever calls
-// it turns each finding into a message box, a line on standard error or an
-// entry held for later. A sink without functions drops them.
+// Where the core's findings that are not results go: warnings, notes and
+// the name-length question. Failures come back in what a call returns. The
+// core shows nothing itself: whoever calls it turns each finding into a
+// message box, a line on standard error or an entry held for later. A sink
+// without functions drops them.
 #pragma once
 
 #include "formats/status.h"
@@ -17,8 +19,8 @@ enum class long_name_answer : uint8_t {
 };
 
 struct report_sink {
-    // A failure or a warning (never ok), with what it concerns.
-    void (*report)(void* context, const kgf_failure& finding) = nullptr;
+    // A warning or a note (is_warning), with what it concerns.
+    void (*warning)(void* context, const kgf_failure& finding) = nullptr;
     // The question before a KGF whose name the game cannot read: true to
     // write it all the same. Without it the answer is No.
     bool (*accept_long_name)(void* context, const char* question) = nullptr;
@@ -28,9 +30,8 @@ struct report_sink {
     void* context = nullptr;
 };
 
-// Hands a status other than ok to the sink, about subject (null for none).
-void report(const report_sink& sink, kgf_status status, const char* subject);
-void report(const report_sink& sink, const kgf_failure& finding);
+// Hands a warning or a note to the sink, about subject (null for none).
+void warn(const report_sink& sink, kgf_status warning, const char* subject);
 
 // Asks the sink the name-length question.
 bool accept_long_name(const report_sink& sink, const char* question);

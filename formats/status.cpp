@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 
+#include <cassert>
 #include <cstdio>
 #include <string>
 
@@ -112,18 +113,37 @@ std::string status_message(kgf_status status, const char* subject, int system_er
     return text;
 }
 
+kgf_status failure_list::add(kgf_failure failure) {
+    const kgf_status added = failure.status;
+    if (added == kgf_status::ok)
+        return added;
+    if (status == kgf_status::ok)
+        status = added;
+    failures.push_back(std::move(failure));
+    return added;
+}
+
+kgf_status failure_list::add_told(kgf_status told) {
+    if (status == kgf_status::ok)
+        status = told;
+    return told;
+}
+
+void failure_list::add_all(const failure_list& other) {
+    if (status == kgf_status::ok)
+        status = other.status;
+    failures.insert(failures.end(), other.failures.begin(), other.failures.end());
+}
+
 std::string failure_message(const kgf_failure& failure) {
     return status_message(failure.status, failure.subject.c_str(), failure.system_error);
 }
 
-void report(const report_sink& sink, const kgf_failure& failure) {
-    if (failure.status != kgf_status::ok && sink.report != nullptr)
-        sink.report(sink.context, failure);
-}
-
-void report(const report_sink& sink, kgf_status status, const char* subject) {
-    if (status != kgf_status::ok && sink.report != nullptr)
-        sink.report(sink.context, kgf_failure{status, subject != nullptr ? subject : ""});
+void warn(const report_sink& sink, kgf_status warning, const char* subject) {
+    // A failure is a result: it comes back to the caller, never this way.
+    assert(is_warning(warning));
+    if (is_warning(warning) && sink.warning != nullptr)
+        sink.warning(sink.context, kgf_failure{warning, subject != nullptr ? subject : ""});
 }
 
 bool accept_long_name(const report_sink& sink, const char* question) {

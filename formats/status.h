@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 enum class kgf_status : uint8_t {
     ok,
@@ -66,6 +67,22 @@ struct kgf_failure {
     kgf_failure() = default;
     explicit kgf_failure(kgf_status status, std::string subject = {}, int system_error = 0)
         : status(status), subject(std::move(subject)), system_error(system_error) {}
+};
+
+// The failures an operation of many steps met, each to be shown, in the
+// order met, and the status it ends with: the first failure's, ok for none.
+struct failure_list {
+    kgf_status status = kgf_status::ok;
+    std::vector<kgf_failure> failures;
+
+    // Keeps a failure (nothing for ok); the first sets the status. Returns
+    // the failure's status.
+    kgf_status add(kgf_failure failure);
+    // Fails with a status that has nothing to show: the user was already
+    // told, as by a name-length question answered No.
+    kgf_status add_told(kgf_status told);
+    // Keeps every failure of another list, after these.
+    void add_all(const failure_list& other);
 };
 
 // The text of a status, as shown; "%s" stands for the file it concerns.

@@ -117,8 +117,8 @@ void check_round_trip(const uint8_t* data, size_t size, const kaf_original& orig
     if (cut_short)
         return;
     output_journal journal;
-    if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr,
-                     {}) != kgf_status::ok)
+    if (split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr, {})
+            .status != kgf_status::ok)
         return;
     std::vector<pack_frame> frames;
     bool whole = true;

@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     output_journal journal;
     std::vector<int32_t> unwritten;
     const kgf_status split = split_frames(animation, folder.c_str(), levels, quality, &journal,
-                                          &unwritten, report_sink{});
+                                          &unwritten, report_sink{})
+                                 .status;
     if ((split == kgf_status::ok) != unwritten.empty() ||
         journal.entries.size() + unwritten.size() != static_cast<size_t>(animation.frame_count))
         fail("frames lost between the written and the unwritten", animation.frame_count);

@@ -38,8 +38,7 @@ void keep_or_show(void* context, const kgf_failure& finding) {
             *current_batch.levels_note = finding.status;
         return;
     }
-    const report_sink shown = message_box_sink(static_cast<const char*>(context));
-    report(shown, finding);
+    show_failure(finding, static_cast<const char*>(context));
 }
 
 // The request the dialog program's routines make: the stored settings, the
@@ -54,7 +53,7 @@ conversion_request routine_request(file_type from, file_type to, const char* fol
     request.folder = folder;
     request.options = options_from_settings(settings);
     request.sink = message_box_sink(name);
-    request.sink.report = keep_or_show;
+    request.sink.warning = keep_or_show;
     return request;
 }
 
@@ -86,6 +85,7 @@ int convert_in_batch(file_type from, file_type to, char* folder, char* name) {
     // not be there: it fails by name.
     request.report_cannot_open = current_batch.inputs != nullptr;
     const conversion_result result = convert_file(request);
+    show_failures(result, name);
     if (result.shown_name.size() == std::strlen(name))
         std::memcpy(name, result.shown_name.c_str(), result.shown_name.size());
     return result.status == kgf_status::ok ? 1 : 0;

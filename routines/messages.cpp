@@ -7,15 +7,7 @@
 namespace {
 
 void show_finding(void* context, const kgf_failure& finding) {
-    const char* file = static_cast<const char*>(context);
-    const kgf_status status = finding.status;
-    const char* subject = finding.subject.empty() ? nullptr : finding.subject.c_str();
-    // A frame cut short is named by the frame: the file goes before it.
-    if (status == kgf_status::frame_missing_data && file != nullptr && subject != nullptr) {
-        show_error((std::string(file) + "\n" + status_message(status, subject)).c_str());
-        return;
-    }
-    report_status(status, subject != nullptr ? subject : file, finding.system_error);
+    show_failure(finding, static_cast<const char*>(context));
 }
 
 bool ask_about_long_name(void*, const char* question) {
@@ -41,9 +33,25 @@ void report_status(kgf_status status, const char* subject, int system_error) {
     show_error(error_text(status, subject, system_error).c_str());
 }
 
+void show_failure(const kgf_failure& failure, const char* file) {
+    const kgf_status status = failure.status;
+    const char* subject = failure.subject.empty() ? nullptr : failure.subject.c_str();
+    // A frame cut short is named by the frame: the file goes before it.
+    if (status == kgf_status::frame_missing_data && file != nullptr && subject != nullptr) {
+        show_error((std::string(file) + "\n" + status_message(status, subject)).c_str());
+        return;
+    }
+    report_status(status, subject != nullptr ? subject : file, failure.system_error);
+}
+
+void show_failures(const failure_list& failures, const char* file) {
+    for (const kgf_failure& failure : failures.failures)
+        show_failure(failure, file);
+}
+
 report_sink message_box_sink(const char* file) {
     report_sink sink;
-    sink.report = show_finding;
+    sink.warning = show_finding;
     sink.accept_long_name = ask_about_long_name;
     sink.context = const_cast<char*>(file);
     return sink;

@@ -17,8 +17,14 @@ std::string error_text(kgf_status status, const char* subject, int system_error 
 // is one; nothing for ok.
 void report_status(kgf_status status, const char* subject, int system_error = 0);
 
-// A sink that shows each finding with report_status and asks the
-// name-length question with Yes and No. A finding about no file in
+// Shows a failure (or a warning) with report_status. One about no file in
 // particular is about file, when given, and so is a frame cut short: the
 // file's name goes on the line before it.
+void show_failure(const kgf_failure& failure, const char* file = nullptr);
+
+// Shows each failure of a list, in order, as show_failure does.
+void show_failures(const failure_list& failures, const char* file = nullptr);
+
+// A sink that shows each warning and note as show_failure does and asks
+// the name-length question with Yes and No.
 report_sink message_box_sink(const char* file = nullptr);

@@ -10,11 +10,12 @@ int read_for_preview(const char* path, file_type type, file_description& found) 
     // Open failures: no reader got as far as a message.
     if (status == kgf_status::cannot_open)
         return 0;
-    if (type == file_type::kaf)
-        report_kaf_reading(message_box_sink(path), found.animation, status, path);
-    else if (type == file_type::kgf)
-        report_kgf_reading(message_box_sink(), found.kgf, status, path);
-    else
+    if (type == file_type::kaf) {
+        show_failure(kaf_reading_failure(found.animation, status, path), path);
+    } else {
+        if (type == file_type::kgf)
+            warn_kgf_header(message_box_sink(), found.kgf, path);
         report_status(status, path);
+    }
     return status == kgf_status::ok ? 1 : 0;
 }

@@ -39,7 +39,8 @@ class ConvertTest : public ::testing::Test {
                               [&](byte_reader& reader) {
                                   return decode_kgf(reader, image, kgf_levels::from_file,
                                                     row_order::top_first, reading);
-                              }).status,
+                              })
+                      .status,
                   kgf_status::ok)
             << file;
         EXPECT_EQ(image.num_mipmaps, levels) << file;
@@ -261,4 +262,22 @@ TEST_F(ConvertTest, AnimationToTgaNeverReachesOutsideTheFolder) {
     EXPECT_EQ(list_folder(nested), std::vector<std::string>{"fine.tga"});
     ASSERT_FALSE(messages.texts().empty());
     EXPECT_EQ(messages.texts()[0].rfind("Bad frame name: ", 0), 0u);
+}
+
+// A file's questions and notes come as it is converted; what failed comes
+// after, in the order met.
+TEST_F(ConvertTest, FailuresAreShownAfterTheFilesQuestions) {
+    const image_buffer picture = pattern_image(4, 4, 16, 43);
+    // Its KGF's name, with the ".kgf" the split adds, is 36 characters.
+    const std::string long_name = std::string(32, 'n');
+    write_file_bytes(input.file("anim.kaf"),
+                     kaf_file({kaf_frame("../up.kgf", picture, 4), kaf_frame(long_name, picture, 4),
+                               kaf_frame("../up2.kgf", picture, 4)}));
+    messages.answer(answer_yes);
+    EXPECT_EQ(convert_kaf_to_kgf(folder, name_of("anim.kaf")), 0);
+    EXPECT_EQ(list_folder(output.path), std::vector<std::string>{long_name + ".kgf"});
+    ASSERT_EQ(messages.messages().size(), 3u);
+    EXPECT_EQ(messages.messages()[0].style, message_yes_no);
+    EXPECT_EQ(messages.messages()[1].text, "Bad frame name: ../up.kgf");
+    EXPECT_EQ(messages.messages()[2].text, "Bad frame name: ../up2.kgf");
 }

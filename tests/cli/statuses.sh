@@ -30,6 +30,11 @@ kgf_of '\000\005\000\000\000\000\000\000\000' '\040\050' >filler.kgf
 kgf_of '\000\000\000\000\000\000\000\000\000' '\064\022' >field.kgf
 printf '\000\000zt\000\005\000\000\000\000\000\000\000\000\000\001\000\001\000\040\050\000\001\200\000\000\000' >tiny.kgf
 kaf_of good.kgf ../up.kgf >badname.kaf
+kaf_of ../up.kgf a.kgf ../up2.kgf >mixed.kaf
+# A bad name, then a frame of 1 x 1 pixels and two levels.
+{ printf '\002'; kaf_of ../up.kgf | tail -c +2; printf '\000\000zt.kgf\000\002\000\000\000\000\000\000\000\000\000\001\000\001\000\040\050\001\037\200'; } >notes.kaf
+# Long enough to convert that the files after it are held for it at -j 4.
+{ tga_of '\002' '\000\004' '\000\004' '\030'; head -c 3145728 /dev/zero; } >big.tga
 kaf_of twin.kgf twin.kgf >twins.kaf
 head -c 17 /dev/zero >none.kaf
 head -c 10 flame.kaf >cuthead.kaf
@@ -44,6 +49,7 @@ for copy in first.tga notes.bmp 'a\b.tga' same.tga in/a.tga longer-name-for-path
 done
 kaf_of "$long.kgf" >longname.kaf
 cp stone.kgf in/a.kgf
+cp stone.kgf a.kgf
 echo old >locked/wall.kgf
 chmod 444 locked/wall.kgf
 mkdir -p blocked/wall.kgf/full
@@ -165,6 +171,15 @@ convert_row empty_levels "--to tga --all-levels" tiny.kgf 0 \
     "kgfconv: tiny.kgf: levels 2 to 5: no pixels at this size; left out of the TGA output"
 convert_row empty_png_levels "--to png --all-levels" tiny.kgf 0 \
     "kgfconv: tiny.kgf: levels 2 to 5: no pixels at this size; left out of the PNG output"
+# A file's failures come after its warnings and notes, in the order met,
+# those of outputs held for an earlier file in their places.
+convert_row "failures in order" "--to tga" "big.tga a.kgf mixed.kaf" 1 \
+    "kgfconv: mixed.kaf: Bad frame name: ../up.kgf" \
+    "kgfconv: mixed.kaf: Cannot replace out/a.tga: an earlier file of this run wrote it" \
+    "kgfconv: mixed.kaf: Bad frame name: ../up2.kgf"
+convert_row "notes before failures" "--to tga --all-levels" notes.kaf 1 \
+    "kgfconv: notes.kaf: level 2: no pixels at this size; left out of the TGA output" \
+    "kgfconv: notes.kaf: Bad frame name: ../up.kgf"
 pack_row frame_size_differs "wall.tga pixel.tga" 1 \
     "kgfconv: pixel.tga: 1x1, the first frame 64x32; the frames of an animation are all one size"
 pack_row transparency_dropped "--like clear.kaf clear.tga" 0 \

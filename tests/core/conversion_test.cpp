@@ -49,7 +49,9 @@ struct memory_conversion {
         recorded.findings.clear();
         recorded.questions.clear();
         recorded.told.clear();
-        return convert_file(request);
+        conversion_result result = convert_file(request);
+        recorded.record(result);
+        return result;
     }
 
     // The outputs by name; each must lie in the folder.

@@ -81,7 +81,7 @@ TEST(FailureRecord, EachCallReturnsItsFailureWithSubjectAndReason) {
          [](auto& f) {
              output_journal journal;
              return deliver_output(&journal, f.path.c_str(), in(f, "held.kgf"),
-                                   std::vector<uint8_t>(some_bytes), nullptr);
+                                   std::vector<uint8_t>(some_bytes), nullptr, {});
          },
          kgf_status::ok, [](auto& f) { return in(f, "held.kgf"); }, false},
         {"join a path past 255 bytes",
@@ -114,7 +114,7 @@ TEST(FailureRecord, OnlyTheWrittenOutputIsThere) {
     scratch_folder folder;
     output_journal journal;
     EXPECT_EQ(deliver_output(&journal, folder.path.c_str(), folder.file("held.kgf"),
-                             std::vector<uint8_t>(some_bytes), nullptr)
+                             std::vector<uint8_t>(some_bytes), nullptr, {})
                   .status,
               kgf_status::ok);
     EXPECT_EQ(write_output_now(folder.path.c_str(), folder.file("w.kgf"), some_bytes).status,

@@ -51,7 +51,8 @@ kaf_original decode_original(const bytes& file) {
 std::vector<pack_frame> split_and_read(const kaf_original& original, int levels) {
     output_journal journal;
     EXPECT_EQ(
-        split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr, {}),
+        split_frames(original.animation, "out/", levels, kgf_quality::none, &journal, nullptr, {})
+            .status,
         kgf_status::ok);
     std::vector<pack_frame> frames;
     for (const journal_entry& entry : journal.entries) {

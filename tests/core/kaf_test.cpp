@@ -189,8 +189,9 @@ struct split_result {
 // Splits into the journal, under the folder "out/".
 void split(const kaf_animation& animation, int levels, split_result& result,
            const std::string& folder = "out/") {
-    result.status = split_frames(animation, folder.c_str(), levels, kgf_quality::none,
-                                 &result.journal, &result.unwritten, result.found.sink());
+    result.status =
+        result.found.record(split_frames(animation, folder.c_str(), levels, kgf_quality::none,
+                                         &result.journal, &result.unwritten, result.found.sink()));
     result.failed = static_cast<int>(result.unwritten.size());
 }
 
@@ -555,8 +556,8 @@ TEST(kaf_split, frame_that_cannot_be_written_is_left_out) {
     ASSERT_TRUE(create_folder(output.file("b.kgf").c_str()));
     recording_sink found;
     std::vector<int32_t> unwritten;
-    EXPECT_EQ(split_frames(read.animation, folder.c_str(), 1, kgf_quality::none, nullptr,
-                           &unwritten, found.sink()),
+    EXPECT_EQ(found.record(split_frames(read.animation, folder.c_str(), 1, kgf_quality::none,
+                                        nullptr, &unwritten, found.sink())),
               kgf_status::cannot_write);
     EXPECT_EQ(unwritten, std::vector<int32_t>{1});
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
@@ -569,8 +570,8 @@ TEST(kaf_split, frame_that_cannot_be_written_is_left_out) {
     const std::string blocked = output.file("plain") + "/sub/";
     recording_sink none;
     unwritten.clear();
-    EXPECT_EQ(split_frames(read.animation, blocked.c_str(), 1, kgf_quality::none, nullptr,
-                           &unwritten, none.sink()),
+    EXPECT_EQ(none.record(split_frames(read.animation, blocked.c_str(), 1, kgf_quality::none,
+                                       nullptr, &unwritten, none.sink())),
               kgf_status::folder_not_made);
     EXPECT_EQ(unwritten, (std::vector<int32_t>{0, 1, 2}));
     const std::string folder_made = output.file("plain") + "/sub";

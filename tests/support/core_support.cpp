@@ -7,7 +7,7 @@ void PrintTo(const finding& found, std::ostream* out) {
 report_sink recording_sink::sink() {
     report_sink out;
     out.context = this;
-    out.report = [](void* context, const kgf_failure& found) {
+    out.warning = [](void* context, const kgf_failure& found) {
         static_cast<recording_sink*>(context)->findings.push_back({found.status, found.subject});
     };
     out.accept_long_name = [](void* context, const char* question) {
@@ -19,6 +19,12 @@ report_sink recording_sink::sink() {
         static_cast<recording_sink*>(context)->told.emplace_back(question, written);
     };
     return out;
+}
+
+kgf_status recording_sink::record(const failure_list& failures) {
+    for (const kgf_failure& failure : failures.failures)
+        findings.push_back({failure.status, failure.subject});
+    return failures.status;
 }
 
 void put_u16(std::vector<uint8_t>& bytes, unsigned value) {

@@ -43,4 +43,7 @@ struct recording_sink {
 
     // A sink that records into this one; valid while it lives.
     report_sink sink();
+    // Keeps a call's failures after the warnings it told, as the front ends
+    // show them, and hands its status on.
+    kgf_status record(const failure_list& failures);
 };

@@ -182,6 +182,7 @@ run convert(file_type from, file_type to, const char* input, const bytes& in,
     request.journal = &journal;
     request.sink = done.recorded.sink();
     done.result = convert_file(request);
+    done.recorded.record(done.result);
     for (const journal_entry& entry : journal.entries)
         if (entry.is_output)
             done.written[entry.path.substr(4)] = entry.bytes;
