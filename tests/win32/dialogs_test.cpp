@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "support/test_support.h"
 #include "ui/ui.h"
+#include "win32/window_driving.h"
 
 #include <gtest/gtest.h>
 
@@ -55,19 +56,8 @@ struct modeless_dialog {
     modeless_dialog& operator=(const modeless_dialog&) = delete;
 };
 
-void pump_messages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-std::string item_text(HWND dialog, int id) {
-    char text[256] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+using window_driving::item_text;
+using window_driving::pump_messages;
 
 bool checked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
@@ -292,44 +282,33 @@ struct expected_item {
 
 constexpr uint16_t button_class = 0x80, edit_class = 0x81, static_class = 0x82;
 
+// The class each kind of item has, and the values its style may take under
+// a mask; in the order of the kinds.
+struct kind_rule {
+    uint16_t class_ordinal;
+    uint32_t mask;
+    std::vector<uint32_t> styles;
+};
+
+const kind_rule kind_rules[] = {
+    {static_class, SS_TYPEMASK, {SS_LEFT, SS_LEFTNOWORDWRAP}}, // text
+    {static_class, SS_TYPEMASK, {SS_CENTER}},                  // centred_text
+    {button_class, BS_TYPEMASK, {BS_GROUPBOX}},                // group
+    {button_class, BS_TYPEMASK, {BS_PUSHBUTTON}},              // push
+    {button_class, BS_TYPEMASK, {BS_DEFPUSHBUTTON}},           // default_push
+    {button_class, BS_TYPEMASK, {BS_AUTORADIOBUTTON}},         // radio
+    {button_class, BS_TYPEMASK, {BS_AUTOCHECKBOX}},            // check
+    {edit_class, ES_AUTOHSCROLL, {ES_AUTOHSCROLL}},            // edit
+};
+
 void expect_kind(const template_item& item, kind what) {
-    const uint32_t button_type = item.style & BS_TYPEMASK;
-    switch (what) {
-    case kind::text:
-        EXPECT_EQ(item.class_ordinal, static_class);
-        EXPECT_TRUE((item.style & SS_TYPEMASK) == SS_LEFT ||
-                    (item.style & SS_TYPEMASK) == SS_LEFTNOWORDWRAP);
-        break;
-    case kind::centred_text:
-        EXPECT_EQ(item.class_ordinal, static_class);
-        EXPECT_EQ(item.style & SS_TYPEMASK, static_cast<uint32_t>(SS_CENTER));
-        break;
-    case kind::group:
-        EXPECT_EQ(item.class_ordinal, button_class);
-        EXPECT_EQ(button_type, static_cast<uint32_t>(BS_GROUPBOX));
-        break;
-    case kind::push:
-        EXPECT_EQ(item.class_ordinal, button_class);
-        EXPECT_EQ(button_type, static_cast<uint32_t>(BS_PUSHBUTTON));
-        break;
-    case kind::default_push:
-        EXPECT_EQ(item.class_ordinal, button_class);
-        EXPECT_EQ(button_type, static_cast<uint32_t>(BS_DEFPUSHBUTTON));
-        break;
-    case kind::radio:
-        EXPECT_EQ(item.class_ordinal, button_class);
-        EXPECT_EQ(button_type, static_cast<uint32_t>(BS_AUTORADIOBUTTON));
-        break;
-    case kind::check:
-        EXPECT_EQ(item.class_ordinal, button_class);
-        EXPECT_EQ(button_type, static_cast<uint32_t>(BS_AUTOCHECKBOX));
-        break;
-    case kind::edit:
-        EXPECT_EQ(item.class_ordinal, edit_class);
-        EXPECT_TRUE(item.style & ES_AUTOHSCROLL);
-        break;
-    }
+    const kind_rule& rule = kind_rules[static_cast<int>(what)];
+    EXPECT_EQ(item.class_ordinal, rule.class_ordinal);
+    const uint32_t style = item.style & rule.mask;
+    EXPECT_TRUE(std::find(rule.styles.begin(), rule.styles.end(), style) != rule.styles.end())
+        << "kind " << static_cast<int>(what) << ", style " << std::hex << style;
 }
+static_assert(std::size(kind_rules) == static_cast<size_t>(kind::edit) + 1);
 
 struct expected_dialog {
     int id;

@@ -39,19 +39,8 @@ HINSTANCE module() {
     return GetModuleHandleA(nullptr);
 }
 
-void pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-std::string item_text(HWND window, int id) {
-    char text[512] = {};
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
+using window_driving::item_text;
+using window_driving::pump_messages;
 
 INT_PTR CALLBACK hook_as_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return static_cast<INT_PTR>(panel_hook(window, message, wparam, lparam));
@@ -82,7 +71,7 @@ struct fake_file_dialog {
     ~fake_file_dialog() {
         if (IsWindow(dialog))
             DestroyWindow(dialog);
-        pump();
+        pump_messages();
     }
     fake_file_dialog(const fake_file_dialog&) = delete;
     fake_file_dialog& operator=(const fake_file_dialog&) = delete;
@@ -121,7 +110,7 @@ class panel_test : public ::testing::Test {
     }
     void TearDown() override {
         release_preview();
-        pump();
+        pump_messages();
     }
     message_recorder messages;
 };
@@ -182,7 +171,8 @@ std::vector<uint8_t> display_pixels(const std::string& path) {
                           [&](byte_reader& reader) {
                               return decode_kgf(reader, image, kgf_levels::first_only,
                                                 row_order::bottom_first, reading);
-                          }).status,
+                          })
+                  .status,
               kgf_status::ok);
     return image.data;
 }
@@ -753,7 +743,7 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
         file_dialog.highlight(row.name);
         ASSERT_TRUE(panel_state.preview_loaded) << row.name;
         // Whatever else was waiting to paint has painted; then the picture.
-        pump();
+        pump_messages();
         paint_panel(file_dialog.panel);
         const RECT drawn = drawn_rectangle(area);
         EXPECT_EQ(drawn.left, row.quarter.left) << row.name;
@@ -791,7 +781,7 @@ TEST_F(panel_test, frames_of_several_sizes_are_each_drawn_at_their_own_size) {
     ASSERT_FALSE(panel_state.playing);
     for (int side : sides) {
         tick(file_dialog);
-        pump();
+        pump_messages();
         paint_panel(file_dialog.panel);
         // Centred at its own size: the top left quarter from (96 - side) / 2.
         const RECT drawn = drawn_rectangle(area);
@@ -816,7 +806,8 @@ pack_frame packed_frame(const std::string& path, const std::string& name) {
                           [&](byte_reader& reader) {
                               return decode_frame_picture(reader, frame_format::tga,
                                                           kgf_quality::none, frame, reading);
-                          }).status,
+                          })
+                  .status,
               kgf_status::ok);
     return frame;
 }
@@ -864,7 +855,7 @@ TEST_F(panel_test, an_animation_the_writer_packed_plays_frame_by_frame) {
     const RECT preview = preview_rectangle(file_dialog.panel);
     SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
     ASSERT_FALSE(panel_state.playing);
-    pump();
+    pump_messages();
     const RECT quarters[] = {{16, 16, 32, 32}, {16, 16, 64, 64}, {16, 16, 32, 32}};
     for (const RECT& quarter : quarters) {
         tick(file_dialog);
@@ -921,7 +912,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     EXPECT_EQ(info_text(), "KGF|64x64|16|1|1");
     EXPECT_EQ(item_text(info_window, 1031), "KGF");
     EXPECT_EQ(item_text(info_window, 1032), "64x64");
-    pump();
+    pump_messages();
     expect_drawn({16, 16, 32, 32}, "木の壁.kgf");
 
     // The animation, paused and stepped by hand. Each frame is drawn at its
@@ -934,7 +925,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     const RECT preview = preview_rectangle(file_dialog.panel);
     SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
     ASSERT_FALSE(panel_state.playing);
-    pump();
+    pump_messages();
     tick(file_dialog);
     expect_drawn({16, 16, 32, 32}, "the first frame");
     tick(file_dialog);

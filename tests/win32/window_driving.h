@@ -31,6 +31,22 @@ inline bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms)
     }
 }
 
+// Delivers every message waiting for this thread's windows.
+inline void pump_messages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Text of an item of a dialog of this process.
+inline std::string item_text(HWND dialog, int id) {
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
 // Text of a window of another process: WM_GETTEXT is carried across.
 inline std::string window_text(HWND window) {
     char text[1024] = {};
