@@ -19,6 +19,7 @@ enum { kaf = 0, kgf = 1, tga = 2 };
 struct selection {
     std::vector<char> buffer = std::vector<char>(selection_buffer_bytes, '\0');
     size_t offset = 0;
+    int count = 0;
 };
 
 selection one_file(const std::string& folder, const std::string& name) {
@@ -26,6 +27,7 @@ selection one_file(const std::string& folder, const std::string& name) {
     const std::string path = folder + path_separator + name;
     std::memcpy(result.buffer.data(), path.c_str(), path.size());
     result.offset = path.size() - name.size();
+    result.count = 1;
     return result;
 }
 
@@ -39,6 +41,7 @@ selection several_files(const std::string& folder, const std::vector<std::string
         std::memcpy(result.buffer.data() + at, name.c_str(), name.size());
         at += name.size() + 1;
     }
+    result.count = static_cast<int>(names.size());
     return result;
 }
 
@@ -69,6 +72,14 @@ class BatchTest : public ::testing::Test {
     void choose(int output_type) {
         std::snprintf(output_type_text, sizeof output_type_text, "%s",
                       format_descriptions[output_type]);
+    }
+
+    // Converts every name of the selection as the chosen action, into the
+    // output folder; the log, when given, records the progress.
+    batch_outcome convert(selection& chosen, progress_log* log = nullptr) {
+        return convert_selection(choose_action(), chosen.buffer.data(), chosen.buffer.size(),
+                                 chosen.offset, chosen.count, folder,
+                                 log != nullptr ? record_progress : nullptr, log);
     }
 
     scratch_folder input;
@@ -131,10 +142,7 @@ TEST_F(BatchTest, ConvertsEveryNameInOrder) {
     choose(kgf);
     decide_input_type(3, three.buffer.data() + three.offset);
     progress_log log;
-    EXPECT_EQ(convert_selection(choose_action(), three.buffer.data(), three.buffer.size(),
-                                three.offset, 3, folder, record_progress, &log)
-                  .failed,
-              0);
+    EXPECT_EQ(convert(three, &log).failed, 0);
     EXPECT_EQ(log.names, (std::vector<std::string>{"c.kgf", "a.kgf", "b.kgf"}));
     EXPECT_EQ(log.done, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"a.kgf", "b.kgf", "c.kgf"}));
@@ -146,10 +154,7 @@ TEST_F(BatchTest, OneFileSelectedByItsFullPath) {
     choose(kgf);
     decide_input_type(4, single.buffer.data() + single.offset);
     progress_log log;
-    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, record_progress, &log)
-                  .failed,
-              0);
+    EXPECT_EQ(convert(single, &log).failed, 0);
     EXPECT_EQ(log.names, std::vector<std::string>{"wall.kgf"});
     EXPECT_TRUE(file_exists(output.file("wall.kgf")));
 }
@@ -163,10 +168,7 @@ TEST_F(BatchTest, AllFilesTakesTheFirstNamesType) {
     EXPECT_EQ(choose_action(), batch_action::tga_to_kgf);
     progress_log log;
     // The KGF is handed to the TGA reader too, which refuses it.
-    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, record_progress, &log)
-                  .failed,
-              1);
+    EXPECT_EQ(convert(two, &log).failed, 1);
     EXPECT_EQ(messages.texts(),
               std::vector<std::string>{"b.kgf\nFile is missing some data; do not use"});
     EXPECT_EQ(list_folder(output.path), std::vector<std::string>{"a.kgf"});
@@ -183,15 +185,13 @@ TEST_F(BatchTest, CancelStopsBeforeTheNextFile) {
     decide_input_type(3, "");
     progress_log log;
     log.cancel_after = 2;
-    convert_selection(choose_action(), five.buffer.data(), five.buffer.size(), five.offset, 5,
-                      folder, record_progress, &log);
+    convert(five, &log);
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"f1.tga", "f2.tga"}));
 
     // The next batch, with the flag cleared, converts all of its files.
     cancel_requested = false;
     progress_log next;
-    convert_selection(choose_action(), five.buffer.data(), five.buffer.size(), five.offset, 5,
-                      folder, record_progress, &next);
+    convert(five, &next);
     EXPECT_EQ(next.done.size(), 5u);
 }
 
@@ -204,10 +204,7 @@ TEST_F(BatchTest, KafToKgfWritesTheStoredFrameNames) {
     choose(kgf);
     decide_input_type(1, "");
     progress_log log;
-    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, record_progress, &log)
-                  .failed,
-              0);
+    EXPECT_EQ(convert(single, &log).failed, 0);
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"fire_a.kgf", "fire_b.kgf"}));
     EXPECT_EQ(log.names, std::vector<std::string>{"fire.kaf"});
 }
@@ -236,9 +233,7 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     selection two = several_files(input.path, {"a.kgf", "b.kgf"});
     choose(tga);
     decide_input_type(2, "");
-    const batch_outcome outcome =
-        convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset, 2,
-                          folder, nullptr, nullptr);
+    const batch_outcome outcome = convert(two);
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_EQ(outcome.converted, 1);
     EXPECT_EQ(outcome.failed_names, std::vector<std::string>{"a.kgf"});
@@ -255,8 +250,7 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     selection one = one_file(input.path, long_name);
     choose(kgf);
     decide_input_type(3, "");
-    convert_selection(choose_action(), one.buffer.data(), one.buffer.size(), one.offset, 1, folder,
-                      nullptr, nullptr);
+    convert(one);
     ASSERT_EQ(messages.messages().size(), 2u);
     EXPECT_EQ(messages.messages()[0].style, message_yes_no);
     EXPECT_EQ(without_reasons(messages.texts())[1],
@@ -271,9 +265,7 @@ TEST_F(BatchTest, TheOutputFolderIsMadeWithItsParents) {
     selection single = one_file(input.path, "wall.tga");
     choose(kgf);
     decide_input_type(3, "");
-    const batch_outcome outcome =
-        convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                          single.offset, 1, folder, nullptr, nullptr);
+    const batch_outcome outcome = convert(single);
     EXPECT_EQ(outcome.converted, 1);
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_EQ(list_folder(deep), std::vector<std::string>{"wall.kgf"});
@@ -293,9 +285,7 @@ TEST_F(BatchTest, AFolderNoFileCanGoToIsSaidOnceAndEndsTheBatch) {
     choose(kgf);
     decide_input_type(3, "");
     progress_log log;
-    const batch_outcome outcome =
-        convert_selection(choose_action(), many.buffer.data(), many.buffer.size(), many.offset, 20,
-                          folder, record_progress, &log);
+    const batch_outcome outcome = convert(many, &log);
     EXPECT_TRUE(outcome.folder_failed);
     EXPECT_EQ(outcome.converted + outcome.failed, 0);
     EXPECT_TRUE(log.names.empty());
@@ -312,9 +302,7 @@ TEST_F(BatchTest, ANameThatIsNotThereFailsByName) {
     selection two = several_files(input.path, {"nosuch.tga", "here.tga"});
     choose(kgf);
     decide_input_type(3, "");
-    const batch_outcome outcome =
-        convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset, 2,
-                          folder, nullptr, nullptr);
+    const batch_outcome outcome = convert(two);
     EXPECT_EQ(outcome.failed_names, std::vector<std::string>{"nosuch.tga"});
     EXPECT_EQ(outcome.converted, 1);
     EXPECT_EQ(without_reasons(messages.texts()),
@@ -365,9 +353,7 @@ TEST_F(BatchTest, LevelsLeftOutAreToldAtTheEnd) {
     selection three = several_files(input.path, {"a.kgf", "b.kgf", "c.kgf"});
     choose(tga);
     decide_input_type(2, "");
-    const batch_outcome outcome =
-        convert_selection(choose_action(), three.buffer.data(), three.buffer.size(), three.offset,
-                          3, folder, nullptr, nullptr);
+    const batch_outcome outcome = convert(three);
     EXPECT_EQ(outcome.converted, 3);
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_EQ(outcome.levels_left_out,
@@ -393,9 +379,7 @@ TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
     selection two = several_files(input.path, {"a.kgf", "a.tga"});
     choose(tga);
     decide_input_type(2, "");
-    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, nullptr, nullptr)
-                  .failed,
+    EXPECT_EQ(convert(two).failed,
               1); // a.tga, taken as a KGF, keeps its name's own ending: a.tga.tga
     EXPECT_EQ(messages.texts()[0],
               "Cannot replace " + input.folder_text() + "a.tga: it is an input of this run");
@@ -413,10 +397,7 @@ TEST_F(BatchTest, FramesThatWouldShareAnOutputFailByName) {
     choose(kgf);
     decide_input_type(1, "");
     messages.clear();
-    EXPECT_EQ(convert_selection(choose_action(), single.buffer.data(), single.buffer.size(),
-                                single.offset, 1, folder, nullptr, nullptr)
-                  .failed,
-              1);
+    EXPECT_EQ(convert(single).failed, 1);
     // The dialog shows the first refusal of the file.
     EXPECT_EQ(messages.texts(),
               std::vector<std::string>{std::string(folder) +
@@ -435,17 +416,11 @@ TEST_F(BatchTest, AFrameAnEarlierAnimationWroteIsKept) {
     choose(kgf);
     decide_input_type(1, "");
     selection walk = one_file(input.path, "walk.kaf");
-    ASSERT_EQ(convert_selection(choose_action(), walk.buffer.data(), walk.buffer.size(),
-                                walk.offset, 1, folder, nullptr, nullptr)
-                  .failed,
-              0);
+    ASSERT_EQ(convert(walk).failed, 0);
     const std::vector<uint8_t> walk_step = read_file_bytes(output.file("step.kgf"));
     messages.clear();
     selection two = several_files(input.path, {"walk.kaf", "run.kaf"});
-    EXPECT_EQ(convert_selection(choose_action(), two.buffer.data(), two.buffer.size(), two.offset,
-                                2, folder, nullptr, nullptr)
-                  .failed,
-              1);
+    EXPECT_EQ(convert(two).failed, 1);
     EXPECT_EQ(messages.texts(),
               std::vector<std::string>{"Cannot replace " + std::string(folder) +
                                        "step.kgf: an earlier file of this run wrote it"});
