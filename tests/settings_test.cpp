@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,20 +29,32 @@ std::string text_of(const char* field, size_t size) {
     return std::string(field, strnlen(field, size));
 }
 
+// Every field of the record: its name, where it lies and its bytes; a field
+// of more than one byte holds a text.
+struct record_field {
+    const char* name;
+    size_t offset, size;
+};
+#define RECORD_FIELD(name, size)                                                                   \
+    { #name, offsetof(settings_record, name), size }
+const record_field record_fields[] = {
+    RECORD_FIELD(install_dir, 256), RECORD_FIELD(input_dir, 256), RECORD_FIELD(output_dir, 256),
+    RECORD_FIELD(input_type, 1),    RECORD_FIELD(output_type, 1), RECORD_FIELD(bpp, 1),
+    RECORD_FIELD(mipmaps, 1),       RECORD_FIELD(suffix, 10),     RECORD_FIELD(num_mipmaps, 1),
+    RECORD_FIELD(dither, 1),        RECORD_FIELD(srgb_mips, 1),   RECORD_FIELD(alpha_mips, 1)};
+#undef RECORD_FIELD
+
+// A text up to its terminator, a byte as its number.
+std::string field_value(const settings_record& record, const record_field& field) {
+    const char* bytes = reinterpret_cast<const char*>(&record) + field.offset;
+    return field.size > 1 ? text_of(bytes, field.size)
+                          : std::to_string(static_cast<uint8_t>(*bytes));
+}
+
 // Every field of two records, compared one by one for readable failures.
 void expect_same_settings(const settings_record& actual, const settings_record& expected) {
-    EXPECT_EQ(text_of(actual.install_dir, 256), text_of(expected.install_dir, 256));
-    EXPECT_EQ(text_of(actual.input_dir, 256), text_of(expected.input_dir, 256));
-    EXPECT_EQ(text_of(actual.output_dir, 256), text_of(expected.output_dir, 256));
-    EXPECT_EQ(actual.input_type, expected.input_type);
-    EXPECT_EQ(actual.output_type, expected.output_type);
-    EXPECT_EQ(actual.bpp, expected.bpp);
-    EXPECT_EQ(actual.mipmaps, expected.mipmaps);
-    EXPECT_EQ(text_of(actual.suffix, 10), text_of(expected.suffix, 10));
-    EXPECT_EQ(actual.num_mipmaps, expected.num_mipmaps);
-    EXPECT_EQ(actual.dither, expected.dither);
-    EXPECT_EQ(actual.srgb_mips, expected.srgb_mips);
-    EXPECT_EQ(actual.alpha_mips, expected.alpha_mips);
+    for (const record_field& field : record_fields)
+        EXPECT_EQ(field_value(actual, field), field_value(expected, field)) << field.name;
 }
 
 void set_text(char* field, size_t size, const std::string& text) {
@@ -385,39 +399,23 @@ settings_record expected_mix(const std::vector<std::string>& defaulted) {
     const settings_record defaults = default_settings();
     settings_record result = changed_settings();
     for (const auto& name : defaulted) {
-        if (name == "install_dir")
-            std::memcpy(result.install_dir, defaults.install_dir, 256);
-        else if (name == "input_dir")
-            std::memcpy(result.input_dir, defaults.input_dir, 256);
-        else if (name == "output_dir")
-            std::memcpy(result.output_dir, defaults.output_dir, 256);
-        else if (name == "input_type")
-            result.input_type = defaults.input_type;
-        else if (name == "output_type")
-            result.output_type = defaults.output_type;
-        else if (name == "bpp")
-            result.bpp = defaults.bpp;
-        else if (name == "mipmaps")
-            result.mipmaps = defaults.mipmaps;
-        else if (name == "suffix")
-            std::memcpy(result.suffix, defaults.suffix, 10);
-        else if (name == "num_mipmaps")
-            result.num_mipmaps = defaults.num_mipmaps;
-        else if (name == "dither")
-            result.dither = defaults.dither;
-        else if (name == "srgb_mips")
-            result.srgb_mips = defaults.srgb_mips;
-        else if (name == "alpha_mips")
-            result.alpha_mips = defaults.alpha_mips;
-        else
+        const auto field = std::find_if(std::begin(record_fields), std::end(record_fields),
+                                        [&](const record_field& f) { return f.name == name; });
+        if (field == std::end(record_fields))
             ADD_FAILURE() << "no field " << name;
+        else
+            std::memcpy(reinterpret_cast<char*>(&result) + field->offset,
+                        reinterpret_cast<const char*>(&defaults) + field->offset, field->size);
     }
     return result;
 }
 
-const std::vector<std::string> all_fields = {
-    "install_dir", "input_dir", "output_dir",  "input_type", "output_type", "bpp",
-    "mipmaps",     "suffix",    "num_mipmaps", "dither",     "srgb_mips",   "alpha_mips"};
+const std::vector<std::string> all_fields = [] {
+    std::vector<std::string> names;
+    for (const record_field& field : record_fields)
+        names.push_back(field.name);
+    return names;
+}();
 
 TEST_F(settings_store, damaged_file_falls_back_field_by_field) {
     struct damage {
