@@ -117,72 +117,48 @@ TEST(ConvertPixels, TwentyFourAndThirtyTwo) {
     EXPECT_EQ(back.data, rgb.data);
 }
 
-TEST(ConvertPixels, ExtentsOfEachPair) {
-    // A five-level 16-bit source converts every level; a deep source
-    // converts into the first level only.
-    std::vector<uint8_t> chain(42);
-    for (size_t i = 0; i < chain.size(); i += 2) {
-        chain[i] = 0xFF;
-        chain[i + 1] = 0xFF;
+// Converts a source of `count` bytes of `value` into a new chain: the
+// destination holds `size` bytes, the first `filled` of them `to` and the rest 0.
+struct extent_case {
+    const char* what;
+    int bpp, width, height, levels;
+    size_t count;
+    uint8_t value;
+    int to_bpp, to_levels;
+    size_t size, filled;
+    uint8_t to;
+};
+
+TEST(ConvertPixels, ExtentsOfEachPairStayInsideBothBlocks) {
+    const extent_case cases[] = {
+        // 64 + 16 + 4 + 1 bytes: the last byte is no whole pixel and stays 0.
+        {"five 16-bit levels to 32", 16, 4, 4, 5, 42, 0xFF, 32, 5, 85, 84, 255},
+        {"a deep source fills the first level only", 32, 4, 4, 1, 64, 0xFF, 16, 5, 42, 32, 0xFF},
+        {"24 to 24 copies the first level only", 24, 2, 2, 2, 15, 9, 24, 2, 15, 12, 9},
+        {"one level to five stops at the source's end", 16, 4, 4, 1, 32, 0xAB, 16, 5, 42, 32, 0xAB},
+        // 6x6 with five levels holds 95 bytes: 47 whole pixels and a half.
+        {"a half pixel at the end is not converted", 16, 6, 6, 5, 95, 0xFF, 32, 5, 191, 188, 255},
+        {"no levels receive nothing", 32, 2, 2, 1, 16, 1, 16, 0, 0, 0, 0},
+        {"an unsupported pair leaves the destination", 8, 2, 2, 1, 4, 0xFF, 16, 1, 8, 0, 0},
+    };
+    for (const extent_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const image_buffer source =
+            make_image(c.bpp, c.width, c.height, c.levels, std::vector<uint8_t>(c.count, c.value));
+        image_buffer destination = destination_for(source, c.to_bpp, c.to_levels);
+        convert_pixels(destination, source);
+        ASSERT_EQ(destination.data.size(), c.size);
+        for (size_t i = 0; i < destination.data.size(); ++i)
+            EXPECT_EQ(destination.data[i], i < c.filled ? c.to : 0) << i;
     }
-    image_buffer source = make_image(16, 4, 4, 5, chain);
-    image_buffer wide = destination_for(source, 32, 5);
-    convert_pixels(wide, source);
-    // 64 + 16 + 4 + 1 bytes: the last byte is no whole pixel and stays 0.
-    ASSERT_EQ(wide.data.size(), 85u);
-    for (size_t i = 0; i < wide.data.size(); ++i)
-        EXPECT_EQ(wide.data[i], i < 84 ? 255 : 0) << i;
-
-    image_buffer deep = make_image(32, 4, 4, 1, std::vector<uint8_t>(64, 0xFF));
-    image_buffer narrow = destination_for(deep, 16, 5);
-    convert_pixels(narrow, deep);
-    for (size_t i = 0; i < narrow.data.size(); ++i)
-        EXPECT_EQ(narrow.data[i], i < 32 ? 0xFF : 0) << i;
-
-    // 24 to 24 and 32 to 32 copy only the first level.
-    image_buffer same = make_image(24, 2, 2, 2, std::vector<uint8_t>(15, 9));
-    image_buffer copy = destination_for(same, 24, 2);
-    convert_pixels(copy, same);
-    for (size_t i = 0; i < copy.data.size(); ++i)
-        EXPECT_EQ(copy.data[i], i < 12 ? 9 : 0) << i;
 }
 
-TEST(ConvertPixels, StaysInsideBothBlocks) {
-    // A one-level 16-bit source rewritten with five levels: the copy stops at
-    // the source's end.
-    image_buffer source = make_image(16, 4, 4, 1, std::vector<uint8_t>(32, 0xAB));
-    image_buffer destination = destination_for(source, 16, 5);
-    convert_pixels(destination, source);
-    for (size_t i = 0; i < destination.data.size(); ++i)
-        EXPECT_EQ(destination.data[i], i < 32 ? 0xAB : 0) << i;
-
-    // An odd chain ends in half a pixel: 6x6 with five levels holds 95 bytes.
-    image_buffer odd = make_image(16, 6, 6, 5, std::vector<uint8_t>(95, 0xFF));
-    image_buffer expanded = destination_for(odd, 32, 5);
-    convert_pixels(expanded, odd);
-    ASSERT_EQ(expanded.data.size(), 191u);
-    // 47 whole source pixels; the half pixel at the end is not converted.
-    EXPECT_EQ(expanded.data[187], 255);
-    EXPECT_EQ(expanded.data[188], 0);
-
-    // No levels: an empty destination receives nothing.
-    image_buffer deep = make_image(32, 2, 2, 1, std::vector<uint8_t>(16, 1));
-    image_buffer empty = destination_for(deep, 16, 0);
-    convert_pixels(empty, deep);
-    EXPECT_TRUE(empty.data.empty());
-
+TEST(ConvertPixels, AShortSourceBlockIsReadNoFurtherThanItsEnd) {
     // A source block shorter than its fields claim.
     image_buffer short_source = make_image(24, 4, 4, 1, std::vector<uint8_t>(5, 1));
     image_buffer target = destination_for(short_source, 32, 1);
     convert_pixels(target, short_source);
     EXPECT_EQ(target.data[4], 0);
-}
-
-TEST(ConvertPixels, UnsupportedPairLeavesDestination) {
-    image_buffer source = make_image(8, 2, 2, 1, std::vector<uint8_t>(4, 0xFF));
-    image_buffer destination = destination_for(source, 16, 1);
-    convert_pixels(destination, source);
-    EXPECT_EQ(destination.data, std::vector<uint8_t>(8, 0));
 }
 
 // Address space limits and the sanitizers' allocators do not mix.
