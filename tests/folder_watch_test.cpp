@@ -26,6 +26,13 @@ struct watch_holder {
     }
     ~watch_holder() { close_folder_watch(watch); }
 
+    // Watches the folder, and the folders below it when asked, but the skipped one.
+    void add(const std::string& folder, bool below, const std::string& skipped = "") {
+        ASSERT_NE(watch, nullptr);
+        std::string reason;
+        ASSERT_EQ(add_watched_folder(watch, folder, below, skipped, reason), 1) << reason;
+    }
+
     bool told(folder_change change, const std::string& path) const {
         for (const folder_event& event : events)
             if (event.change == change && event.path == path)
@@ -69,9 +76,7 @@ void rename_path(const std::string& from, const std::string& to) {
 TEST(FolderWatch, EachWayOfSavingIsToldUnderTheFilesName) {
     scratch_folder folder;
     watch_holder holder;
-    ASSERT_NE(holder.watch, nullptr);
-    std::string reason;
-    ASSERT_EQ(add_watched_folder(holder.watch, folder.path, false, "", reason), 1) << reason;
+    ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, false));
     // Names in every language come back as the platform spells them.
     for (const std::string name : {"wall.tga", "Текстура.tga", "壁.tga"}) {
         const std::string path = folder.file(name);
@@ -92,12 +97,10 @@ TEST(FolderWatch, EachWayOfSavingIsToldUnderTheFilesName) {
 TEST(FolderWatch, FoldersBelowAreFollowedAndTheSkippedOneIsSilent) {
     scratch_folder folder;
     watch_holder holder;
-    ASSERT_NE(holder.watch, nullptr);
     const std::string skipped = folder.file("out");
     const std::string old_below = folder.file("old");
     fs::create_directories(text_path(join(old_below, "deep")));
-    std::string reason;
-    ASSERT_EQ(add_watched_folder(holder.watch, folder.path, true, skipped, reason), 1) << reason;
+    ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, true, skipped));
 
     const std::string shallow_file = join(old_below, "s.tga");
     write_text_file(shallow_file, "s");
@@ -142,9 +145,7 @@ TEST(FolderWatch, WithoutFoldersBelowOnlyTheFolderItselfIsTold) {
     const std::string below = folder.file("below");
     create_folder(below.c_str());
     watch_holder holder;
-    ASSERT_NE(holder.watch, nullptr);
-    std::string reason;
-    ASSERT_EQ(add_watched_folder(holder.watch, folder.path, false, "", reason), 1) << reason;
+    ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, false));
     write_text_file(join(below, "x.tga"), "x");
     const std::string marker = folder.file("marker.tga");
     write_text_file(marker, "m");
@@ -156,9 +157,7 @@ TEST(FolderWatch, WithoutFoldersBelowOnlyTheFolderItselfIsTold) {
 TEST(FolderWatch, StoppingFromAnotherThreadEndsTheWaitAndEveryLaterOne) {
     scratch_folder folder;
     watch_holder holder;
-    ASSERT_NE(holder.watch, nullptr);
-    std::string reason;
-    ASSERT_EQ(add_watched_folder(holder.watch, folder.path, true, "", reason), 1) << reason;
+    ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, true));
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         stop_folder_watch(holder.watch);
@@ -185,9 +184,7 @@ TEST(FolderWatch, AWatchedFolderRenamedAwayOrRemovedIsToldByItsName) {
         create_folder(watched.c_str());
         write_text_file(join(watched, "a.tga"), "a");
         watch_holder holder;
-        ASSERT_NE(holder.watch, nullptr);
-        std::string reason;
-        ASSERT_EQ(add_watched_folder(holder.watch, watched, true, "", reason), 1) << reason;
+        ASSERT_NO_FATAL_FAILURE(holder.add(watched, true));
         std::error_code error;
         if (removed)
             fs::remove_all(text_path(watched), error);
