@@ -91,6 +91,18 @@ class batch_window : public ::testing::Test {
     HWND file_dialog() {
         return wait_for_file_dialog(GetCurrentProcessId(), nullptr, step_timeout_ms);
     }
+    // Fills the file dialog with the choices, presses OK and waits for the
+    // batch's end, whose result is kept.
+    void convert(const user_choices& choices) {
+        batch_thread batch;
+        HWND dialog = file_dialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, choices));
+        press(dialog, IDOK);
+        ASSERT_TRUE(batch.wait());
+        result = batch.result;
+    }
+    int result = -1;
     message_recorder messages;
     scratch_folder folder;
     std::string input;
@@ -114,14 +126,8 @@ TEST_F(batch_window, exit_returns_0_and_keeps_the_typed_folder) {
 TEST_F(batch_window, kaf_output_shows_one_message_and_converts_nothing) {
     for (const char* name : {"a.tga", "b.tga", "c.tga"})
         write_tga(input + "\\" + name);
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(
-        fill_file_dialog(dialog, {input, 2, "\"a.tga\" \"b.tga\" \"c.tga\"", 0, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, "\"a.tga\" \"b.tga\" \"c.tga\"", 0, output}));
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{sorry_text});
     EXPECT_EQ(messages.messages().at(0).caption, "Sorry");
     EXPECT_FALSE(file_exists(output));
@@ -132,13 +138,8 @@ TEST_F(batch_window, kaf_output_shows_one_message_and_converts_nothing) {
 TEST_F(batch_window, all_files_with_an_unknown_first_ending_is_unsupported) {
     write_tga(input + "\\x.bmp");
     write_tga(input + "\\a.tga");
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 3, "\"x.bmp\" \"a.tga\"", 1, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 3, "\"x.bmp\" \"a.tga\"", 1, output}));
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Unsupported conversion"});
     EXPECT_FALSE(file_exists(output));
     EXPECT_STREQ(input_type_text, "");
@@ -219,14 +220,9 @@ TEST_F(batch_window, cancel_stops_before_the_next_file_and_is_cleared) {
     cancel_test_messages.clear();
     progress_caption.clear();
     set_message_handler(click_cancel_and_answer_yes);
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
     const std::string names = "\"a.tga\" \"" + long_name + ".tga\" \"c.tga\" \"d.tga\" \"e.tga\"";
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, names, 1, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, names, 1, output}));
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(list_folder(output), (std::vector<std::string>{"a.kgf", long_name + ".kgf"}));
     EXPECT_FALSE(cancel_requested);
     // The question, then one status at the end.
@@ -245,13 +241,8 @@ TEST_F(batch_window, a_selection_longer_than_its_buffer_converts_nothing) {
         names += "\"" + name + "\" ";
     }
     ASSERT_GT(names.size(), selection_buffer_bytes);
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, names, 2, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1) << "the dialog comes back";
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, names, 2, output}));
+    EXPECT_EQ(result, 1) << "the dialog comes back";
     EXPECT_EQ(messages.texts(),
               std::vector<std::string>{"You are trying to convert too many files at one time."});
     EXPECT_EQ(messages.messages().at(0).caption, "Error");
@@ -264,13 +255,8 @@ TEST_F(batch_window, a_selection_longer_than_its_buffer_converts_nothing) {
 TEST_F(batch_window, nested_output_folders_are_made_and_the_typed_spaces_dropped) {
     write_tga(input + "\\wall.tga");
     const std::string deep = output + "\\new\\deep\\er";
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "wall.tga", 1, "  " + deep + " "}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, "wall.tga", 1, "  " + deep + " "}));
+    EXPECT_EQ(result, 1);
     EXPECT_TRUE(messages.texts().empty()) << "a clean batch ends silently";
     EXPECT_EQ(list_folder(deep), std::vector<std::string>{"wall.kgf"});
     EXPECT_EQ(list_folder(output + "\\new\\deep"), std::vector<std::string>{"er"});
@@ -279,13 +265,8 @@ TEST_F(batch_window, nested_output_folders_are_made_and_the_typed_spaces_dropped
 
 TEST_F(batch_window, a_typed_name_that_is_not_there_is_named_and_counted) {
     write_tga(input + "\\here.tga");
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 2, "nosuch.tga", 1, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, "nosuch.tga", 1, output}));
+    EXPECT_EQ(result, 1);
     ASSERT_EQ(messages.texts().size(), 2u);
     EXPECT_EQ(without_reasons(messages.texts())[0], "Cannot open nosuch.tga");
     EXPECT_NE(messages.texts()[0], "Cannot open nosuch.tga") << "the reason follows";
@@ -297,13 +278,7 @@ TEST_F(batch_window, a_typed_name_that_is_not_there_is_named_and_counted) {
 TEST_F(batch_window, an_unreadable_file_is_named_and_the_next_one_converted) {
     write_file_bytes(input + "\\cut.tga", {0, 0, 2, 0});
     write_tga(input + "\\good.tga");
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(
-        fill_file_dialog(dialog, {input, 2, "\"cut.tga\" \"good.tga\"", 1, output}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
+    ASSERT_NO_FATAL_FAILURE(convert({input, 2, "\"cut.tga\" \"good.tga\"", 1, output}));
     EXPECT_EQ(messages.texts(),
               (std::vector<std::string>{"cut.tga\nFile is missing some data; do not use",
                                         "1 of 2 files converted.\n1 failed: cut.tga"}));
@@ -321,13 +296,8 @@ TEST_F(batch_window, an_output_folder_no_file_can_go_to_is_said_once) {
         names += "\"" + name + "\" ";
     }
     settings.mipmaps = 1;
-    batch_thread batch;
-    HWND dialog = file_dialog();
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_NO_FATAL_FAILURE(fill_file_dialog(dialog, {input, 1, names, 2, blocked}));
-    press(dialog, IDOK);
-    ASSERT_TRUE(batch.wait());
-    EXPECT_EQ(batch.result, 1);
+    ASSERT_NO_FATAL_FAILURE(convert({input, 1, names, 2, blocked}));
+    EXPECT_EQ(result, 1);
     ASSERT_EQ(messages.texts().size(), 1u) << "one message, and no status after it";
     const std::string lead = "Cannot create the output folder " + blocked + "\\: ";
     EXPECT_EQ(messages.texts()[0].substr(0, lead.size()), lead);
