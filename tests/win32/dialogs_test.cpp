@@ -600,6 +600,21 @@ TEST_F(dialogs, splash_ignores_other_timers) {
 // ---------------------------------------------------------------------------
 // KGF options
 
+// The four ways to close an options dialog: only OK stores.
+struct dialog_ending {
+    const char* name;
+    script_step finish;
+    INT_PTR result;
+    bool stored;
+};
+
+const dialog_ending option_endings[] = {
+    {"OK", [](HWND d) { click(d, IDOK); }, IDOK, true},
+    {"Cancel", [](HWND d) { click(d, IDCANCEL); }, IDCANCEL, false},
+    {"Escape", press_escape, IDCANCEL, false},
+    {"close box", close_box, IDCANCEL, false},
+};
+
 TEST_F(dialogs, kgf_options_select_one_only_for_a_stored_one) {
     const struct {
         uint8_t stored;
@@ -618,18 +633,7 @@ TEST_F(dialogs, kgf_options_select_one_only_for_a_stored_one) {
 
 TEST_F(dialogs, kgf_options_store_the_choice_on_ok_only) {
     test_window owner(40, 30, 500, 400);
-    const struct {
-        const char* name;
-        script_step finish;
-        INT_PTR result;
-        bool stored;
-    } endings[] = {
-        {"OK", [](HWND d) { click(d, IDOK); }, IDOK, true},
-        {"Cancel", [](HWND d) { click(d, IDCANCEL); }, IDCANCEL, false},
-        {"Escape", press_escape, IDCANCEL, false},
-        {"close box", close_box, IDCANCEL, false},
-    };
-    for (const auto& ending : endings) {
+    for (const dialog_ending& ending : option_endings) {
         for (uint8_t start : {uint8_t{1}, uint8_t{5}}) {
             SCOPED_TRACE(std::string(ending.name) + " from " + std::to_string(start));
             reset_routines_state();
@@ -830,18 +834,7 @@ TEST_F(dialogs, tga_options_check_box_enables_the_field) {
 
 TEST_F(dialogs, tga_options_store_all_three_on_ok_only) {
     test_window owner(200, 100, 640, 480);
-    const struct {
-        const char* name;
-        script_step finish;
-        INT_PTR result;
-        bool stored;
-    } endings[] = {
-        {"OK", [](HWND d) { click(d, IDOK); }, IDOK, true},
-        {"Cancel", [](HWND d) { click(d, IDCANCEL); }, IDCANCEL, false},
-        {"Escape", press_escape, IDCANCEL, false},
-        {"close box", close_box, IDCANCEL, false},
-    };
-    for (const auto& ending : endings) {
+    for (const dialog_ending& ending : option_endings) {
         SCOPED_TRACE(ending.name);
         reset_routines_state();
         const settings_record before = settings;
