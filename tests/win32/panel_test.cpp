@@ -717,6 +717,34 @@ RECT drawn_rectangle(HWND area) {
     return found;
 }
 
+// The preview area made 96 x 96 pixels whatever the font makes of its
+// dialog units, near the screen's top left whatever the screen's size; the
+// dialog shown.
+HWND square_area(const fake_file_dialog& file_dialog) {
+    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
+    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
+    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    return area;
+}
+
+// Paints the panel: the magenta drawn in the area is the expected rectangle.
+void expect_drawn(HWND panel, HWND area, const RECT& quarter, const std::string& what) {
+    paint_panel(panel);
+    const RECT drawn = drawn_rectangle(area);
+    EXPECT_EQ(drawn.left, quarter.left) << what;
+    EXPECT_EQ(drawn.top, quarter.top) << what;
+    EXPECT_EQ(drawn.right, quarter.right) << what;
+    EXPECT_EQ(drawn.bottom, quarter.bottom) << what;
+}
+
+// Pauses the animation with a click inside the preview, so that only the
+// test's ticks step it, never a timer of the window's own.
+void pause_animation(const fake_file_dialog& file_dialog) {
+    const RECT preview = preview_rectangle(file_dialog.panel);
+    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
+    ASSERT_FALSE(panel_state.playing);
+}
+
 TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
     scratch_folder folder;
     current_folder_change here(folder.path);
@@ -725,11 +753,7 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
     write_tga(folder.file("t256.tga"), 256, 32, 24, fill::magenta_quarter);
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
-    // An area of 96 x 96 pixels whatever the font makes of its dialog units,
-    // near the screen's top left whatever the screen's size.
-    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
-    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
-    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    HWND area = square_area(file_dialog);
     struct case_row {
         const char* name;
         RECT quarter; // left, top, width, height of the picture's top left quarter
@@ -744,12 +768,7 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
         ASSERT_TRUE(panel_state.preview_loaded) << row.name;
         // Whatever else was waiting to paint has painted; then the picture.
         pump_messages();
-        paint_panel(file_dialog.panel);
-        const RECT drawn = drawn_rectangle(area);
-        EXPECT_EQ(drawn.left, row.quarter.left) << row.name;
-        EXPECT_EQ(drawn.top, row.quarter.top) << row.name;
-        EXPECT_EQ(drawn.right, row.quarter.right) << row.name;
-        EXPECT_EQ(drawn.bottom, row.quarter.bottom) << row.name;
+        expect_drawn(file_dialog.panel, area, row.quarter, row.name);
     }
 }
 
@@ -765,9 +784,7 @@ TEST_F(panel_test, frames_of_several_sizes_are_each_drawn_at_their_own_size) {
     write_kaf(folder.file("same.kaf"), {frames[0], frames[0]});
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
-    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
-    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
-    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    HWND area = square_area(file_dialog);
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
 
@@ -775,20 +792,14 @@ TEST_F(panel_test, frames_of_several_sizes_are_each_drawn_at_their_own_size) {
     // The first frame's size, and the note.
     EXPECT_EQ(item_text(info_window, 1032), "32x32");
     EXPECT_EQ(item_text(info_window, 1036), "Note: sizes differ");
-    // Paused, then stepped by hand: the timer's own ticks would step too.
-    const RECT preview = preview_rectangle(file_dialog.panel);
-    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
-    ASSERT_FALSE(panel_state.playing);
+    // Paused, then stepped by hand.
+    ASSERT_NO_FATAL_FAILURE(pause_animation(file_dialog));
     for (int side : sides) {
         tick(file_dialog);
         pump_messages();
-        paint_panel(file_dialog.panel);
         // Centred at its own size: the top left quarter from (96 - side) / 2.
-        const RECT drawn = drawn_rectangle(area);
-        EXPECT_EQ(drawn.left, (96 - side) / 2) << side;
-        EXPECT_EQ(drawn.top, (96 - side) / 2) << side;
-        EXPECT_EQ(drawn.right, side / 2) << side;
-        EXPECT_EQ(drawn.bottom, side / 2) << side;
+        expect_drawn(file_dialog.panel, area,
+                     {(96 - side) / 2, (96 - side) / 2, side / 2, side / 2}, std::to_string(side));
     }
     file_dialog.highlight("same.kaf");
     EXPECT_EQ(item_text(info_window, 1032), "32x32");
@@ -842,29 +853,20 @@ TEST_F(panel_test, an_animation_the_writer_packed_plays_frame_by_frame) {
 
     fake_file_dialog file_dialog;
     file_dialog.notify(CDN_INITDONE);
-    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
-    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
-    ShowWindow(file_dialog.dialog, SW_SHOWNA);
+    HWND area = square_area(file_dialog);
     file_dialog.highlight("packed.kaf");
     ASSERT_TRUE(panel_state.preview_loaded);
     EXPECT_EQ(std::string(image_info.type_name), "KAF");
     EXPECT_EQ(image_info.frames, 2);
-    // Paused, so that no timer of the window's own steps it; the ticks step
-    // it instead. The magenta as drawn: the copied frame's top left quarter,
-    // the whole edited frame, and the first frame again.
-    const RECT preview = preview_rectangle(file_dialog.panel);
-    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
-    ASSERT_FALSE(panel_state.playing);
+    // Paused and stepped by hand. The magenta as drawn: the copied frame's
+    // top left quarter, the whole edited frame, and the first frame again.
+    ASSERT_NO_FATAL_FAILURE(pause_animation(file_dialog));
     pump_messages();
     const RECT quarters[] = {{16, 16, 32, 32}, {16, 16, 64, 64}, {16, 16, 32, 32}};
     for (const RECT& quarter : quarters) {
         tick(file_dialog);
-        paint_panel(file_dialog.panel);
-        const RECT drawn = drawn_rectangle(area);
-        EXPECT_EQ(drawn.left, quarter.left);
-        EXPECT_EQ(drawn.top, quarter.top);
-        EXPECT_EQ(drawn.right, quarter.right);
-        EXPECT_EQ(drawn.bottom, quarter.bottom);
+        expect_drawn(file_dialog.panel, area, quarter,
+                     "frame " + std::to_string(&quarter - quarters));
     }
 }
 
@@ -893,17 +895,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     file_dialog.notify(CDN_INITDONE);
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
-    HWND area = file_dialog.item(IDC_PANEL_PREVIEW);
-    SetWindowPos(area, nullptr, 0, 0, 96, 96, SWP_NOZORDER);
-    ShowWindow(file_dialog.dialog, SW_SHOWNA);
-    const auto expect_drawn = [&](const RECT& quarter, const char* what) {
-        paint_panel(file_dialog.panel);
-        const RECT drawn = drawn_rectangle(area);
-        EXPECT_EQ(drawn.left, quarter.left) << what;
-        EXPECT_EQ(drawn.top, quarter.top) << what;
-        EXPECT_EQ(drawn.right, quarter.right) << what;
-        EXPECT_EQ(drawn.bottom, quarter.bottom) << what;
-    };
+    HWND area = square_area(file_dialog);
 
     file_dialog.highlight("木の壁.kgf");
     ASSERT_TRUE(panel_state.preview_loaded)
@@ -913,7 +905,7 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     EXPECT_EQ(item_text(info_window, 1031), "KGF");
     EXPECT_EQ(item_text(info_window, 1032), "64x64");
     pump_messages();
-    expect_drawn({16, 16, 32, 32}, "木の壁.kgf");
+    expect_drawn(file_dialog.panel, area, {16, 16, 32, 32}, "木の壁.kgf");
 
     // The animation, paused and stepped by hand. Each frame is drawn at its
     // own size; the information gives the first frame's.
@@ -922,14 +914,12 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     EXPECT_EQ(info_text(), "KAF|64x64|16|1|2|differ");
     EXPECT_EQ(item_text(info_window, 1031), "KAF");
     EXPECT_EQ(item_text(info_window, 1035), "2");
-    const RECT preview = preview_rectangle(file_dialog.panel);
-    SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(preview.left + 5, preview.top + 5));
-    ASSERT_FALSE(panel_state.playing);
+    ASSERT_NO_FATAL_FAILURE(pause_animation(file_dialog));
     pump_messages();
     tick(file_dialog);
-    expect_drawn({16, 16, 32, 32}, "the first frame");
+    expect_drawn(file_dialog.panel, area, {16, 16, 32, 32}, "the first frame");
     tick(file_dialog);
-    expect_drawn({32, 32, 16, 16}, "the second frame");
+    expect_drawn(file_dialog.panel, area, {32, 32, 16, 16}, "the second frame");
     EXPECT_EQ(messages.texts(), std::vector<std::string>());
 }
 
