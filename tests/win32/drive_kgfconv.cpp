@@ -4,26 +4,20 @@
 // waits for a key.
 //
 // Usage: drive_kgfconv <path of kgfconv.exe> [GoogleTest options]
+#include "window_driving.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
+using window_driving::windows_path;
+
 namespace {
 
 std::string program_path;
 constexpr DWORD run_timeout_ms = 60000;
-
-std::string windows_path(const std::string& path) {
-    if (path.empty() || path[0] != '/')
-        return path;
-    std::string result = "Z:" + path;
-    for (char& c : result)
-        if (c == '/')
-            c = '\\';
-    return result;
-}
 
 struct process_run {
     PROCESS_INFORMATION process = {};

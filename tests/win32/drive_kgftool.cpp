@@ -40,16 +40,6 @@ std::string kgfconv_path; // for the scenarios that compare with the command lin
 const char* const tool_key = "Software\\KGF Tool";
 constexpr DWORD start_timeout_ms = 90000;
 
-// The program runs under the same system as this driver; a host path given
-// on the command line is reached through drive Z:.
-std::string windows_path(const std::string& path) {
-    if (path.empty() || path[0] != '/')
-        return path;
-    std::string result = "Z:" + path;
-    std::replace(result.begin(), result.end(), '/', '\\');
-    return result;
-}
-
 // The program, ended by force if a test leaves it running.
 struct program_run {
     PROCESS_INFORMATION process = {};

@@ -20,6 +20,16 @@ namespace window_driving {
 
 constexpr DWORD step_timeout_ms = 30000;
 
+// The programs run under the same system as their driver; a host path given
+// on the command line is reached through drive Z:.
+inline std::string windows_path(const std::string& path) {
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string result = "Z:" + path;
+    std::replace(result.begin(), result.end(), '/', '\\');
+    return result;
+}
+
 inline bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms) {
     const ULONGLONG end = GetTickCount64() + timeout_ms;
     for (;;) {
