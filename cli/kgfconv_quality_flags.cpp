@@ -8,11 +8,10 @@
 quality_flags add_quality_flags(CLI::App& command) {
     quality_flags flags;
     // Each quality flag has its --no- form, for a setting stored as on.
-    flags.dither =
-        command.add_flag("--dither,!--no-dither")
-            ->description(
-                "Dither where 8-bit channels become KGF's 5 bits (blue noise): no bands in smooth "
-                "gradients (default: stored; off at first)");
+    flags.dither = command.add_flag("--dither,!--no-dither")
+                       ->description("Dither where 8-bit channels become KGF's 5 bits (error "
+                                     "diffusion): no bands in smooth "
+                                     "gradients (default: stored; off at first)");
     flags.srgb_mips =
         command.add_flag("--srgb-mips,!--no-srgb-mips")
             ->description(
