@@ -204,6 +204,8 @@ void convert_file_unguarded(const conversion_request& request, conversion_result
 conversion_result convert_file(const conversion_request& given) {
     conversion_request request = given;
     request.folder = folder_with_separator(given.folder);
+    // A KGF holds its first level whatever it is asked: readers read it.
+    request.options.num_mipmaps = std::max<uint8_t>(given.options.num_mipmaps, 1);
 
     conversion_result result;
     // Outputs are built in memory: one that cannot be had fails this file

@@ -236,8 +236,10 @@ kgf_status decode_kaf_frame(const std::vector<uint8_t>& data, const kaf_frame& f
 kgf_failure make_frame_kgf(const std::vector<uint8_t>& data, const kaf_frame& frame,
                            const char* name, int levels, kgf_quality quality,
                            std::vector<uint8_t>& out) {
+    // A KGF holds its first level however few are asked: readers read it.
+    levels = std::max(levels, 1);
     // A frame that declares no level holds no first level to write.
-    if (levels >= 1 && frame.mip_count < 1 && frame.width > 0 && frame.height > 0)
+    if (frame.mip_count < 1 && frame.width > 0 && frame.height > 0)
         return kgf_failure{kgf_status::frame_missing_data, name};
     if (levels < 2 && quality == kgf_quality::none) {
         copy_frame(data, frame, name, levels, out);

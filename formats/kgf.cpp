@@ -107,7 +107,7 @@ kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels level
         return checked;
 
     if (levels == kgf_levels::from_file)
-        image.num_mipmaps = header.mip_count;
+        image.num_mipmaps = std::max<int16_t>(header.mip_count, 1);
     image.width = header.width;
     image.height = header.height;
     const int64_t expected_bytes = mip_chain_bytes(image);

@@ -43,7 +43,8 @@ bool kgf_field_is_bad(const kgf_header& header);
 
 // Decodes a whole KGF file into a 16-bit image prepared by
 // init_image_buffer. With kgf_levels::from_file the image gets the file's
-// level count. Bottom row first is for display: the first level alone,
+// level count, at least one: a file that declares none still holds its
+// first level, which every reader shows. Bottom row first is for display: the first level alone,
 // turned, the rest of the block zero. Reports nothing: the caller shows the
 // header's warnings and the result.
 kgf_status decode_kgf(byte_reader& reader, image_buffer& image, kgf_levels levels, row_order rows,

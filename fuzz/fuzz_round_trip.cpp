@@ -51,12 +51,13 @@ void check_kgf(const image_buffer& chain) {
     std::vector<uint8_t> file;
     if (encode_kgf(file, "round.kgf", chain, total) != kgf_status::ok)
         fail("the KGF writer refused a whole chain", chain);
-    // A conversion reads every level; the preview reads the first, which a
-    // chain of no levels lacks.
+    // A KGF holds 1 to 5 levels: one of none is never written, and reads
+    // as its first level.
+    if (chain.num_mipmaps < 1)
+        return;
+    // A conversion reads every level; the preview reads the first.
     for (const row_order rows : {row_order::top_first, row_order::bottom_first}) {
         const bool preview = rows == row_order::bottom_first;
-        if (preview && chain.num_mipmaps < 1)
-            break;
         byte_reader reader = memory_reader(file.data(), file.size());
         image_buffer back;
         init_image_buffer(back, 16);

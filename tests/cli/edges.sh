@@ -106,4 +106,13 @@ if [ -w /dev/full ]; then
     check "so does settings" test $? -eq 1
 fi
 
+# A texture that declares no level holds its first all the same: every
+# level it holds is written, with --all-levels as without.
+printf '\000\000zk\000\000\000\000\000\000\000\000\000\000\000\001\000\001\000\040\050\001\037\200' >nolevel.kgf
+for levels in --all-levels --first-level; do
+    rm -rf none
+    "$kgfconv" convert --quiet --to tga $levels -o none nolevel.kgf 2>err.txt
+    check "no declared level, $levels: its first is written" test -s none/nolevel.tga -a ! -s err.txt
+done
+
 finish

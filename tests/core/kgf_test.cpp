@@ -393,11 +393,20 @@ TEST(KgfDecode, ZeroSizeAndZeroMipCountAreEmptyImages) {
     const decoded empty = decode(kgf_lead("z", 1, 0, 0));
     EXPECT_EQ(empty.status, kgf_status::ok);
     EXPECT_TRUE(empty.image.data.empty());
+}
 
-    const decoded no_levels = decode(kgf_lead("z", 0, 4, 4));
-    EXPECT_EQ(no_levels.status, kgf_status::ok);
-    EXPECT_EQ(no_levels.image.num_mipmaps, 0);
-    EXPECT_TRUE(no_levels.image.data.empty());
+// A file that declares no level holds its first all the same: every level
+// the file holds is that one.
+TEST(KgfDecode, NoDeclaredLevelReadsTheFirst) {
+    std::vector<uint8_t> file = kgf_lead("z", 0, 2, 1);
+    put_runs(file, {{2, 0x8123}});
+    for (const kgf_levels levels : {kgf_levels::first_only, kgf_levels::from_file}) {
+        const decoded r = decode(file, levels);
+        EXPECT_EQ(r.status, kgf_status::ok);
+        EXPECT_EQ(r.image.num_mipmaps, 1);
+        EXPECT_EQ(r.image.data, pixel_bytes({0x8123, 0x8123}));
+    }
+    EXPECT_EQ(decode(kgf_lead("z", 0, 4, 4)).status, kgf_status::missing_data);
 }
 
 // ---- damaged files -------------------------------------------------------
