@@ -18,11 +18,13 @@
 namespace {
 
 // A picture that shows its orientation: a gradient with a mark top left.
-void paint(image_buffer& image, int width, int height, int bpp, int seed) {
+// False when its block cannot be had.
+bool paint(image_buffer& image, int width, int height, int bpp, int seed) {
     init_image_buffer(image, static_cast<uint8_t>(bpp));
     image.width = static_cast<int16_t>(width);
     image.height = static_cast<int16_t>(height);
-    allocate_image_data(image, mip_chain_bytes(image));
+    if (allocate_image_data(image, mip_chain_bytes(image)) != kgf_status::ok)
+        return false;
     const int step = bpp / 8;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -43,6 +45,7 @@ void paint(image_buffer& image, int width, int height, int bpp, int seed) {
                     pixel[3] = static_cast<uint8_t>(x < width / 2 ? 255 : 128);
             }
         }
+    return true;
 }
 
 bool write_tga(const std::string& path, image_buffer& image) {
@@ -57,10 +60,9 @@ bool write_tga(const std::string& path, image_buffer& image) {
 
 bool write_texture(const std::string& path, const char* name, int levels, int seed) {
     image_buffer first;
-    paint(first, 64, 64, 16, seed);
     image_buffer chain;
     init_image_buffer(chain, 16);
-    if (make_kgf_chain(chain, first, levels) != kgf_status::ok)
+    if (!paint(first, 64, 64, 16, seed) || make_kgf_chain(chain, first, levels) != kgf_status::ok)
         return false;
     FILE* stream = std::fopen(path.c_str(), "wb");
     if (stream == nullptr)
@@ -74,7 +76,8 @@ bool write_texture(const std::string& path, const char* name, int levels, int se
 // One frame record: lead bytes, name, the KGF header fields, the runs.
 bool append_frame(std::vector<uint8_t>& out, const char* name, int seed) {
     image_buffer frame;
-    paint(frame, 32, 32, 16, seed);
+    if (!paint(frame, 32, 32, 16, seed))
+        return false;
     std::vector<uint8_t> runs;
     encode_runs(runs, frame.data.data(), mip_chain_bytes(frame),
                 chain_level_ends(frame.num_mipmaps, frame.width, frame.height, frame.bpp));
@@ -104,10 +107,8 @@ int main(int argc, char** argv) {
     }
     const std::string folder = std::string(argv[1]) + "/";
     image_buffer picture;
-    paint(picture, 64, 32, 24, 1);
-    bool ok = write_tga(folder + "wall.tga", picture);
-    paint(picture, 32, 32, 32, 2);
-    ok = write_tga(folder + "glass.tga", picture) && ok;
+    bool ok = paint(picture, 64, 32, 24, 1) && write_tga(folder + "wall.tga", picture);
+    ok = paint(picture, 32, 32, 32, 2) && write_tga(folder + "glass.tga", picture) && ok;
     ok = write_texture(folder + "stone.kgf", "stone.kgf", 5, 3) && ok;
 
     std::vector<uint8_t> animation(17, 0);
