@@ -10,8 +10,8 @@ quality_flags add_quality_flags(CLI::App& command) {
     // Each quality flag has its --no- form, for a setting stored as on.
     flags.dither = command.add_flag("--dither,!--no-dither")
                        ->description("Dither where 8-bit channels become KGF's 5 bits (error "
-                                     "diffusion): no bands in smooth "
-                                     "gradients (default: stored; off at first)");
+                                     "diffusion): no bands in smooth gradients (default: "
+                                     "stored; off at first)");
     flags.srgb_mips =
         command.add_flag("--srgb-mips,!--no-srgb-mips")
             ->description(
