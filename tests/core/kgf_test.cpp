@@ -373,28 +373,6 @@ TEST(KgfDecode, LevelZeroOnlyFileServesPreviewButNotConversion) {
     EXPECT_EQ(conversion.image.data[32], 0x00);
 }
 
-TEST(KgfDecode, DisplayModeOddHeightKeepsMiddleRow) {
-    std::vector<uint8_t> file = kgf_lead("r", 1, 2, 3);
-    put_runs(file, {{2, 0xA}, {2, 0xB}, {0, 0xC}, {0, 0xD}});
-    const decoded r = decode(file, kgf_levels::first_only, row_order::bottom_first);
-    EXPECT_EQ(r.status, kgf_status::ok);
-    EXPECT_EQ(r.image.data, pixel_bytes({0xC, 0xD, 0xB, 0xB, 0xA, 0xA}));
-}
-
-TEST(KgfDecode, DisplayModeLeavesBlockEmptyWhenDataIsMissing) {
-    std::vector<uint8_t> file = kgf_lead("r", 1, 2, 2);
-    put_runs(file, {{2, 0xA}, {0, 0xB}});
-    const decoded r = decode(file, kgf_levels::first_only, row_order::bottom_first);
-    EXPECT_EQ(r.status, kgf_status::missing_data);
-    EXPECT_EQ(r.image.data, std::vector<uint8_t>(8, 0));
-}
-
-TEST(KgfDecode, ZeroSizeAndZeroMipCountAreEmptyImages) {
-    const decoded empty = decode(kgf_lead("z", 1, 0, 0));
-    EXPECT_EQ(empty.status, kgf_status::ok);
-    EXPECT_TRUE(empty.image.data.empty());
-}
-
 // A file that declares no level holds its first all the same: every level
 // the file holds is that one.
 TEST(KgfDecode, NoDeclaredLevelReadsTheFirst) {
@@ -440,52 +418,63 @@ TEST(KgfDecode, NameWithoutNulStopsAtEndOfFile) {
     EXPECT_EQ(decode(file).status, kgf_status::missing_data);
 }
 
-TEST(KgfDecode, NegativeSizeIsRefused) {
-    for (const auto& size : {std::pair{-1, 4}, std::pair{4, -3}, std::pair{-32768, -32768}}) {
-        std::vector<uint8_t> file = kgf_lead("neg", 1, size.first, size.second);
-        put_runs(file, {{0, 1}});
-        const decoded r = decode(file);
-        EXPECT_EQ(r.status, kgf_status::bad_image_size);
-        EXPECT_TRUE(r.image.data.empty());
+// Files of a lead and runs, read whole or as the preview reads them: what
+// each gives, damaged or not.
+TEST(KgfDecode, LeadAndRunsGiveTheirPixelsOrTheirFailure) {
+    const auto file_of = [](std::vector<uint8_t> lead, const std::vector<run>& runs,
+                            std::initializer_list<uint8_t> tail = {}) {
+        put_runs(lead, runs);
+        lead.insert(lead.end(), tail);
+        return lead;
+    };
+    const auto ok = kgf_status::ok, missing = kgf_status::missing_data,
+               bad_size = kgf_status::bad_image_size;
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+        kgf_status status;
+        std::vector<unsigned> pixels;
+        bool display = false; // the first level, bottom row first
+    } cases[] = {
+        {"display keeps an odd height's middle row",
+         file_of(kgf_lead("r", 1, 2, 3), {{2, 0xA}, {2, 0xB}, {0, 0xC}, {0, 0xD}}),
+         ok,
+         {0xC, 0xD, 0xB, 0xB, 0xA, 0xA},
+         true},
+        {"display leaves the block empty when data is missing",
+         file_of(kgf_lead("r", 1, 2, 2), {{2, 0xA}, {0, 0xB}}), missing, repeat(0, 4), true},
+        {"zero size is an empty image", kgf_lead("z", 1, 0, 0), ok, {}},
+        {"negative width", file_of(kgf_lead("neg", 1, -1, 4), {{0, 1}}), bad_size, {}},
+        {"negative height", file_of(kgf_lead("neg", 1, 4, -3), {{0, 1}}), bad_size, {}},
+        {"both negative", file_of(kgf_lead("neg", 1, -32768, -32768), {{0, 1}}), bad_size, {}},
+        {"huge claim, tiny file: refused before allocating",
+         file_of(kgf_lead("huge", 5, 32767, 32767), {{255, 0xFFFF}, {255, 0xFFFF}}),
+         missing,
+         {}},
+        // 255 x 2 pixels: exactly two runs of 255.
+        {"longest runs", file_of(kgf_lead("full", 1, 255, 2), {{255, 0x4321}, {255, 0x4321}}), ok,
+         repeat(0x4321, 510)},
+        {"partial last run not applied",
+         file_of(kgf_lead("p", 1, 4, 1), {{2, 0x1111}}, {2, 0x22}),
+         missing,
+         {0x1111, 0x1111, 0, 0}},
+        {"run past the end cut at the block",
+         file_of(kgf_lead("p", 1, 3, 1), {{2, 0x1111}, {200, 0x2222}}),
+         ok,
+         {0x1111, 0x1111, 0x2222}},
+    };
+    for (const auto& c : cases) {
+        const decoded r = c.display
+                              ? decode(c.file, kgf_levels::first_only, row_order::bottom_first)
+                              : decode(c.file);
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_EQ(r.image.data, pixel_bytes(c.pixels)) << c.what;
     }
-}
-
-TEST(KgfDecode, HugeClaimWithTinyFileIsRefusedBeforeAllocating) {
-    std::vector<uint8_t> file = kgf_lead("huge", 5, 32767, 32767);
-    put_runs(file, {{255, 0xFFFF}, {255, 0xFFFF}});
-    const decoded r = decode(file);
-    EXPECT_EQ(r.status, kgf_status::missing_data);
-    EXPECT_TRUE(r.image.data.empty());
-}
-
-TEST(KgfDecode, SizeCheckAcceptsFileOfLongestRuns) {
-    // 255 x 2 pixels: exactly two runs of 255.
-    std::vector<uint8_t> file = kgf_lead("full", 1, 255, 2);
-    put_runs(file, {{255, 0x4321}, {255, 0x4321}});
-    const decoded whole = decode(file);
-    EXPECT_EQ(whole.status, kgf_status::ok);
-    EXPECT_EQ(whole.image.data, pixel_bytes(repeat(0x4321, 510)));
-
-    file.pop_back(); // the last run is no longer complete
+    // The longest runs' file with its last run no longer complete.
+    std::vector<uint8_t> file =
+        file_of(kgf_lead("full", 1, 255, 2), {{255, 0x4321}, {255, 0x4321}});
+    file.pop_back();
     EXPECT_EQ(decode(file).status, kgf_status::missing_data);
-}
-
-TEST(KgfDecode, PartialLastRunIsNotApplied) {
-    std::vector<uint8_t> file = kgf_lead("p", 1, 4, 1);
-    put_runs(file, {{2, 0x1111}});
-    file.push_back(2);
-    file.push_back(0x22); // the high byte is missing
-    const decoded r = decode(file);
-    EXPECT_EQ(r.status, kgf_status::missing_data);
-    EXPECT_EQ(r.image.data, pixel_bytes({0x1111, 0x1111, 0, 0}));
-}
-
-TEST(KgfDecode, RunPastEndIsCutAtTheBlock) {
-    std::vector<uint8_t> file = kgf_lead("p", 1, 3, 1);
-    put_runs(file, {{2, 0x1111}, {200, 0x2222}});
-    const decoded r = decode(file);
-    EXPECT_EQ(r.status, kgf_status::ok);
-    EXPECT_EQ(r.image.data, pixel_bytes({0x1111, 0x1111, 0x2222}));
 }
 
 TEST(KgfDecode, OddChainKeepsLowByteOfStraddlingPixel) {
