@@ -4,16 +4,12 @@ memory=$1
 kgfconv=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../cli/check.inc"
 mkdir "$work/tmp"
-TMPDIR="$work/tmp" "$memory" --files 3 --side 32 --big-side 64 "$kgfconv" >"$work/out.txt" 2>&1 || {
-    cat "$work/out.txt"
-    echo "FAILED: a run exits 0"
-    exit 1
-}
-if [ "$(grep -c '^| [128] | ' "$work/out.txt")" -ne 3 ] || ! grep -q '^Goal: ' "$work/out.txt" ||
-    [ -n "$(ls -A "$work/tmp")" ]; then
-    cat "$work/out.txt"
-    echo "FAILED: three rows, the goal, nothing left behind"
-    exit 1
-fi
-echo "all checks passed"
+TMPDIR="$work/tmp" "$memory" --files 3 --side 32 --big-side 64 "$kgfconv" >"$work/out.txt" 2>&1
+check "a run exits 0" test $? -eq 0
+check "three rows" test "$(grep -c '^| [128] | ' "$work/out.txt")" -eq 3
+check "the goal" grep -q '^Goal: ' "$work/out.txt"
+check "nothing left behind" test -z "$(ls -A "$work/tmp")"
+[ "$failures" -eq 0 ] || cat "$work/out.txt"
+finish

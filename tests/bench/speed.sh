@@ -4,15 +4,7 @@ speed=$1
 kgfconv=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # description, then a command that must succeed
-    description=$1
-    shift
-    if "$@"; then :; else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/../cli/check.inc"
 tiny="--runs 1 --files 3 --side 32 --big-side 64"
 mkdir "$work/tmp"
 
@@ -42,9 +34,5 @@ check "nothing left behind after a failure" test -z "$(ls -A "$work/tmp")"
 "$speed" --runs 0 >/dev/null 2>&1
 check "a usage error exits 2" test $? -eq 2
 
-if [ "$failures" -ne 0 ]; then
-    cat "$work/err.txt"
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+[ "$failures" -eq 0 ] || cat "$work/err.txt"
+finish

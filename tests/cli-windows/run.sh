@@ -8,16 +8,8 @@ kgfconv=$2
 samples_tool=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../cli/check.inc"
 cd "$work" || exit 1
-failures=0
-check() {
-    description=$1
-    shift
-    if "$@"; then :; else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
 "$wine_run" "$samples_tool" . >/dev/null 2>&1
 check "the samples are written" test -f stone.kgf -a -f flame.kaf -a -f wall.tga
 "$wine_run" "$kgfconv" info stone.kgf flame.kaf >info.txt 2>err.txt
@@ -124,8 +116,4 @@ check "the PNG corpus converts to PNG" test $? -eq 0
 (cd pinned && find . -type f | LC_ALL=C sort | xargs sha256sum) >digests.txt
 check "the PNG corpus gives the native outputs" cmp -s digests.txt "$here/../cli/png-digests.txt"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+finish

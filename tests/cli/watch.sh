@@ -15,15 +15,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-check() { # description, then a command that must succeed
-    description=$1
-    shift
-    if "$@"; then :; else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/check.inc"
 kgfconv() { $runner "$kgfconv_program" "$@"; }
 cd "$work" || exit 1
 $runner "$samples_program" . >/dev/null 2>&1
@@ -257,8 +249,4 @@ kgfconv watch --to kgf -o out wall.tga 2>err.txt
 check "a file to watch is a usage error" test $? -eq 2
 check "named" grep -q "^kgfconv: wall.tga: Not a folder" err.txt
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+finish

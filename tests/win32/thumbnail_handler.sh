@@ -10,16 +10,8 @@ kgfconv=$4
 samples_tool=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../cli/check.inc"
 cd "$work" || exit 1
-failures=0
-check() {
-    description=$1
-    shift
-    if "$@"; then :; else
-        echo "FAILED: $description"
-        failures=$((failures + 1))
-    fi
-}
 clsid='{8B97F6AD-4800-463C-936D-0557F32AFCEC}'
 classes='HKCU\Software\Classes'
 handler='\ShellEx\{E357FCCD-A995-4576-B01F-234630154E96}'
@@ -70,8 +62,4 @@ done
 "$wine_run" "$checker" refused stone.kgf >out.txt 2>&1
 check "unregistered, no handler is found" grep -q 'not registered' out.txt
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+finish
