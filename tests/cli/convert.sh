@@ -77,18 +77,14 @@ check "and where animations are written" grep -qx "kgfconv: to write an animatio
 "$kgfconv" convert --to kgf notes.bmp >out.txt 2>err.txt
 check "nothing convertible is status 2" test $? -eq 2
 
-"$kgfconv" convert --to tga --suffix ABCDEFGHIJ wall.tga >out.txt 2>&1
-check "a suffix of ten characters is a usage error" test $? -eq 2
-"$kgfconv" convert --to tga --bpp 16 wall.tga >out.txt 2>&1
-check "--bpp 16 is a usage error" test $? -eq 2
-"$kgfconv" convert --to tga --all-levels --first-level stone.kgf >out.txt 2>&1
-check "both level options is a usage error" test $? -eq 2
-"$kgfconv" convert --to kgf --levels 0 wall.tga >out.txt 2>&1
-check "--levels 0 is a usage error" test $? -eq 2
-"$kgfconv" convert --to kgf --levels 3 wall.tga >out.txt 2>&1
-check "--levels 3 is a usage error" test $? -eq 2
-"$kgfconv" convert wall.tga >out.txt 2>&1
-check "--to is required" test $? -eq 2
+# Usage errors: a suffix of ten characters, a depth or a level count not
+# offered, both level options, no --to.
+for run in "--to tga --suffix ABCDEFGHIJ wall.tga" "--to tga --bpp 16 wall.tga" \
+    "--to tga --all-levels --first-level stone.kgf" "--to kgf --levels 0 wall.tga" \
+    "--to kgf --levels 3 wall.tga" wall.tga; do
+    "$kgfconv" convert $run >out.txt 2>&1
+    check "convert $run is a usage error" test $? -eq 2
+done
 
 long=nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.tga
 cp wall.tga "$long"
