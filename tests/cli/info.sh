@@ -42,9 +42,6 @@ check "an unknown ending is unsupported, by name" grep -qx "kgfconv: notes.txt: 
 check "endings count in any case" grep -qx "mixed.Tga" out.txt
 check "only the good files have a block" test "$(grep -c 'Type:' out.txt)" -eq 2
 check "the good file's block is printed" grep -qx "wall.tga" out.txt
-mkdir folder.tga
-"$kgfconv" info folder.tga >out.txt 2>err.txt
-check "a folder fails by name" grep -qx "kgfconv: folder.tga: Not a regular file!" err.txt
 
 # Each file is described from what was read of it alone: an animation of no
 # frames declares no levels, whatever the file before it declared.
