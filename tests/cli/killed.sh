@@ -36,18 +36,18 @@ setup() {
     cp -r out out.before
     cp -r frames frames.before
 }
-run_batch() { "$kgfconv" convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga; }
-run_frames() { "$kgfconv" convert --quiet --to tga --all-levels --bpp 32 -o frames anim.kaf; }
+batch_run="convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga"
+frames_run="convert --quiet --to tga --all-levels --bpp 32 -o frames anim.kaf"
 
 # The complete outputs, for comparison, and how long each run takes here:
 # the kills fall at random moments within that.
 milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 setup
 start=$(milliseconds)
-run_batch 2>/dev/null
+"$kgfconv" $batch_run 2>/dev/null
 batch_ms=$(($(milliseconds) - start + 1))
 start=$(milliseconds)
-run_frames 2>/dev/null
+"$kgfconv" $frames_run 2>/dev/null
 frames_ms=$(($(milliseconds) - start + 1))
 check "the reference runs convert" test -f out/p30.kgf -a -f frames/fr119_MM5.tga
 rm -rf expected.out expected.frames
@@ -88,27 +88,25 @@ random_delay() {
 rm -rf out frames out.before frames.before
 setup
 killed=0
-for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
+kill_within() { # milliseconds, then kgfconv's arguments as one word
     # The program itself in the background, so that the kill reaches it.
-    "$kgfconv" convert --quiet --to kgf --levels 5 -j 2 -o out batch/*.tga 2>/dev/null &
+    "$kgfconv" $2 2>/dev/null &
     pid=$!
-    sleep "$(random_delay "$batch_ms")"
+    sleep "$(random_delay "$1")"
     kill -9 $pid 2>/dev/null && killed=$((killed + 1))
     wait $pid 2>/dev/null
+}
+for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
+    kill_within "$batch_ms" "$batch_run"
     check "batch killed in round $round" state_ok out
-    "$kgfconv" convert --quiet --to tga --all-levels --bpp 32 -o frames anim.kaf \
-        2>/dev/null &
-    pid=$!
-    sleep "$(random_delay "$frames_ms")"
-    kill -9 $pid 2>/dev/null && killed=$((killed + 1))
-    wait $pid 2>/dev/null
+    kill_within "$frames_ms" "$frames_run"
     check "animation killed in round $round" state_ok frames
 done
 
 echo "$killed of 24 runs were killed before they ended"
-run_batch 2>/dev/null
+"$kgfconv" $batch_run 2>/dev/null
 check "a complete batch after the kills converts" test $? -eq 0
-run_frames 2>/dev/null
+"$kgfconv" $frames_run 2>/dev/null
 check "a complete animation after the kills converts" test $? -eq 0
 check "every output is complete" diff -r --exclude=notes.txt expected.out out
 for name in fr000.kgf fr001.kgf; do
