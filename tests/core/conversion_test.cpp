@@ -75,34 +75,6 @@ struct memory_conversion {
     }
 };
 
-std::vector<uint8_t> tga_bytes(const image_buffer& picture) {
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(encode_tga(bytes, picture, 0), kgf_status::ok);
-    return bytes;
-}
-
-// A KGF of the picture's first level and levels 2..levels built from it.
-std::vector<uint8_t> kgf_bytes(const std::string& stored_name, const image_buffer& picture,
-                               int levels) {
-    image_buffer chain;
-    init_image_buffer(chain, 16);
-    EXPECT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(encode_kgf(bytes, stored_name.c_str(), chain, mip_chain_bytes(chain)),
-              kgf_status::ok);
-    return bytes;
-}
-
-image_buffer at_depth(const image_buffer& picture, int bpp) {
-    image_buffer result;
-    init_image_buffer(result, static_cast<uint8_t>(bpp));
-    result.width = picture.width;
-    result.height = picture.height;
-    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), kgf_status::ok);
-    convert_pixels(result, picture);
-    return result;
-}
-
 int levels_of_kgf(const std::vector<uint8_t>& bytes) {
     byte_reader reader = memory_reader(bytes.data(), bytes.size());
     image_buffer image;
@@ -132,7 +104,7 @@ TEST(ConversionCore, OutputAndShownNames) {
         {file_type::tga, "texture", "texture.tga", "texture"},
         {file_type::tga, "ab", "ab.tga", "ab"},
     };
-    const std::vector<uint8_t> input = tga_bytes(pattern_image(4, 4, 32, 3));
+    const std::vector<uint8_t> input = tga_file_bytes(pattern_image(4, 4, 32, 3));
     for (const name_case& c : cases) {
         memory_conversion conversion(file_type::tga, c.to, c.input, input);
         const conversion_result result = conversion.run();
@@ -151,8 +123,9 @@ TEST(ConversionCore, OutputAndShownNames) {
 
 TEST(ConversionCore, TgaToKgfBytes) {
     const image_buffer picture = pattern_image(16, 8, 24, 1);
-    const held_outputs expected = {{"wall.kgf", kgf_bytes("wall.kgf", at_depth(picture, 16), 1)}};
-    const std::vector<uint8_t> input = tga_bytes(picture);
+    const held_outputs expected = {
+        {"wall.kgf", kgf_file_bytes("wall.kgf", at_depth(picture, 16), 1)}};
+    const std::vector<uint8_t> input = tga_file_bytes(picture);
     for (const char* name : {"wall.tga", "wall.TGA"}) {
         memory_conversion conversion(file_type::tga, file_type::kgf, name, input);
         EXPECT_EQ(conversion.run().status, kgf_status::ok);
@@ -163,13 +136,13 @@ TEST(ConversionCore, TgaToKgfBytes) {
 
 TEST(ConversionCore, KgfOutputHasTheConfiguredLevels) {
     const image_buffer picture = pattern_image(32, 32, 16, 2);
-    const std::vector<uint8_t> five = kgf_bytes("five.kgf", picture, 5);
+    const std::vector<uint8_t> five = kgf_file_bytes("five.kgf", picture, 5);
     memory_conversion conversion(file_type::kgf, file_type::kgf, "five.kgf", five);
     // Five levels read with the all-levels option off, written with one.
     conversion.request.options.num_mipmaps = 1;
     EXPECT_EQ(conversion.run().status, kgf_status::ok);
     EXPECT_EQ(conversion.outputs(),
-              (held_outputs{{"five.kgf", kgf_bytes("five.kgf", picture, 1)}}));
+              (held_outputs{{"five.kgf", kgf_file_bytes("five.kgf", picture, 1)}}));
 
     // The first level only, levels 2 to 5 built anew.
     conversion.request.options.num_mipmaps = 5;
@@ -210,7 +183,7 @@ TEST(ConversionCore, LongNameAnswers) {
          {},
          {{question, false}}},
     };
-    const std::vector<uint8_t> input = tga_bytes(pattern_image(4, 4, 24, 5));
+    const std::vector<uint8_t> input = tga_file_bytes(pattern_image(4, 4, 24, 5));
     for (const answer_case& c : cases) {
         memory_conversion conversion(file_type::tga, file_type::kgf, c.input.c_str(), input);
         conversion.request.options.long_names = c.option;
@@ -243,7 +216,7 @@ TEST(ConversionCore, KgfToTgaLevelFiles) {
         {"", kgf_levels::from_file, {"wall1.tga", "wall2.tga", "wall3.tga"}},
         {"_MM", kgf_levels::first_only, {"wall.tga"}},
     };
-    const std::vector<uint8_t> input = kgf_bytes("wall.kgf", pattern_image(4, 4, 16, 6), 5);
+    const std::vector<uint8_t> input = kgf_file_bytes("wall.kgf", pattern_image(4, 4, 16, 6), 5);
     for (const level_case& c : cases) {
         memory_conversion conversion(file_type::kgf, file_type::tga, "wall.kgf", input);
         std::snprintf(conversion.request.options.suffix, suffix_bytes, "%s", c.suffix);
@@ -268,14 +241,14 @@ TEST(ConversionCore, KgfToTgaLevelFiles) {
 
 TEST(ConversionCore, KgfToTgaPixelsAtTheChosenDepth) {
     const image_buffer picture = pattern_image(6, 3, 16, 8);
-    const std::vector<uint8_t> input = kgf_bytes("p.kgf", picture, 1);
+    const std::vector<uint8_t> input = kgf_file_bytes("p.kgf", picture, 1);
     // Any stored depth other than 24 writes 32 bits, as the options dialog shows it.
     for (const auto& [stored, written] : {std::pair{24, 24}, {32, 32}, {16, 32}, {0, 32}}) {
         memory_conversion conversion(file_type::kgf, file_type::tga, "p.kgf", input);
         conversion.request.options.bpp = static_cast<uint8_t>(stored);
         EXPECT_EQ(conversion.run().status, kgf_status::ok);
         EXPECT_EQ(conversion.outputs(),
-                  (held_outputs{{"p.tga", tga_bytes(at_depth(picture, written))}}))
+                  (held_outputs{{"p.tga", tga_file_bytes(at_depth(picture, written))}}))
             << stored;
     }
 }
@@ -318,7 +291,7 @@ TEST(ConversionCore, StatusIsTheFilesFirstFailure) {
         EXPECT_TRUE(conversion.outputs().empty());
     }
     // A path that does not fit its 256 bytes fails by its name.
-    const std::vector<uint8_t> input = tga_bytes(pattern_image(2, 2, 24, 13));
+    const std::vector<uint8_t> input = tga_file_bytes(pattern_image(2, 2, 24, 13));
     memory_conversion conversion(file_type::tga, file_type::kgf, "w.tga", input);
     conversion.request.folder = std::string(250, 'f');
     EXPECT_EQ(conversion.run().status, kgf_status::path_too_long);
@@ -461,7 +434,7 @@ TEST(PngConversion, PngToKgfIsTgaToKgf) {
                         for (size_t i = 3; i < picture.data.size(); i += 4)
                             picture.data[i] = 255;
                     const std::vector<uint8_t> png = png_bytes(picture);
-                    const std::vector<uint8_t> tga = tga_bytes(picture);
+                    const std::vector<uint8_t> tga = tga_file_bytes(picture);
                     memory_conversion from_png(file_type::png, file_type::kgf, "wall.png", png);
                     memory_conversion from_tga(file_type::tga, file_type::kgf, "wall.tga", tga);
                     for (memory_conversion* c : {&from_png, &from_tga}) {
@@ -479,7 +452,7 @@ TEST(PngConversion, PngToKgfIsTgaToKgf) {
 // one per level with the suffix, at either depth; KAF frames likewise.
 TEST(PngConversion, PngOutputsHaveTheTgaOutputsPixels) {
     const image_buffer picture = pattern_image(32, 16, 32, 8);
-    const std::vector<uint8_t> kgf = kgf_bytes("stone.kgf", picture, 5);
+    const std::vector<uint8_t> kgf = kgf_file_bytes("stone.kgf", picture, 5);
     for (const int bpp : {24, 32})
         for (const kgf_levels levels : {kgf_levels::first_only, kgf_levels::from_file}) {
             memory_conversion to_png(file_type::kgf, file_type::png, "stone.kgf", kgf);
@@ -513,7 +486,7 @@ TEST(PngConversion, PngAndTgaEachWay) {
     for (const auto& [from, to, input] : {std::tuple{file_type::png, file_type::png, "a.png"},
                                           {file_type::png, file_type::tga, "a.png"},
                                           {file_type::tga, file_type::png, "a.tga"}}) {
-        const std::vector<uint8_t> bytes = from == file_type::png ? png : tga_bytes(picture);
+        const std::vector<uint8_t> bytes = from == file_type::png ? png : tga_file_bytes(picture);
         memory_conversion c(from, to, input, bytes);
         c.request.options.bpp = 32;
         ASSERT_EQ(c.run().status, kgf_status::ok);
@@ -523,7 +496,7 @@ TEST(PngConversion, PngAndTgaEachWay) {
         EXPECT_EQ(pixels_of(out.begin()->first, out.begin()->second), picture.data);
     }
     const image_buffer opaque = pattern_image(9, 7, 24, 4);
-    const std::vector<uint8_t> tga = tga_bytes(opaque);
+    const std::vector<uint8_t> tga = tga_file_bytes(opaque);
     memory_conversion c(file_type::tga, file_type::png, "b.tga", tga);
     c.request.options.bpp = 32;
     ASSERT_EQ(c.run().status, kgf_status::ok);

@@ -26,21 +26,40 @@ image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
     return image;
 }
 
-void write_tga_file(const std::string& path, const image_buffer& picture) {
+image_buffer at_depth(const image_buffer& picture, int bpp) {
+    image_buffer result;
+    init_image_buffer(result, static_cast<uint8_t>(bpp));
+    result.width = picture.width;
+    result.height = picture.height;
+    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), kgf_status::ok);
+    convert_pixels(result, picture);
+    return result;
+}
+
+std::vector<uint8_t> tga_file_bytes(const image_buffer& picture) {
     std::vector<uint8_t> bytes;
-    ASSERT_EQ(encode_tga(bytes, picture, 0), kgf_status::ok) << path;
-    write_file_bytes(path, bytes);
+    EXPECT_EQ(encode_tga(bytes, picture, 0), kgf_status::ok);
+    return bytes;
+}
+
+void write_tga_file(const std::string& path, const image_buffer& picture) {
+    write_file_bytes(path, tga_file_bytes(picture));
+}
+
+std::vector<uint8_t> kgf_file_bytes(const std::string& name, const image_buffer& picture,
+                                    int levels) {
+    image_buffer chain;
+    init_image_buffer(chain, 16);
+    EXPECT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(encode_kgf(bytes, name.c_str(), chain, mip_chain_bytes(chain)), kgf_status::ok)
+        << name;
+    return bytes;
 }
 
 void write_kgf_file(const std::string& path, const std::string& name, const image_buffer& picture,
                     int levels) {
-    image_buffer chain;
-    init_image_buffer(chain, 16);
-    ASSERT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(encode_kgf(bytes, name.c_str(), chain, mip_chain_bytes(chain)), kgf_status::ok)
-        << path;
-    write_file_bytes(path, bytes);
+    write_file_bytes(path, kgf_file_bytes(name, picture, levels));
 }
 
 std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& picture,

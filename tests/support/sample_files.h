@@ -12,11 +12,17 @@
 // first; 16-bit pixels carry the alpha bit on every other pixel.
 image_buffer pattern_image(int width, int height, int bpp, unsigned seed);
 
+// The picture converted to another depth.
+image_buffer at_depth(const image_buffer& picture, int bpp);
+
 // A bottom-up TGA file of the picture (as encode_tga lays it out).
+std::vector<uint8_t> tga_file_bytes(const image_buffer& picture);
 void write_tga_file(const std::string& path, const image_buffer& picture);
 
 // A KGF file holding the 16-bit picture's first level and levels 2..levels
 // built by the mip generator; its stored name is name.
+std::vector<uint8_t> kgf_file_bytes(const std::string& name, const image_buffer& picture,
+                                    int levels);
 void write_kgf_file(const std::string& path, const std::string& name, const image_buffer& picture,
                     int levels);
 
