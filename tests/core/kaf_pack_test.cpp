@@ -15,11 +15,7 @@ using bytes = std::vector<uint8_t>;
 // holds them (the same layout for sides of powers of two), behind lead
 // bytes that are no KGF's.
 bytes frame_record(const std::string& name, const image_buffer& picture, int levels) {
-    image_buffer chain;
-    init_image_buffer(chain, 16);
-    EXPECT_EQ(make_kgf_chain(chain, picture, levels), kgf_status::ok);
-    bytes record;
-    EXPECT_EQ(encode_kgf(record, name.c_str(), chain, mip_chain_bytes(chain)), kgf_status::ok);
+    bytes record = kgf_file_bytes(name, picture, levels);
     record[0] = 0xAB;
     record[1] = static_cast<uint8_t>(levels);
     record[2] = 0xEF;
@@ -309,10 +305,6 @@ TEST(kaf_pack, stored_names_and_the_files_of_their_split) {
     EXPECT_FALSE(names_same_frame("walk1.kgf", "WALK1.kgf"));
     EXPECT_FALSE(names_same_frame("frame.tga", "frame"));
 }
-
-} // namespace
-
-namespace {
 
 // An animation of two frames of one size, 8 x 8, with transparent pixels.
 bytes uniform_animation() {

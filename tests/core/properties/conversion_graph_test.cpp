@@ -9,6 +9,7 @@
 #include "formats/mip.h"
 #include "formats/tga.h"
 #include "support/core_support.h"
+#include "support/sample_files.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck.h>
@@ -97,12 +98,6 @@ image_buffer make_picture(const picture_spec& spec) {
                                                                                   : 255;
     }
     return image;
-}
-
-bytes tga_of(const image_buffer& picture) {
-    bytes out;
-    encode_tga(out, picture, 0);
-    return out;
 }
 
 // --- The formats' rules, written out ------------------------------------
@@ -249,7 +244,7 @@ TEST(conversion_graph, tga_to_kgf_to_tga_gives_every_level_by_the_box_filter) {
         const kgf_quality quality = *qualities();
         const int out_bpp = *rc::gen::element(24, 32);
         const image_buffer picture = make_picture(spec);
-        const run kgf = convert(file_type::tga, file_type::kgf, "p.tga", tga_of(picture),
+        const run kgf = convert(file_type::tga, file_type::kgf, "p.tga", tga_file_bytes(picture),
                                 options_of(levels, quality, 32, true));
         RC_ASSERT(kgf.result.status == kgf_status::ok);
         RC_ASSERT(kgf.written.size() == 1u);
@@ -292,7 +287,7 @@ TEST(conversion_graph, kgf_to_kgf_keeps_the_first_level) {
         const int from_levels = *level_counts(), to_levels = *level_counts();
         const kgf_quality quality = *qualities();
         const image_buffer picture = make_picture(spec);
-        const run first = convert(file_type::tga, file_type::kgf, "p.tga", tga_of(picture),
+        const run first = convert(file_type::tga, file_type::kgf, "p.tga", tga_file_bytes(picture),
                                   options_of(from_levels, kgf_quality::none, 32, true));
         const run again =
             convert(file_type::kgf, file_type::kgf, "p.kgf", first.written.at("p.kgf"),
@@ -425,10 +420,10 @@ TEST(conversion_graph, a_cut_or_damaged_file_is_read_whole_or_refused_without_ou
         bytes file;
         file_type type = file_type::tga;
         if (kind == 0) {
-            file = tga_of(picture);
+            file = tga_file_bytes(picture);
         } else if (kind == 1) {
             type = file_type::kgf;
-            file = convert(file_type::tga, file_type::kgf, "p.tga", tga_of(picture),
+            file = convert(file_type::tga, file_type::kgf, "p.tga", tga_file_bytes(picture),
                            options_of(levels, kgf_quality::none, 32, true))
                        .written.at("p.kgf");
         } else {
