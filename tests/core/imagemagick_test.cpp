@@ -224,14 +224,7 @@ TEST(ImageMagickVariants, ReadAsItReadsThem) {
         ASSERT_EQ(decode_file_bytes(bytes, image), kgf_status::ok) << v.what;
         EXPECT_EQ(image.width, width);
         EXPECT_EQ(image.height, height);
-        image_buffer seen = image;
-        if (image.bpp != v.bpp) {
-            init_image_buffer(seen, static_cast<uint8_t>(v.bpp));
-            seen.width = image.width;
-            seen.height = image.height;
-            allocate_image_data(seen, mip_chain_bytes(seen));
-            convert_pixels(seen, image);
-        }
+        const image_buffer seen = image.bpp == v.bpp ? image : at_depth(image, v.bpp);
         const std::vector<uint8_t> truth = pixels_by_imagemagick(folder, tga, v.bpp);
         if (v.five_bits)
             EXPECT_EQ(five_bits(seen.data, false), five_bits(truth, true)) << v.what;

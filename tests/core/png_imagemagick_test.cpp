@@ -179,15 +179,8 @@ TEST(PngImageMagick, CompressedWithinATenthOfOptipng) {
         byte_reader reader = reader_of(file);
         ASSERT_EQ(decode_png(reader, image, row_order::top_first), kgf_status::ok) << picture;
         const bool opaque = picture.find("alpha") == std::string::npos;
-        if (opaque) { // written at 24 bits
-            image_buffer rgb;
-            init_image_buffer(rgb, 24);
-            rgb.width = image.width;
-            rgb.height = image.height;
-            allocate_image_data(rgb, mip_chain_bytes(rgb));
-            convert_pixels(rgb, image);
-            image = rgb;
-        }
+        if (opaque) // written at 24 bits
+            image = at_depth(image, 24);
         std::vector<uint8_t> ours;
         ASSERT_EQ(encode_png(ours, image, 0), kgf_status::ok);
         const std::string ours_path = folder.file("ours.png");
