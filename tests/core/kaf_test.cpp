@@ -19,10 +19,7 @@ namespace {
 
 using bytes = std::vector<uint8_t>;
 
-struct run {
-    uint8_t count; // 0 stands for one pixel
-    uint16_t value;
-};
+using run = kgf_run;
 
 struct frame_spec {
     std::string name;
@@ -45,21 +42,12 @@ bytes header_bytes(const frame_spec& frame) {
     return out;
 }
 
-bytes run_bytes(const std::vector<run>& runs) {
-    bytes out;
-    for (const run& r : runs) {
-        out.push_back(r.count);
-        put_u16(out, r.value);
-    }
-    return out;
-}
-
 bytes frame_bytes(const frame_spec& frame) {
     bytes out = {0xAB, 0xCD, 0xEF}; // lead bytes, never examined
     put_text(out, frame.name);
     const bytes header = header_bytes(frame);
     out.insert(out.end(), header.begin(), header.end());
-    const bytes runs = run_bytes(frame.runs);
+    const bytes runs = runs_bytes(frame.runs);
     out.insert(out.end(), runs.begin(), runs.end());
     return out;
 }
@@ -127,7 +115,7 @@ bytes copied_kgf(const frame_spec& frame, unsigned mip_count, const std::vector<
     bytes header = header_bytes(frame);
     header[0] = static_cast<uint8_t>(mip_count);
     out.insert(out.end(), header.begin(), header.end());
-    const bytes copied = run_bytes(runs);
+    const bytes copied = runs_bytes(runs);
     out.insert(out.end(), copied.begin(), copied.end());
     return out;
 }
@@ -348,7 +336,7 @@ TEST(kaf_decode, frame_sizes_follow_the_pixel_count) {
         // Only the low bytes of width and height count.
         {"high bytes ignored", {"a.kgf", 1, 0x0302, 0x0102, {{4, 1}}}, 1},
     };
-    const bytes trailing = run_bytes({{9, 9}, {9, 9}});
+    const bytes trailing = runs_bytes({{9, 9}, {9, 9}});
     for (const auto& test : cases) {
         SCOPED_TRACE(test.label);
         const parsed result = parse(kaf_file(false, {test.frame}, trailing));

@@ -11,10 +11,7 @@
 
 namespace {
 
-struct run {
-    int count;
-    unsigned value;
-};
+using run = kgf_run;
 
 // The fixed part of a KGF file as the game expects it; parts can be spoiled.
 std::vector<uint8_t> kgf_lead(const std::string& name, int mip_count, int width, int height,
@@ -27,19 +24,6 @@ std::vector<uint8_t> kgf_lead(const std::string& name, int mip_count, int width,
     put_u16(bytes, static_cast<uint16_t>(width));
     put_u16(bytes, static_cast<uint16_t>(height));
     put_u16(bytes, format_field);
-    return bytes;
-}
-
-void put_runs(std::vector<uint8_t>& bytes, const std::vector<run>& runs) {
-    for (const run& r : runs) {
-        bytes.push_back(static_cast<uint8_t>(r.count));
-        put_u16(bytes, r.value);
-    }
-}
-
-std::vector<uint8_t> runs_bytes(const std::vector<run>& runs) {
-    std::vector<uint8_t> bytes;
-    put_runs(bytes, runs);
     return bytes;
 }
 
@@ -311,8 +295,9 @@ TEST(KgfDecode, HeaderWarningsAreReportedOnceEachInOrder) {
         put_runs(file, {{0, 0x8000}});
         const decoded r = decode(file);
         EXPECT_EQ(r.status, c.width > 0 ? kgf_status::ok : kgf_status::bad_image_size) << c.what;
-        if (c.width > 0)
+        if (c.width > 0) {
             EXPECT_EQ(r.image.data, pixel_bytes({0x8000})) << c.what;
+        }
         recording_sink found;
         warn_kgf_header(found.sink(), r.reading, "w.kgf");
         EXPECT_EQ(found.findings, c.expected) << c.what;

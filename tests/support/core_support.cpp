@@ -36,3 +36,16 @@ void put_text(std::vector<uint8_t>& bytes, const std::string& text) {
     bytes.insert(bytes.end(), text.begin(), text.end());
     bytes.push_back(0);
 }
+
+void put_runs(std::vector<uint8_t>& bytes, const std::vector<kgf_run>& runs) {
+    for (const kgf_run& r : runs) {
+        bytes.push_back(static_cast<uint8_t>(r.count));
+        put_u16(bytes, r.value);
+    }
+}
+
+std::vector<uint8_t> runs_bytes(const std::vector<kgf_run>& runs) {
+    std::vector<uint8_t> bytes;
+    put_runs(bytes, runs);
+    return bytes;
+}

@@ -17,6 +17,15 @@
 void put_u16(std::vector<uint8_t>& bytes, unsigned value);
 void put_text(std::vector<uint8_t>& bytes, const std::string& text); // with its NUL
 
+// One record of the KGF run-length code: a count (0 stands for one pixel)
+// and a 16-bit pixel.
+struct kgf_run {
+    int count;
+    unsigned value;
+};
+void put_runs(std::vector<uint8_t>& bytes, const std::vector<kgf_run>& runs);
+std::vector<uint8_t> runs_bytes(const std::vector<kgf_run>& runs);
+
 // A reader over bytes the caller keeps alive.
 inline byte_reader reader_of(const std::vector<uint8_t>& bytes) {
     return memory_reader(bytes.data(), bytes.size());
