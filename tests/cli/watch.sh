@@ -68,6 +68,11 @@ mark() {
     cp glass.tga src/mark.tga
     check "the mark's save $marks is converted" wait_for converted_times src/mark.tga "$marks"
 }
+converted_once() { # a save of wall.tga, its output, the conversions of it in all
+    check "$1 is converted" wait_for cmp -s out/wall.kgf "$2"
+    mark
+    check "$1: once" converted_times src/wall.tga "$3"
+}
 
 # What is out of date is converted first; an output newer than its input is
 # kept. Then each way of saving converts the file once, as convert does.
@@ -87,22 +92,16 @@ cp ref/wall.kgf expected.kgf
 
 # Written in place.
 cat glass.tga >src/wall.tga
-check "a save in place is converted" wait_for cmp -s out/wall.kgf expected.kgf
-mark
-check "once" converted_times src/wall.tga 2
+converted_once "a save in place" expected.kgf 2
 # A temporary file renamed over the original, as most editors save.
 cp wall.tga src/wall.tga.tmp
 mv src/wall.tga.tmp src/wall.tga
 reference wall.tga wall.tga --levels 5
-check "a temporary file renamed over it is converted" wait_for cmp -s out/wall.kgf ref/wall.kgf
-mark
-check "once" converted_times src/wall.tga 3
+converted_once "a temporary file renamed over it" ref/wall.kgf 3
 # Deleted, then made anew.
 rm src/wall.tga
 cp glass.tga src/wall.tga
-check "a file deleted and made again is converted" wait_for cmp -s out/wall.kgf expected.kgf
-mark
-check "once" converted_times src/wall.tga 4
+converted_once "a file deleted and made again" expected.kgf 4
 # In several writes with a pause longer than the settle time between them,
 # open all along, then closed and opened again: a half file is never
 # converted, and its failure to read is not said.
