@@ -5,27 +5,6 @@
 . "$(dirname "$0")/common.inc"
 export XDG_CONFIG_HOME="$work/config"
 
-# Runs convert at -j 1 and -j 4, the folder given as OUT being out1 and
-# out4; keeps -j 1's messages in err.txt and its status in $status, and
-# checks that -j 4 gave the same status, messages and files. Arguments are
-# plain words.
-both_jobs() { # description, then convert's arguments
-    what=$1
-    shift
-    rm -rf out1 out4
-    # shellcheck disable=SC2046
-    "$kgfconv" convert -j 1 $(printf '%s\n' "$@" | sed 's|^OUT$|out1|') 2>err.txt
-    status=$?
-    # shellcheck disable=SC2046
-    "$kgfconv" convert -j 4 $(printf '%s\n' "$@" | sed 's|^OUT$|out4|') 2>err4.txt
-    check "$what: -j 4 exits as -j 1" test $? -eq $status
-    check "$what: -j 4 prints what -j 1 prints" \
-        test "$(sed 's|out4/|out1/|g' err4.txt)" = "$(cat err.txt)"
-    if [ -e out1 ] || [ -e out4 ]; then
-        check "$what: -j 4 writes what -j 1 writes" diff -r out1 out4
-    fi
-}
-
 # Stored frame names: the KGF and the TGA file each split writes. No file
 # of another type is ever replaced, and a pack of either split gives the
 # original back byte for byte, the stored names kept.
