@@ -1,7 +1,10 @@
 # kgfconv info: the blocks, the messages and the exit statuses.
 . "$(dirname "$0")/common.inc"
 
-"$kgfconv" info wall.tga stone.kgf flame.kaf glass.tga >out.txt 2>err.txt
+# mapped.tga is a layout other programs write: 2 x 2, colour-mapped with one
+# 32-bit entry, run-length, top-left; its real size and the depth it is read at.
+printf '\000\001\011\000\000\001\000\040\000\000\000\000\002\000\002\000\010\040\001\002\003\004\203\000' >mapped.tga
+"$kgfconv" info wall.tga stone.kgf flame.kaf glass.tga mapped.tga >out.txt 2>err.txt
 check "info exits 0 when every file reads" test $? -eq 0
 cat >expected.txt <<'END'
 wall.tga
@@ -25,6 +28,12 @@ flame.kaf
 glass.tga
   Type: TGA
   Resolution: 32x32
+  Color depth: 32
+  Mipmaps: 1
+  Frames: 1
+mapped.tga
+  Type: TGA
+  Resolution: 2x2
   Color depth: 32
   Mipmaps: 1
   Frames: 1
