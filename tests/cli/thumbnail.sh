@@ -3,8 +3,6 @@
 # file and the reason, and exits 1; usage errors exit 2.
 . "$(dirname "$0")/common.inc"
 
-size_of() { "$kgfconv" info "$1" | sed -n 's/^  Resolution: //p'; }
-
 # file, size, expected resolution of the thumbnail
 while read -r file size expected; do
     rm -f t.png
