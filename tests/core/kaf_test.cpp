@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "support/core_support.h"
 #include "support/file_support.h"
+#include "support/sample_files.h"
 
 #include <gtest/gtest.h>
 
@@ -190,17 +191,6 @@ struct split_of_file : split_result {
         split(read.animation, levels, *this);
     }
 };
-
-// A KGF file as decode_kgf reads it, every level the file declares.
-image_buffer read_kgf_bytes(const bytes& file) {
-    image_buffer image;
-    init_image_buffer(image, 16);
-    byte_reader reader = reader_of(file);
-    kgf_reading reading;
-    EXPECT_EQ(decode_kgf(reader, image, kgf_levels::from_file, row_order::top_first, reading),
-              kgf_status::ok);
-    return image;
-}
 
 std::vector<std::string> names_of(const std::vector<char>& packed, int32_t count) {
     std::vector<std::string> names;
@@ -683,7 +673,7 @@ TEST(kaf_decode, a_frame_cut_anywhere_in_its_runs_is_missing_data) {
     const frame_spec a{"a.kgf", 1, 2, 2, {{0, 1}, {3, 2}}};
     const parsed read = parse(kaf_file(false, {a}));
     ASSERT_EQ(read.status, kgf_status::ok);
-    kaf_frame frame;
+    struct kaf_frame frame;
     ASSERT_TRUE(locate_kaf_frame(read.animation.frame_data, 0, frame));
     for (int64_t end = frame.runs; end <= frame.end; ++end) {
         image_buffer image;

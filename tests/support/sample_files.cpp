@@ -62,6 +62,16 @@ void write_kgf_file(const std::string& path, const std::string& name, const imag
     write_file_bytes(path, kgf_file_bytes(name, picture, levels));
 }
 
+image_buffer read_kgf_bytes(const std::vector<uint8_t>& file) {
+    image_buffer image;
+    init_image_buffer(image, 16);
+    byte_reader reader = reader_of(file);
+    kgf_reading reading;
+    EXPECT_EQ(decode_kgf(reader, image, kgf_levels::from_file, row_order::top_first, reading),
+              kgf_status::ok);
+    return image;
+}
+
 std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& picture,
                                unsigned width_field) {
     std::vector<uint8_t> bytes = {0, 0, 0x7A};

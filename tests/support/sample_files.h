@@ -26,6 +26,10 @@ std::vector<uint8_t> kgf_file_bytes(const std::string& name, const image_buffer&
 void write_kgf_file(const std::string& path, const std::string& name, const image_buffer& picture,
                     int levels);
 
+// A KGF file as the reader gives it: every level the file declares, top row
+// first; the file must read.
+image_buffer read_kgf_bytes(const std::vector<uint8_t>& file);
+
 // One KAF frame record of a 16-bit picture (one level), with the given
 // 16-bit width field (normally the picture's width).
 std::vector<uint8_t> kaf_frame(const std::string& name, const image_buffer& picture,
