@@ -109,11 +109,7 @@ TEST_P(ImageMagickTest, ItsFilesReadWithTheirPixels) {
 
 TEST_P(ImageMagickTest, OurFilesReadBackByIt) {
     const auto [width, height, bpp] = GetParam();
-    image_buffer image;
-    init_image_buffer(image, static_cast<uint8_t>(bpp));
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    allocate_image_data(image, mip_chain_bytes(image));
+    image_buffer image = blank_image(bpp, width, height);
     for (size_t i = 0; i < image.data.size(); ++i)
         image.data[i] = static_cast<uint8_t>((i * 37 + i / 7) & 0xFF);
 

@@ -97,11 +97,7 @@ TEST(Png, WrittenFilesReadBack) {
             ASSERT_EQ(decode(file, image), kgf_status::ok) << width << "x" << height;
             EXPECT_EQ(image.width, width);
             EXPECT_EQ(image.height, height);
-            image_buffer expected;
-            init_image_buffer(expected, 32);
-            expected.width = picture.width;
-            expected.height = picture.height;
-            allocate_image_data(expected, mip_chain_bytes(expected));
+            image_buffer expected = blank_image(32, width, height);
             for (size_t i = 0, j = 0; i < expected.data.size(); i += 4, j += bpp / 8) {
                 for (size_t c = 0; c < 3; ++c)
                     expected.data[i + c] = picture.data[j + c];

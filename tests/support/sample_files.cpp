@@ -10,11 +10,7 @@
 #include <gtest/gtest.h>
 
 image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
-    image_buffer image;
-    init_image_buffer(image, static_cast<uint8_t>(bpp));
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    allocate_image_data(image, mip_chain_bytes(image));
+    image_buffer image = blank_image(bpp, width, height);
     unsigned state = seed * 2654435761u + 1;
     for (size_t i = 0; i < image.data.size(); ++i) {
         state = state * 1103515245u + 12345u;
@@ -26,12 +22,18 @@ image_buffer pattern_image(int width, int height, int bpp, unsigned seed) {
     return image;
 }
 
+image_buffer blank_image(int bpp, int width, int height, int levels) {
+    image_buffer image;
+    init_image_buffer(image, static_cast<uint8_t>(bpp));
+    image.width = static_cast<int16_t>(width);
+    image.height = static_cast<int16_t>(height);
+    image.num_mipmaps = static_cast<int16_t>(levels);
+    image.data.assign(static_cast<size_t>(mip_chain_bytes(image)), 0);
+    return image;
+}
+
 image_buffer at_depth(const image_buffer& picture, int bpp) {
-    image_buffer result;
-    init_image_buffer(result, static_cast<uint8_t>(bpp));
-    result.width = picture.width;
-    result.height = picture.height;
-    EXPECT_EQ(allocate_image_data(result, mip_chain_bytes(result)), kgf_status::ok);
+    image_buffer result = blank_image(bpp, picture.width, picture.height);
     convert_pixels(result, picture);
     return result;
 }

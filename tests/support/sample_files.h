@@ -12,6 +12,9 @@
 // first; 16-bit pixels carry the alpha bit on every other pixel.
 image_buffer pattern_image(int width, int height, int bpp, unsigned seed);
 
+// A chain of the given levels, every byte zero, its block exactly as long.
+image_buffer blank_image(int bpp, int width, int height, int levels = 1);
+
 // The picture converted to another depth.
 image_buffer at_depth(const image_buffer& picture, int bpp);
 
