@@ -1,4 +1,5 @@
 #include "formats/image_buffer.h"
+#include "support/sample_files.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,7 @@ image_buffer make_image(int bpp, int width, int height, int levels, std::vector<
 }
 
 image_buffer destination_for(const image_buffer& source, int bpp, int levels) {
-    image_buffer destination;
-    init_image_buffer(destination, static_cast<uint8_t>(bpp));
-    destination.width = source.width;
-    destination.height = source.height;
-    destination.num_mipmaps = static_cast<int16_t>(levels);
-    allocate_image_data(destination, mip_chain_bytes(destination));
-    return destination;
+    return blank_image(bpp, source.width, source.height, levels);
 }
 
 std::vector<uint8_t> pixel16(unsigned value) {

@@ -1,21 +1,12 @@
 #include "formats/image_buffer.h"
 #include "formats/mip.h"
+#include "support/sample_files.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
-
-image_buffer make_chain(int width, int height, int levels) {
-    image_buffer image;
-    init_image_buffer(image, 16);
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    image.num_mipmaps = static_cast<int16_t>(levels);
-    image.data.assign(static_cast<size_t>(mip_chain_bytes(image)), 0);
-    return image;
-}
 
 unsigned pixel(const image_buffer& image, size_t offset) {
     return image.data[offset] | (image.data[offset + 1] << 8);
@@ -42,7 +33,7 @@ struct level_step {
 };
 
 TEST(MipTest, WorkedExampleFourByFour) {
-    image_buffer image = make_chain(4, 4, 5);
+    image_buffer image = blank_image(16, 4, 4, 5);
     ASSERT_EQ(image.data.size(), 42u);
     fill_first_level(image, 0x7FFF);
     set_pixel(image, 0, 0, 0x8000);
@@ -67,7 +58,7 @@ TEST(MipTest, WorkedExampleFourByFour) {
 }
 
 TEST(MipTest, LevelThreeIsNotTheAverageOfLevelTwo) {
-    image_buffer image = make_chain(4, 4, 3);
+    image_buffer image = blank_image(16, 4, 4, 3);
     const unsigned blue[4][4] = {{1, 1, 1, 1}, {1, 0, 1, 0}, {1, 1, 1, 1}, {1, 0, 1, 4}};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
@@ -92,7 +83,7 @@ TEST(MipTest, AlphaSurvivesUnlessTheWholeBlockIsTransparent) {
         {0x0001, 0x0001, 0x0001, 0x0000, 0x0000}, // 3 / 4 rounds down
     };
     for (const alpha_case& c : cases) {
-        image_buffer image = make_chain(2, 2, 2);
+        image_buffer image = blank_image(16, 2, 2, 2);
         set_pixel(image, 0, 0, c.a);
         set_pixel(image, 1, 0, c.b);
         set_pixel(image, 0, 1, c.c);
@@ -103,7 +94,7 @@ TEST(MipTest, AlphaSurvivesUnlessTheWholeBlockIsTransparent) {
 }
 
 TEST(MipTest, SixtyFourSquareFillsTheChainRulesLevels) {
-    image_buffer image = make_chain(64, 64, 5);
+    image_buffer image = blank_image(16, 64, 64, 5);
     ASSERT_EQ(image.data.size(), 10912u);
     // Each 16 x 16 block has its own colour, so every level is a scaled copy.
     auto block_colour = [](int bx, int by) {
@@ -135,7 +126,7 @@ TEST(MipTest, SixtyFourSquareFillsTheChainRulesLevels) {
 
 TEST(MipTest, LargeBlocksDoNotOverflowTheSums) {
     // A 128 x 128 block of white sums to 31 * 16384 per channel.
-    image_buffer image = make_chain(128, 128, 8);
+    image_buffer image = blank_image(16, 128, 128, 8);
     fill_first_level(image, 0x7FFF);
     const int64_t level_offset = mip_chain_bytes(7, 128, 128, 16);
     EXPECT_EQ(make_mip_level(image, level_offset, 8), 2);
@@ -143,7 +134,7 @@ TEST(MipTest, LargeBlocksDoNotOverflowTheSums) {
 }
 
 TEST(MipTest, BlocksLargerThanTheImageGiveNothing) {
-    image_buffer image = make_chain(4, 4, 5);
+    image_buffer image = blank_image(16, 4, 4, 5);
     fill_first_level(image, 0x1234);
     const std::vector<uint8_t> before = image.data;
     for (int level : {4, 5, 16, 17, 40, 255})
@@ -154,7 +145,7 @@ TEST(MipTest, BlocksLargerThanTheImageGiveNothing) {
 TEST(MipTest, SidesNotMultiplesOfTheBlockUseWholeBlocksOnly) {
     // 5 x 3: level 2 is a 2 x 1 grid; the right column and bottom row are
     // left out.
-    image_buffer image = make_chain(5, 3, 2);
+    image_buffer image = blank_image(16, 5, 3, 2);
     ASSERT_EQ(image.data.size(), 37u);
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
@@ -167,7 +158,7 @@ TEST(MipTest, SidesNotMultiplesOfTheBlockUseWholeBlocksOnly) {
 
 TEST(MipTest, SixBySixFiveLevels) {
     // Chain 72 + 18 + 4 + 1 + 0: level 3 holds one whole 4 x 4 block.
-    image_buffer image = make_chain(6, 6, 5);
+    image_buffer image = blank_image(16, 6, 6, 5);
     ASSERT_EQ(image.data.size(), 95u);
     fill_first_level(image, 0x0010);
     for (int y = 0; y < 3; ++y)
@@ -187,7 +178,7 @@ TEST(MipTest, SixBySixFiveLevels) {
 }
 
 TEST(MipTest, ImageShorterThanABlock) {
-    image_buffer image = make_chain(8, 1, 3);
+    image_buffer image = blank_image(16, 8, 1, 3);
     fill_first_level(image, 0x7FFF);
     const std::vector<uint8_t> before = image.data;
     EXPECT_EQ(make_mip_level(image, 16, 2), 0);
@@ -196,7 +187,7 @@ TEST(MipTest, ImageShorterThanABlock) {
 }
 
 TEST(MipTest, WritesStayInsideTheBlock) {
-    image_buffer image = make_chain(4, 4, 1);
+    image_buffer image = blank_image(16, 4, 4, 1);
     fill_first_level(image, 0x0421);
     image.data.resize(34); // room for one level-2 pixel only
     image.data.shrink_to_fit();
@@ -212,7 +203,7 @@ TEST(MipTest, WritesStayInsideTheBlock) {
 }
 
 TEST(MipTest, EmptyImageGivesNothing) {
-    image_buffer image = make_chain(0, 0, 5);
+    image_buffer image = blank_image(16, 0, 0, 5);
     EXPECT_EQ(make_mip_level(image, 0, 2), 0);
 }
 
@@ -221,12 +212,7 @@ TEST(MipTest, EmptyImageGivesNothing) {
 TEST(MipTest, ChainPutsEveryLevelWhereTheChainRulePlacesIt) {
     // 10 x 20 with five levels: the rule reserves 400, 100, 25, 6 and 1
     // bytes; level 3 fills 20 of its 25, and level 4 still starts at 525.
-    image_buffer image;
-    init_image_buffer(image, 16);
-    image.width = 10;
-    image.height = 20;
-    image.num_mipmaps = 5;
-    allocate_image_data(image, mip_chain_bytes(image));
+    image_buffer image = blank_image(16, 10, 20, 5);
     ASSERT_EQ(image.data.size(), 532u);
     for (size_t i = 0; i < 400; i += 2) {
         image.data[i] = 0x1F; // blue 31, alpha set
@@ -255,7 +241,7 @@ TEST(MipTest, LevelsFromBlockSumsEqualTheBoxFilterOfTheFirstLevel) {
         const int width = 1 + static_cast<int>(next() % 90);
         const int height = 1 + static_cast<int>(next() % 90);
         const int levels = 1 + static_cast<int>(next() % 9);
-        image_buffer built = make_chain(width, height, levels);
+        image_buffer built = blank_image(16, width, height, levels);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 set_pixel(built, x, y, next() & 0xFFFF);
