@@ -123,12 +123,7 @@ bytes copied_kgf(const frame_spec& frame, unsigned mip_count, const std::vector<
 
 // The chain the split should write: the first level, then make_mip_level.
 image_buffer expected_chain(const std::vector<uint16_t>& first, int width, int height, int levels) {
-    image_buffer image;
-    init_image_buffer(image, 16);
-    image.num_mipmaps = static_cast<int16_t>(levels);
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    allocate_image_data(image, mip_chain_bytes(image));
+    image_buffer image = blank_image(16, width, height, levels);
     for (size_t i = 0; i < first.size() && 2 * i + 1 < image.data.size(); ++i) {
         image.data[2 * i] = static_cast<uint8_t>(first[i] & 0xFF);
         image.data[2 * i + 1] = static_cast<uint8_t>(first[i] >> 8);

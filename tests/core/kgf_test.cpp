@@ -2,9 +2,11 @@
 #include "formats/kgf.h"
 #include "formats/rle.h"
 #include "support/core_support.h"
+#include "support/sample_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,14 +48,9 @@ std::vector<unsigned> joined(std::initializer_list<std::vector<unsigned>> parts)
 }
 
 image_buffer make_image(int width, int height, int levels, const std::vector<uint8_t>& bytes) {
-    image_buffer image;
-    init_image_buffer(image, 16);
-    image.width = static_cast<int16_t>(width);
-    image.height = static_cast<int16_t>(height);
-    image.num_mipmaps = static_cast<int16_t>(levels);
-    image.data = bytes;
-    image.data.resize(static_cast<size_t>(mip_chain_bytes(image)));
-    image.data.shrink_to_fit(); // the address checker then sees the block's end
+    // The block ends where the chain does, for the address checker.
+    image_buffer image = blank_image(16, width, height, levels);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), image.data.size()), image.data.begin());
     return image;
 }
 
