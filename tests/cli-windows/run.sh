@@ -8,7 +8,9 @@ kgfconv=$2
 samples_tool=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$(dirname "$0")/../cli/check.inc"
+cli="$(cd "$(dirname "$0")/../cli" && pwd)"
+. "$cli/check.inc"
+. "$cli/corpus.inc"
 cd "$work" || exit 1
 "$wine_run" "$samples_tool" . >/dev/null 2>&1
 check "the samples are written" test -f stone.kgf -a -f flame.kaf -a -f wall.tga
@@ -103,17 +105,6 @@ fi
 
 # The PNG corpus gives, to KGF and to PNG, the very bytes the native
 # kgfconv gives (pinned in tests/cli/png-digests.txt).
-here="$(cd "$(dirname "$0")" && pwd)"
-mkdir corpus
-for file in "$here"/../../fuzz/corpus/read_png/seed-*; do
-    cp "$file" "corpus/$(basename "$file").png"
-done
-"$wine_run" "$kgfconv" convert --quiet --to kgf --levels 5 --no-dither --no-srgb-mips \
-    --no-alpha-mips -o pinned corpus/*.png >out.txt 2>err.txt
-check "the PNG corpus converts to KGF" test $? -eq 0
-"$wine_run" "$kgfconv" convert --quiet --to png --bpp 32 -o pinned/png corpus/*.png >out.txt 2>err.txt
-check "the PNG corpus converts to PNG" test $? -eq 0
-(cd pinned && find . -type f | LC_ALL=C sort | xargs sha256sum) >digests.txt
-check "the PNG corpus gives the native outputs" cmp -s digests.txt "$here/../cli/png-digests.txt"
+pinned_corpus "$cli" "$wine_run" "$kgfconv"
 
 finish

@@ -3,8 +3,8 @@
 # kgfconv.exe must give byte for byte as well (tests/cli-windows).
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/common.inc"
+. "$here/corpus.inc"
 export XDG_CONFIG_HOME="$work/config"
-corpus="$here/../../fuzz/corpus/read_png"
 pngcheck=$(command -v pngcheck)
 all_pass_pngcheck() { # folder
     [ -z "$pngcheck" ] && return 0
@@ -62,13 +62,7 @@ check "damaged PNG files fail" test $? -eq 1
 check "nothing written for them" test ! -e refused -o -z "$(ls refused 2>/dev/null)"
 
 # The corpus, to KGF and to PNG: outputs pinned by their digests.
-mkdir corpus
-for file in "$corpus"/seed-*; do cp "$file" "corpus/$(basename "$file").png"; done
-"$kgfconv" convert --quiet --to kgf --levels 5 --no-dither --no-srgb-mips --no-alpha-mips \
-    -o pinned corpus/*.png
-"$kgfconv" convert --quiet --to png --bpp 32 -o pinned/png corpus/*.png
+pinned_corpus "$here" "$kgfconv"
 check "corpus outputs pass pngcheck" all_pass_pngcheck pinned/png
-(cd pinned && find . -type f | LC_ALL=C sort | xargs sha256sum) >digests.txt
-check "corpus outputs as pinned" cmp -s digests.txt "$here/png-digests.txt"
 [ -n "$KGF_PRINT_DIGESTS" ] && cat digests.txt
 finish
