@@ -21,62 +21,6 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-using held_outputs = std::map<std::string, std::vector<uint8_t>>;
-
-struct memory_conversion {
-    conversion_request request;
-    output_journal journal;
-    recording_sink recorded;
-
-    memory_conversion(file_type from, file_type to, const char* input,
-                      const std::vector<uint8_t>& bytes) {
-        request.from = from;
-        request.to = to;
-        request.input = input;
-        request.input_bytes = bytes.data();
-        request.input_size = bytes.size();
-        request.folder = "out"; // the core adds the separator
-        request.journal = &journal;
-        request.sink = recorded.sink();
-    }
-    memory_conversion(const memory_conversion&) = delete;
-    memory_conversion& operator=(const memory_conversion&) = delete;
-
-    conversion_result run() {
-        journal.entries.clear();
-        recorded.findings.clear();
-        recorded.questions.clear();
-        recorded.told.clear();
-        conversion_result result = convert_file(request);
-        recorded.record(result);
-        return result;
-    }
-
-    // The outputs by name; each must lie in the folder.
-    held_outputs outputs() const {
-        held_outputs held;
-        const std::string folder = std::string("out") + path_separator;
-        for (const journal_entry& entry : journal.entries) {
-            if (!entry.is_output)
-                continue;
-            EXPECT_EQ(entry.path.rfind(folder, 0), 0u) << entry.path;
-            held[entry.path.substr(folder.size())] = entry.bytes;
-        }
-        return held;
-    }
-
-    std::vector<std::string> output_names() const {
-        std::vector<std::string> names;
-        for (const auto& output : outputs())
-            names.push_back(output.first);
-        return names;
-    }
-};
-
-} // namespace
-
 TEST(ConversionCore, OutputAndShownNames) {
     struct name_case {
         file_type to;

@@ -1,5 +1,9 @@
 #include "support/core_support.h"
 
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
 void PrintTo(const finding& found, std::ostream* out) {
     *out << "{" << status_text(found.status) << ", \"" << found.subject << "\"}";
 }
@@ -48,4 +52,45 @@ std::vector<uint8_t> runs_bytes(const std::vector<kgf_run>& runs) {
     std::vector<uint8_t> bytes;
     put_runs(bytes, runs);
     return bytes;
+}
+
+memory_conversion::memory_conversion(file_type from, file_type to, const char* input,
+                                     const std::vector<uint8_t>& bytes) {
+    request.from = from;
+    request.to = to;
+    request.input = input;
+    request.input_bytes = bytes.data();
+    request.input_size = bytes.size();
+    request.folder = "out"; // the core adds the separator
+    request.journal = &journal;
+    request.sink = recorded.sink();
+}
+
+conversion_result memory_conversion::run() {
+    journal.entries.clear();
+    recorded.findings.clear();
+    recorded.questions.clear();
+    recorded.told.clear();
+    conversion_result result = convert_file(request);
+    recorded.record(result);
+    return result;
+}
+
+held_outputs memory_conversion::outputs() const {
+    held_outputs held;
+    const std::string folder = std::string("out") + path_separator;
+    for (const journal_entry& entry : journal.entries) {
+        if (!entry.is_output)
+            continue;
+        EXPECT_EQ(entry.path.rfind(folder, 0), 0u) << entry.path;
+        held[entry.path.substr(folder.size())] = entry.bytes;
+    }
+    return held;
+}
+
+std::vector<std::string> memory_conversion::output_names() const {
+    std::vector<std::string> names;
+    for (const auto& output : outputs())
+        names.push_back(output.first);
+    return names;
 }

@@ -3,11 +3,13 @@
 // core alone.
 #pragma once
 
+#include "convert/convert.h"
 #include "formats/byte_reader.h"
 #include "formats/report.h"
 #include "formats/status.h"
 
 #include <cstdint>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -55,4 +57,23 @@ struct recording_sink {
     // Keeps a call's failures after the warnings it told, as the front ends
     // show them, and hands its status on.
     kgf_status record(const failure_list& failures);
+};
+
+// One convert_file over memory: the input's bytes in the request, the
+// outputs held in a journal under the folder "out", the findings and the
+// name-length questions recorded.
+using held_outputs = std::map<std::string, std::vector<uint8_t>>;
+struct memory_conversion {
+    conversion_request request;
+    output_journal journal;
+    recording_sink recorded;
+
+    memory_conversion(file_type from, file_type to, const char* input,
+                      const std::vector<uint8_t>& bytes);
+    memory_conversion(const memory_conversion&) = delete;
+    memory_conversion& operator=(const memory_conversion&) = delete;
+
+    conversion_result run();      // afresh: what an earlier run held is dropped
+    held_outputs outputs() const; // by name; each must lie in the folder
+    std::vector<std::string> output_names() const;
 };
