@@ -163,25 +163,11 @@ struct run {
 
 run convert(file_type from, file_type to, const char* input, const bytes& in,
             const conversion_options& options) {
-    run done;
-    output_journal journal;
-    conversion_request request;
-    request.from = from;
-    request.to = to;
-    request.input = input;
-    request.input_bytes = in.data();
-    request.input_size = in.size();
-    request.folder = "out";
-    request.options = options;
-    request.options.long_names = long_name_answer::write;
-    request.journal = &journal;
-    request.sink = done.recorded.sink();
-    done.result = convert_file(request);
-    done.recorded.record(done.result);
-    for (const journal_entry& entry : journal.entries)
-        if (entry.is_output)
-            done.written[entry.path.substr(4)] = entry.bytes;
-    return done;
+    memory_conversion conversion(from, to, input, in);
+    conversion.request.options = options;
+    conversion.request.options.long_names = long_name_answer::write;
+    const conversion_result result = conversion.run();
+    return {result, conversion.outputs(), conversion.recorded};
 }
 
 conversion_options options_of(int levels, kgf_quality quality, int bpp, bool all_levels) {
