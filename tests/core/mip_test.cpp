@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -24,7 +25,8 @@ void fill_first_level(image_buffer& image, unsigned value) {
             set_pixel(image, x, y, value);
 }
 
-// One call as the caller makes it: level, running offset, pixels, result.
+// One call as the caller makes it: level, running offset, the pixels it
+// writes there, result.
 struct level_step {
     int level;
     int64_t offset;
@@ -32,44 +34,85 @@ struct level_step {
     int32_t result;
 };
 
-TEST(MipTest, WorkedExampleFourByFour) {
-    image_buffer image = blank_image(16, 4, 4, 5);
-    ASSERT_EQ(image.data.size(), 42u);
-    fill_first_level(image, 0x7FFF);
-    set_pixel(image, 0, 0, 0x8000);
+// A worked example: a chain's sides, level count and bytes, its first level
+// pixel by pixel, and the calls for the lower levels.
+struct worked_example {
+    const char* what;
+    int width, height, levels;
+    size_t bytes;
+    std::function<unsigned(int, int)> first;
+    std::vector<level_step> steps;
+};
 
-    const std::vector<level_step> steps = {
-        {2, 32, {0xDEF7, 0x7FFF, 0x7FFF, 0x7FFF}, 8},
-        {3, 40, {0xF7BD}, 2},
-        {4, 42, {}, 0},
-        {5, 42, {}, 0},
-    };
-    int64_t offset = 32;
-    for (const level_step& step : steps) {
-        EXPECT_EQ(offset, step.offset) << step.level;
-        const int32_t written = make_mip_level(image, offset, step.level);
-        EXPECT_EQ(written, step.result) << step.level;
-        for (size_t j = 0; j < step.values.size(); ++j)
-            EXPECT_EQ(pixel(image, static_cast<size_t>(offset) + 2 * j), step.values[j])
-                << step.level << " " << j;
-        offset += written;
-    }
-    EXPECT_EQ(image.data.size(), 42u);
+worked_example example(const char* what, int width, int height, int levels, size_t bytes,
+                       std::function<unsigned(int, int)> first, std::vector<level_step> steps) {
+    return {what, width, height, levels, bytes, std::move(first), std::move(steps)};
 }
 
-TEST(MipTest, LevelThreeIsNotTheAverageOfLevelTwo) {
-    image_buffer image = blank_image(16, 4, 4, 3);
-    const unsigned blue[4][4] = {{1, 1, 1, 1}, {1, 0, 1, 0}, {1, 1, 1, 1}, {1, 0, 1, 4}};
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            set_pixel(image, x, y, 0x8000 | blue[y][x]);
-    ASSERT_EQ(make_mip_level(image, 32, 2), 8);
-    EXPECT_EQ(pixel(image, 32), 0x8000u);
-    EXPECT_EQ(pixel(image, 34), 0x8000u);
-    EXPECT_EQ(pixel(image, 36), 0x8000u);
-    EXPECT_EQ(pixel(image, 38), 0x8001u);
-    ASSERT_EQ(make_mip_level(image, 40, 3), 2);
-    EXPECT_EQ(pixel(image, 40), 0x8001u);
+// The chain after the calls holds the first level and what they wrote,
+// nothing else.
+TEST(MipTest, WorkedExamples) {
+    const auto flat = [](unsigned value) { return [value](int, int) { return value; }; };
+    const worked_example cases[] = {
+        example("4 x 4, one opaque pixel", 4, 4, 5, 42,
+                [](int x, int y) { return x == 0 && y == 0 ? 0x8000u : 0x7FFFu; },
+                {{2, 32, {0xDEF7, 0x7FFF, 0x7FFF, 0x7FFF}, 8},
+                 {3, 40, {0xF7BD}, 2},
+                 {4, 42, {}, 0},
+                 {5, 42, {}, 0}}),
+        example("level 3 is not the average of level 2", 4, 4, 3, 42,
+                [](int x, int y) {
+                    const unsigned blue[4][4] = {
+                        {1, 1, 1, 1}, {1, 0, 1, 0}, {1, 1, 1, 1}, {1, 0, 1, 4}};
+                    return 0x8000u | blue[y][x];
+                },
+                {{2, 32, {0x8000, 0x8000, 0x8000, 0x8001}, 8}, {3, 40, {0x8001}, 2}}),
+        // A 128 x 128 block of white sums to 31 * 16384 per channel.
+        example("large blocks do not overflow the sums", 128, 128, 8, 43690, flat(0x7FFF),
+                {{8, 43688, {0x7FFF}, 2}}),
+        example("blocks larger than the image give nothing", 4, 4, 5, 42, flat(0x1234),
+                {{4, 32, {}, 0},
+                 {5, 32, {}, 0},
+                 {16, 32, {}, 0},
+                 {17, 32, {}, 0},
+                 {40, 32, {}, 0},
+                 {255, 32, {}, 0}}),
+        // Level 2 is a 2 x 1 grid: the right column and bottom row are left out.
+        example("5 x 3: whole blocks only", 5, 3, 2, 37,
+                [](int x, int y) { return static_cast<unsigned>(x * 4 + y * 8); },
+                {{2, 30, {(0 + 4 + 8 + 12) / 4, (8 + 12 + 16 + 20) / 4}, 4}}),
+        // Chain 72 + 18 + 4 + 1 + 0: level 3 holds one whole 4 x 4 block;
+        // (2 + 16 + 2 + 16) / 4 is 9, (9 * 2 + 7 * 16) / 16 is 8.
+        example("6 x 6, five levels", 6, 6, 5, 95,
+                [](int x, int y) { return x < 3 && y < 3 ? 0x0002u : 0x0010u; },
+                {{2, 72, {2, 9, 16, 9, 12, 16, 16, 16, 16}, 18},
+                 {3, 90, {8}, 2},
+                 {4, 92, {}, 0},
+                 {5, 92, {}, 0}}),
+        example("image shorter than a block", 8, 1, 3, 21, flat(0x7FFF),
+                {{2, 16, {}, 0}, {3, 16, {}, 0}}),
+    };
+    for (const auto& c : cases) {
+        image_buffer image = blank_image(16, c.width, c.height, c.levels);
+        ASSERT_EQ(image.data.size(), c.bytes) << c.what;
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                set_pixel(image, x, y, c.first(x, y));
+        std::vector<uint8_t> expected = image.data;
+        int64_t offset = c.steps.front().offset;
+        for (const level_step& step : c.steps) {
+            EXPECT_EQ(offset, step.offset) << c.what << ", level " << step.level;
+            const int32_t written = make_mip_level(image, offset, step.level);
+            EXPECT_EQ(written, step.result) << c.what << ", level " << step.level;
+            for (size_t j = 0; j < step.values.size(); ++j) {
+                const size_t at = static_cast<size_t>(step.offset) + 2 * j;
+                expected[at] = static_cast<uint8_t>(step.values[j]);
+                expected[at + 1] = static_cast<uint8_t>(step.values[j] >> 8);
+            }
+            offset += written;
+        }
+        EXPECT_EQ(image.data, expected) << c.what;
+    }
 }
 
 TEST(MipTest, AlphaSurvivesUnlessTheWholeBlockIsTransparent) {
@@ -122,68 +165,6 @@ TEST(MipTest, SixtyFourSquareFillsTheChainRulesLevels) {
         offset += written;
     }
     EXPECT_EQ(offset, 10912);
-}
-
-TEST(MipTest, LargeBlocksDoNotOverflowTheSums) {
-    // A 128 x 128 block of white sums to 31 * 16384 per channel.
-    image_buffer image = blank_image(16, 128, 128, 8);
-    fill_first_level(image, 0x7FFF);
-    const int64_t level_offset = mip_chain_bytes(7, 128, 128, 16);
-    EXPECT_EQ(make_mip_level(image, level_offset, 8), 2);
-    EXPECT_EQ(pixel(image, static_cast<size_t>(level_offset)), 0x7FFFu);
-}
-
-TEST(MipTest, BlocksLargerThanTheImageGiveNothing) {
-    image_buffer image = blank_image(16, 4, 4, 5);
-    fill_first_level(image, 0x1234);
-    const std::vector<uint8_t> before = image.data;
-    for (int level : {4, 5, 16, 17, 40, 255})
-        EXPECT_EQ(make_mip_level(image, 32, level), 0) << level;
-    EXPECT_EQ(image.data, before);
-}
-
-TEST(MipTest, SidesNotMultiplesOfTheBlockUseWholeBlocksOnly) {
-    // 5 x 3: level 2 is a 2 x 1 grid; the right column and bottom row are
-    // left out.
-    image_buffer image = blank_image(16, 5, 3, 2);
-    ASSERT_EQ(image.data.size(), 37u);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            set_pixel(image, x, y, static_cast<unsigned>(x * 4 + y * 8));
-    EXPECT_EQ(make_mip_level(image, 30, 2), 4);
-    EXPECT_EQ(pixel(image, 30), (0u + 4 + 8 + 12) / 4);
-    EXPECT_EQ(pixel(image, 32), (8u + 12 + 16 + 20) / 4);
-    EXPECT_EQ(image.data[34], 0);
-}
-
-TEST(MipTest, SixBySixFiveLevels) {
-    // Chain 72 + 18 + 4 + 1 + 0: level 3 holds one whole 4 x 4 block.
-    image_buffer image = blank_image(16, 6, 6, 5);
-    ASSERT_EQ(image.data.size(), 95u);
-    fill_first_level(image, 0x0010);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x)
-            set_pixel(image, x, y, 0x0002);
-    EXPECT_EQ(make_mip_level(image, 72, 2), 18);
-    EXPECT_EQ(pixel(image, 72), 0x0002u);
-    EXPECT_EQ(pixel(image, 74), 0x0009u); // (2 + 16 + 2 + 16) / 4
-    EXPECT_EQ(pixel(image, 80), 0x000Cu); // (2 + 16 + 16 + 16) / 4
-    EXPECT_EQ(pixel(image, 88), 0x0010u);
-    EXPECT_EQ(make_mip_level(image, 90, 3), 2);
-    EXPECT_EQ(pixel(image, 90), 0x0008u); // (9 * 2 + 7 * 16) / 16
-    EXPECT_EQ(make_mip_level(image, 92, 4), 0);
-    EXPECT_EQ(make_mip_level(image, 92, 5), 0);
-    EXPECT_EQ(image.data[92], 0);
-    EXPECT_EQ(image.data[94], 0);
-}
-
-TEST(MipTest, ImageShorterThanABlock) {
-    image_buffer image = blank_image(16, 8, 1, 3);
-    fill_first_level(image, 0x7FFF);
-    const std::vector<uint8_t> before = image.data;
-    EXPECT_EQ(make_mip_level(image, 16, 2), 0);
-    EXPECT_EQ(make_mip_level(image, 16, 3), 0);
-    EXPECT_EQ(image.data, before);
 }
 
 TEST(MipTest, WritesStayInsideTheBlock) {
