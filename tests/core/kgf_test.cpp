@@ -115,19 +115,15 @@ TEST(KgfEncode, LongNameIsWrittenWhole) {
 }
 
 TEST(KgfEncode, RunsOfEachChain) {
+    const unsigned red = 0x7C00, grey = 0x0421;
     const struct {
         const char* what;
         int width, height, levels;
         std::vector<unsigned> pixels; // the whole chain, pixel by pixel
         std::vector<run> runs;
     } cases[] = {
-        {"one level single colour", 4, 4, 1, repeat(0x7C00, 16), {{16, 0x7C00}}},
-        {"five levels single colour",
-         4,
-         4,
-         5,
-         repeat(0x7C00, 21),
-         {{16, 0x7C00}, {4, 0x7C00}, {0, 0x7C00}}},
+        {"one level single colour", 4, 4, 1, repeat(red, 16), {{16, red}}},
+        {"five levels single colour", 4, 4, 5, repeat(red, 21), {{16, red}, {4, red}, {0, red}}},
         {"equal pixels across a level end", 2, 2, 2, repeat(0x1111, 5), {{4, 0x1111}, {0, 0x1111}}},
         {"single pixel run ends a level",
          4,
@@ -135,12 +131,7 @@ TEST(KgfEncode, RunsOfEachChain) {
          5,
          joined({repeat(0xAAAA, 15), repeat(0xBBBB, 6)}),
          {{15, 0xAAAA}, {0, 0xBBBB}, {4, 0xBBBB}, {0, 0xBBBB}}},
-        {"600 equal pixels",
-         30,
-         20,
-         1,
-         repeat(0x0421, 600),
-         {{250, 0x0421}, {250, 0x0421}, {100, 0x0421}}},
+        {"600 equal pixels", 30, 20, 1, repeat(grey, 600), {{250, grey}, {250, grey}, {100, grey}}},
         {"250 then one more", 251, 1, 1, repeat(0x0001, 251), {{250, 0x0001}, {0, 0x0001}}},
         {"alternating pixels", 4, 1, 1, {1, 2, 1, 1}, {{0, 1}, {0, 2}, {2, 1}}},
     };
@@ -258,6 +249,8 @@ TEST(KgfDecode, CountByteDecodesToPixels) {
 
 // Warnings come before the failure, once each, under the subject's name.
 TEST(KgfDecode, HeaderWarningsAreReportedOnceEachInOrder) {
+    const finding filler{kgf_status::bad_filler, "w.kgf"};
+    const finding field{kgf_status::bad_field_value, "w.kgf"};
     const struct {
         const char* what;
         std::vector<uint8_t> filler;
@@ -265,26 +258,10 @@ TEST(KgfDecode, HeaderWarningsAreReportedOnceEachInOrder) {
         int width;
         std::vector<finding> expected;
     } cases[] = {
-        {"both",
-         {0, 5, 0, 7, 9, 0, 0, 0, 1},
-         0x1234,
-         1,
-         {{kgf_status::bad_filler, "w.kgf"}, {kgf_status::bad_field_value, "w.kgf"}}},
-        {"last filler byte alone",
-         {0, 0, 0, 0, 0, 0, 0, 0, 1},
-         0x2820,
-         1,
-         {{kgf_status::bad_filler, "w.kgf"}}},
-        {"field alone",
-         std::vector<uint8_t>(9, 0),
-         0x2821,
-         1,
-         {{kgf_status::bad_field_value, "w.kgf"}}},
-        {"and a failure",
-         {1, 0, 0, 0, 0, 0, 0, 0, 0},
-         0,
-         -1,
-         {{kgf_status::bad_filler, "w.kgf"}, {kgf_status::bad_field_value, "w.kgf"}}},
+        {"both", {0, 5, 0, 7, 9, 0, 0, 0, 1}, 0x1234, 1, {filler, field}},
+        {"last filler byte alone", {0, 0, 0, 0, 0, 0, 0, 0, 1}, 0x2820, 1, {filler}},
+        {"field alone", std::vector<uint8_t>(9, 0), 0x2821, 1, {field}},
+        {"and a failure", {1, 0, 0, 0, 0, 0, 0, 0, 0}, 0, -1, {filler, field}},
         {"none", std::vector<uint8_t>(9, 0), 0x2820, 1, {}},
     };
     for (const auto& c : cases) {
