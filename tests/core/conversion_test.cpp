@@ -99,23 +99,16 @@ TEST(ConversionCore, LongNameAnswers) {
         std::vector<std::string> asked;
         told told_answers;
     };
+    const auto refuse = long_name_answer::refuse, ask = long_name_answer::ask,
+               write = long_name_answer::write;
+    const auto ok = kgf_status::ok, stopped = kgf_status::conversion_terminated;
     const answer_case cases[] = {
-        {thirty_five, long_name_answer::refuse, false, kgf_status::ok, {}, {}},
-        {thirty_six, long_name_answer::ask, true, kgf_status::ok, {question}, {}},
+        {thirty_five, refuse, false, ok, {}, {}},
+        {thirty_six, ask, true, ok, {question}, {}},
         // A No is no failure reported: the file fails all the same.
-        {thirty_six,
-         long_name_answer::ask,
-         false,
-         kgf_status::conversion_terminated,
-         {question},
-         {}},
-        {thirty_six, long_name_answer::write, false, kgf_status::ok, {}, {{question, true}}},
-        {thirty_six,
-         long_name_answer::refuse,
-         true,
-         kgf_status::conversion_terminated,
-         {},
-         {{question, false}}},
+        {thirty_six, ask, false, stopped, {question}, {}},
+        {thirty_six, write, false, ok, {}, {{question, true}}},
+        {thirty_six, refuse, true, stopped, {}, {{question, false}}},
     };
     const std::vector<uint8_t> input = tga_file_bytes(pattern_image(4, 4, 24, 5));
     for (const answer_case& c : cases) {
@@ -125,7 +118,9 @@ TEST(ConversionCore, LongNameAnswers) {
         const conversion_result result = conversion.run();
         const bool written = c.status == kgf_status::ok;
         const std::string output = c.input.substr(0, c.input.size() - 3) + "kgf";
-        EXPECT_EQ(result.status, c.status) << c.input.size() << " " << c.answer;
+        SCOPED_TRACE(testing::Message() << c.input.size() << " characters, option "
+                                        << static_cast<int>(c.option) << ", answer " << c.answer);
+        EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(conversion.recorded.questions, c.asked);
         EXPECT_EQ(conversion.recorded.told, c.told_answers);
         EXPECT_EQ(conversion.output_names(),
@@ -194,33 +189,24 @@ TEST(ConversionCore, StatusIsTheFilesFirstFailure) {
         kgf_status status;
         std::vector<finding> findings;
     };
+    const auto kgf = file_type::kgf, tga = file_type::tga, kaf = file_type::kaf;
+    const auto missing = kgf_status::missing_data, tga_type = kgf_status::unsupported_tga_type,
+               no_frames = kgf_status::no_frames, stopped = kgf_status::conversion_terminated;
+    const std::vector<uint8_t> type_99 = {0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
     const failure_case cases[] = {
-        {file_type::kgf,
-         file_type::kgf,
-         {0, 0, 0x7A, 'x', 0, 1},
-         kgf_status::missing_data,
-         {{kgf_status::missing_data, "in.x"}}},
-        {file_type::tga,
-         file_type::kgf,
-         {0, 0, 99, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0},
-         kgf_status::unsupported_tga_type,
-         {{kgf_status::unsupported_tga_type, "in.x"}}},
+        {kgf, kgf, {0, 0, 0x7A, 'x', 0, 1}, missing, {{missing, "in.x"}}},
+        {tga, kgf, type_99, tga_type, {{tga_type, "in.x"}}},
         // An animation read whole that holds no frame.
-        {file_type::kaf,
-         file_type::tga,
-         std::vector<uint8_t>(17, 0),
-         kgf_status::no_frames,
-         {{kgf_status::no_frames, "in.x"}}},
-        {file_type::kaf,
-         file_type::kgf,
-         {1, 0, 0},
-         kgf_status::missing_data,
-         {{kgf_status::missing_data, "in.x"}, {kgf_status::conversion_terminated, ""}}},
+        {kaf, tga, std::vector<uint8_t>(17, 0), no_frames, {{no_frames, "in.x"}}},
+        {kaf, kgf, {1, 0, 0}, missing, {{missing, "in.x"}, {stopped, ""}}},
     };
     for (const failure_case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << static_cast<int>(c.from) << " to " << static_cast<int>(c.to) << ", "
+                     << c.input.size() << " bytes");
         memory_conversion conversion(c.from, c.to, "in.x", c.input);
         const conversion_result result = conversion.run();
-        EXPECT_EQ(result.status, c.status) << static_cast<int>(c.status);
+        EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(conversion.recorded.findings, c.findings);
         EXPECT_TRUE(conversion.outputs().empty());
     }
