@@ -219,31 +219,26 @@ TEST(kaf_pack, an_original_cut_short_is_refused_by_its_frame) {
 
 TEST(kaf_pack, refusals_name_the_frame_and_write_nothing) {
     const image_buffer small = pattern_image(4, 4, 16, 1);
+    const std::string too_long = std::string(33, 'n') + ".kgf";
+    const auto bad_size = kgf_status::bad_frame_size, bad_name = kgf_status::bad_frame_name,
+               taken = kgf_status::frame_name_taken;
     struct refusal_case {
         std::vector<pack_frame> frames;
         kgf_status status;
         std::string subject;
     } cases[] = {
         {{}, kgf_status::bad_frame_count, ""},
-        {{frame_of("a.kgf", pattern_image(129, 2, 16, 1))},
-         kgf_status::bad_frame_size,
-         "frames/a.kgf"},
-        {{frame_of("a.kgf", pattern_image(2, 129, 16, 1))},
-         kgf_status::bad_frame_size,
-         "frames/a.kgf"},
-        {{frame_of("a.kgf", image_buffer{})}, kgf_status::bad_frame_size, "frames/a.kgf"},
-        {{frame_of(std::string(33, 'n') + ".kgf", small)},
-         kgf_status::frame_name_too_long,
-         "frames/" + std::string(33, 'n') + ".kgf"},
-        {{frame_of("..", small)}, kgf_status::bad_frame_name, "frames/.."},
-        {{frame_of("a\\b.kgf", small)}, kgf_status::bad_frame_name, "frames/a\\b.kgf"},
+        {{frame_of("a.kgf", pattern_image(129, 2, 16, 1))}, bad_size, "frames/a.kgf"},
+        {{frame_of("a.kgf", pattern_image(2, 129, 16, 1))}, bad_size, "frames/a.kgf"},
+        {{frame_of("a.kgf", image_buffer{})}, bad_size, "frames/a.kgf"},
+        {{frame_of(too_long, small)}, kgf_status::frame_name_too_long, "frames/" + too_long},
+        {{frame_of("..", small)}, bad_name, "frames/.."},
+        {{frame_of("a\\b.kgf", small)}, bad_name, "frames/a\\b.kgf"},
         // Control characters are refused as a separator is.
-        {{frame_of("a\x1b[2J.kgf", small)}, kgf_status::bad_frame_name, "frames/a\x1b[2J.kgf"},
-        {{frame_of("a\nb.kgf", small)}, kgf_status::bad_frame_name, "frames/a\nb.kgf"},
+        {{frame_of("a\x1b[2J.kgf", small)}, bad_name, "frames/a\x1b[2J.kgf"},
+        {{frame_of("a\nb.kgf", small)}, bad_name, "frames/a\nb.kgf"},
         {std::vector<pack_frame>(256, frame_of("x.kgf", small)), kgf_status::bad_frame_count, ""},
-        {{frame_of("a.kgf", small), frame_of("A.KGF", small)},
-         kgf_status::frame_name_taken,
-         "frames/A.KGF"},
+        {{frame_of("a.kgf", small), frame_of("A.KGF", small)}, taken, "frames/A.KGF"},
     };
     for (const refusal_case& c : cases) {
         bytes out = {1, 2, 3};
