@@ -212,12 +212,9 @@ TEST(kaf_decode, short_header_takes_count_from_byte_two) {
 
 TEST(kaf_decode, long_header_of_twelve_frames) {
     std::vector<frame_spec> frames;
-    for (int i = 0; i < 12; ++i)
-        frames.push_back({std::string("f") + std::to_string(i) + ".kgf",
-                          1,
-                          2,
-                          2,
-                          {{2, static_cast<uint16_t>(i)}, {2, 0x8000}}});
+    for (unsigned i = 0; i < 12; ++i)
+        frames.push_back(
+            {std::string("f") + std::to_string(i) + ".kgf", 1, 2, 2, {{2, i}, {2, 0x8000}}});
     const bytes content = kaf_file(false, frames);
     ASSERT_EQ(content[0], 12);
     const parsed result = parse(content);
