@@ -54,19 +54,17 @@ struct digest_case {
     uint64_t digest;
 };
 
-int run(const char* routine, char* folder, char* name) {
-    const std::string which = routine;
-    if (which == "tga>kgf")
-        return convert_tga_to_kgf(folder, name);
-    if (which == "tga>tga")
-        return convert_tga_to_tga(folder, name);
-    if (which == "kgf>tga")
-        return convert_kgf_to_tga(folder, name);
-    if (which == "kgf>kgf")
-        return convert_kgf_to_kgf(folder, name);
-    if (which == "kaf>tga")
-        return convert_kaf_to_tga(folder, name);
-    return convert_kaf_to_kgf(folder, name);
+int run(const std::string& routine, char* folder, char* name) {
+    const struct {
+        const char* name;
+        int (*convert)(char* folder, char* name);
+    } routines[] = {{"tga>kgf", convert_tga_to_kgf}, {"tga>tga", convert_tga_to_tga},
+                    {"kgf>tga", convert_kgf_to_tga}, {"kgf>kgf", convert_kgf_to_kgf},
+                    {"kaf>tga", convert_kaf_to_tga}, {"kaf>kgf", convert_kaf_to_kgf}};
+    for (const auto& r : routines)
+        if (routine == r.name)
+            return r.convert(folder, name);
+    return -1;
 }
 
 const digest_case cases[] = {
