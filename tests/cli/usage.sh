@@ -4,14 +4,6 @@
 export XDG_CONFIG_HOME="$work/config"
 
 # A usage error is one line naming the program, then where help is.
-usage() { # expected first line, expected hint, arguments...
-    line=$1 hint=$2
-    shift 2
-    "$kgfconv" "$@" >out.txt 2>err.txt
-    status=$?
-    check "$* exits 2" test "$status" -eq 2
-    check "$* says: $line" test "$(cat err.txt)" = "$(printf '%s\n%s' "$line" "$hint")"
-}
 main_hint="Run 'kgfconv --help' for more information."
 convert_hint="Run 'kgfconv convert --help' for more information."
 usage "kgfconv: bogus: unknown command; the commands are info, convert, pack, watch, settings and thumbnail" "$main_hint" bogus
