@@ -2,8 +2,6 @@
 # figure is asserted.
 memory=$1
 kgfconv=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../cli/check.inc"
 mkdir "$work/tmp"
 TMPDIR="$work/tmp" "$memory" --files 3 --side 32 --big-side 64 "$kgfconv" >"$work/out.txt" 2>&1

@@ -2,8 +2,6 @@
 # named, and the temporary folder goes in every case. No time is asserted.
 speed=$1
 kgfconv=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../cli/check.inc"
 tiny="--runs 1 --files 3 --side 32 --big-side 64"
 mkdir "$work/tmp"

@@ -2,8 +2,6 @@
 # goals. No figure is asserted.
 watch=$1
 kgfconv=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../cli/check.inc"
 mkdir "$work/tmp"
 TMPDIR="$work/tmp" "$watch" --saves 3 --side 16 --memory-saves 20 "$kgfconv" >"$work/out.txt" 2>&1

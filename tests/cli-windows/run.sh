@@ -6,8 +6,6 @@
 wine_run=$1
 kgfconv=$2
 samples_tool=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cli="$(cd "$(dirname "$0")/../cli" && pwd)"
 . "$cli/check.inc"
 . "$cli/corpus.inc"

@@ -8,14 +8,13 @@
 kgfconv_program=$1
 samples_program=$2
 runner=$3
-work=$(mktemp -d)
+. "$(dirname "$0")/check.inc"
 watcher=
 cleanup() {
     [ -n "$watcher" ] && kill -KILL "$watcher" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
-. "$(dirname "$0")/check.inc"
 kgfconv() { $runner "$kgfconv_program" "$@"; }
 cd "$work" || exit 1
 $runner "$samples_program" . >/dev/null 2>&1

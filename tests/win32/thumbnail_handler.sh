@@ -8,8 +8,6 @@ dll=$2
 checker=$3
 kgfconv=$4
 samples_tool=$5
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/../cli/check.inc"
 cd "$work" || exit 1
 clsid='{8B97F6AD-4800-463C-936D-0557F32AFCEC}'
