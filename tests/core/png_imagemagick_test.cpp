@@ -59,6 +59,7 @@ struct recipe {
 const std::string alpha = " -alpha set -channel A -fx 'i/w' +channel ";
 const std::string grey = " -colorspace Gray ";
 const std::string one_colour_clear = " -fill '#123456' -draw 'point 1,1' -transparent '#123456' ";
+const std::string black_clear = " -fill black -draw 'point 1,1' -transparent black ";
 
 // ImageMagick picks the colour type and depth it sees fit; these options
 // give each of them (the test checks the header it wrote).
@@ -68,12 +69,8 @@ const recipe recipes[] = {
     {"grey 4", grey + "-define png:color-type=0 -define png:bit-depth=4", 0, 4, 0, false},
     {"grey 8", grey + "-depth 8 -define png:color-type=0", 0, 8, 0, false},
     {"grey 16", grey + "-depth 16 -define png:color-type=0", 0, 16, 0, false},
-    {"grey 8 tRNS",
-     grey + "-depth 8 -fill black -draw 'point 1,1' -transparent black -define png:color-type=0", 0,
-     8, 0, true},
-    {"grey 16 tRNS",
-     grey + "-depth 16 -fill black -draw 'point 1,1' -transparent black -define png:color-type=0",
-     0, 16, 0, true},
+    {"grey 8 tRNS", grey + "-depth 8" + black_clear + "-define png:color-type=0", 0, 8, 0, true},
+    {"grey 16 tRNS", grey + "-depth 16" + black_clear + "-define png:color-type=0", 0, 16, 0, true},
     {"grey 2 interlaced", grey + "-interlace PNG -define png:color-type=0 -define png:bit-depth=2",
      0, 2, 1, false},
     {"grey+alpha 8", alpha + grey + "-depth 8 -define png:color-type=4", 4, 8, 0, false},
