@@ -302,25 +302,6 @@ void write_magenta_quarter_tga(const std::string& path) {
     write_file_bytes(path, bytes);
 }
 
-// The first window below parent of the given class, at any depth.
-HWND find_by_class(HWND parent, const char* kind) {
-    struct search {
-        const char* kind;
-        HWND found;
-    } state = {kind, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto& state = *reinterpret_cast<search*>(data);
-            if (class_name(window) != state.kind)
-                return TRUE;
-            state.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return state.found;
-}
-
 // The magenta pixels of a window of the program as drawn on the screen:
 // left, top, width and height; all zero when there are none.
 RECT magenta_in(HWND window) {
@@ -343,7 +324,7 @@ struct looked_at {
 // information: the name comes from the listing, the picture (the magenta
 // quarter) is drawn in the preview and described.
 void highlight_and_look(DWORD process_id, HWND dialog, const looked_at& expected) {
-    HWND list = find_by_class(dialog, "SysListView32");
+    HWND list = find_descendant(dialog, 1, "SysListView32");
     ASSERT_NE(list, nullptr) << "no file list";
     ASSERT_TRUE(
         wait_until([&] { return send(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, step_timeout_ms))
