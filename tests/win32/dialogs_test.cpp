@@ -521,17 +521,6 @@ TEST_F(dialogs, center_window_truncates_each_half_and_never_clamps) {
     }
 }
 
-TEST_F(dialogs, center_window_without_reference_uses_the_desktop) {
-    RECT desktop{};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    test_window moved(0, 0, 123, 77);
-    center_window(moved.handle, nullptr);
-    RECT placed{};
-    GetWindowRect(moved.handle, &placed);
-    EXPECT_EQ(placed.left, desktop.left + (desktop.right - desktop.left) / 2 - 123 / 2);
-    EXPECT_EQ(placed.top, desktop.top + (desktop.bottom - desktop.top) / 2 - 77 / 2);
-}
-
 // A dialog centred over a reference, as its outer rectangle shows.
 void expect_centred_over(HWND dialog, HWND reference) {
     RECT area{}, own{};
@@ -543,6 +532,12 @@ void expect_centred_over(HWND dialog, HWND reference) {
     const int width = own.right - own.left, height = own.bottom - own.top;
     EXPECT_EQ(own.left, area.left + (area.right - area.left) / 2 - width / 2);
     EXPECT_EQ(own.top, area.top + (area.bottom - area.top) / 2 - height / 2);
+}
+
+TEST_F(dialogs, center_window_without_reference_uses_the_desktop) {
+    test_window moved(0, 0, 123, 77);
+    center_window(moved.handle, nullptr);
+    expect_centred_over(moved.handle, nullptr);
 }
 
 // ---------------------------------------------------------------------------
