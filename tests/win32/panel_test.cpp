@@ -47,14 +47,16 @@ INT_PTR CALLBACK hook_as_dialog_procedure(HWND window, UINT message, WPARAM wpar
 }
 
 // A stand-in for the file dialog: a pop-up holding the name field, with the
-// real panel template as its child, run by the real hook.
+// real panel template as its child, run by the real hook; opened, unless
+// bare, as the file dialog opens: CDN_INITDONE sent.
 struct fake_file_dialog {
     HWND dialog = nullptr;
     HWND name_field = nullptr;
     HWND panel = nullptr;
     OPENFILENAMEA request = {};
 
-    fake_file_dialog() {
+    enum class state { bare, opened };
+    explicit fake_file_dialog(state made = state::opened) {
         dialog = CreateWindowExA(0, "#32770", "KGF Tool", WS_POPUP, 0, 0, 640, 480, nullptr,
                                  nullptr, module(), nullptr);
         name_field =
@@ -67,6 +69,8 @@ struct fake_file_dialog {
             SetWindowPos(panel, nullptr, 0, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             ShowWindow(panel, SW_SHOW);
         }
+        if (made == state::opened)
+            notify(CDN_INITDONE);
     }
     ~fake_file_dialog() {
         if (IsWindow(dialog))
@@ -223,7 +227,7 @@ void expect_places(HWND dialog, const std::vector<item_place>& items) {
 }
 
 TEST_F(panel_test, panel_template_has_the_tabled_items) {
-    fake_file_dialog file_dialog;
+    fake_file_dialog file_dialog(fake_file_dialog::state::bare);
     ASSERT_NE(file_dialog.panel, nullptr);
     HWND panel = file_dialog.panel;
     const LONG style = GetWindowLongA(panel, GWL_STYLE);
@@ -304,7 +308,7 @@ TEST_F(panel_test, a_click_or_escape_on_the_progress_window_is_seen_between_file
 TEST_F(panel_test, set_up_fills_the_list_and_the_folder_from_the_settings) {
     std::snprintf(settings.output_dir, sizeof settings.output_dir, "C:\\somewhere\\out\\");
     settings.output_type = 1;
-    fake_file_dialog file_dialog;
+    fake_file_dialog file_dialog(fake_file_dialog::state::bare);
     EXPECT_EQ(file_dialog.notify(CDN_INITDONE), 0);
     HWND list = file_dialog.item(IDC_PANEL_OUTPUT_TYPE);
     // The three types in their places, PNG after them though it sorts before TGA.
@@ -324,7 +328,6 @@ TEST_F(panel_test, an_output_type_outside_the_list_leaves_no_selection) {
     settings.output_type = 4;
     std::snprintf(output_type_text, sizeof output_type_text, "stale");
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     EXPECT_EQ(SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_GETCURSEL, 0, 0), CB_ERR);
     EXPECT_STREQ(output_type_text, "");
     // The Options button then does nothing.
@@ -334,7 +337,6 @@ TEST_F(panel_test, an_output_type_outside_the_list_leaves_no_selection) {
 
 TEST_F(panel_test, choosing_an_output_type_updates_setting_and_text) {
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     HWND list = file_dialog.item(IDC_PANEL_OUTPUT_TYPE);
     SendMessageA(list, CB_SETCURSEL, 0, 0);
     file_dialog.command(IDC_PANEL_OUTPUT_TYPE, CBN_SELCHANGE);
@@ -374,7 +376,6 @@ void CALLBACK close_opened_dialog(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST_F(panel_test, options_open_the_dialog_of_the_output_type) {
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     const struct {
         int position;
         const char* caption;
@@ -407,7 +408,6 @@ TEST_F(panel_test, acceptance_stores_type_and_folder_and_accepts) {
     };
     for (const case_row& row : rows) {
         fake_file_dialog file_dialog;
-        file_dialog.notify(CDN_INITDONE);
         SendMessageA(file_dialog.item(IDC_PANEL_OUTPUT_TYPE), CB_SETCURSEL, 2, 0);
         output_type_text[0] = '\0';
         SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field.c_str());
@@ -450,7 +450,6 @@ TEST_F(panel_test, an_empty_or_too_long_folder_is_refused_and_the_stored_one_kep
         {trees, too_long("C:\\木木木...木木木木木")},
     };
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     for (const case_row& row : rows) {
         messages.clear();
         SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, row.field.c_str());
@@ -464,7 +463,6 @@ TEST_F(panel_test, an_empty_or_too_long_folder_is_refused_and_the_stored_one_kep
 
 TEST_F(panel_test, destruction_keeps_the_typed_folder_and_forgets_the_info_window) {
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     SetDlgItemTextA(file_dialog.panel, IDC_PANEL_OUTPUT_FOLDER, "D:\\typed");
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
@@ -482,7 +480,6 @@ TEST_F(panel_test, folder_change_takes_the_current_folder_and_empties_the_name) 
     scratch_folder folder;
     current_folder_change here(folder.path);
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     SetWindowTextA(file_dialog.name_field, "C:\\typed\\folder");
     file_dialog.notify(CDN_FOLDERCHANGE);
     EXPECT_EQ(item_text(file_dialog.dialog, edt1), "");
@@ -490,7 +487,7 @@ TEST_F(panel_test, folder_change_takes_the_current_folder_and_empties_the_name) 
 }
 
 TEST_F(panel_test, unknown_events_are_left_and_the_context_menu_is_swallowed) {
-    fake_file_dialog file_dialog;
+    fake_file_dialog file_dialog(fake_file_dialog::state::bare);
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_CONTEXTMENU, 0, 0), 1u);
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_MOUSEMOVE, 0, 0), 0u);
     EXPECT_EQ(panel_hook(file_dialog.panel, WM_NOTIFY, 0, 0), 0u);
@@ -541,7 +538,6 @@ struct preview_files {
 TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     struct case_row {
         const char* name;
         const char* info;
@@ -569,7 +565,6 @@ TEST_F(panel_test, highlighting_reads_by_the_exact_ending) {
 TEST_F(panel_test, a_failed_read_blanks_the_information_and_empties_the_preview) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.highlight("a.TGA");
     ASSERT_FALSE(panel_state.preview.data.empty());
     file_dialog.highlight("broken.tga");
@@ -596,7 +591,6 @@ TEST_F(panel_test, a_failed_read_blanks_the_information_and_empties_the_preview)
 TEST_F(panel_test, the_info_window_follows_the_highlight) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
     file_dialog.highlight("w.kgf");
@@ -610,7 +604,6 @@ TEST_F(panel_test, the_info_window_follows_the_highlight) {
 TEST_F(panel_test, a_filter_change_stops_the_animation_and_clears_the_preview) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.highlight("anim.kaf");
     ASSERT_TRUE(panel_state.playing);
     file_dialog.request.nFilterIndex = 3;
@@ -637,7 +630,6 @@ LPARAM point(int x, int y) {
 TEST_F(panel_test, ticks_show_each_frame_in_turn_and_wrap) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.highlight("anim.kaf");
     EXPECT_TRUE(panel_state.preview.data.empty()) << "empty until the first tick";
     const std::vector<uint8_t> pixels0 = display_pixels(files.folder.file("f0.kgf"));
@@ -657,7 +649,6 @@ TEST_F(panel_test, ticks_show_each_frame_in_turn_and_wrap) {
 TEST_F(panel_test, clicks_pause_resume_and_step) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.highlight("anim.kaf");
     const RECT area = preview_rectangle(file_dialog.panel);
     const LPARAM inside = point(area.left + 5, area.top + 5);
@@ -696,7 +687,6 @@ TEST_F(panel_test, clicks_pause_resume_and_step) {
 TEST_F(panel_test, clicks_on_a_still_picture_change_nothing) {
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.highlight("w.kgf");
     const RECT area = preview_rectangle(file_dialog.panel);
     SendMessageA(file_dialog.panel, WM_LBUTTONDOWN, 0, point(area.left + 3, area.top + 3));
@@ -752,7 +742,6 @@ TEST_F(panel_test, pictures_are_drawn_centred_or_squeezed_into_the_area) {
     write_kgf_from(folder.path, "k128.tga", 128, 128, fill::magenta_quarter);
     write_tga(folder.file("t256.tga"), 256, 32, 24, fill::magenta_quarter);
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     HWND area = square_area(file_dialog);
     struct case_row {
         const char* name;
@@ -783,7 +772,6 @@ TEST_F(panel_test, frames_of_several_sizes_are_each_drawn_at_their_own_size) {
     write_kaf(folder.file("sizes.kaf"), frames);
     write_kaf(folder.file("same.kaf"), {frames[0], frames[0]});
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     HWND area = square_area(file_dialog);
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
@@ -852,7 +840,6 @@ TEST_F(panel_test, an_animation_the_writer_packed_plays_frame_by_frame) {
     write_file_bytes(folder.file("packed.kaf"), packed);
 
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     HWND area = square_area(file_dialog);
     file_dialog.highlight("packed.kaf");
     ASSERT_TRUE(panel_state.preview_loaded);
@@ -892,7 +879,6 @@ TEST_F(panel_test, files_named_in_every_language_are_previewed_and_described) {
     write_kaf(folder + "\\Анимация木.kaf", {large, small});
 
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     file_dialog.command(IDC_PANEL_IMAGE_INFO, BN_CLICKED);
     ASSERT_NE(info_window, nullptr);
     HWND area = square_area(file_dialog);
@@ -931,7 +917,6 @@ TEST_F(panel_test, rows_are_padded_to_four_bytes_for_drawing) {
     EXPECT_EQ(dib_row_bytes(0, 24), 0);
     preview_files files;
     fake_file_dialog file_dialog;
-    file_dialog.notify(CDN_INITDONE);
     // An odd row length is drawn from a padded copy, never past the pixels.
     file_dialog.highlight("odd.tga");
     ASSERT_EQ(panel_state.preview.data.size(), 5u * 3u * 3u);
