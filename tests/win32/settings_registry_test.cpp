@@ -83,12 +83,9 @@ class settings_registry : public ::testing::Test {
     }
 };
 
+// What a first run loads is checked in settings_test.cpp, on every system.
 TEST_F(settings_registry, first_run_then_save_stores_every_value) {
-    settings.bpp = 7;
     EXPECT_EQ(load_settings(), 1);
-    EXPECT_EQ(text_of(settings.input_dir, 256), "C:\\");
-    EXPECT_EQ(settings.bpp, 24);
-    EXPECT_EQ(text_of(settings.suffix, 10), "_MM");
     EXPECT_FALSE(key_exists(tool_key));
 
     EXPECT_EQ(save_settings(), 1);
