@@ -69,9 +69,13 @@ class BatchTest : public ::testing::Test {
     }
     void TearDown() override { cancel_requested = false; }
 
-    void choose(int output_type) {
+    // The output type chosen in the dialog and, when a filter entry is
+    // given, the input type it decides with no name typed.
+    void choose(int output_type, int filter = -1) {
         std::snprintf(output_type_text, sizeof output_type_text, "%s",
                       format_descriptions[output_type]);
+        if (filter >= 0)
+            decide_input_type(filter, "");
     }
 
     // Converts every name of the selection as the chosen action, into the
@@ -181,8 +185,7 @@ TEST_F(BatchTest, CancelStopsBeforeTheNextFile) {
         write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
     }
     selection five = several_files(input.path, names);
-    choose(tga);
-    decide_input_type(3, "");
+    choose(tga, 3);
     progress_log log;
     log.cancel_after = 2;
     convert(five, &log);
@@ -201,8 +204,7 @@ TEST_F(BatchTest, KafToKgfWritesTheStoredFrameNames) {
         kaf_frame("fire_b.kgf", pattern_image(4, 4, 16, 6), 4)};
     write_file_bytes(input.file("fire.kaf"), kaf_file(frames));
     selection single = one_file(input.path, "fire.kaf");
-    choose(kgf);
-    decide_input_type(1, "");
+    choose(kgf, 1);
     progress_log log;
     EXPECT_EQ(convert(single, &log).failed, 0);
     EXPECT_EQ(list_folder(output.path), (std::vector<std::string>{"fire_a.kgf", "fire_b.kgf"}));
@@ -212,8 +214,7 @@ TEST_F(BatchTest, KafToKgfWritesTheStoredFrameNames) {
 TEST_F(BatchTest, UnterminatedNameIsNeverHandedOn) {
     std::vector<char> buffer(8, 'x');
     progress_log log;
-    choose(kgf);
-    decide_input_type(3, "");
+    choose(kgf, 3);
     EXPECT_EQ(convert_selection(choose_action(), buffer.data(), buffer.size(), 0, 1, folder,
                                 record_progress, &log)
                   .failed,
@@ -231,8 +232,7 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     for (const char* name : {"a.kgf", "b.kgf"})
         write_kgf_file(input.file(name), name, pattern_image(16, 16, 16, 7), 5);
     selection two = several_files(input.path, {"a.kgf", "b.kgf"});
-    choose(tga);
-    decide_input_type(2, "");
+    choose(tga, 2);
     const batch_outcome outcome = convert(two);
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_EQ(outcome.converted, 1);
@@ -248,8 +248,7 @@ TEST_F(BatchTest, EachFileShowsOneMessageButEveryQuestion) {
     ASSERT_TRUE(create_folder(output.file(std::string(36, 'n') + ".kgf").c_str()));
     write_tga_file(input.file(long_name), pattern_image(4, 4, 24, 8));
     selection one = one_file(input.path, long_name);
-    choose(kgf);
-    decide_input_type(3, "");
+    choose(kgf, 3);
     convert(one);
     ASSERT_EQ(messages.messages().size(), 2u);
     EXPECT_EQ(messages.messages()[0].style, message_yes_no);
@@ -263,8 +262,7 @@ TEST_F(BatchTest, TheOutputFolderIsMadeWithItsParents) {
     const std::string deep = output.file("new") + path_separator + "deep" + path_separator + "er";
     std::snprintf(folder, sizeof folder, "%s%c", deep.c_str(), path_separator);
     selection single = one_file(input.path, "wall.tga");
-    choose(kgf);
-    decide_input_type(3, "");
+    choose(kgf, 3);
     const batch_outcome outcome = convert(single);
     EXPECT_EQ(outcome.converted, 1);
     EXPECT_TRUE(messages.texts().empty());
@@ -282,8 +280,7 @@ TEST_F(BatchTest, AFolderNoFileCanGoToIsSaidOnceAndEndsTheBatch) {
         write_tga_file(input.file(names.back()), pattern_image(2, 2, 24, 4));
     }
     selection many = several_files(input.path, names);
-    choose(kgf);
-    decide_input_type(3, "");
+    choose(kgf, 3);
     progress_log log;
     const batch_outcome outcome = convert(many, &log);
     EXPECT_TRUE(outcome.folder_failed);
@@ -300,8 +297,7 @@ TEST_F(BatchTest, AFolderNoFileCanGoToIsSaidOnceAndEndsTheBatch) {
 TEST_F(BatchTest, ANameThatIsNotThereFailsByName) {
     write_tga_file(input.file("here.tga"), pattern_image(2, 2, 24, 4));
     selection two = several_files(input.path, {"nosuch.tga", "here.tga"});
-    choose(kgf);
-    decide_input_type(3, "");
+    choose(kgf, 3);
     const batch_outcome outcome = convert(two);
     EXPECT_EQ(outcome.failed_names, std::vector<std::string>{"nosuch.tga"});
     EXPECT_EQ(outcome.converted, 1);
@@ -351,8 +347,7 @@ TEST_F(BatchTest, LevelsLeftOutAreToldAtTheEnd) {
     for (const char* name : {"a.kgf", "b.kgf", "c.kgf"})
         write_kgf_file(input.file(name), name, pattern_image(12, 6, 16, 3), 5);
     selection three = several_files(input.path, {"a.kgf", "b.kgf", "c.kgf"});
-    choose(tga);
-    decide_input_type(2, "");
+    choose(tga, 2);
     const batch_outcome outcome = convert(three);
     EXPECT_EQ(outcome.converted, 3);
     EXPECT_TRUE(messages.texts().empty());
@@ -377,8 +372,7 @@ TEST_F(BatchTest, AnOutputNeverReplacesAnotherSelectedFile) {
     write_tga_file(input.file("a.tga"), pattern_image(4, 2, 24, 9));
     const std::vector<uint8_t> kept = read_file_bytes(input.file("a.tga"));
     selection two = several_files(input.path, {"a.kgf", "a.tga"});
-    choose(tga);
-    decide_input_type(2, "");
+    choose(tga, 2);
     EXPECT_EQ(convert(two).failed,
               1); // a.tga, taken as a KGF, keeps its name's own ending: a.tga.tga
     EXPECT_EQ(messages.texts()[0],
@@ -394,8 +388,7 @@ TEST_F(BatchTest, FramesThatWouldShareAnOutputFailByName) {
         kaf_frame(long_name, pattern_image(4, 4, 16, 3), 4)};
     write_file_bytes(input.file("fire.kaf"), kaf_file(frames));
     selection single = one_file(input.path, "fire.kaf");
-    choose(kgf);
-    decide_input_type(1, "");
+    choose(kgf, 1);
     messages.clear();
     EXPECT_EQ(convert(single).failed, 1);
     // The dialog shows the first refusal of the file.
@@ -413,8 +406,7 @@ TEST_F(BatchTest, AFrameAnEarlierAnimationWroteIsKept) {
     write_file_bytes(input.file("run.kaf"),
                      kaf_file({kaf_frame("step.kgf", pattern_image(4, 4, 16, 3), 4),
                                kaf_frame("run2.kgf", pattern_image(4, 4, 16, 4), 4)}));
-    choose(kgf);
-    decide_input_type(1, "");
+    choose(kgf, 1);
     selection walk = one_file(input.path, "walk.kaf");
     ASSERT_EQ(convert(walk).failed, 0);
     const std::vector<uint8_t> walk_step = read_file_bytes(output.file("step.kgf"));
