@@ -17,6 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+void write_text_file(const std::string& path, const std::string& text) {
+    write_file_bytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 struct watch_holder {
     folder_watch* watch = nullptr;
     std::vector<folder_event> events;
@@ -46,6 +50,11 @@ struct watch_holder {
             wait_folder_changes(watch, 100, events);
         return told(change, path);
     }
+    // Writes the file and waits until it is told as written.
+    bool write_and_wait(const std::string& path, const std::string& text) {
+        write_text_file(path, text);
+        return wait_for(folder_change::written, path);
+    }
     // Everything told within a short while, for what must not be told.
     void drain() {
         for (int i = 0; i < 5; ++i)
@@ -63,10 +72,6 @@ std::string join(const std::string& folder, const std::string& name) {
     return path_text(text_path(folder) / text_path(name));
 }
 
-void write_text_file(const std::string& path, const std::string& text) {
-    write_file_bytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 void rename_path(const std::string& from, const std::string& to) {
     fs::rename(text_path(from), text_path(to));
 }
@@ -80,8 +85,7 @@ TEST(FolderWatch, EachWayOfSavingIsToldUnderTheFilesName) {
     // Names in every language come back as the platform spells them.
     for (const std::string name : {"wall.tga", "Текстура.tga", "壁.tga"}) {
         const std::string path = folder.file(name);
-        write_text_file(path, "first");
-        EXPECT_TRUE(holder.wait_for(folder_change::written, path)) << name;
+        EXPECT_TRUE(holder.write_and_wait(path, "first")) << name;
         holder.events.clear();
         // A temporary file renamed over the original.
         write_text_file(folder.file("save.tmp"), "second");
@@ -102,35 +106,26 @@ TEST(FolderWatch, FoldersBelowAreFollowedAndTheSkippedOneIsSilent) {
     fs::create_directories(text_path(join(old_below, "deep")));
     ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, true, skipped));
 
-    const std::string shallow_file = join(old_below, "s.tga");
-    write_text_file(shallow_file, "s");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, shallow_file));
+    EXPECT_TRUE(holder.write_and_wait(join(old_below, "s.tga"), "s"));
     // A folder already there, two levels down.
-    const std::string deep_file = join(join(old_below, "deep"), "a.tga");
-    write_text_file(deep_file, "a");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, deep_file));
+    EXPECT_TRUE(holder.write_and_wait(join(join(old_below, "deep"), "a.tga"), "a"));
 
     // A folder made after the watch began, and a file in it.
     const std::string made = folder.file("new");
     create_folder(made.c_str());
     EXPECT_TRUE(holder.wait_for(folder_change::folder_added, made));
-    const std::string made_file = join(made, "b.tga");
-    write_text_file(made_file, "b");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, made_file));
+    EXPECT_TRUE(holder.write_and_wait(join(made, "b.tga"), "b"));
     const std::string made_deep = join(made, "deeper");
     create_folder(made_deep.c_str());
     EXPECT_TRUE(holder.wait_for(folder_change::folder_added, made_deep));
-    write_text_file(join(made_deep, "d.tga"), "d");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, join(made_deep, "d.tga")));
+    EXPECT_TRUE(holder.write_and_wait(join(made_deep, "d.tga"), "d"));
 
     // A folder renamed: its files are told under the new name.
     const std::string renamed = folder.file("renamed");
     rename_path(old_below, renamed);
     EXPECT_TRUE(holder.wait_for(folder_change::removed, old_below));
     EXPECT_TRUE(holder.wait_for(folder_change::folder_added, renamed));
-    const std::string moved_file = join(join(renamed, "deep"), "a.tga");
-    write_text_file(moved_file, "again");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, moved_file));
+    EXPECT_TRUE(holder.write_and_wait(join(join(renamed, "deep"), "a.tga"), "again"));
 
     // The output folder inside the tree: made and written, never told.
     holder.events.clear();
@@ -147,9 +142,7 @@ TEST(FolderWatch, WithoutFoldersBelowOnlyTheFolderItselfIsTold) {
     watch_holder holder;
     ASSERT_NO_FATAL_FAILURE(holder.add(folder.path, false));
     write_text_file(join(below, "x.tga"), "x");
-    const std::string marker = folder.file("marker.tga");
-    write_text_file(marker, "m");
-    EXPECT_TRUE(holder.wait_for(folder_change::written, marker));
+    EXPECT_TRUE(holder.write_and_wait(folder.file("marker.tga"), "m"));
     holder.drain();
     EXPECT_FALSE(holder.told(folder_change::written, join(below, "x.tga")));
 }
