@@ -14,12 +14,6 @@
 
 namespace {
 
-uint64_t fnv1a(uint64_t hash, const uint8_t* bytes, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
-    return hash;
-}
-
 // Names and bytes of every file in the folder, in name order.
 uint64_t folder_digest(const std::string& folder) {
     uint64_t hash = 0xCBF29CE484222325ull;

@@ -23,12 +23,6 @@ std::vector<uint8_t> tga_file(int width, int height, int bpp, const std::vector<
                      pixels);
 }
 
-uint64_t digest(uint64_t hash, const std::vector<uint8_t>& bytes) {
-    for (uint8_t byte : bytes)
-        hash = (hash ^ byte) * 1099511628211u; // FNV-1a
-    return hash;
-}
-
 struct decoded {
     kgf_status status;
     image_buffer image;
@@ -171,14 +165,14 @@ TEST(TgaDecode, OwnFilesReadAsBefore) {
         const image_buffer picture = pattern_image(c.width, c.height, c.bpp, c.seed);
         std::vector<uint8_t> file;
         ASSERT_EQ(encode_tga(file, picture, 0), kgf_status::ok);
-        uint64_t hash = digest(14695981039346656037u, file);
+        uint64_t hash = fnv1a(14695981039346656037u, file.data(), file.size());
         for (row_order rows : {row_order::top_first, row_order::bottom_first}) {
             const decoded read = decode(file, rows);
             ASSERT_EQ(read.status, kgf_status::ok);
             EXPECT_EQ(read.image.data, rows == row_order::top_first
                                            ? picture.data
                                            : std::vector<uint8_t>(file.begin() + 18, file.end()));
-            hash = digest(hash, read.image.data);
+            hash = fnv1a(hash, read.image.data.data(), read.image.data.size());
         }
         EXPECT_EQ(hash, c.digest) << c.width << "x" << c.height;
     }

@@ -2,6 +2,7 @@
 // core's tests use them as well as the routines'.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,4 +29,11 @@ struct current_folder_change {
 std::vector<uint8_t> read_file_bytes(const std::string& path);
 void write_file_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool file_exists(const std::string& path);
+
+// FNV-1a over the bytes, going on from hash: a digest to pin files by.
+inline uint64_t fnv1a(uint64_t hash, const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3u;
+    return hash;
+}
 std::vector<std::string> list_folder(const std::string& path); // sorted names
