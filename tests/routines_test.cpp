@@ -126,6 +126,14 @@ TEST_F(routines, read_for_preview_describes_the_file_and_shows_what_it_gave) {
     ASSERT_EQ(encode_png(png, picture, 0), kgf_status::ok);
     bytes cut_kaf = kaf_file({"a.kgf"});
     cut_kaf.pop_back();
+    const bytes odd_kgf = kgf_file(1, 1, 1, 1, {0, 5, 0, 0, 0, 0, 0, 0, 1}, 0x1234);
+    const std::vector<std::string> odd_warnings = {"%s: Bad filler!", "%s: Bad field value!"};
+    const bytes anim = kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1);
+    // What a file that does not read describes, and what each cut file shows.
+    const char* const nothing = "||0|0|0";
+    const std::string cut = "%s\n" + std::string(missing_data);
+    const std::string png_cut = "%s: The PNG file is cut short!";
+    const std::string frame_cut = "%s\nFrame a.kgf is missing some data; do not use";
     const struct {
         const char* name;
         file_type type;
@@ -135,44 +143,14 @@ TEST_F(routines, read_for_preview_describes_the_file_and_shows_what_it_gave) {
         std::vector<std::string> messages; // "%s" stands for the path
     } cases[] = {
         {"five.kgf", file_type::kgf, kgf_file(5, 2, 2, 6), 1, "KGF|2x2|16|5|1", {}},
-        {"w.kgf",
-         file_type::kgf,
-         kgf_file(1, 1, 1, 1, {0, 5, 0, 0, 0, 0, 0, 0, 1}, 0x1234),
-         1,
-         "KGF|1x1|16|1|1",
-         {"%s: Bad filler!", "%s: Bad field value!"}},
-        {"cut.kgf",
-         file_type::kgf,
-         kgf_file(1, 2, 2, 3),
-         0,
-         "||0|0|0",
-         {"%s\n" + std::string(missing_data)}},
+        {"w.kgf", file_type::kgf, odd_kgf, 1, "KGF|1x1|16|1|1", odd_warnings},
+        {"cut.kgf", file_type::kgf, kgf_file(1, 2, 2, 3), 0, nothing, {cut}},
         {"a.tga", file_type::tga, tga, 1, "TGA|1x2|24|1|1", {}},
-        {"cut.tga",
-         file_type::tga,
-         bytes(tga.begin(), tga.begin() + 20),
-         0,
-         "||0|0|0",
-         {"%s\n" + std::string(missing_data)}},
+        {"cut.tga", file_type::tga, bytes(tga.begin(), tga.begin() + 20), 0, nothing, {cut}},
         {"p.png", file_type::png, png, 1, "PNG|3x1|32|1|1", {}},
-        {"cut.png",
-         file_type::png,
-         bytes(png.begin(), png.begin() + 30),
-         0,
-         "||0|0|0",
-         {"%s: The PNG file is cut short!"}},
-        {"anim.kaf",
-         file_type::kaf,
-         kaf_file({"a.kgf", "b.kgf"}, 3, 4, 1),
-         1,
-         "KAF|2x2|16|3|2|differ",
-         {}},
-        {"cut.kaf",
-         file_type::kaf,
-         cut_kaf,
-         0,
-         "||0|0|0",
-         {"%s\nFrame a.kgf is missing some data; do not use"}},
+        {"cut.png", file_type::png, bytes(png.begin(), png.begin() + 30), 0, nothing, {png_cut}},
+        {"anim.kaf", file_type::kaf, anim, 1, "KAF|2x2|16|3|2|differ", {}},
+        {"cut.kaf", file_type::kaf, cut_kaf, 0, nothing, {frame_cut}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
