@@ -388,18 +388,17 @@ TEST(KgfDecode, LeadAndRunsGiveTheirPixelsOrTheirFailure) {
     };
     const auto ok = kgf_status::ok, missing = kgf_status::missing_data,
                bad_size = kgf_status::bad_image_size;
+    using values = std::vector<unsigned>;
     const struct {
         const char* what;
         std::vector<uint8_t> file;
         kgf_status status;
-        std::vector<unsigned> pixels;
+        values pixels;
         bool display = false; // the first level, bottom row first
     } cases[] = {
         {"display keeps an odd height's middle row",
-         file_of(kgf_lead("r", 1, 2, 3), {{2, 0xA}, {2, 0xB}, {0, 0xC}, {0, 0xD}}),
-         ok,
-         {0xC, 0xD, 0xB, 0xB, 0xA, 0xA},
-         true},
+         file_of(kgf_lead("r", 1, 2, 3), {{2, 0xA}, {2, 0xB}, {0, 0xC}, {0, 0xD}}), ok,
+         values{0xC, 0xD, 0xB, 0xB, 0xA, 0xA}, true},
         {"display leaves the block empty when data is missing",
          file_of(kgf_lead("r", 1, 2, 2), {{2, 0xA}, {0, 0xB}}), missing, repeat(0, 4), true},
         {"zero size is an empty image", kgf_lead("z", 1, 0, 0), ok, {}},
@@ -407,20 +406,16 @@ TEST(KgfDecode, LeadAndRunsGiveTheirPixelsOrTheirFailure) {
         {"negative height", file_of(kgf_lead("neg", 1, 4, -3), {{0, 1}}), bad_size, {}},
         {"both negative", file_of(kgf_lead("neg", 1, -32768, -32768), {{0, 1}}), bad_size, {}},
         {"huge claim, tiny file: refused before allocating",
-         file_of(kgf_lead("huge", 5, 32767, 32767), {{255, 0xFFFF}, {255, 0xFFFF}}),
-         missing,
-         {}},
+         file_of(kgf_lead("huge", 5, 32767, 32767), {{255, 0xFFFF}, {255, 0xFFFF}}), missing,
+         values{}},
         // 255 x 2 pixels: exactly two runs of 255.
         {"longest runs", file_of(kgf_lead("full", 1, 255, 2), {{255, 0x4321}, {255, 0x4321}}), ok,
          repeat(0x4321, 510)},
-        {"partial last run not applied",
-         file_of(kgf_lead("p", 1, 4, 1), {{2, 0x1111}}, {2, 0x22}),
-         missing,
-         {0x1111, 0x1111, 0, 0}},
+        {"partial last run not applied", file_of(kgf_lead("p", 1, 4, 1), {{2, 0x1111}}, {2, 0x22}),
+         missing, values{0x1111, 0x1111, 0, 0}},
         {"run past the end cut at the block",
-         file_of(kgf_lead("p", 1, 3, 1), {{2, 0x1111}, {200, 0x2222}}),
-         ok,
-         {0x1111, 0x1111, 0x2222}},
+         file_of(kgf_lead("p", 1, 3, 1), {{2, 0x1111}, {200, 0x2222}}), ok,
+         values{0x1111, 0x1111, 0x2222}},
     };
     for (const auto& c : cases) {
         const decoded r = c.display
