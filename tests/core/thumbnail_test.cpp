@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -159,18 +160,15 @@ TEST(thumbnail, damaged_files_are_refused_by_their_reason) {
     const image_buffer picture = pattern_image(40, 40, 16, 3);
     const bytes kgf = kgf_of(picture, 5);
     const bytes kaf = kaf_file({kaf_frame("a", picture, 40)});
-    for (size_t cut = 0; cut < kgf.size(); cut += 37) {
-        const bytes part(kgf.begin(), kgf.begin() + static_cast<std::ptrdiff_t>(cut));
-        byte_reader reader = reader_of(part);
-        image_buffer thumbnail;
-        EXPECT_NE(make_thumbnail(reader, file_type::kgf, 32, thumbnail), kgf_status::ok) << cut;
-    }
-    for (size_t cut = 0; cut < kaf.size(); cut += 29) {
-        const bytes part(kaf.begin(), kaf.begin() + static_cast<std::ptrdiff_t>(cut));
-        byte_reader reader = reader_of(part);
-        image_buffer thumbnail;
-        EXPECT_NE(make_thumbnail(reader, file_type::kaf, 32, thumbnail), kgf_status::ok) << cut;
-    }
+    for (const auto& [file, type, step] :
+         {std::tuple{&kgf, file_type::kgf, 37}, {&kaf, file_type::kaf, 29}})
+        for (size_t cut = 0; cut < file->size(); cut += static_cast<size_t>(step)) {
+            const bytes part(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(cut));
+            byte_reader reader = reader_of(part);
+            image_buffer thumbnail;
+            EXPECT_NE(make_thumbnail(reader, type, 32, thumbnail), kgf_status::ok)
+                << (type == file_type::kgf ? "KGF" : "KAF") << " cut at " << cut;
+        }
     const bytes no_frames = kaf_file({});
     byte_reader reader = reader_of(no_frames);
     image_buffer thumbnail;
