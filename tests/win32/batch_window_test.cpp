@@ -79,7 +79,7 @@ struct batch_thread {
 class batch_window : public ::testing::Test {
   protected:
     void SetUp() override {
-        app_instance = GetModuleHandleA(nullptr);
+        app_instance = module();
         reset_routines_state();
         init_format_descriptions();
         cancel_requested = false;

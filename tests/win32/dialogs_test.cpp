@@ -23,9 +23,7 @@
 
 namespace {
 
-HINSTANCE module() {
-    return GetModuleHandleA(nullptr);
-}
+using window_driving::module;
 
 // ---------------------------------------------------------------------------
 // Helpers: windows at known places, message pumping, scripted modal dialogs.

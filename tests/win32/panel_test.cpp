@@ -35,11 +35,8 @@
 
 namespace {
 
-HINSTANCE module() {
-    return GetModuleHandleA(nullptr);
-}
-
 using window_driving::item_text;
+using window_driving::module;
 using window_driving::pump_messages;
 
 INT_PTR CALLBACK hook_as_dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -20,6 +20,11 @@ namespace window_driving {
 
 constexpr DWORD step_timeout_ms = 30000;
 
+// The running program's module, which holds its resources.
+inline HINSTANCE module() {
+    return GetModuleHandleA(nullptr);
+}
+
 // The programs run under the same system as their driver; a host path given
 // on the command line is reached through drive Z:.
 inline std::string windows_path(const std::string& path) {
