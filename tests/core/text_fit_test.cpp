@@ -25,14 +25,10 @@ TEST(fitting_length, cuts_between_characters_only) {
         {em + em + "x", 3, 2},
         {"a" + face + "b", 4, 1},
         {"a" + face + "b", 5, 5},
-        {"ab" + tree.substr(0, 2), 3, 2}, // the text ends inside a character
-        {"\xC4pfel", 1, 1},               // another code page: cut where it falls
-        {"a\x80\x80\x80\x80"
-         "b",
-         3, 3}, // continuation bytes with no lead
-        {"\xE9\x80"
-         "A",
-         1, 1}, // a lead whose character is broken
+        {"ab" + tree.substr(0, 2), 3, 2},               // the text ends inside a character
+        {"\xC4pfel", 1, 1},                             // another code page: cut where it falls
+        {std::string("a\x80\x80\x80\x80") + "b", 3, 3}, // continuation bytes with no lead
+        {std::string("\xE9\x80") + "A", 1, 1},          // a lead whose character is broken
         {"", 0, 0},
     };
     for (const auto& test : cases)
