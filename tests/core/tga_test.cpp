@@ -79,18 +79,17 @@ TEST(TgaEncode, DescriptorFollowsDepth) {
 }
 
 TEST(TgaDecode, LayoutsReadInBothRowOrders) {
+    using bytes = std::vector<uint8_t>;
     struct layout_case {
         const char* what;
-        std::vector<uint8_t> file;
+        bytes file;
         int bpp;
-        std::vector<uint8_t> top_first;
+        bytes top_first;
     };
     const layout_case cases[] = {
         // P0 P1 (bottom row) then P2 P3 (top row).
-        {"2x2 bottom-left",
-         tga_file(2, 2, 24, {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4}),
-         24,
-         {3, 3, 3, 4, 4, 4, 1, 1, 1, 2, 2, 2}},
+        {"2x2 bottom-left", tga_file(2, 2, 24, {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4}), 24,
+         bytes{3, 3, 3, 4, 4, 4, 1, 1, 1, 2, 2, 2}},
         {"image ID and a colour map, skipped",
          tga_bytes({.id_length = 4,
                     .colour_map_type = 1,
@@ -101,14 +100,13 @@ TEST(TgaDecode, LayoutsReadInBothRowOrders) {
                     .height = 1,
                     .pixel_depth = 24},
                    {'n', 'a', 'm', 'e', 9, 9, 9, 9, 1, 2, 3, 4, 5, 6}),
-         24,
-         {1, 2, 3, 4, 5, 6}},
+         24, bytes{1, 2, 3, 4, 5, 6}},
         {"run-length packets across rows, top-right",
          tga_bytes(
              {.image_type = 10, .width = 3, .height = 2, .pixel_depth = 32, .descriptor = 0x38},
              {0x83, 1, 2, 3, 255, 0x01, 4, 5, 6, 0, 7, 8, 9, 128}),
          32,
-         {1, 2, 3, 255, 1, 2, 3, 255, 1, 2, 3, 255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3, 255}},
+         bytes{1, 2, 3, 255, 1, 2, 3, 255, 1, 2, 3, 255, 7, 8, 9, 128, 4, 5, 6, 0, 1, 2, 3, 255}},
         {"run-length colour map from entry 1, 16-bit entries without alpha",
          tga_bytes({.colour_map_type = 1,
                     .image_type = 9,
@@ -119,16 +117,12 @@ TEST(TgaDecode, LayoutsReadInBothRowOrders) {
                     .height = 2,
                     .pixel_depth = 8},
                    {0x1F, 0x80, 0xE0, 0x03, 0x82, 1, 0x02, 2, 1, 2}),
-         24,
-         {0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0}},
+         24, bytes{0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0}},
         {"15 bits, right to left: opaque ARGB1555",
-         tga_file(2, 2, 15, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F}, 0x10),
-         16,
-         {0xFF, 0xFF, 0x1F, 0x80, 0xE0, 0x83, 0x00, 0xFC}},
-        {"16 bits keep their alpha bit",
-         tga_file(2, 1, 16, {0x00, 0x80, 0xFF, 0x7F}, 1),
-         16,
-         {0x00, 0x80, 0xFF, 0x7F}},
+         tga_file(2, 2, 15, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F}, 0x10), 16,
+         bytes{0xFF, 0xFF, 0x1F, 0x80, 0xE0, 0x83, 0x00, 0xFC}},
+        {"16 bits keep their alpha bit", tga_file(2, 1, 16, {0x00, 0x80, 0xFF, 0x7F}, 1), 16,
+         bytes{0x00, 0x80, 0xFF, 0x7F}},
         {"an empty picture", tga_file(0, 0, 24, {}), 24, {}},
     };
     for (const auto& c : cases) {
