@@ -21,9 +21,7 @@ int run(const std::string& command) {
     return std::system((command + " 2>/dev/null").c_str());
 }
 
-std::string magick() {
-    return KGF_IMAGEMAGICK;
-}
+const std::string magick = KGF_IMAGEMAGICK;
 
 // The picture as ImageMagick understands the file, top row first, as raw
 // B,G,R(,A) bytes in our memory layout.
@@ -31,7 +29,7 @@ std::vector<uint8_t> pixels_by_imagemagick(const scratch_folder& folder, const s
                                            int bpp) {
     const std::string raw = folder.file("truth.raw");
     const std::string map = bpp == 32 ? "bgra" : "bgr";
-    EXPECT_EQ(run(magick() + " '" + tga + "' -auto-orient -depth 8 " + map + ":'" + raw + "'"), 0);
+    EXPECT_EQ(run(magick + " '" + tga + "' -auto-orient -depth 8 " + map + ":'" + raw + "'"), 0);
     return read_file_bytes(raw);
 }
 
@@ -92,7 +90,7 @@ TEST_P(ImageMagickTest, ItsFilesReadWithTheirPixels) {
     const std::string type = bpp == 32 ? "TrueColorAlpha" : "TrueColor";
     const std::string alpha =
         bpp == 32 ? " -alpha set -channel A -fx 'i/w' +channel" : " -alpha off";
-    ASSERT_EQ(run(magick() + " -size " + std::to_string(width) + "x" + std::to_string(height) +
+    ASSERT_EQ(run(magick + " -size " + std::to_string(width) + "x" + std::to_string(height) +
                   " -seed 7 plasma:fractal" + alpha + " -type " + type +
                   " -depth 8 -compress None '" + tga + "'"),
               0);
@@ -199,7 +197,7 @@ TEST(ImageMagickVariants, ReadAsItReadsThem) {
         if (v.options.empty())
             write_file_bytes(tga, v.file);
         else
-            ASSERT_EQ(run(magick() + " -size " + std::to_string(width) + "x" +
+            ASSERT_EQ(run(magick + " -size " + std::to_string(width) + "x" +
                           std::to_string(height) + " -seed 7 plasma:fractal -depth 8 " + v.options +
                           " '" + tga + "'"),
                       0)

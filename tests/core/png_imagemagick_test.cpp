@@ -19,9 +19,7 @@ int run(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str());
 }
 
-std::string magick() {
-    return KGF_IMAGEMAGICK;
-}
+const std::string magick = KGF_IMAGEMAGICK;
 
 // The picture as ImageMagick reads the file, top row first, turned into our
 // B, G, R, A. A 16-bit file is read at 16 bits and each sample rounded to
@@ -29,7 +27,7 @@ std::string magick() {
 std::vector<uint8_t> pixels_by_imagemagick(const scratch_folder& folder, const std::string& png,
                                            bool sixteen = false) {
     const std::string raw = folder.file("truth.rgba");
-    EXPECT_EQ(run(magick() + " '" + png + "' -depth " + (sixteen ? "16" : "8") +
+    EXPECT_EQ(run(magick + " '" + png + "' -depth " + (sixteen ? "16" : "8") +
                   " -endian LSB rgba:'" + raw + "'"),
               0);
     std::vector<uint8_t> pixels = read_file_bytes(raw);
@@ -103,7 +101,7 @@ TEST(PngImageMagick, EveryKindReadAsItReadsIt) {
             const std::string png = folder.file("theirs.png");
             const std::string what =
                 std::string(r.what) + " " + std::to_string(width) + "x" + std::to_string(height);
-            ASSERT_EQ(run(magick() + " -size " + std::to_string(width) + "x" +
+            ASSERT_EQ(run(magick + " -size " + std::to_string(width) + "x" +
                           std::to_string(height) + " -seed 3 plasma:fractal " + r.options + " " +
                           r.prefix + "'" + png + "'"),
                       0)
@@ -169,7 +167,7 @@ TEST(PngImageMagick, CompressedWithinATenthOfOptipng) {
     };
     for (const std::string& picture : pictures) {
         const std::string theirs = folder.file("picture.png");
-        ASSERT_EQ(run(magick() + " " + picture + " -depth 8 '" + theirs + "'"), 0) << picture;
+        ASSERT_EQ(run(magick + " " + picture + " -depth 8 '" + theirs + "'"), 0) << picture;
         const std::vector<uint8_t> file = read_file_bytes(theirs);
         image_buffer image;
         init_image_buffer(image, 32);
