@@ -14,6 +14,7 @@
 namespace {
 
 using run = kgf_run;
+using bytes = std::vector<uint8_t>;
 
 // The fixed part of a KGF file as the game expects it; parts can be spoiled.
 std::vector<uint8_t> kgf_lead(const std::string& name, int mip_count, int width, int height,
@@ -93,12 +94,9 @@ TEST(KgfEncode, HeaderRecordCarriesImageFields) {
     image_buffer image = make_image(300, 7, 1, {});
     image.num_mipmaps = 0x105; // only the low byte is stored
     const kgf_header header = build_kgf_header(image);
-    EXPECT_EQ(header.prefix[0], 0x00);
-    EXPECT_EQ(header.prefix[1], 0x00);
-    EXPECT_EQ(header.prefix[2], 0x7A);
+    EXPECT_EQ(bytes(header.prefix, header.prefix + 3), (bytes{0x00, 0x00, 0x7A}));
     EXPECT_EQ(header.mip_count, 0x05);
-    for (uint8_t b : header.filler)
-        EXPECT_EQ(b, 0);
+    EXPECT_EQ(bytes(header.filler, header.filler + 9), bytes(9, 0));
     EXPECT_EQ(header.width, 300);
     EXPECT_EQ(header.height, 7);
     EXPECT_EQ(header.format_field, 0x2820);
@@ -321,11 +319,9 @@ TEST(KgfDecode, LevelZeroOnlyFileServesPreviewButNotConversion) {
     const decoded conversion = decode(five_level_file(false));
     EXPECT_EQ(conversion.status, kgf_status::missing_data);
     // What was decoded stays for the caller to release.
-    ASSERT_EQ(conversion.image.data.size(), 42u);
-    EXPECT_EQ(conversion.image.data[0], 0x00);
-    EXPECT_EQ(conversion.image.data[1], 0x01);
-    EXPECT_EQ(conversion.image.data[31], 0x01);
-    EXPECT_EQ(conversion.image.data[32], 0x00);
+    const bytes& kept = conversion.image.data;
+    ASSERT_EQ(kept.size(), 42u);
+    EXPECT_EQ((bytes{kept[0], kept[1], kept[31], kept[32]}), (bytes{0x00, 0x01, 0x01, 0x00}));
 }
 
 // A file that declares no level holds its first all the same: every level
@@ -433,9 +429,7 @@ TEST(KgfDecode, OddChainKeepsLowByteOfStraddlingPixel) {
     const decoded r = decode(file);
     EXPECT_EQ(r.status, kgf_status::ok);
     ASSERT_EQ(r.image.data.size(), 95u);
-    EXPECT_EQ(r.image.data[92], 0x33);
-    EXPECT_EQ(r.image.data[93], 0x33);
-    EXPECT_EQ(r.image.data[94], 0x55);
+    EXPECT_EQ(bytes(r.image.data.begin() + 92, r.image.data.end()), (bytes{0x33, 0x33, 0x55}));
 }
 
 // ---- the run decoder on its own ------------------------------------------
