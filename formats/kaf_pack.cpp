@@ -44,9 +44,7 @@ std::vector<original_frame> original_frames(const kaf_original* original) {
         original_frame entry;
         entry.frame = frame;
         entry.slot_name = name;
-        entry.whole_name.assign(
-            reinterpret_cast<const char*>(animation.frame_data.data() + frame.start + lead_bytes),
-            static_cast<size_t>(frame.name_length));
+        entry.whole_name = stored_frame_name(animation, frame);
         frames.push_back(std::move(entry));
     });
     return frames;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "formats/output_guard.h"
-#include "formats/report.h"
 #include "formats/status.h"
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // The dialog program's conversion routines: the output folder as a 256-byte
 // text and the input's bare name, opened from the current folder; the
-// stored settings; every failure shown at once as a message.
+// stored settings; each failure shown as a message once the file is done,
+// after its questions and notes.
 #pragma once
 
 #include "convert/batch_decisions.h"
